@@ -1,0 +1,95 @@
+#pragma once
+
+#include "CharData.h"
+#include "TerminalImage.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Tessaline {
+
+class BufferLine;
+using BufferLinePtr = std::shared_ptr<BufferLine>;
+using TerminalImagePtr = std::shared_ptr<TerminalImage>;
+using ImageList = std::vector<TerminalImagePtr>;
+
+// One row of the screen or scroll-back. Rows are shared objects: the ring, the buffer and the commands
+// hold the same row through reference-counted handles; a row is duplicated only by copy construction.
+class BufferLine {
+public:
+    enum class RenderLineMode : uint8_t {
+        single,
+        doubleWidth,
+        doubledTop,
+        doubledDown
+    };
+
+    // Maps a cell to the text it shows (the terminal's provider resolves grapheme codes).
+    using CharacterProvider = std::function<std::string(const CharData&)>;
+
+    bool isWrapped = false;
+    RenderLineMode renderMode = RenderLineMode::single;
+    // Image strips attached to this row; absent when the row has none (an empty list still counts).
+    std::optional<ImageList> images;
+
+    explicit BufferLine(int cols, const std::optional<CharData>& fillData = std::nullopt,
+                        bool isWrapped = false);
+    // An independent copy: cells, wrap flag, render mode, fill cell and its own list of the same strips.
+    BufferLine(const BufferLine& other);
+    BufferLine& operator=(const BufferLine&) = delete;
+
+    static BufferLinePtr make(int cols, const std::optional<CharData>& fillData = std::nullopt,
+                              bool isWrapped = false) {
+        return std::make_shared<BufferLine>(cols, fillData, isWrapped);
+    }
+
+    int count() const { return int(_data.size()); }
+
+    // Reading at or past the end reads the last cell, silently.
+    const CharData& operator[](int index) const {
+        return index < count() ? _data[size_t(index)] : _data.back();
+    }
+    const CharData& get(int index) const { return (*this)[index]; }
+    // Writing at or past the end writes the last cell, with a warning.
+    void set(int index, const CharData& cell);
+    // For read-modify-write: the cell to change, repaired like a write.
+    CharData& at(int index);
+    // Direct access for the print path's bulk writes; callers stay inside count().
+    CharData* cells() { return _data.data(); }
+    const CharData* cells() const { return _data.data(); }
+
+    int getWidth(int index) const { return (*this)[index].width(); }
+    std::vector<CharData> getData() const { return _data; }
+    const CharData& fillCharacter() const { return _fillCharacter; }
+
+    void insertCells(int pos, int n, int rightMargin, const CharData& fillData);
+    void deleteCells(int pos, int n, int rightMargin, const CharData& fillData);
+    void replaceCells(int start, int end, const CharData& fillData);
+    void fill(const CharData& with);
+    void fill(const CharData& with, int atCol, int len);
+    // Every cell blank with the attribute, images dropped; wrap flag and render mode stay.
+    void clear(const Attribute& attribute);
+    void copyFrom(const BufferLine& line);
+    void copyFrom(const BufferLine& src, int srcCol, int dstCol, int len);
+    void resize(int cols, const CharData& fillData);
+
+    int getTrimmedLength() const;
+    bool hasContent(int index) const;
+    bool hasAnyContent() const;
+    // The text of columns [startCol, endCol); endCol -1 means count().
+    std::string translateToString(bool trimRight = false, int startCol = 0, int endCol = -1,
+                                  bool skipNullCellsFollowingWide = false,
+                                  const CharacterProvider& characterProvider = nullptr) const;
+    std::string debugDescription() const;
+
+    void attach(const TerminalImagePtr& image);
+
+private:
+    std::vector<CharData> _data;
+    CharData _fillCharacter;
+};
+
+} // namespace Tessaline

@@ -1,0 +1,169 @@
+#include "BufferLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace Tessaline;
+
+namespace {
+
+BufferLinePtr lineOf(const std::string& text, int cols = -1) {
+    auto line = BufferLine::make(cols < 0 ? int(text.size()) : cols);
+    for (size_t i = 0; i < text.size(); ++i)
+        line->set(int(i), CharData(Attribute::defaultAttribute(), text[i]));
+    return line;
+}
+
+std::string text(const BufferLine& line) {
+    std::string s;
+    for (int i = 0; i < line.count(); ++i)
+        s += line[i].code == 0 ? '.' : char(line[i].code);
+    return s;
+}
+
+struct FakeImage : TerminalImage {
+    int pixelWidth() const override { return 1; }
+    int pixelHeight() const override { return 1; }
+    int col() const override { return 0; }
+    void setCol(int) override {}
+};
+
+} // namespace
+
+TEST(BufferLine, NewLine) {
+    BufferLine line(10);
+    EXPECT_EQ(line.count(), 10);
+    EXPECT_FALSE(line.isWrapped);
+    EXPECT_EQ(line.renderMode, BufferLine::RenderLineMode::single);
+    EXPECT_FALSE(line.images);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(line[i], CharData::Null);
+}
+
+TEST(BufferLine, OutOfRangeAccess) {
+    auto line = lineOf("abc");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(line->get(8).code, 'c');
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "reads are repaired silently";
+
+    testing::internal::CaptureStdout();
+    line->set(8, CharData(Attribute::defaultAttribute(), 'Z'));
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout(),
+        "BufferLine: You passed an index out of range, adjusting to prevent crash, but you should debug\n");
+    EXPECT_EQ(text(*line), "abZ");
+}
+
+TEST(BufferLine, InsertAndDeleteInsideMargin) {
+    const CharData fill(Attribute::defaultAttribute(), '_');
+    struct Case {
+        const char* name;
+        bool insert;
+        int pos, n, rightMargin;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"insert", true, 3, 2, 5, "ABC__DGH"},
+        {"insert past margin wraps the position", true, 7, 2, 5, "A__BCDGH"},
+        {"insert fills to margin", true, 3, 9, 5, "ABC___GH"},
+        {"delete", false, 1, 2, 5, "ADEF__GH"},
+        {"delete fills to margin", false, 2, 4, 5, "AB____GH"},
+        {"insert whole row", true, 0, 1, 7, "_ABCDEFG"},
+        {"delete whole row", false, 0, 1, 7, "BCDEFGH_"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto line = lineOf("ABCDEFGH");
+        if (c.insert)
+            line->insertCells(c.pos, c.n, c.rightMargin, fill);
+        else
+            line->deleteCells(c.pos, c.n, c.rightMargin, fill);
+        EXPECT_EQ(text(*line), c.expected);
+    }
+}
+
+TEST(BufferLine, FillReplaceAndCopy) {
+    const CharData x(Attribute::defaultAttribute(), 'x');
+    auto line = lineOf("ABCDEFGH");
+    line->replaceCells(6, 20, x);
+    EXPECT_EQ(text(*line), "ABCDEFxx");
+    line->replaceCells(5, 5, x);
+    EXPECT_EQ(text(*line), "ABCDEFxx");
+    line->fill(x, 1, 2);
+    EXPECT_EQ(text(*line), "AxxDEFxx");
+
+    auto row = lineOf("ABCDEFGH");
+    row->copyFrom(*row, 0, 2, 5); // overlapping, rightwards
+    EXPECT_EQ(text(*row), "ABABCDEH");
+    row->copyFrom(*row, 2, 0, 5); // overlapping, leftwards
+    EXPECT_EQ(text(*row), "ABCDEDEH");
+
+    auto longer = lineOf("0123456789");
+    longer->isWrapped = true;
+    auto shorter = lineOf("abc");
+    shorter->copyFrom(*longer);
+    EXPECT_EQ(text(*shorter), "0123456789");
+    EXPECT_TRUE(shorter->isWrapped);
+    longer->copyFrom(*lineOf("xy"));
+    EXPECT_EQ(longer->count(), 2);
+    EXPECT_FALSE(longer->isWrapped);
+}
+
+TEST(BufferLine, ClearKeepsFlagsAndDropsImages) {
+    auto line = lineOf("abc");
+    line->isWrapped = true;
+    line->renderMode = BufferLine::RenderLineMode::doubleWidth;
+    line->attach(std::make_shared<FakeImage>());
+    Attribute red(Attribute::Color::ansi256(1), Attribute::Color::ansi256(2), {});
+    line->clear(red);
+    EXPECT_TRUE(line->isWrapped);
+    EXPECT_EQ(line->renderMode, BufferLine::RenderLineMode::doubleWidth);
+    EXPECT_FALSE(line->images);
+    EXPECT_EQ(line->get(1), CharData(red, 0, 1));
+
+    BufferLine copy(*lineOf("q"));
+    line->attach(std::make_shared<FakeImage>());
+    BufferLine withImages(*line);
+    ASSERT_TRUE(withImages.images);
+    EXPECT_EQ(withImages.images->front(), line->images->front()) << "same strip objects, own list";
+}
+
+TEST(BufferLine, Resize) {
+    auto line = lineOf("abc");
+    line->resize(5, CharData(Attribute::defaultAttribute(), '-'));
+    EXPECT_EQ(text(*line), "abc--");
+    line->resize(2, CharData::Null);
+    EXPECT_EQ(text(*line), "ab");
+    line->resize(0, CharData::Null);
+    EXPECT_EQ(line->count(), 0);
+}
+
+TEST(BufferLine, TrimmedLengthContentAndText) {
+    BufferLine line(20);
+    EXPECT_EQ(line.getTrimmedLength(), 0);
+    EXPECT_FALSE(line.hasAnyContent());
+    line.set(10, CharData(Attribute::defaultAttribute(), 0x4E2D, 2));
+    line.set(11, CharData(Attribute::defaultAttribute(), 0, 0));
+    EXPECT_EQ(line.getTrimmedLength(), 12);
+
+    BufferLine blanks(4);
+    blanks.set(3, CharData(Attribute::empty));
+    EXPECT_TRUE(blanks.hasContent(3)) << "a blank with the inverted default background is content";
+    EXPECT_FALSE(blanks.hasContent(0));
+
+    auto ab = lineOf("ab", 4);
+    EXPECT_EQ(ab->translateToString(true), "ab");
+    EXPECT_EQ(ab->translateToString(false), std::string("ab\0\0", 4));
+    EXPECT_EQ(ab->translateToString(
+                  false, 0, -1, false,
+                  [](const CharData& c) { return c.code ? std::string(1, char(c.code)) : std::string(" "); }),
+              "ab  ");
+    EXPECT_EQ(ab->translateToString(false, 3, 2), "");
+
+    auto wide = lineOf("a", 5);
+    wide->set(1, CharData(Attribute::defaultAttribute(), 0x4E2D, 2));
+    wide->set(2, CharData(Attribute::defaultAttribute(), 0, 0));
+    wide->set(3, CharData(Attribute::defaultAttribute(), 'b'));
+    EXPECT_EQ(wide->translateToString(true, 0, -1, true), "a\xE4\xB8\xAD"
+                                                          "b");
+    EXPECT_EQ(wide->translateToString(true, 2, -1, true), "b");
+}
