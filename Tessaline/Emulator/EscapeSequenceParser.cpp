@@ -158,18 +158,23 @@ void EscapeSequenceParser::reset() {
 
 void EscapeSequenceParser::clearSequence() {
     _seq.pars[0] = 0;
-    _seq.parsCount = 1;
     _seq.current = 0;
     _seq.collectLength = 0;
-    _seq.parsOverflow = false;
     _seq.collectOverflow = false;
 }
 
 void EscapeSequenceParser::clearStrings() {
-    _osc.clear();
-    _apc.clear();
-    for (StringBuffer* buffer : {&_osc, &_apc})
+    for (StringBuffer* buffer : {&_osc, &_apc}) {
+        if (buffer->bytes.empty() && !buffer->dropped) continue;
+        buffer->clear();
         if (buffer->bytes.capacity() > keptCapacity) buffer->bytes = {};
+    }
+}
+
+inline void EscapeSequenceParser::startSequence() {
+    clearSequence();
+    callPrintStateReset();
+    if (!_osc.bytes.empty() || _osc.dropped || !_apc.bytes.empty() || _apc.dropped) clearStrings();
 }
 
 void EscapeSequenceParser::callPrintStateReset() {
@@ -181,7 +186,8 @@ void EscapeSequenceParser::report(std::string_view message) {
 }
 
 SequenceParams EscapeSequenceParser::sequenceParams() const {
-    return SequenceParams({_seq.pars, size_t(_seq.parsCount)}, {_seq.parsTxt, size_t(_seq.parsCount - 1)});
+    const size_t count = size_t(_seq.parsCount());
+    return SequenceParams({_seq.pars, count}, {_seq.parsTxt, count - 1});
 }
 
 SequenceParams EscapeSequenceParser::params() const {
@@ -361,10 +367,40 @@ void EscapeSequenceParser::parse(std::span<const uint8_t> data) {
 
 // MARK: The machine
 
+inline void EscapeSequenceParser::addParameter(uint8_t separator) {
+    _seq.parsTxt[_seq.current] = separator;
+    // Past the limit, further parameters go to a slot nobody reads.
+    if (_seq.current < maxParameters) ++_seq.current;
+    _seq.pars[_seq.current] = 0;
+}
+
+inline void EscapeSequenceParser::collectByte(uint8_t b) {
+    if (_seq.collectLength < maxCollect)
+        _seq.collect[_seq.collectLength++] = char(b);
+    else
+        _seq.collectOverflow = true;
+}
+
+void EscapeSequenceParser::dispatchCsiSequence(uint8_t code) {
+    const SequenceParams pars = sequenceParams();
+    const std::string_view collected = collect();
+    if (_seq.parsOverflow() || _seq.collectOverflow) [[unlikely]] {
+        if (_seq.parsOverflow())
+            report("Tessaline: parameters past " + std::to_string(maxParameters) + " ignored");
+        // A sequence whose intermediates overflowed is no command.
+        if (_seq.collectOverflow) {
+            if (csiHandlerFallback) csiHandlerFallback(pars, collected, code);
+            return;
+        }
+    }
+    if (terminal != nullptr && terminal->handleCsi(code, pars, collected)) return;
+    if (csiHandlerFallback) csiHandlerFallback(pars, collected, code);
+}
+
 void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
     const uint8_t* const data = input.data();
     const size_t n = input.size();
-    const uint8_t* const transitions = table->table.data();
+    const uint8_t* const transitions = vt500TransitionTable.table.data();
     constexpr uint8_t dcsData = TransitionTable::pack(A::dcsPut, S::dcsPassthrough);
     const uint8_t* const dcsRow = transitions + int(S::dcsPassthrough) * 256;
 
@@ -375,13 +411,14 @@ void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
     ptrdiff_t dcsStart = -1;
     size_t i = 0;
 
-    auto flushPrint = [&](size_t end) {
+    // Inlined, so that the loop's counters stay in registers.
+    auto flushPrint = [&](size_t end) __attribute__((always_inline)) {
         if (printStart < 0) return;
         if (printHandler) printHandler({data + printStart, end - size_t(printStart)});
         printStart = -1;
     };
     // DCS body bytes from i on, up to the next byte the table must see; stays in dcsPassthrough.
-    auto consumeDcsData = [&] {
+    auto consumeDcsData = [&]() __attribute__((always_inline)) {
         if (dcsStart < 0) dcsStart = ptrdiff_t(i);
         ++i;
         while (i < n && (data[i] >= 0xA0 || dcsRow[data[i]] == dcsData))
@@ -398,18 +435,77 @@ void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
         if (state == S::ground && b >= 0x20) {
             // Text, UTF-8 and C1 bytes alike, runs to the next C0 control.
             if (printStart < 0) printStart = ptrdiff_t(i);
-            i = size_t(findControlByte(data + i + 1, data + n) - data);
+            if (++i < n && data[i] >= 0x20) i = size_t(findControlByte(data + i, data + n) - data);
             continue;
         }
-        if (state == S::csiParam && isDigit(b)) {
-            int64_t value = _seq.pars[_seq.current];
-            do {
-                value = addDigit(value, b);
+        if (state == S::ground) {
+            // Below 0x20 in ground: ESC starts a sequence, every other byte executes (the table's rows,
+            // without the lookup).
+            flushPrint(i);
+            if (b != ESC) {
+                dispatchExecute(b);
+                ++i;
+                continue;
+            }
+            startSequence();
+            dcsStart = -1;
+            state = S::escape;
+            if (++i == n) break;
+            b = data[i];
+        }
+        if (state == S::escape) {
+            // The ESC has just started a fresh sequence and handed over the print run, so "[", "]" and
+            // "_" need not clear again.
+            if (b == '[') {
+                state = S::csiEntry;
                 if (++i == n) break;
                 b = data[i];
-            } while (isDigit(b));
-            _seq.pars[_seq.current] = value;
-            continue;
+            } else if (b == ']' || b == '_') {
+                state = b == ']' ? S::oscString : S::apcString;
+                if (++i == n) break;
+                b = data[i];
+            }
+        }
+        if (state == S::csiEntry || state == S::csiParam) {
+            // The common CSI shape (prefix, digits and separators, final byte) without a table lookup per
+            // byte; anything else goes on to the table.
+            if (state == S::csiEntry) {
+                if (b >= '<' && b <= '?') {
+                    collectByte(b);
+                    state = S::csiParam;
+                    if (++i == n) break;
+                    b = data[i];
+                } else if (isDigit(b) || b == ';') {
+                    state = S::csiParam;
+                }
+            }
+            if (state == S::csiParam) {
+                // Digits and separators without a branch between them: ':' and ';' follow '9', so one
+                // comparison finds the end of the parameters.
+                int current = _seq.current;
+                int64_t value = _seq.pars[current];
+                for (;;) {
+                    const uint8_t d = uint8_t(b - '0');
+                    if (d > ';' - '0') break;
+                    const bool separator = d >= 10;
+                    const int64_t shifted = value * 10 + d;
+                    value = separator || shifted > parameterLimit ? 0 : shifted;
+                    // A digit written here is overwritten by the separator that ends the parameter.
+                    _seq.parsTxt[current] = b;
+                    current += int(separator & (current < maxParameters));
+                    _seq.pars[current] = value;
+                    if (++i == n) break;
+                    b = data[i];
+                }
+                _seq.current = current;
+                if (i == n) break;
+            }
+            if (b >= 0x40 && b <= 0x7E) {
+                dispatchCsiSequence(b);
+                state = S::ground;
+                ++i;
+                continue;
+            }
         }
 
         const uint8_t entry = transitions[TransitionTable::index(state, b)];
@@ -497,42 +593,20 @@ void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
         case A::oscEnd:
             endString(state, b);
             next = b == ESC ? S::escape : S::ground;
-            clearSequence();
-            callPrintStateReset();
+            startSequence();
             dcsStart = -1;
-            clearStrings();
             break;
-        case A::csiDispatch: {
-            const SequenceParams pars = sequenceParams();
-            if (_seq.parsOverflow)
-                report("Tessaline: parameters past " + std::to_string(maxParameters) + " ignored");
-            if (_seq.collectOverflow) {
-                if (csiHandlerFallback) csiHandlerFallback(pars, collect(), b);
-            } else {
-                dispatchCsi(b, pars, collect());
-            }
+        case A::csiDispatch:
+            dispatchCsiSequence(b);
             break;
-        }
         case A::param:
-            if (b == ';' || b == ':') {
-                if (_seq.parsCount < maxParameters) {
-                    _seq.parsTxt[_seq.parsCount - 1] = b;
-                    _seq.pars[_seq.parsCount] = 0;
-                    _seq.current = _seq.parsCount++;
-                } else {
-                    _seq.parsOverflow = true;
-                    _seq.pars[maxParameters] = 0;
-                    _seq.current = maxParameters;
-                }
-            } else {
+            if (b == ';' || b == ':')
+                addParameter(b);
+            else
                 _seq.pars[_seq.current] = addDigit(_seq.pars[_seq.current], b);
-            }
             break;
         case A::collect:
-            if (_seq.collectLength < maxCollect)
-                _seq.collect[_seq.collectLength++] = char(b);
-            else
-                _seq.collectOverflow = true;
+            collectByte(b);
             break;
         case A::escDispatch:
             if (_seq.collectOverflow) {
@@ -543,13 +617,11 @@ void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
             break;
         case A::clear:
             flushPrint(i);
-            clearSequence();
-            callPrintStateReset();
+            startSequence();
             dcsStart = -1;
-            clearStrings();
             break;
         case A::dcsHook:
-            if (_seq.parsOverflow)
+            if (_seq.parsOverflow())
                 report("Tessaline: parameters past " + std::to_string(maxParameters) + " ignored");
             hookDcs(b);
             break;
@@ -563,10 +635,8 @@ void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
                 setDcsHandler(nullptr);
             }
             next = b == ESC ? S::escape : S::ground;
-            clearSequence();
-            callPrintStateReset();
+            startSequence();
             dcsStart = -1;
-            clearStrings();
             break;
         }
         state = next;

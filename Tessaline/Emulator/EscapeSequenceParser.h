@@ -64,7 +64,6 @@ public:
     PrintHandler printHandler;
     // Tells the print path to drop a partial character it holds.
     std::function<void()> printStateReset;
-    const TransitionTable* table = &vt500TransitionTable;
     EscFallback escHandlerFallback;
     // Called with a DCS string for which no handler was chosen.
     DcsFallback dscHandlerFallback;
@@ -97,6 +96,9 @@ public:
     std::unique_ptr<DcsHandler> dispatchDcs(std::string_view collect, uint8_t code,
                                             const SequenceParams& pars);
 
+    // The transitions. Text, CSI parameters and string bodies take fast lanes that follow the same rows.
+    static const TransitionTable& table() { return vt500TransitionTable; }
+
     // The machine's buffers, for inspection.
     DcsHandler* activeDcsHandler() const { return _activeDcsHandler.get(); }
     SequenceParams params() const;
@@ -108,14 +110,17 @@ private:
     // Parameters and collected bytes of the sequence being parsed; trivially copyable, so that a call can
     // keep the values it began with for an error handler that aborts.
     struct Sequence {
-        int64_t pars[maxParameters + 1]; // the last slot swallows digits of ignored parameters
-        uint8_t parsTxt[maxParameters];
+        // Slot maxParameters swallows the digits of ignored parameters; parsTxt[k] is the separator after
+        // parameter k.
+        int64_t pars[maxParameters + 1];
+        uint8_t parsTxt[maxParameters + 1];
         char collect[maxCollect];
-        int parsCount;
-        int current; // the slot digits go to
+        int current; // the slot digits go to: the last parameter, or maxParameters past the limit
         int collectLength;
-        bool parsOverflow;
         bool collectOverflow;
+
+        int parsCount() const { return (current < maxParameters ? current : maxParameters - 1) + 1; }
+        bool parsOverflow() const { return current == maxParameters; }
     };
 
     // An OSC or APC string being collected. Destructive changes during a call keep the string the call
@@ -140,8 +145,12 @@ private:
     };
 
     void parseBytes(std::span<const uint8_t> data);
+    void addParameter(uint8_t separator);
+    void collectByte(uint8_t b);
+    void dispatchCsiSequence(uint8_t code);
     void clearSequence();
     void clearStrings();
+    void startSequence();
     void callPrintStateReset();
     void appendString(StringBuffer& buffer, const uint8_t* from, const uint8_t* to, const char* kind);
     void endString(ParserState state, uint8_t b);
