@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 namespace Tessaline {
@@ -93,6 +94,23 @@ public:
         return ParserState(entry(state, b) & 0x0F);
     }
 
+    struct StateList {
+        std::array<ParserState, 15> states{};
+        int count = 0;
+        constexpr const ParserState* begin() const { return states.data(); }
+        constexpr const ParserState* end() const { return states.data() + count; }
+    };
+
+    // The states from low to high inclusive. A raw value past the last state cannot be built (in a constant
+    // expression the throw is a compile error).
+    static constexpr StateList rinclusive(int low, int high) {
+        if (low < 0 || high > int(ParserState::dcsPassthrough)) throw "rinclusive: no such state";
+        StateList list;
+        for (int s = low; s <= high; ++s)
+            list.states[size_t(list.count++)] = ParserState(s);
+        return list;
+    }
+
     // The bytes from low up to, but not including, high.
     static constexpr ByteList r(int low, int high) {
         ByteList list;
@@ -110,20 +128,17 @@ constexpr TransitionTable buildVt500TransitionTable() {
     using A = ParserAction;
     using T = TransitionTable;
     TransitionTable t;
-    constexpr int stateCount = 15;
-    auto eachState = [&](auto&& body) {
-        for (int s = 0; s < stateCount; ++s)
-            body(S(s));
-    };
+    constexpr auto everyState = T::rinclusive(int(S::ground), int(S::dcsPassthrough));
     const ByteList c0 = T::r(0x00, 0x18) + ByteList{0x19} + T::r(0x1C, 0x20);
     const ByteList printables = T::r(0x20, 0x7F);
 
     // 1. Anything not written below is an error that returns to ground.
-    eachState([&](S s) { t.add(T::r(0x00, 0xA1), s, A::error, S::ground); });
+    for (S s : everyState)
+        t.add(T::r(0x00, 0xA1), s, A::error, S::ground);
     // 2. Printable text.
     t.add(printables, S::ground, A::print, S::ground);
     // 3. Controls that act from every state.
-    eachState([&](S s) {
+    for (S s : everyState) {
         t.add(ByteList{0x18, 0x1A, 0x99, 0x9A} + T::r(0x80, 0x90) + T::r(0x91, 0x98), s, A::execute,
               S::ground);
         t.add(0x9C, s, A::ignore, S::ground);
@@ -133,7 +148,7 @@ constexpr TransitionTable buildVt500TransitionTable() {
         t.add(0x9D, s, A::oscStart, S::oscString);
         t.add(ByteList{0x98, 0x9E}, s, A::ignore, S::sosPmApcString);
         t.add(0x9F, s, A::oscStart, S::apcString);
-    });
+    }
     // 4. State by state.
     t.add(c0, S::ground, A::execute, S::ground);
 
