@@ -1,0 +1,584 @@
+#include "EscapeSequenceParser.h"
+
+#include "ControlScan.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace Tessaline {
+
+namespace {
+
+using S = ParserState;
+using A = ParserAction;
+constexpr const TransitionTable& vt500 = vt500TransitionTable;
+static_assert(vt500.entry(S::ground, 'a') == TransitionTable::pack(A::print, S::ground));
+static_assert(vt500.entry(S::ground, '\n') == TransitionTable::pack(A::execute, S::ground));
+static_assert(vt500.entry(S::ground, 0x19) == TransitionTable::pack(A::execute, S::ground));
+static_assert(vt500.entry(S::ground, 0x1B) == TransitionTable::pack(A::clear, S::escape));
+static_assert(vt500.entry(S::escape, '[') == TransitionTable::pack(A::clear, S::csiEntry));
+static_assert(vt500.entry(S::escape, '\\') == TransitionTable::pack(A::escDispatch, S::ground));
+static_assert(vt500.entry(S::escape, 0x9B) == TransitionTable::pack(A::clear, S::csiEntry));
+static_assert(vt500.entry(S::csiEntry, ':') == TransitionTable::pack(A::error, S::ground));
+static_assert(vt500.entry(S::csiEntry, '?') == TransitionTable::pack(A::collect, S::csiParam));
+static_assert(vt500.entry(S::csiEntry, 0xC3) == TransitionTable::pack(A::error, S::ground));
+static_assert(vt500.entry(S::csiParam, ':') == TransitionTable::pack(A::param, S::csiParam));
+static_assert(vt500.entry(S::csiParam, '?') == TransitionTable::pack(A::ignore, S::csiIgnore));
+static_assert(vt500.entry(S::csiParam, 'm') == TransitionTable::pack(A::csiDispatch, S::ground));
+static_assert(vt500.entry(S::csiParam, 0x18) == TransitionTable::pack(A::execute, S::ground));
+static_assert(vt500.entry(S::oscString, 0x07) == TransitionTable::pack(A::oscEnd, S::ground));
+static_assert(vt500.entry(S::oscString, 0x18) == TransitionTable::pack(A::oscEnd, S::ground));
+static_assert(vt500.entry(S::oscString, 0x1A) == TransitionTable::pack(A::ignore, S::oscString));
+static_assert(vt500.entry(S::oscString, 0x9C) == TransitionTable::pack(A::oscPut, S::oscString));
+static_assert(vt500.entry(S::apcString, 0x85) == TransitionTable::pack(A::oscPut, S::apcString));
+static_assert(vt500.entry(S::dcsPassthrough, 0x9C) == TransitionTable::pack(A::dcsUnhook, S::ground));
+static_assert(vt500.entry(S::dcsPassthrough, 0x7F) == TransitionTable::pack(A::ignore, S::dcsPassthrough));
+static_assert(vt500.entry(S::dcsPassthrough, 0x9B) == TransitionTable::pack(A::clear, S::csiEntry));
+static_assert(vt500.entry(S::dcsParam, 0xFF) == TransitionTable::pack(A::error, S::ground));
+static_assert(vt500.entry(S::sosPmApcString, 0x9C) == TransitionTable::pack(A::ignore, S::ground));
+
+constexpr uint8_t BEL = 0x07, CAN = 0x18, SUB = 0x1A, ESC = 0x1B;
+// String buffers give back memory above this when they are emptied.
+constexpr size_t keptCapacity = size_t(1) << 20;
+
+bool profilingEnabled() {
+    static const bool enabled = [] {
+        const char* value = std::getenv("TESSALINE_PROFILE");
+        return value != nullptr && std::string_view(value) == "1";
+    }();
+    return enabled;
+}
+
+bool isDigit(uint8_t b) {
+    return uint8_t(b - '0') < 10;
+}
+
+int64_t addDigit(int64_t value, uint8_t digit) {
+    value = value * 10 + (digit - '0');
+    return value > EscapeSequenceParser::parameterLimit ? 0 : value;
+}
+
+} // namespace
+
+std::string_view name(ParserState state) {
+    static constexpr std::string_view names[] = {
+        "ground",          "escape",    "escapeIntermediate", "csiEntry",        "csiParam",
+        "csiIntermediate", "csiIgnore", "sosPmApcString",     "oscString",       "apcString",
+        "dcsEntry",        "dcsParam",  "dcsIgnore",          "dcsIntermediate", "dcsPassthrough",
+    };
+    return size_t(state) < std::size(names) ? names[size_t(state)] : "invalid";
+}
+
+std::string_view name(ParserAction action) {
+    static constexpr std::string_view names[] = {
+        "ignore", "error",   "print",       "execute", "oscStart", "oscPut", "oscEnd",    "csiDispatch",
+        "param",  "collect", "escDispatch", "clear",   "dcsHook",  "dcsPut", "dcsUnhook",
+    };
+    return size_t(action) < std::size(names) ? names[size_t(action)] : "invalid";
+}
+
+// MARK: String buffers
+
+void EscapeSequenceParser::StringBuffer::beginCall() {
+    _startSize = bytes.size();
+    _startDropped = dropped;
+    _hasSaved = false;
+    _inCall = true;
+}
+
+void EscapeSequenceParser::StringBuffer::endCall() {
+    if (_hasSaved) _saved = {};
+    _hasSaved = false;
+    _inCall = false;
+}
+
+void EscapeSequenceParser::StringBuffer::save() {
+    // Appends can be undone by truncation; only the first destructive change needs the old bytes kept.
+    if (!_inCall || _hasSaved || _startSize == 0) return;
+    _saved = std::move(bytes);
+    bytes = {};
+    _hasSaved = true;
+}
+
+void EscapeSequenceParser::StringBuffer::rollback() {
+    if (_hasSaved) {
+        bytes = std::move(_saved);
+        _saved = {};
+        _hasSaved = false;
+    }
+    bytes.resize(_startSize);
+    dropped = _startDropped;
+}
+
+void EscapeSequenceParser::StringBuffer::clear() {
+    if (bytes.empty() && !dropped) return;
+    save();
+    bytes.clear();
+    dropped = false;
+}
+
+void EscapeSequenceParser::StringBuffer::drop() {
+    save();
+    bytes = {};
+    dropped = true;
+}
+
+// MARK: Set-up
+
+EscapeSequenceParser::EscapeSequenceParser(ParserTarget* terminal)
+    : terminal(terminal) {
+    errorHandler = [](ParsingState&) {};
+    printHandler = [](std::span<const uint8_t>) {};
+    printStateReset = [] {};
+    escHandlerFallback = [](std::string_view, uint8_t) {};
+    dscHandlerFallback = [](uint8_t, const SequenceParams&) {};
+    executeHandlerFallback = [] {};
+    csiHandlerFallback = [](const SequenceParams&, std::string_view, uint8_t code) {
+        std::printf("Cannot handle ESC-%d\n", int(code));
+    };
+    oscHandlerFallback = [](int64_t, std::span<const uint8_t>) {};
+    apcHandlerFallback = [](uint8_t, std::span<const uint8_t>) {};
+    diagnosticHandler = [](std::string_view) {};
+    clearSequence();
+}
+
+EscapeSequenceParser::~EscapeSequenceParser() = default;
+
+void EscapeSequenceParser::reset() {
+    currentState = initialState;
+    _osc.clear();
+    _apc.clear();
+    clearSequence();
+    setDcsHandler(nullptr);
+    _dcsLength = 0;
+    callPrintStateReset();
+}
+
+void EscapeSequenceParser::clearSequence() {
+    _seq.pars[0] = 0;
+    _seq.parsCount = 1;
+    _seq.current = 0;
+    _seq.collectLength = 0;
+    _seq.parsOverflow = false;
+    _seq.collectOverflow = false;
+}
+
+void EscapeSequenceParser::clearStrings() {
+    _osc.clear();
+    _apc.clear();
+    for (StringBuffer* buffer : {&_osc, &_apc})
+        if (buffer->bytes.capacity() > keptCapacity) buffer->bytes = {};
+}
+
+void EscapeSequenceParser::callPrintStateReset() {
+    if (printStateReset) printStateReset();
+}
+
+void EscapeSequenceParser::report(std::string_view message) {
+    if (diagnosticHandler) diagnosticHandler(message);
+}
+
+SequenceParams EscapeSequenceParser::sequenceParams() const {
+    return SequenceParams({_seq.pars, size_t(_seq.parsCount)}, {_seq.parsTxt, size_t(_seq.parsCount - 1)});
+}
+
+SequenceParams EscapeSequenceParser::params() const {
+    return sequenceParams();
+}
+
+std::string_view EscapeSequenceParser::collect() const {
+    return {_seq.collect, size_t(_seq.collectLength)};
+}
+
+int64_t EscapeSequenceParser::parseInt(std::span<const uint8_t> data) {
+    int64_t value = 0;
+    for (uint8_t b : data) {
+        if (!isDigit(b)) break;
+        value = value * 10 + (b - '0');
+        if (value > parameterLimit) return 0;
+    }
+    return value;
+}
+
+// MARK: Dispatch
+
+void EscapeSequenceParser::dispatchExecute(uint8_t code) {
+    if (terminal != nullptr) terminal->handleExecute(code);
+}
+
+void EscapeSequenceParser::dispatchCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
+    if (terminal != nullptr && terminal->handleCsi(code, pars, collect)) return;
+    if (csiHandlerFallback) csiHandlerFallback(pars, collect, code);
+}
+
+void EscapeSequenceParser::dispatchEsc(std::string_view collect, uint8_t code) {
+    if (terminal != nullptr && terminal->handleEsc(collect, code)) return;
+    if (escHandlerFallback) escHandlerFallback(collect, code);
+}
+
+void EscapeSequenceParser::dispatchOsc(int64_t code, std::span<const uint8_t> data) {
+    if (!oscHandlers.empty()) {
+        if (auto it = oscHandlers.find(code); it != oscHandlers.end() && it->second) {
+            // A copy: the handler may register or remove handlers while it runs.
+            OscHandler handler = it->second;
+            handler(data);
+            return;
+        }
+    }
+    if (terminal != nullptr && terminal->handleOsc(code, data)) return;
+    if (oscHandlerFallback) oscHandlerFallback(code, data);
+}
+
+void EscapeSequenceParser::dispatchApc(uint8_t command, std::span<const uint8_t> content) {
+    if (terminal != nullptr && command == 'G')
+        terminal->handleKittyGraphics(content);
+    else if (apcHandlerFallback)
+        apcHandlerFallback(command, content);
+}
+
+std::unique_ptr<DcsHandler> EscapeSequenceParser::dispatchDcs(std::string_view collect, uint8_t code,
+                                                              const SequenceParams& pars) {
+    if (terminal == nullptr) return nullptr;
+    return terminal->makeDcsHandler(collect, code, pars);
+}
+
+// MARK: Strings and DCS
+
+void EscapeSequenceParser::appendString(StringBuffer& buffer, const uint8_t* from, const uint8_t* to,
+                                        const char* kind) {
+    if (buffer.dropped) return;
+    size_t length = size_t(to - from);
+    if (buffer.bytes.size() + length > maxStringLength) {
+        buffer.drop();
+        report("Tessaline: " + std::string(kind) + " string longer than " + std::to_string(maxStringLength) +
+               " bytes dropped");
+        return;
+    }
+    buffer.bytes.insert(buffer.bytes.end(), from, to);
+}
+
+void EscapeSequenceParser::endString(ParserState state, uint8_t b) {
+    StringBuffer& buffer = state == ParserState::apcString ? _apc : _osc;
+    if (buffer.dropped || buffer.bytes.empty() || b == CAN || b == SUB) return;
+    std::span<const uint8_t> bytes = buffer.bytes;
+    if (state == ParserState::apcString) {
+        dispatchApc(bytes[0], bytes.subspan(1));
+        return;
+    }
+    size_t semicolon = 0;
+    while (semicolon < bytes.size() && bytes[semicolon] != ';')
+        ++semicolon;
+    if (semicolon == bytes.size())
+        dispatchOsc(parseInt(bytes), {});
+    else
+        dispatchOsc(parseInt(bytes.first(semicolon)), bytes.subspan(semicolon + 1));
+}
+
+void EscapeSequenceParser::hookDcs(uint8_t code) {
+    const SequenceParams pars = sequenceParams();
+    const std::string_view collected = collect();
+    // A sequence whose intermediates overflowed is no command; it gets no handler.
+    std::unique_ptr<DcsHandler> handler = _seq.collectOverflow ? nullptr : dispatchDcs(collected, code, pars);
+    // An earlier handler never receives this string, whether or not one was chosen for it.
+    setDcsHandler(std::move(handler));
+    _dcsLength = 0;
+    if (_activeDcsHandler) {
+        _dcsLimit = std::min(maxStringLength, _activeDcsHandler->maxDataLength());
+        _activeDcsHandler->hook(collected, pars, code);
+    } else if (dscHandlerFallback) {
+        dscHandlerFallback(code, pars);
+    }
+}
+
+void EscapeSequenceParser::putDcs(const uint8_t* data, size_t length) {
+    if (!_activeDcsHandler || length == 0) return;
+    _dcsLength += length;
+    _activeDcsHandler->put({data, length});
+}
+
+void EscapeSequenceParser::setDcsHandler(std::unique_ptr<DcsHandler> handler) {
+    if (_activeDcsHandler && _inCall) {
+        // Keep the handler alive until the call ends: it may be the one whose callback got us here, and an
+        // aborted call puts back the one it began with.
+        if (_activeDcsHandler.get() == _callStartHandler && !_savedDcsHandler)
+            _savedDcsHandler = std::move(_activeDcsHandler);
+        else
+            _retiredDcsHandler = std::move(_activeDcsHandler);
+    }
+    _activeDcsHandler = std::move(handler);
+}
+
+// MARK: Calls
+
+void EscapeSequenceParser::beginCall() {
+    _inCall = true;
+    _callStartSeq = _seq;
+    _callStartState = currentState;
+    _callStartHandler = _activeDcsHandler.get();
+    _callStartDcsLength = _dcsLength;
+    _callStartDcsLimit = _dcsLimit;
+    _osc.beginCall();
+    _apc.beginCall();
+}
+
+void EscapeSequenceParser::endCall() {
+    _osc.endCall();
+    _apc.endCall();
+    _savedDcsHandler.reset();
+    _retiredDcsHandler.reset();
+    _inCall = false;
+}
+
+void EscapeSequenceParser::rollback() {
+    _seq = _callStartSeq;
+    currentState = _callStartState;
+    _osc.rollback();
+    _apc.rollback();
+    if (_savedDcsHandler) {
+        _retiredDcsHandler = std::move(_activeDcsHandler);
+        _activeDcsHandler = std::move(_savedDcsHandler);
+    } else if (_activeDcsHandler.get() != _callStartHandler) {
+        // The call began without a handler (one it began with would have been saved when dropped).
+        _retiredDcsHandler = std::move(_activeDcsHandler);
+    }
+    _dcsLength = _callStartDcsLength;
+    _dcsLimit = _callStartDcsLimit;
+}
+
+void EscapeSequenceParser::parse(std::span<const uint8_t> data) {
+    if (!profilingEnabled()) [[likely]] {
+        parseBytes(data);
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    parseBytes(data);
+    const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "org.quillaby.tessaline ParserProfile: Parser.Parse %zu bytes %.1f us\n",
+                 data.size(), elapsed.count());
+}
+
+// MARK: The machine
+
+void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
+    const uint8_t* const data = input.data();
+    const size_t n = input.size();
+    const uint8_t* const transitions = table->table.data();
+    constexpr uint8_t dcsData = TransitionTable::pack(A::dcsPut, S::dcsPassthrough);
+    const uint8_t* const dcsRow = transitions + int(S::dcsPassthrough) * 256;
+
+    beginCall();
+    ParserState state = currentState;
+    // Starts of the pending print run and DCS data in this call's bytes; neither outlives the call.
+    ptrdiff_t printStart = -1;
+    ptrdiff_t dcsStart = -1;
+    size_t i = 0;
+
+    auto flushPrint = [&](size_t end) {
+        if (printStart < 0) return;
+        if (printHandler) printHandler({data + printStart, end - size_t(printStart)});
+        printStart = -1;
+    };
+    // DCS body bytes from i on, up to the next byte the table must see; stays in dcsPassthrough.
+    auto consumeDcsData = [&] {
+        if (dcsStart < 0) dcsStart = ptrdiff_t(i);
+        ++i;
+        while (i < n && (data[i] >= 0xA0 || dcsRow[data[i]] == dcsData))
+            ++i;
+        if (_activeDcsHandler && _dcsLength + (i - size_t(dcsStart)) > _dcsLimit) {
+            report("Tessaline: DCS string longer than " + std::to_string(_dcsLimit) + " bytes dropped");
+            setDcsHandler(nullptr);
+            dcsStart = -1;
+        }
+    };
+
+    while (i < n) {
+        uint8_t b = data[i];
+        if (state == S::ground && b >= 0x20) {
+            // Text, UTF-8 and C1 bytes alike, runs to the next C0 control.
+            if (printStart < 0) printStart = ptrdiff_t(i);
+            i = size_t(findControlByte(data + i + 1, data + n) - data);
+            continue;
+        }
+        if (state == S::csiParam && isDigit(b)) {
+            int64_t value = _seq.pars[_seq.current];
+            do {
+                value = addDigit(value, b);
+                if (++i == n) break;
+                b = data[i];
+            } while (isDigit(b));
+            _seq.pars[_seq.current] = value;
+            continue;
+        }
+
+        const uint8_t entry = transitions[TransitionTable::index(state, b)];
+        const ParserAction action = ParserAction(entry >> 4);
+        ParserState next = ParserState(entry & 0x0F);
+        if (state == S::dcsPassthrough && next != S::dcsPassthrough && action != A::dcsUnhook &&
+            action != A::error) {
+            // CAN, SUB or a C1 control cut the string short: its handler gets what arrived (as it would
+            // have at the end of a read) and is dropped without unhook().
+            if (dcsStart >= 0) putDcs(data + dcsStart, i - size_t(dcsStart));
+            dcsStart = -1;
+            setDcsHandler(nullptr);
+        }
+
+        switch (action) {
+        case A::ignore:
+            if (printStart >= 0) {
+                flushPrint(i);
+            } else if (dcsStart >= 0) {
+                putDcs(data + dcsStart, i - size_t(dcsStart));
+                dcsStart = -1;
+            }
+            break;
+        case A::error: {
+            if (b >= 0xA0) {
+                if (state == S::csiIgnore || state == S::dcsIgnore) {
+                    next = state;
+                    break;
+                }
+                if (state == S::dcsPassthrough) {
+                    consumeDcsData();
+                    continue;
+                }
+                if (state == S::ground) {
+                    if (printStart < 0) printStart = ptrdiff_t(i);
+                    next = state;
+                    break;
+                }
+            }
+            ParsingState error;
+            error.position = int64_t(i);
+            error.code = b;
+            error.currentState = state;
+            error.print = printStart;
+            error.dcs = dcsStart;
+            error.osc = _osc.bytes;
+            error.apc = _apc.bytes;
+            error.collect = collect();
+            if (errorHandler) errorHandler(error);
+            if (error.abort) {
+                rollback();
+                endCall();
+                return;
+            }
+            break;
+        }
+        case A::print:
+            if (printStart < 0) printStart = ptrdiff_t(i);
+            break;
+        case A::execute:
+            flushPrint(i);
+            dispatchExecute(b);
+            break;
+        case A::oscStart:
+            flushPrint(i);
+            if (next == S::apcString)
+                _apc.clear();
+            else
+                _osc.clear();
+            break;
+        case A::oscPut: {
+            // Bytes from 0x20 up are data; BEL, CAN and ESC end the run for the table to see; other
+            // controls are dropped.
+            const bool apc = state == S::apcString;
+            StringBuffer& buffer = apc ? _apc : _osc;
+            while (i < n) {
+                const uint8_t* stop = findControlByte(data + i, data + n);
+                if (stop != data + i) appendString(buffer, data + i, stop, apc ? "APC" : "OSC");
+                i = size_t(stop - data);
+                if (i == n || *stop == BEL || *stop == CAN || *stop == ESC) break;
+                ++i;
+            }
+            continue;
+        }
+        case A::oscEnd:
+            endString(state, b);
+            next = b == ESC ? S::escape : S::ground;
+            clearSequence();
+            callPrintStateReset();
+            dcsStart = -1;
+            clearStrings();
+            break;
+        case A::csiDispatch: {
+            const SequenceParams pars = sequenceParams();
+            if (_seq.parsOverflow)
+                report("Tessaline: parameters past " + std::to_string(maxParameters) + " ignored");
+            if (_seq.collectOverflow) {
+                if (csiHandlerFallback) csiHandlerFallback(pars, collect(), b);
+            } else {
+                dispatchCsi(b, pars, collect());
+            }
+            break;
+        }
+        case A::param:
+            if (b == ';' || b == ':') {
+                if (_seq.parsCount < maxParameters) {
+                    _seq.parsTxt[_seq.parsCount - 1] = b;
+                    _seq.pars[_seq.parsCount] = 0;
+                    _seq.current = _seq.parsCount++;
+                } else {
+                    _seq.parsOverflow = true;
+                    _seq.pars[maxParameters] = 0;
+                    _seq.current = maxParameters;
+                }
+            } else {
+                _seq.pars[_seq.current] = addDigit(_seq.pars[_seq.current], b);
+            }
+            break;
+        case A::collect:
+            if (_seq.collectLength < maxCollect)
+                _seq.collect[_seq.collectLength++] = char(b);
+            else
+                _seq.collectOverflow = true;
+            break;
+        case A::escDispatch:
+            if (_seq.collectOverflow) {
+                if (escHandlerFallback) escHandlerFallback(collect(), b);
+            } else {
+                dispatchEsc(collect(), b);
+            }
+            break;
+        case A::clear:
+            flushPrint(i);
+            clearSequence();
+            callPrintStateReset();
+            dcsStart = -1;
+            clearStrings();
+            break;
+        case A::dcsHook:
+            if (_seq.parsOverflow)
+                report("Tessaline: parameters past " + std::to_string(maxParameters) + " ignored");
+            hookDcs(b);
+            break;
+        case A::dcsPut:
+            consumeDcsData();
+            continue;
+        case A::dcsUnhook:
+            if (_activeDcsHandler) {
+                if (dcsStart >= 0) putDcs(data + dcsStart, i - size_t(dcsStart));
+                _activeDcsHandler->unhook();
+                setDcsHandler(nullptr);
+            }
+            next = b == ESC ? S::escape : S::ground;
+            clearSequence();
+            callPrintStateReset();
+            dcsStart = -1;
+            clearStrings();
+            break;
+        }
+        state = next;
+        ++i;
+    }
+
+    if (state == S::ground)
+        flushPrint(n);
+    else if (state == S::dcsPassthrough && dcsStart >= 0)
+        putDcs(data + dcsStart, n - size_t(dcsStart));
+    currentState = state;
+    endCall();
+}
+
+} // namespace Tessaline

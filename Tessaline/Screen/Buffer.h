@@ -1,0 +1,174 @@
+#pragma once
+
+#include "CharSets.h"
+#include "CircularBufferLineList.h"
+#include "Position.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace Tessaline {
+
+// One screen of the terminal with its scroll-back: the rows in a fixed-capacity ring (oldest scroll-back
+// row first, bottom screen row last), the cursor, the display origin, the scroll region, the margins, the
+// tab stops, the cursor state saved by DECSC and the modes that change how characters are written.
+//
+// Coordinates: a buffer row indexes the ring; a screen row counts from yBase (the cursor's buffer row is
+// yBase + y); a view row counts from yDisp. The emulator's commands read and change these fields directly;
+// the buffer knows no escape sequences and calls back into its owner through `scroll` when a character
+// wraps at the bottom of the scroll region.
+class Buffer {
+public:
+    // Where the last cell was written, with the size of the buffer at that moment (the print path joins a
+    // following combining scalar to that cell only while the size is unchanged).
+    struct LastBufferStorage {
+        int y = 0;
+        int x = 0;
+        int cols = 0;
+        int rows = 0;
+        bool operator==(const LastBufferStorage&) const = default;
+    };
+
+    // A scroll-back of nullopt keeps none (and turns reflow off); 0 keeps none but reflows.
+    Buffer(int cols, int rows, int tabStopWidth, std::optional<int> scrollback);
+    // The ring's functions refer to this buffer: it is neither copied nor moved.
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    // Horizontal display origin and base: always 0, kept for snapshots.
+    int xDisp = 0;
+    int xBase = 0;
+    // Rows that dropped off the top of the full ring; a buffer row plus linesTop is a scroll-invariant row.
+    int linesTop = 0;
+    // One flag per column.
+    std::vector<bool> tabStops;
+
+    // Cursor state saved by DECSC.
+    int savedX = 0;
+    int savedY = 0;
+    bool savedOriginMode = false;
+    bool savedMarginMode = false;
+    bool savedWraparound = false;
+    bool savedReverseWraparound = false;
+    Attribute savedAttr = Attribute::defaultAttribute();
+    // Character-set map saved with the cursor; null for none.
+    const CharSetMap* savedCharset = nullptr;
+
+    // Scroll-back rows kept; nullopt for none.
+    std::optional<int> scrollback;
+    // Attribute of the filler cells insertCharacter writes (cells opened in insert mode, the continuation
+    // cells of wide characters).
+    Attribute curAttr = Attribute::empty;
+    bool insertMode = false;
+    bool marginMode = false;
+    bool wraparound = false;
+
+    // Called with true when a character must wrap at the bottom of the scroll region; the owner scrolls
+    // the region and makes the new bottom row a wrapped row. Stops the process until the owner sets it.
+    std::function<void(bool)> scroll = [](bool) { fatalError("This should be set after creating a buffer"); };
+
+    LastBufferStorage lastBufferStorage;
+
+    // Assigning a negative value to x, y, scrollTop or scrollBottom leaves the field unchanged; there is
+    // no upper bound (callers clamp). x may equal cols: the next character wraps.
+    int x() const { return _x; }
+    void setX(int value) {
+        if (value >= 0) _x = value;
+    }
+    int y() const { return _y; }
+    void setY(int value) {
+        if (value >= 0) _y = value;
+    }
+    int scrollTop() const { return _scrollTop; }
+    void setScrollTop(int value) {
+        if (value >= 0) _scrollTop = value;
+    }
+    int scrollBottom() const { return _scrollBottom; }
+    void setScrollBottom(int value) {
+        if (value >= 0) _scrollBottom = value;
+    }
+
+    int yDisp() const { return _yDisp; }
+    void setYDisp(int value) { _yDisp = value; }
+    int yBase() const { return _yBase; }
+    void setYBase(int value) { _yBase = value; }
+    int marginLeft() const { return _marginLeft; }
+    void setMarginLeft(int value) { _marginLeft = value; }
+    int marginRight() const { return _marginRight; }
+    void setMarginRight(int value) { _marginRight = value; }
+
+    CircularBufferLineList& lines() { return _lines; }
+    const CircularBufferLineList& lines() const { return _lines; }
+    int cols() const { return _cols; }
+    int rows() const { return _rows; }
+
+    bool hasScrollback() const { return _hasScrollback; }
+    bool isReflowEnabled() const { return _hasScrollback; }
+    // A hint that may overstate: rows leaving the ring by trimming or replacement are not subtracted.
+    bool hasAnyImages() const { return _linesWithImagesCount > 0; }
+    int linesWithImagesCount() const { return _linesWithImagesCount; }
+
+    // The cell at a view row (counted from yDisp); CharData::Null outside the row or the ring.
+    CharData getChar(const Position& at) const;
+    // The same with the row counted from the oldest row of the ring.
+    CharData getCharBufferRelative(const Position& at) const;
+    // A new unwrapped-or-wrapped row of blank cells (code 0) with the attribute.
+    BufferLinePtr getBlankLine(const Attribute& attribute, bool isWrapped = false) const;
+    // A space cell with the attribute, or with Attribute::empty.
+    static CharData getNullCell(const std::optional<Attribute>& attribute = std::nullopt);
+    // Ring capacity for a height: rows plus scroll-back (at most 2147483647), or rows alone without.
+    int getCorrectBufferLength(int rows) const;
+
+    // Pushes `rows` blank rows when the ring holds none; the default attribute when none is given.
+    void fillViewportRows(const std::optional<Attribute>& attribute = std::nullopt);
+    // Empties the ring and homes the cursor; tab stops, margins, saved state and modes stay.
+    void clear();
+    // Resets the saved cursor state and the margins.
+    void softReset();
+    // Changes the scroll-back size, discarding the oldest rows when the ring shrinks below its count.
+    void changeHistorySize(std::optional<int> size);
+
+    // Writes one character (width 1 or 2) at the cursor with wrapping, insert mode and margins.
+    void insertCharacter(const CharData& charData);
+    // Writes a run of printable ASCII, one cell per byte, and answers how many bytes it wrote: 0 in insert
+    // mode, fewer than the run when the cursor passes the right edge with wraparound off.
+    int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute);
+
+    // index -1 rebuilds every stop; any other index extends the stops from the stop at or before it.
+    void setupTabStops(int index, int tabStopWidth);
+    // A column of -1 means the cursor's column.
+    int nextTabStop(bool marginMode, int column = -1) const;
+    int previousTabStop(int column = -1) const;
+    // A column at or beyond the end of tabStops is ignored.
+    void tabSet(int pos);
+    void tabClear(int pos);
+
+    void attachImage(const TerminalImagePtr& image, int toLineAt);
+    void clearImagesFromLine(int at);
+    void recalculateLinesWithImagesCount();
+
+private:
+    // Moves the cursor to the start of the next row for a character that does not fit.
+    void wrapCursor();
+    void setupRing(int capacity);
+    void setupLinesCallbacks();
+
+    CircularBufferLineList _lines;
+    int _yDisp = 0;
+    int _x = 0;
+    int _y = 0;
+    int _yBase = 0;
+    int _linesWithImagesCount = 0;
+    int _scrollBottom;
+    int _scrollTop = 0;
+    int _marginLeft = 0;
+    int _marginRight;
+    bool _hasScrollback;
+    int _cols;
+    int _rows;
+};
+
+} // namespace Tessaline
