@@ -159,9 +159,9 @@ SixelDecoder::Result SixelDecoder::decode(std::span<const uint8_t> data,
     _x = _y = _maxX = _maxY = 0;
     if (data.size() > maxDataLength) return Result::dataTooLong;
     // Raster attributes and any sixels before the first colour introducer are not part of the picture.
-    const void* pound = std::memchr(data.data(), poundChar, data.size());
-    if (!pound) return Result::decoded;
-    const size_t start = size_t(static_cast<const uint8_t*>(pound) - data.data());
+    const auto pound = std::find(data.begin(), data.end(), poundChar);
+    if (pound == data.end()) return Result::decoded;
+    const size_t start = size_t(pound - data.begin());
 
     if (const Result sized = walk<false>(data, start, defaultColors); sized != Result::decoded) {
         _x = _y = _maxX = _maxY = 0;
@@ -204,23 +204,22 @@ SixelDecoder::Result SixelDecoder::walk(std::span<const uint8_t> data, size_t st
             while (end < length && isSixel(sixelBits(bytes[end])))
                 ++end;
             if constexpr (Draw) {
-                int64_t room = std::max<int64_t>(0, _maxX - _x);
-                if (const int64_t width = std::min(count, room); width > 0) {
-                    for (uint8_t m = bits & rowMask; m; m &= uint8_t(m - 1)) {
-                        uint8_t* at = rows[std::countr_zero(m)] + size_t(_x) * 4;
-                        for (int64_t c = 0; c < width; ++c)
-                            storePixel(at + c * 4, pixel);
-                    }
+                // The sizing pass made the bitmap wide enough for every column; clipping to it anyway
+                // keeps each write inside whatever the counts say.
+                const int64_t width = std::clamp<int64_t>(count, 0, _maxX - _x);
+                for (uint8_t m = bits & rowMask; m && width; m &= uint8_t(m - 1)) {
+                    uint8_t* at = rows[std::countr_zero(m)] + size_t(_x) * 4;
+                    for (int64_t c = 0; c < width; ++c)
+                        storePixel(at + c * 4, pixel);
                 }
-                _x += count;
-                room = std::max<int64_t>(0, _maxX - _x);
-                const size_t run = std::min(end - i - 1, size_t(room));
+                _x += width;
+                const size_t run = std::min(end - i - 1, size_t(_maxX - _x));
                 for (size_t j = 0; j < run; ++j) {
                     const size_t column = size_t(_x) + j;
                     for (uint8_t m = sixelBits(bytes[i + 1 + j]) & rowMask; m; m &= uint8_t(m - 1))
                         storePixel(rows[std::countr_zero(m)] + column * 4, pixel);
                 }
-                _x += int64_t(end - i - 1);
+                _x += int64_t(run);
             } else {
                 uint8_t seen = bits;
                 for (size_t j = i + 1; j < end; ++j)

@@ -140,6 +140,11 @@ TEST(SixelDecoder, Layout) {
     };
     for (const Case& c : cases)
         expectDecodes(c);
+
+    // An empty body with no storage behind it.
+    SixelDecoder empty;
+    EXPECT_EQ(empty.decode({}, ansiColors()), SixelDecoder::Result::decoded);
+    EXPECT_EQ(empty.maxX() + empty.maxY(), 0);
 }
 
 TEST(SixelDecoder, HlsToRgb) {
