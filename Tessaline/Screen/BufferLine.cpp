@@ -96,6 +96,8 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         return;
     }
     if (cols > count()) {
+        // Exactly cols: a plain resize would double the block, and a widened scroll-back keeps every row.
+        _data.reserve(size_t(cols));
         _data.resize(size_t(cols), fillData);
     } else {
         _data.resize(size_t(cols));
