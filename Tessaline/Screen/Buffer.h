@@ -193,10 +193,14 @@ private:
     void wrapCursor();
     void setupRing(int capacity);
     void setupLinesCallbacks();
-    // Resize steps over every slot that holds a row, used or not; empty slots stay empty (the ring makes
-    // them at the current width when first read).
-    void widenSlots(int newCols);
-    void finishSlots(int newCols, bool cut, bool check);
+    // getLinesToRemove; with widen, each row in use is first resized to newCols when the walk reaches it,
+    // while its cells are in cache.
+    std::vector<int> joinRuns(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar,
+                              bool widen);
+    // The last pass of a resize over every slot that holds a row, used or not: resizes it to newCols
+    // (with resizeRows), checks its width and recounts the rows in use with images (with recount).
+    // Empty slots stay empty: the ring makes them at the current width when first read.
+    void finishSlots(int newCols, bool resizeRows, bool check, bool recount);
 
     CircularBufferLineList _lines;
     int _yDisp = 0;

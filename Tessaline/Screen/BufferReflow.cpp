@@ -29,6 +29,29 @@ BufferLine& rowForWrite(CircularBufferLineList& lines, int row, int width) {
     return *lines.peek(row);
 }
 
+// Rows are separate heap objects, so a walk over the ring is a chain of cache misses unless the rows
+// ahead are asked for early: the row `row` + 16 (walking by `step` +1 or -1), and the cells around
+// column `col` of the row half as far on.
+void prefetchAhead(const CircularBufferLineList& lines, int row, int step, int col) {
+    const int far = row + 16 * step;
+    const int near = row + 8 * step;
+    if (far >= 0 && far < lines.count()) __builtin_prefetch(lines.peek(far).get());
+    if (near >= 0 && near < lines.count()) {
+        if (const BufferLine* line = lines.peek(near).get(); line && line->count() > 0) {
+            __builtin_prefetch(line->cells());
+            __builtin_prefetch(line->cells() + std::clamp(col, 0, line->count() - 1));
+        }
+    }
+}
+
+// Exchanges the rows of two slots without making a row for an empty one.
+void swapSlots(CircularBufferLineList& lines, int a, int b) {
+    BufferLinePtr first = lines.peek(a) ? std::move(lines[a]) : nullptr;
+    BufferLinePtr second = lines.peek(b) ? std::move(lines[b]) : nullptr;
+    lines.set(a, std::move(second));
+    lines.set(b, std::move(first));
+}
+
 // getTrimmedLength() > limit, reading only the cells that can decide it.
 bool trimmedLengthExceeds(const BufferLine& line, int limit) {
     const CharData* cells = line.cells();
@@ -127,8 +150,10 @@ void Buffer::resize(int newCols, int newRows) {
     const int newCapacity = getCorrectBufferLength(newRows);
     if (_lines.maxLength() < newCapacity) _lines.setMaxLength(newCapacity);
 
+    // Every row gets the larger width in the last pass (or as the widening reflow reaches it): nothing
+    // in between reads cells.
+    const bool widen = _lines.count() > 0 && _cols < newCols;
     if (_lines.count() > 0) {
-        if (_cols < newCols) widenSlots(newCols);
 
         // Rows come back from the scroll-back while there are any; blank rows are added after that.
         int cursorOffset = 0;
@@ -178,25 +203,28 @@ void Buffer::resize(int newCols, int newRows) {
             reflowNarrower(_cols, _rows, newCols, newRows);
         else
             reflowWider(_cols, _rows, newCols, newRows);
-        recalculateLinesWithImagesCount();
     }
+    // The image count is recounted (as recalculateLinesWithImagesCount does) in the pass below, which
+    // visits every row anyway.
     // Without scroll-back, narrowed rows keep their width: only their first newCols cells are used.
-    finishSlots(newCols, _hasScrollback && narrower, _lines.count() > 0);
+    finishSlots(newCols, widen || (_hasScrollback && narrower), _lines.count() > 0,
+                _hasScrollback && _cols != newCols);
 
     _cols = newCols;
     _rows = newRows;
 }
 
-void Buffer::widenSlots(int newCols) {
-    for (const BufferLinePtr& line : _lines.getArray())
-        if (line) line->resize(newCols, CharData::Null);
-}
-
-void Buffer::finishSlots(int newCols, bool cut, bool check) {
-    if (!cut && !check) return;
-    for (const BufferLinePtr& line : _lines.getArray()) {
+void Buffer::finishSlots(int newCols, bool resizeRows, bool check, bool recount) {
+    if (!resizeRows && !check && !recount) return;
+    // Logical order, so that the rows in use (the first count) are known for the recount.
+    const int slots = int(_lines.getArray().size());
+    int withImages = 0;
+    for (int i = 0; i < slots; ++i) {
+        if (i + 16 < slots) __builtin_prefetch(_lines.peek(i + 16).get());
+        const BufferLinePtr& line = _lines.peek(i);
         if (!line) continue;
-        if (cut) line->resize(newCols, CharData::Null);
+        if (recount && i < _lines.count() && line->images) ++withImages;
+        if (resizeRows) line->resize(newCols, CharData::Null);
         if (check && line->count() < newCols) {
             char message[96];
             std::snprintf(message, sizeof message, "stop here newCols=%d but the element has: %d", newCols,
@@ -204,21 +232,38 @@ void Buffer::finishSlots(int newCols, bool cut, bool check) {
             fatalError(message);
         }
     }
+    if (recount) _linesWithImagesCount = withImages;
 }
 
 std::vector<int> Buffer::getLinesToRemove(int oldCols, int newCols, int bufferAbsoluteY,
                                           const CharData& nullChar) {
+    return joinRuns(oldCols, newCols, bufferAbsoluteY, nullChar, false);
+}
+
+std::vector<int> Buffer::joinRuns(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar,
+                                  bool widen) {
     std::vector<int> pairs;
     std::vector<BufferLine*> run;
     const int count = _lines.count();
+    // Rows up to this one have the new width.
+    int widened = -1;
+    auto reach = [&](int row) {
+        if (!widen) return;
+        for (; widened < row; ++widened) {
+            prefetchAhead(_lines, widened + 1, 1, oldCols - 1);
+            if (const BufferLinePtr& line = _lines.peek(widened + 1)) line->resize(newCols, CharData::Null);
+        }
+    };
+    reach(std::min(count - 1, 0));
     int y = 0;
     while (y < count - 1) {
+        reach(y + 1);
         if (!isWrappedRow(_lines, y + 1)) {
             ++y;
             continue;
         }
         int end = y + 2;
-        while (end < count && isWrappedRow(_lines, end))
+        while (end < count && (reach(end), isWrappedRow(_lines, end)))
             ++end;
         // The program redraws the run it is writing; moving it would leave the cursor inside moved text.
         if (bufferAbsoluteY >= y && bufferAbsoluteY < end) {
@@ -285,35 +330,38 @@ std::vector<int> Buffer::getLinesToRemove(int oldCols, int newCols, int bufferAb
 }
 
 void Buffer::reflowWider(int oldCols, int, int newCols, int newRows) {
-    const std::vector<int> pairs = getLinesToRemove(oldCols, newCols, _yBase + _y, CharData::Null);
+    const std::vector<int> pairs = joinRuns(oldCols, newCols, _yBase + _y, CharData::Null, true);
     if (pairs.empty()) return;
 
     // The new order, as buffer-row indices of the rows that stay.
     const int oldCount = _lines.count();
+    int removed = 0;
+    for (size_t pair = 1; pair < pairs.size(); pair += 2)
+        removed += pairs[pair];
     CircularList<int> newLayout(oldCount);
     newLayout.makeEmpty = [](int) { return 0; };
-    int removed = 0;
+    // Sized once: its slots would otherwise grow step by step.
+    newLayout.setCount(oldCount - removed);
+    int kept = 0;
     size_t pair = 0;
     for (int row = 0; row < oldCount;) {
         if (pair < pairs.size() && row == pairs[pair]) {
             row += pairs[pair + 1];
-            removed += pairs[pair + 1];
             pair += 2;
             continue;
         }
-        newLayout.push(row);
+        newLayout.set(kept++, row);
         ++row;
     }
 
-    // Rows only move up, so the ring is rebuilt in place from the top.
+    // Rows only move up, so the ring is rebuilt in place from the top. Exchanging rather than storing
+    // leaves the removed rows past the new count, out of use like the rows a lowered count leaves, and
+    // no slot there holds a row in use. A later narrowing reuses them for its new rows.
     const int newCount = newLayout.count();
     for (int i = 0; i < newCount; ++i) {
         const int from = newLayout[i];
-        if (from != i) _lines.set(i, _lines.peek(from));
+        if (from != i) swapSlots(_lines, i, from);
     }
-    // The removed rows leave the ring; no slot past the count may hold a row that is also in use.
-    for (int i = newCount; i < oldCount; ++i)
-        _lines.set(i, nullptr);
     _lines.setCount(newCount);
 
     for (int i = 0; i < removed; ++i) {
@@ -329,6 +377,26 @@ void Buffer::reflowWider(int oldCols, int, int newCols, int newRows) {
 }
 
 void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
+    // A new row of the old width, wrapped. Rows past the count are out of use (a widening leaves the
+    // rows it removes there) and would be dropped when rearrange stores rows in their slots: one that
+    // nobody else holds is reused instead of allocating another. Its cells are not blanked here: the copy
+    // writes each new row up to its new length and the rest up to newCols is blanked after it; cells past
+    // newCols are cut.
+    int spare = _lines.count();
+    auto makeRow = [&]() -> BufferLinePtr {
+        for (const int slots = int(_lines.getArray().size()); spare < slots; ++spare) {
+            const BufferLinePtr& candidate = _lines.peek(spare);
+            if (!candidate || candidate.use_count() != 1 || !(candidate->fillCharacter() == CharData::Null))
+                continue;
+            BufferLinePtr line = std::move(_lines[spare++]);
+            line->resize(oldCols, CharData::Null);
+            line->isWrapped = true;
+            line->renderMode = BufferLine::RenderLineMode::single;
+            line->images.reset();
+            return line;
+        }
+        return BufferLine::make(oldCols, CharData::Null, true);
+    };
     std::vector<InsertionSet> batches;
     int insertedTotal = 0;
     std::vector<BufferLine*> run;
@@ -336,6 +404,7 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
     std::vector<int> lengths;
 
     for (int y = _lines.count() - 1; y >= 0; --y) {
+        prefetchAhead(_lines, y, -1, oldCols - 1);
         const BufferLinePtr& line = _lines.peek(y);
         // A row the ring has not made yet is blank and unwrapped.
         if (!line || (!line->isWrapped && !trimmedLengthExceeds(*line, newCols))) continue;
@@ -366,11 +435,13 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
         trimmedAway = std::max<int64_t>(trimmedAway, 0);
 
         if (rowsToAdd > 0) {
-            // Made at the new width: nothing is written past it and the rows would be cut to it anyway.
+            // At the old width like every row: cut with the rest, each keeps a block that widening back
+            // can use.
             InsertionSet batch;
             batch.start = first + n + insertedTotal;
+            batch.lines.reserve(size_t(rowsToAdd));
             for (int i = 0; i < rowsToAdd; ++i) {
-                batch.lines.push_back(BufferLine::make(newCols, CharData::Null, true));
+                batch.lines.push_back(makeRow());
                 run.push_back(batch.lines.back().get());
             }
             insertedTotal += rowsToAdd;
@@ -398,9 +469,14 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
                 srcCol = wrapped[size_t(std::max(srcRow, 0))];
             }
         }
-        // The blank left where a wide character moved to the next row.
-        for (size_t i = 0; i < lengths.size() && i < run.size(); ++i)
-            if (lengths[i] < newCols && lengths[i] < run[i]->count()) run[i]->set(lengths[i], CharData::Null);
+        // The blank left where a wide character moved to the next row; the new rows are blank after their
+        // text.
+        for (size_t i = 0; i < lengths.size() && i < run.size(); ++i) {
+            BufferLine& row = *run[i];
+            const int end = i < size_t(n) ? lengths[i] + 1 : newCols;
+            if (lengths[i] < newCols)
+                row.fill(CharData::Null, lengths[i], std::min(end, row.count()) - lengths[i]);
+        }
 
         for (int64_t i = 0; i < rowsToAdd - trimmedAway; ++i) {
             if (_yBase == 0) {
@@ -427,14 +503,23 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
 void Buffer::rearrange(std::vector<InsertionSet>& batches, int total) {
     if (batches.empty()) return;
     const int oldCount = _lines.count();
+    const int64_t capacity = _lines.maxLength();
+    // With room for every new row, rows only move towards the bottom: each is moved straight to its
+    // place, bottom first, and the rows above the topmost batch stay. Otherwise the oldest rows fall out
+    // and the rest move both ways, so they are taken out first.
+    const bool inPlace = int64_t(oldCount) + total <= capacity;
     std::vector<BufferLinePtr> rows;
-    rows.reserve(size_t(oldCount));
-    for (int i = 0; i < oldCount; ++i)
-        rows.push_back(_lines.peek(i));
+    if (!inPlace) {
+        rows.reserve(size_t(oldCount));
+        for (int i = 0; i < oldCount; ++i)
+            rows.push_back(_lines.peek(i) ? std::move(_lines[i]) : nullptr);
+    }
+    auto take = [&](int index) -> BufferLinePtr {
+        if (!inPlace) return std::move(rows[size_t(index)]);
+        return _lines.peek(index) ? std::move(_lines[index]) : nullptr;
+    };
     int copyIndex = oldCount - 1;
     int64_t inserted = 0;
-
-    const int64_t capacity = _lines.maxLength();
     _lines.setCount(int(std::min<int64_t>(int64_t(oldCount) + total, capacity)));
 
     static const InsertionSet end{{}, 0, true};
@@ -451,7 +536,9 @@ void Buffer::rearrange(std::vector<InsertionSet>& batches, int total) {
         } else {
             // Rows that do not fit above row 0 are the oldest: they are discarded.
             if (copyIndex < 0) break;
-            _lines.set(i, std::move(rows[size_t(copyIndex)]));
+            // Every batch is placed: the rows left are already in their slots.
+            if (inPlace && batch.isNull) break;
+            _lines.set(i, take(copyIndex));
             --copyIndex;
             --i;
         }
