@@ -72,6 +72,8 @@ public:
     void clear(const Attribute& attribute);
     void copyFrom(const BufferLine& line);
     void copyFrom(const BufferLine& src, int srcCol, int dstCol, int len);
+    // New cells get fillData. A narrowed row keeps its block (until it is more than twice the row), so
+    // that widening it again costs no allocation.
     void resize(int cols, const CharData& fillData);
 
     int getTrimmedLength() const;

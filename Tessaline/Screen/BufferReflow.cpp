@@ -116,12 +116,15 @@ int Buffer::getWrappedLineTrimmedLength(const BufferLine& line, const BufferLine
 }
 
 int Buffer::getWrappedLineTrimmedLength(const CircularBufferLineList& lines, int row, int cols) {
-    // Rows the ring has not made yet are blank rows of default cells.
-    const BufferLine blank(std::max(cols, 1));
     const BufferLinePtr& line = lines.peek(row);
-    const BufferLine* next = nullptr;
-    if (row + 1 < lines.count()) next = lines.peek(row + 1) ? lines.peek(row + 1).get() : &blank;
-    return getWrappedLineTrimmedLength(line ? *line : blank, next, cols);
+    // A row the ring has not made yet is blank: trimmed to nothing, null in its last column, narrow in
+    // its first.
+    if (row + 1 >= lines.count()) return line ? line->getTrimmedLength() : 0;
+    const BufferLinePtr& next = lines.peek(row + 1);
+    if (line && next) return getWrappedLineTrimmedLength(*line, next.get(), cols);
+    const bool lastIsNull = !line || (cols >= 1 && isNullCell((*line)[cols - 1]));
+    const bool nextStartsWide = next && next->count() > 0 && (*next)[0].width() == 2;
+    return lastIsNull && nextStartsWide ? cols - 1 : cols;
 }
 
 std::vector<int> Buffer::getNewLineLengths(std::span<const BufferLinePtr> wrappedLines, int oldCols,
@@ -154,7 +157,6 @@ void Buffer::resize(int newCols, int newRows) {
     // in between reads cells.
     const bool widen = _lines.count() > 0 && _cols < newCols;
     if (_lines.count() > 0) {
-
         // Rows come back from the scroll-back while there are any; blank rows are added after that.
         int cursorOffset = 0;
         for (int r = _rows; r < newRows; ++r) {
@@ -204,9 +206,9 @@ void Buffer::resize(int newCols, int newRows) {
         else
             reflowWider(_cols, _rows, newCols, newRows);
     }
-    // The image count is recounted (as recalculateLinesWithImagesCount does) in the pass below, which
-    // visits every row anyway.
     // Without scroll-back, narrowed rows keep their width: only their first newCols cells are used.
+    // After a reflow the image count is recounted (as recalculateLinesWithImagesCount does) in the same
+    // pass, which visits every row anyway.
     finishSlots(newCols, widen || (_hasScrollback && narrower), _lines.count() > 0,
                 _hasScrollback && _cols != newCols);
 
@@ -254,7 +256,7 @@ std::vector<int> Buffer::joinRuns(int oldCols, int newCols, int bufferAbsoluteY,
             if (const BufferLinePtr& line = _lines.peek(widened + 1)) line->resize(newCols, CharData::Null);
         }
     };
-    reach(std::min(count - 1, 0));
+    if (count > 0) reach(0);
     int y = 0;
     while (y < count - 1) {
         reach(y + 1);

@@ -492,6 +492,26 @@ TEST(BufferReflow, UnusedSlotsAreNotMade) {
     }
 }
 
+// Rows a widening removes wait past the count and a narrowing makes its new rows from them, but only
+// from rows nobody else holds.
+TEST(BufferReflow, RemovedRowHeldElsewhereIsNotReused) {
+    Term t(5, 2, 10);
+    t.print("abcdefgh\nij\n$");
+    const BufferLinePtr removed = t.buffer.lines().peek(1);
+    t.buffer.resize(10, 2);
+    ASSERT_EQ(removed.use_count(), 2) << "out of use, still in its slot past the count";
+    const std::string before = removed->debugDescription();
+    t.buffer.resize(5, 2);
+    EXPECT_EQ(removed->debugDescription(), before);
+    for (int i = 0; i < t.buffer.lines().count(); ++i)
+        EXPECT_NE(t.buffer.lines().peek(i), removed);
+    EXPECT_EQ(t.dump(), "yBase=2 yDisp=2 cursor=1,1\n"
+                        " abcde\n"
+                        "~fgh..\n"
+                        " ij...\n"
+                        " $....\n");
+}
+
 TEST(BufferReflow, ImageCountIsRecountedAfterReflow) {
     Term t(5, 4, 10);
     t.print("abcdefgh\n$");
@@ -545,11 +565,20 @@ TEST(BufferReflow, WrappedLength) {
         EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(*c.line, c.next.get(), 6), c.expected);
     }
 
-    CircularBufferLineList ring(4);
+    CircularBufferLineList ring(5);
     ring.push(row("abcde."));
     ring.push(row("W_x..."));
     EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 0, 6), 5);
     EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 1, 6), 3) << "the ring's last row";
+    // Rows the ring has not made are blank, and are read without being made.
+    ring.setCount(4);
+    ring.set(3, row("W_...."));
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 1, 6), 6);
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 2, 6), 5);
+    ring.setCount(5);
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 4, 6), 0);
+    EXPECT_FALSE(ring.peek(2));
+    EXPECT_FALSE(ring.peek(4));
 }
 
 TEST(BufferReflow, NewLineLengths) {
