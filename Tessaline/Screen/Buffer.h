@@ -32,6 +32,17 @@ public:
         bool operator==(const LastBufferStorage&) const = default;
     };
 
+    // New rows a narrowing reflow inserts after a run it lengthened. The batches are collected bottom run
+    // first and placed in one pass at the end (rearrange).
+    struct InsertionSet {
+        std::vector<BufferLinePtr> lines;
+        // Buffer row of the first of these rows, counted as if every batch recorded before it (the batches
+        // below it) were already inserted.
+        int start = 0;
+        // True only for the marker that stands for the end of the batches.
+        bool isNull = false;
+    };
+
     // A scroll-back of nullopt keeps none (and turns reflow off); 0 keeps none but reflows.
     Buffer(int cols, int rows, int tabStopWidth, std::optional<int> scrollback);
     // The ring's functions refer to this buffer: it is neither copied nor moved.
@@ -131,6 +142,33 @@ public:
     // Changes the scroll-back size, discarding the oldest rows when the ring shrinks below its count.
     void changeHistorySize(std::optional<int> size);
 
+    // Changes the size: screen rows come back from or go to the scroll-back so the cursor stays on its
+    // text, the margins, cursor and saved column are brought inside, the scroll region is reset (even for
+    // the same size) and the tab list gets exactly newCols flags. With scroll-back, wrapped text is
+    // reflowed to the new width, except the run holding the cursor. (BufferReflow.cpp)
+    void resize(int newCols, int newRows);
+
+    // The reflow steps of resize, run before cols and rows change; the second argument is not read.
+    void reflowWider(int oldCols, int oldRows, int newCols, int newRows);
+    void reflowNarrower(int oldCols, int oldRows, int newCols, int newRows);
+    // Joins every run (except the cursor's) at the larger width and answers the rows that became empty,
+    // as flat pairs (first buffer row, count) in increasing order.
+    std::vector<int> getLinesToRemove(int oldCols, int newCols, int bufferAbsoluteY,
+                                      const CharData& nullChar);
+    // The lengths of the rows a run becomes at the smaller width; a row that would end in the first half
+    // of a wide character ends one column early.
+    static std::vector<int> getNewLineLengths(std::span<const BufferLinePtr> wrappedLines, int oldCols,
+                                              int newCols);
+    // What a row contributes to its run's text at width cols: its trimmed length when it is the run's
+    // last row (nextLine null), else cols, or cols - 1 when a wide character that did not fit moved to the
+    // next row and left a null cell in the last column.
+    static int getWrappedLineTrimmedLength(const BufferLine& line, const BufferLine* nextLine, int cols);
+    // The same for a buffer row, the next row of the ring following it.
+    static int getWrappedLineTrimmedLength(const CircularBufferLineList& lines, int row, int cols);
+    // Places the batches of a narrowing reflow into the ring in one pass from the bottom; the oldest rows
+    // are discarded when the insertions overflow the capacity.
+    void rearrange(std::vector<InsertionSet>& batches, int total);
+
     // Writes one character (width 1 or 2) at the cursor with wrapping, insert mode and margins.
     void insertCharacter(const CharData& charData);
     // Writes a run of printable ASCII, one cell per byte, and answers how many bytes it wrote: 0 in insert
@@ -155,6 +193,14 @@ private:
     void wrapCursor();
     void setupRing(int capacity);
     void setupLinesCallbacks();
+    // getLinesToRemove; with widen, each row in use is first resized to newCols when the walk reaches it,
+    // while its cells are in cache.
+    std::vector<int> joinRuns(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar,
+                              bool widen);
+    // The last pass of a resize over every slot that holds a row, used or not: resizes it to newCols
+    // (with resizeRows), checks its width and recounts the rows in use with images (with recount).
+    // Empty slots stay empty: the ring makes them at the current width when first read.
+    void finishSlots(int newCols, bool resizeRows, bool check, bool recount);
 
     CircularBufferLineList _lines;
     int _yDisp = 0;

@@ -11,13 +11,15 @@ namespace Tessaline {
 BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool isWrapped)
     : isWrapped(isWrapped)
     , _data(size_t(std::max(cols, 0)), fillData.value_or(CharData::Null))
+    , _count(std::max(cols, 0))
     , _fillCharacter(fillData.value_or(CharData::Null)) {}
 
 BufferLine::BufferLine(const BufferLine& other)
     : isWrapped(other.isWrapped)
     , renderMode(other.renderMode)
     , images(other.images)
-    , _data(other._data)
+    , _data(other._data.begin(), other._data.begin() + other._count)
+    , _count(other._count)
     , _fillCharacter(other._fillCharacter) {}
 
 void BufferLine::set(int index, const CharData& cell) {
@@ -28,7 +30,7 @@ CharData& BufferLine::at(int index) {
     if (index >= count()) {
         std::puts(
             "BufferLine: You passed an index out of range, adjusting to prevent crash, but you should debug");
-        return _data.back();
+        return _data[size_t(_count - 1)];
     }
     return _data[size_t(index)];
 }
@@ -63,7 +65,7 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
 }
 
 void BufferLine::fill(const CharData& with) {
-    std::fill(_data.begin(), _data.end(), with);
+    std::fill(_data.begin(), _data.begin() + _count, with);
 }
 
 void BufferLine::fill(const CharData& with, int atCol, int len) {
@@ -77,8 +79,12 @@ void BufferLine::clear(const Attribute& attribute) {
 
 void BufferLine::copyFrom(const BufferLine& line) {
     if (&line == this) return;
-    // assign() reuses the block whenever it is large enough.
-    _data.assign(line._data.begin(), line._data.end());
+    // The block is replaced (by one of exactly that size) only when it is too small.
+    if (_data.size() < size_t(line._count))
+        _data.assign(line._data.begin(), line._data.begin() + line._count);
+    else
+        std::copy(line._data.begin(), line._data.begin() + line._count, _data.begin());
+    _count = line._count;
     isWrapped = line.isWrapped;
 }
 
@@ -89,18 +95,27 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
 }
 
 void BufferLine::resize(int cols, const CharData& fillData) {
-    if (cols == count()) return;
+    if (cols == _count) return;
     if (cols <= 0) {
         _data.clear();
         _data.shrink_to_fit();
+        _count = 0;
         return;
     }
-    if (cols > count()) {
-        _data.resize(size_t(cols), fillData);
-    } else {
+    if (size_t(cols) > _data.size()) {
+        // A new block of exactly cols cells.
+        std::vector<CharData> block(size_t(cols), fillData);
+        std::copy(_data.begin(), _data.begin() + _count, block.begin());
+        _data = std::move(block);
+    } else if (cols > _count) {
+        std::fill(_data.begin() + _count, _data.begin() + cols, fillData);
+    } else if (_data.size() > 2 * size_t(cols)) {
+        // A resize of every row of the scroll-back comes with every window resize: the block is kept so
+        // that dragging the width back and forth allocates nothing, until it is more than twice the row.
         _data.resize(size_t(cols));
         _data.shrink_to_fit();
     }
+    _count = cols;
 }
 
 int BufferLine::getTrimmedLength() const {
@@ -143,8 +158,8 @@ std::string BufferLine::translateToString(bool trimRight, int startCol, int endC
 
 std::string BufferLine::debugDescription() const {
     std::string out;
-    for (const auto& c : _data)
-        Utf8::append(out, uint32_t(c.getCharacter()));
+    for (int i = 0; i < _count; ++i)
+        Utf8::append(out, uint32_t(_data[size_t(i)].getCharacter()));
     return out;
 }
 

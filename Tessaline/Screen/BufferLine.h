@@ -46,12 +46,10 @@ public:
         return std::make_shared<BufferLine>(cols, fillData, isWrapped);
     }
 
-    int count() const { return int(_data.size()); }
+    int count() const { return _count; }
 
     // Reading at or past the end reads the last cell, silently.
-    const CharData& operator[](int index) const {
-        return index < count() ? _data[size_t(index)] : _data.back();
-    }
+    const CharData& operator[](int index) const { return _data[size_t(index < _count ? index : _count - 1)]; }
     const CharData& get(int index) const { return (*this)[index]; }
     // Writing at or past the end writes the last cell, with a warning.
     void set(int index, const CharData& cell);
@@ -62,7 +60,7 @@ public:
     const CharData* cells() const { return _data.data(); }
 
     int getWidth(int index) const { return (*this)[index].width(); }
-    std::vector<CharData> getData() const { return _data; }
+    std::vector<CharData> getData() const { return {_data.begin(), _data.begin() + _count}; }
     const CharData& fillCharacter() const { return _fillCharacter; }
 
     void insertCells(int pos, int n, int rightMargin, const CharData& fillData);
@@ -74,6 +72,8 @@ public:
     void clear(const Attribute& attribute);
     void copyFrom(const BufferLine& line);
     void copyFrom(const BufferLine& src, int srcCol, int dstCol, int len);
+    // New cells get fillData. A narrowed row keeps its block (until it is more than twice the row), so
+    // that widening it again costs no allocation.
     void resize(int cols, const CharData& fillData);
 
     int getTrimmedLength() const;
@@ -88,7 +88,10 @@ public:
     void attach(const TerminalImagePtr& image);
 
 private:
+    // The block: its length is the capacity, its first _count cells are in use. A row keeps its block
+    // when it gets narrower (resize), so that widening it again is a fill.
     std::vector<CharData> _data;
+    int _count = 0;
     CharData _fillCharacter;
 };
 

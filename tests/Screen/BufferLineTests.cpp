@@ -137,6 +137,25 @@ TEST(BufferLine, Resize) {
     EXPECT_EQ(line->count(), 0);
 }
 
+// A narrowed row keeps its block with the old cells past its end: nothing may show them again.
+TEST(BufferLine, NarrowedRowShowsNoneOfItsOldCells) {
+    auto line = lineOf("abcdefgh");
+    line->resize(3, CharData::Null);
+    EXPECT_EQ(line->getTrimmedLength(), 3);
+    EXPECT_EQ(line->getData().size(), 3u);
+    EXPECT_EQ(text(BufferLine(*line)), "abc") << "a copy has the cells in use";
+    EXPECT_EQ(line->get(7), line->get(2)) << "reads past the end read the last cell";
+    line->resize(6, CharData(Attribute::defaultAttribute(), '-'));
+    EXPECT_EQ(text(*line), "abc---");
+
+    auto longer = lineOf("0123456789");
+    auto shorter = lineOf("xy");
+    longer->copyFrom(*shorter);
+    EXPECT_EQ(text(*longer), "xy");
+    longer->resize(4, CharData::Null);
+    EXPECT_EQ(longer->getTrimmedLength(), 2);
+}
+
 TEST(BufferLine, TrimmedLengthContentAndText) {
     BufferLine line(20);
     EXPECT_EQ(line.getTrimmedLength(), 0);

@@ -1,0 +1,617 @@
+#include "Buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace Tessaline;
+
+namespace {
+
+constexpr int32_t wideCode = 0x4E00;
+
+struct Size {
+    int cols;
+    int rows;
+};
+
+// A buffer set up as the terminal sets up its normal (or, without scroll-back, alternate) buffer, with
+// a scroll closure that moves the whole screen up: the top row goes into the scroll-back (pushed, or
+// recycled once the ring is full) and the new bottom row is wrapped as asked.
+struct Term {
+    Buffer buffer;
+
+    Term(int cols, int rows, std::optional<int> scrollback)
+        : buffer(cols, rows, 8, scrollback) {
+        buffer.fillViewportRows();
+        buffer.wraparound = true;
+        buffer.scroll = [this](bool isWrapped) { scrollUp(isWrapped); };
+    }
+
+    void scrollUp(bool isWrapped) {
+        auto& lines = buffer.lines();
+        if (lines.isFull()) {
+            lines.recycle(Attribute::defaultAttribute());
+        } else {
+            lines.push(buffer.getBlankLine(Attribute::defaultAttribute()));
+            buffer.setYBase(buffer.yBase() + 1);
+        }
+        lines[buffer.yBase() + buffer.rows() - 1]->isWrapped = isWrapped;
+        buffer.setYDisp(buffer.yBase());
+    }
+
+    // Prints as the terminal does with autowrap on; "W" is a wide character (its "_" is written with it)
+    // and "\n" a CR LF.
+    void print(const std::string& text) {
+        for (char c : text) {
+            if (c == '_') continue;
+            if (c == '\n') {
+                buffer.setX(0);
+                if (buffer.y() == buffer.rows() - 1)
+                    scrollUp(false);
+                else
+                    buffer.setY(buffer.y() + 1);
+            } else if (c == 'W') {
+                buffer.insertCharacter(CharData(Attribute::defaultAttribute(), wideCode, 2));
+            } else {
+                buffer.insertCharacter(CharData(Attribute::defaultAttribute(), c, 1));
+            }
+        }
+    }
+
+    // The whole ring, one row a line after a header: "~" marks a wrapped row, "." a blank cell, "W" a wide
+    // character and "_" the cell after it. Every cell of a row is shown, so the dump shows row widths.
+    std::string dump() const {
+        const Buffer& b = buffer;
+        std::string out = "yBase=" + std::to_string(b.yBase()) + " yDisp=" + std::to_string(b.yDisp()) +
+                          " cursor=" + std::to_string(b.x()) + "," + std::to_string(b.y()) + "\n";
+        for (int r = 0; r < b.lines().count(); ++r) {
+            const BufferLinePtr& line = b.lines().peek(r);
+            if (!line) {
+                out += "(not made)\n";
+                continue;
+            }
+            out += line->isWrapped ? '~' : ' ';
+            for (int c = 0; c < line->count(); ++c) {
+                const CharData& cell = (*line)[c];
+                if (cell.code == 0)
+                    out += cell.width() == 0 ? '_' : '.';
+                else
+                    out += cell.code == wideCode ? 'W' : char(cell.code);
+            }
+            out += '\n';
+        }
+        return out;
+    }
+
+    // The text of every run (a row and the wrapped rows after it), as the reflow sees it: each row's
+    // wrapped length of cells, continuation cells left out, trailing blanks trimmed. The run holding
+    // the cursor is left out: it is never reflowed.
+    std::vector<std::string> logicalLines() const {
+        const auto& lines = buffer.lines();
+        const int cursorRow = buffer.yBase() + buffer.y();
+        std::vector<std::string> out;
+        int r = 0;
+        while (r < lines.count()) {
+            int end = r + 1;
+            while (end < lines.count() && lines.peek(end)->isWrapped)
+                ++end;
+            std::string text;
+            for (int i = r; i < end; ++i) {
+                const BufferLine& line = *lines.peek(i);
+                const BufferLine* next = i + 1 < end ? lines.peek(i + 1).get() : nullptr;
+                const int length = Buffer::getWrappedLineTrimmedLength(line, next, buffer.cols());
+                for (int c = 0; c < length; ++c) {
+                    const CharData& cell = line[c];
+                    if (cell.width() == 0) continue;
+                    text += cell.code == 0 ? ' ' : cell.code == wideCode ? 'W' : char(cell.code);
+                }
+            }
+            while (!text.empty() && text.back() == ' ')
+                text.pop_back();
+            if (cursorRow < r || cursorRow >= end) out.push_back(text);
+            r = end;
+        }
+        return out;
+    }
+};
+
+struct FakeImage : TerminalImage {
+    int pixelWidth() const override { return 1; }
+    int pixelHeight() const override { return 1; }
+    int col() const override { return 0; }
+    void setCol(int) override {}
+};
+
+// Text of mixed lengths, some lines empty, some with wide characters, from a fixed seed.
+std::string mixedText(int lineCount, int maxLength, uint32_t seed) {
+    std::string out;
+    for (int i = 0; i < lineCount; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const int length = int((seed >> 8) % uint32_t(maxLength + 1));
+        for (int c = 0; c < length; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const uint32_t pick = (seed >> 16) % 40;
+            out += pick == 0 ? 'W' : pick == 1 ? ' ' : char('a' + pick % 26);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(BufferReflow, MoreAndFewerRows) {
+    struct Case {
+        const char* name;
+        std::optional<int> scrollback;
+        std::string text;
+        Size to;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"taller takes rows back from the scroll-back and the cursor stays on its text",
+         10,
+         "a\nb\nc\nd\ne\nf",
+         {4, 6},
+         "yBase=0 yDisp=0 cursor=1,5\n a...\n b...\n c...\n d...\n e...\n f...\n"},
+        {"taller without scroll-back in use adds blank rows at the bottom",
+         10,
+         "a\nb\nc",
+         {4, 6},
+         "yBase=0 yDisp=0 cursor=1,2\n a...\n b...\n c...\n ....\n ....\n ....\n"},
+        {"taller takes back what there is, then adds blank rows",
+         10,
+         "a\nb\nc\nd\ne",
+         {4, 7},
+         "yBase=0 yDisp=0 cursor=1,4\n a...\n b...\n c...\n d...\n e...\n ....\n ....\n"},
+        {"shorter removes the rows below the cursor",
+         10,
+         "a\nb",
+         {4, 2},
+         "yBase=0 yDisp=0 cursor=1,1\n a...\n b...\n"},
+        {"shorter with the cursor on the bottom row moves rows into the scroll-back",
+         10,
+         "a\nb\nc\nd",
+         {4, 2},
+         "yBase=2 yDisp=2 cursor=1,1\n a...\n b...\n c...\n d...\n"},
+        {"shorter without scroll-back drops the top rows",
+         std::nullopt,
+         "a\nb\nc\nd",
+         {4, 2},
+         "yBase=0 yDisp=0 cursor=1,1\n c...\n d...\n"},
+        {"shorter with a full ring discards the oldest rows beyond the new capacity",
+         2,
+         "a\nb\nc\nd\ne\nf\ng\nh",
+         {4, 2},
+         "yBase=2 yDisp=2 cursor=1,1\n e...\n f...\n g...\n h...\n"},
+        {"taller and narrower at once",
+         10,
+         "a\nb\nc\nd\ne\nf",
+         {3, 5},
+         "yBase=1 yDisp=1 cursor=1,4\n a..\n b..\n c..\n d..\n e..\n f..\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Term t(4, 4, c.scrollback);
+        t.print(c.text);
+        t.buffer.resize(c.to.cols, c.to.rows);
+        EXPECT_EQ(t.dump(), c.expected);
+        EXPECT_EQ(t.buffer.rows(), c.to.rows);
+        EXPECT_EQ(t.buffer.cols(), c.to.cols);
+        EXPECT_EQ(t.buffer.scrollBottom(), c.to.rows - 1);
+    }
+}
+
+TEST(BufferReflow, SavedCursorRowFollowsDiscardedRows) {
+    Term t(4, 4, 2);
+    t.print("a\nb\nc\nd\ne\nf\ng\nh");
+    t.buffer.savedY = 3;
+    t.buffer.savedX = 3;
+    t.buffer.resize(2, 2);
+    EXPECT_EQ(t.buffer.savedY, 1) << "lowered by the two discarded rows";
+    EXPECT_EQ(t.buffer.savedX, 1);
+}
+
+TEST(BufferReflow, SameSizeResetsTheScrollRegionOnly) {
+    Term t(6, 4, 10);
+    t.print("abc\nabcdefgh");
+    const std::string before = t.dump();
+    t.buffer.setScrollTop(1);
+    t.buffer.setScrollBottom(2);
+    t.buffer.resize(6, 4);
+    EXPECT_EQ(t.dump(), before);
+    EXPECT_EQ(t.buffer.scrollTop(), 0);
+    EXPECT_EQ(t.buffer.scrollBottom(), 3);
+}
+
+// Screens before and after, with scroll-back. Each case starts at its size, prints its text, then goes
+// through its sizes in order.
+TEST(BufferReflow, NarrowingAndWidening) {
+    struct Case {
+        const char* name;
+        Size from;
+        std::string text;
+        std::vector<Size> to;
+        std::string expected;
+        int scrollback = 10;
+    };
+    const Case cases[] = {
+        {"narrowing splits long rows and wrapped runs; the screen keeps the cursor's text",
+         {10, 4},
+         "abcdefgh\n0123456789ABC\n$",
+         {{5, 4}},
+         "yBase=2 yDisp=2 cursor=1,3\n"
+         " abcde\n"
+         "~fgh..\n"
+         " 01234\n"
+         "~56789\n"
+         "~ABC..\n"
+         " $....\n"},
+        {"widening back joins the runs and removes the emptied rows",
+         {10, 4},
+         "abcdefgh\n0123456789ABC\n$",
+         {{5, 4}, {10, 4}},
+         "yBase=0 yDisp=0 cursor=1,3\n"
+         " abcdefgh..\n"
+         " 0123456789\n"
+         "~ABC.......\n"
+         " $.........\n"},
+        {"widening with no scroll-back above moves the cursor up and adds a blank row",
+         {5, 4},
+         "abcdefgh\n$",
+         {{10, 4}},
+         "yBase=0 yDisp=0 cursor=1,1\n"
+         " abcdefgh..\n"
+         " $.........\n"
+         " ..........\n"
+         " ..........\n"},
+        {"widening with scroll-back above takes the rows from the scroll-back",
+         {5, 2},
+         "abcdefghij\nk\n$",
+         {{10, 2}},
+         "yBase=1 yDisp=1 cursor=1,1\n"
+         " abcdefghij\n"
+         " k.........\n"
+         " $.........\n"},
+        {"narrowing with the cursor above the bottom moves it down and drops the bottom row",
+         {10, 4},
+         "abcdefgh\n$",
+         {{5, 4}},
+         "yBase=0 yDisp=0 cursor=1,2\n"
+         " abcde\n"
+         "~fgh..\n"
+         " $....\n"
+         " .....\n"},
+        {"a wide character straddling the new edge starts the next row and leaves a blank",
+         {10, 3},
+         "abcdefgW_x\n$",
+         {{8, 3}},
+         "yBase=0 yDisp=0 cursor=1,2\n"
+         " abcdefg.\n"
+         "~W_x.....\n"
+         " $.......\n"},
+        {"widening joins the wide character without the blank",
+         {10, 3},
+         "abcdefgW_x\n$",
+         {{8, 3}, {10, 3}},
+         "yBase=0 yDisp=0 cursor=1,1\n"
+         " abcdefgW_x\n"
+         " $.........\n"
+         " ..........\n"},
+        {"widening puts a wide character that lands on the new edge at the start of the next row",
+         {4, 4},
+         "abcdefW_\n$",
+         {{7, 4}},
+         "yBase=0 yDisp=0 cursor=1,2\n"
+         " abcdef.\n"
+         "~W_.....\n"
+         " $......\n"
+         " .......\n"},
+        {"the run holding the cursor is cut, not split, when narrowing",
+         {10, 3},
+         "abc\n0123456789ab",
+         {{5, 3}},
+         "yBase=0 yDisp=0 cursor=2,2\n"
+         " abc..\n"
+         " 01234\n"
+         "~ab...\n"},
+        {"the run holding the cursor keeps its rows when widening",
+         {5, 3},
+         "abcdefg\n0123456789ab",
+         {{10, 3}},
+         "yBase=1 yDisp=1 cursor=2,2\n"
+         " abcdefg...\n"
+         " 01234.....\n"
+         "~56789.....\n"
+         "~ab........\n"},
+        {"narrowing a full ring discards the oldest rows and leaves the screen in place",
+         {10, 2},
+         "abcdefgh\nij\nkl\n$",
+         {{5, 2}},
+         "yBase=2 yDisp=2 cursor=1,1\n"
+         "~fgh..\n"
+         " ij...\n"
+         " kl...\n"
+         " $....\n",
+         2},
+        {"with scroll-back 0 the split text pushes the oldest rows out and the screen stays",
+         {10, 3},
+         "abcdefghijklmnopqrst\n$",
+         {{5, 3}},
+         "yBase=0 yDisp=0 cursor=1,2\n"
+         "~klmno\n"
+         "~pqrst\n"
+         " $....\n",
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Term t(c.from.cols, c.from.rows, c.scrollback);
+        t.print(c.text);
+        for (const Size& size : c.to)
+            t.buffer.resize(size.cols, size.rows);
+        EXPECT_EQ(t.dump(), c.expected);
+    }
+}
+
+// The fault this pins: the widening path rebuilt the ring per run and the narrowing path placed rows
+// with stale indices once earlier batches had moved them. Every run's text must survive any sequence of
+// widths unchanged, and the cursor must stay on its text.
+TEST(BufferReflow, RunsKeepTheirTextThroughManyWidths) {
+    Term t(80, 24, 100'000);
+    t.print(mixedText(600, 300, 7) + "$");
+    const std::vector<std::string> original = t.logicalLines();
+    ASSERT_GT(original.size(), 500u);
+    for (int cols : {37, 120, 53, 200, 41, 80, 79, 81, 3, 80}) {
+        SCOPED_TRACE(cols);
+        t.buffer.resize(cols, 24);
+        EXPECT_EQ(t.logicalLines(), original);
+        const auto& cursorRow = *t.buffer.lines()[t.buffer.yBase() + t.buffer.y()];
+        EXPECT_EQ(cursorRow[0].code, '$');
+        EXPECT_EQ(t.buffer.x(), 1);
+        EXPECT_EQ(t.buffer.yBase() + t.buffer.rows(), t.buffer.lines().count());
+        EXPECT_EQ(t.buffer.yDisp(), t.buffer.yBase());
+    }
+}
+
+TEST(BufferReflow, FullRingKeepsTheNewestText) {
+    Term t(80, 24, 500);
+    t.print(mixedText(600, 300, 11) + "$");
+    ASSERT_TRUE(t.buffer.lines().isFull());
+    const std::vector<std::string> original = t.logicalLines();
+    const int yBase = t.buffer.yBase();
+    t.buffer.resize(30, 24);
+
+    EXPECT_TRUE(t.buffer.lines().isFull());
+    EXPECT_EQ(t.buffer.yBase(), yBase) << "the screen rows stay where they were";
+    EXPECT_EQ((*t.buffer.lines()[t.buffer.yBase() + t.buffer.y()])[0].code, '$');
+    // The oldest run may have lost its head; every later one is whole and in order.
+    const std::vector<std::string> now = t.logicalLines();
+    ASSERT_GT(now.size(), 10u);
+    const std::vector<std::string> tail(original.end() - std::ptrdiff_t(now.size() - 1), original.end());
+    EXPECT_EQ(std::vector<std::string>(now.begin() + 1, now.end()), tail);
+    EXPECT_TRUE(original[original.size() - now.size()].ends_with(now[0]));
+}
+
+TEST(BufferReflow, CursorMarginsAndSavedColumnAreClamped) {
+    struct Case {
+        const char* name;
+        int marginLeft, marginRight, x, savedX;
+        int newCols;
+        int expectLeft, expectRight, expectX, expectSavedX;
+    };
+    const Case cases[] = {
+        {"narrowing brings everything inside", 50, 79, 79, 79, 40, 39, 39, 39, 39},
+        {"the pending-wrap column is pulled back", 0, 79, 80, 0, 40, 0, 39, 39, 0},
+        {"margins inside the new width stay", 10, 20, 5, 5, 40, 10, 20, 5, 5},
+        {"a left margin past the right margin becomes it", 35, 30, 0, 0, 40, 30, 30, 0, 0},
+        {"widening never widens the margins", 5, 39, 39, 39, 80, 5, 39, 39, 39},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (std::optional<int> scrollback : {std::optional<int>(100), std::optional<int>()}) {
+            Term t(80, 4, scrollback);
+            t.buffer.setMarginLeft(c.marginLeft);
+            t.buffer.setMarginRight(c.marginRight);
+            t.buffer.setX(c.x);
+            t.buffer.savedX = c.savedX;
+            t.buffer.resize(c.newCols, 4);
+            EXPECT_EQ(t.buffer.marginLeft(), c.expectLeft);
+            EXPECT_EQ(t.buffer.marginRight(), c.expectRight);
+            EXPECT_EQ(t.buffer.x(), c.expectX);
+            EXPECT_EQ(t.buffer.savedX, c.expectSavedX);
+        }
+    }
+}
+
+TEST(BufferReflow, TabListHasExactlyTheNewColumnCount) {
+    Term t(80, 4, 100);
+    t.buffer.tabSet(3);
+    t.buffer.resize(20, 4);
+    ASSERT_EQ(t.buffer.tabStops.size(), 20u);
+    EXPECT_TRUE(t.buffer.tabStops[3]);
+    EXPECT_TRUE(t.buffer.tabStops[16]);
+
+    t.buffer.resize(30, 4);
+    ASSERT_EQ(t.buffer.tabStops.size(), 30u);
+    for (int i = 20; i < 30; ++i)
+        EXPECT_FALSE(t.buffer.tabStops[size_t(i)]) << "new columns wait for setupTabStops: " << i;
+    t.buffer.setupTabStops(20, 8);
+    EXPECT_TRUE(t.buffer.tabStops[24]);
+
+    // An empty ring skips the row work but the tab list still follows the width.
+    Buffer empty(80, 4, 8, std::nullopt);
+    empty.resize(50, 4);
+    EXPECT_EQ(empty.tabStops.size(), 50u);
+}
+
+TEST(BufferReflow, WithoutScrollbackNothingIsReflowedOrCut) {
+    Term t(10, 3, std::nullopt);
+    t.print("0123456789ab\n$");
+    t.buffer.resize(5, 3);
+    EXPECT_EQ(t.dump(), "yBase=0 yDisp=0 cursor=1,2\n"
+                        " 0123456789\n"
+                        "~ab........\n"
+                        " $.........\n");
+    EXPECT_FALSE(t.buffer.isReflowEnabled());
+}
+
+// Rows of a large scroll-back are made only when first read; a resize must not make them all.
+TEST(BufferReflow, UnusedSlotsAreNotMade) {
+    for (int scrollback : {1000, INT_MAX - 10}) {
+        SCOPED_TRACE(scrollback);
+        Term t(10, 2, scrollback);
+        t.print("abcdefghijklmno\nxyz\nuvw\n$");
+        const size_t slots = t.buffer.lines().getArray().size();
+        for (Size size : {Size{20, 2}, Size{5, 3}, Size{16, 4}}) {
+            SCOPED_TRACE(size.cols);
+            t.buffer.resize(size.cols, size.rows);
+            const auto& lines = t.buffer.lines();
+            EXPECT_EQ(lines.getArray().size(), slots);
+            for (const BufferLinePtr& line : lines.getArray()) {
+                if (line) {
+                    EXPECT_EQ(line->count(), size.cols);
+                }
+            }
+            // Rows that left the ring are gone from it: a slot past the count that still held a row in
+            // use would show it twice once the count grew again without new rows being stored.
+            std::set<const BufferLine*> inUse;
+            for (int i = 0; i < lines.count(); ++i)
+                inUse.insert(lines.peek(i).get());
+            for (int i = lines.count(); i < int(lines.getArray().size()); ++i)
+                EXPECT_FALSE(lines.peek(i) && inUse.count(lines.peek(i).get())) << "slot " << i;
+        }
+        // A slot made after the resize has the new width.
+        EXPECT_EQ(t.buffer.lines()[t.buffer.lines().count()]->count(), 16);
+    }
+}
+
+// Rows a widening removes wait past the count and a narrowing makes its new rows from them, but only
+// from rows nobody else holds.
+TEST(BufferReflow, RemovedRowHeldElsewhereIsNotReused) {
+    Term t(5, 2, 10);
+    t.print("abcdefgh\nij\n$");
+    const BufferLinePtr removed = t.buffer.lines().peek(1);
+    t.buffer.resize(10, 2);
+    ASSERT_EQ(removed.use_count(), 2) << "out of use, still in its slot past the count";
+    const std::string before = removed->debugDescription();
+    t.buffer.resize(5, 2);
+    EXPECT_EQ(removed->debugDescription(), before);
+    for (int i = 0; i < t.buffer.lines().count(); ++i)
+        EXPECT_NE(t.buffer.lines().peek(i), removed);
+    EXPECT_EQ(t.dump(), "yBase=2 yDisp=2 cursor=1,1\n"
+                        " abcde\n"
+                        "~fgh..\n"
+                        " ij...\n"
+                        " $....\n");
+}
+
+TEST(BufferReflow, ImageCountIsRecountedAfterReflow) {
+    Term t(5, 4, 10);
+    t.print("abcdefgh\n$");
+    t.buffer.attachImage(std::make_shared<FakeImage>(), 1);
+    ASSERT_TRUE(t.buffer.hasAnyImages());
+    t.buffer.resize(10, 4);
+    EXPECT_FALSE(t.buffer.hasAnyImages()) << "the emptied row left the ring with its strip";
+
+    t.buffer.attachImage(std::make_shared<FakeImage>(), 0);
+    t.buffer.resize(4, 4);
+    EXPECT_EQ(t.buffer.linesWithImagesCount(), 1) << "the strip stays with its row; new rows have none";
+    EXPECT_TRUE(t.buffer.lines()[0]->images.has_value());
+    EXPECT_FALSE(t.buffer.lines()[1]->images.has_value());
+}
+
+TEST(BufferReflow, RowNarrowerThanTheWidthStopsTheProcess) {
+    Term t(10, 3, 10);
+    t.buffer.lines().set(1, BufferLine::make(3));
+    EXPECT_DEATH(t.buffer.resize(10, 3), "stop here newCols=10 but the element has: 3");
+}
+
+TEST(BufferReflow, WrappedLength) {
+    auto row = [](const std::string& text, bool colouredBlank = false) {
+        auto line = BufferLine::make(int(text.size()));
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == 'W')
+                line->set(int(i), CharData(Attribute::defaultAttribute(), wideCode, 2));
+            else if (text[i] == '_')
+                line->set(int(i), CharData(Attribute::defaultAttribute(), 0, 0));
+            else if (text[i] != '.')
+                line->set(int(i), CharData(Attribute::defaultAttribute(), text[i], 1));
+        }
+        if (colouredBlank) line->set(int(text.size()) - 1, CharData(Attribute::empty, 0, 1));
+        return line;
+    };
+    struct Case {
+        const char* name;
+        BufferLinePtr line;
+        BufferLinePtr next;
+        int expected;
+    };
+    const Case cases[] = {
+        {"the last row counts its trimmed length", row("ab.W_."), nullptr, 5},
+        {"a full row", row("abcdef"), row("gh...."), 6},
+        {"a row whose wide character moved on", row("abcde."), row("W_...."), 5},
+        {"a blank last cell without a wide character after it", row("abcde."), row("gW_..."), 6},
+        {"a coloured blank is not a null cell", row("abcde.", true), row("W_...."), 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(*c.line, c.next.get(), 6), c.expected);
+    }
+
+    CircularBufferLineList ring(5);
+    ring.push(row("abcde."));
+    ring.push(row("W_x..."));
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 0, 6), 5);
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 1, 6), 3) << "the ring's last row";
+    // Rows the ring has not made are blank, and are read without being made.
+    ring.setCount(4);
+    ring.set(3, row("W_...."));
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 1, 6), 6);
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 2, 6), 5);
+    ring.setCount(5);
+    EXPECT_EQ(Buffer::getWrappedLineTrimmedLength(ring, 4, 6), 0);
+    EXPECT_FALSE(ring.peek(2));
+    EXPECT_FALSE(ring.peek(4));
+}
+
+TEST(BufferReflow, NewLineLengths) {
+    auto run = [](std::vector<std::string> texts) {
+        std::vector<BufferLinePtr> rows;
+        for (const auto& text : texts) {
+            auto line = BufferLine::make(int(text.size()));
+            for (size_t i = 0; i < text.size(); ++i)
+                if (text[i] == 'W')
+                    line->set(int(i), CharData(Attribute::defaultAttribute(), wideCode, 2));
+                else if (text[i] == '_')
+                    line->set(int(i), CharData(Attribute::defaultAttribute(), 0, 0));
+                else if (text[i] != '.')
+                    line->set(int(i), CharData(Attribute::defaultAttribute(), text[i], 1));
+            rows.push_back(line);
+        }
+        return rows;
+    };
+    struct Case {
+        const char* name;
+        std::vector<BufferLinePtr> rows;
+        int newCols;
+        std::vector<int> expected;
+    };
+    const Case cases[] = {
+        {"one long row", run({"abcdefgh.."}), 3, {3, 3, 2}},
+        {"a wrapped run", run({"abcdefghij", "klm......."}), 4, {4, 4, 4, 1}},
+        {"a wide character on the edge ends the row early", run({"abW_cdef.."}), 3, {2, 3, 3}},
+        {"an empty run has no rows", run({".........."}), 4, {}},
+        {"a wide character on a one-column screen is cut, not moved", run({"W_W_"}), 1, {1, 1, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Buffer::getNewLineLengths(c.rows, 10, c.newCols), c.expected);
+    }
+}
