@@ -53,23 +53,35 @@ std::vector<uint8_t> Base64Decoder::takeData() {
     return data;
 }
 
+void Base64Decoder::ensureRoom(size_t want) {
+    if (want <= _data.capacity()) return;
+    // Grown by half at a time so that many small pieces stay linear, and never past the limit.
+    size_t grown = std::max(want, _data.capacity() + _data.capacity() / 2);
+    _data.reserve(std::max(want, std::min(grown, _maxDecodedSize)));
+}
+
 bool Base64Decoder::append(std::span<const uint8_t> text) {
     if (_failed) return false;
     if (text.empty()) return true;
 
-    // Room for every whole quartet this piece can complete, within the limit; the buffer grows by half
-    // its size at a time so that many small pieces stay linear, and never past the limit.
+    // The buffer is sized for the quartets this piece can complete, less the padding at its end, so that
+    // a buffer reserved for the exact size is never outgrown; a quartet past that grows it.
     uint8_t* out = nullptr;
     uint8_t* end = nullptr;
     if (!_overLimit) {
-        size_t old = _data.size();
         size_t bound = (text.size() + _quartetLength) / 4 * 3;
-        size_t room = std::min(bound, _maxDecodedSize - old);
-        size_t want = old + room;
-        if (want > _data.capacity()) {
-            size_t grown = std::max(want, _data.capacity() + _data.capacity() / 2);
-            _data.reserve(std::max(want, std::min(grown, _maxDecodedSize)));
+        size_t pads = 0;
+        for (size_t i = text.size(); i-- > 0 && pads < 2;) {
+            uint8_t value = decodeTable[text[i]];
+            if (value == padValue)
+                ++pads;
+            else if (value != otherValue || _mode == Mode::strict)
+                break;
         }
+        bound -= std::min(bound, pads);
+        size_t old = _data.size();
+        size_t want = old + std::min(bound, _maxDecodedSize - old);
+        ensureRoom(want);
         _data.resize(want);
         out = _data.data() + old;
         end = _data.data() + want;
@@ -120,16 +132,24 @@ bool Base64Decoder::append(std::span<const uint8_t> text) {
         if (_quartetLength < 4) continue;
 
         size_t count = size_t(3 - _padding);
-        if (!_overLimit) {
-            if (size_t(end - out) < count) {
+        if (!_overLimit && size_t(end - out) < count) {
+            size_t used = size_t(out - _data.data());
+            if (count > _maxDecodedSize - used) {
                 _overLimit = true;
             } else {
-                uint8_t bytes[3] = {uint8_t(_quartet[0] << 2 | _quartet[1] >> 4),
-                                    uint8_t(_quartet[1] << 4 | _quartet[2] >> 2),
-                                    uint8_t(_quartet[2] << 6 | _quartet[3])};
-                std::copy(bytes, bytes + count, out);
-                out += count;
+                size_t want = used + count + std::min(size_t(e - p) / 4 * 3, _maxDecodedSize - used - count);
+                ensureRoom(want);
+                _data.resize(want);
+                out = _data.data() + used;
+                end = _data.data() + want;
             }
+        }
+        if (!_overLimit) {
+            uint8_t bytes[3] = {uint8_t(_quartet[0] << 2 | _quartet[1] >> 4),
+                                uint8_t(_quartet[1] << 4 | _quartet[2] >> 2),
+                                uint8_t(_quartet[2] << 6 | _quartet[3])};
+            std::copy(bytes, bytes + count, out);
+            out += count;
         }
         if (_padding > 0) _ended = true;
         _quartetLength = 0;

@@ -53,8 +53,8 @@ private:
     void fail();
     // Frees the decoded bytes, capacity included.
     void release();
-    bool makeRoom(size_t extra);
-    void flushQuartet();
+    // Capacity for want decoded bytes in all.
+    void ensureRoom(size_t want);
 
     std::vector<uint8_t> _data;
     size_t _maxDecodedSize;

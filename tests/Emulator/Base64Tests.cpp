@@ -111,3 +111,15 @@ TEST(Base64, SizeLimitDropsTheDataButKeepsChecking) {
     EXPECT_TRUE(padded.finish());
     EXPECT_EQ(padded.data().size(), 4u);
 }
+
+TEST(Base64, ExactReserveIsNotOutgrownByPadding) {
+    std::string data(4096 * 3 + 1, 'z');
+    std::string text = Base64::encode(data);
+    Base64Decoder decoder;
+    decoder.reserve(data.size());
+    EXPECT_TRUE(decoder.append(std::string_view(text).substr(0, 4096 * 4)));
+    EXPECT_TRUE(decoder.append(std::string_view(text).substr(4096 * 4)));
+    EXPECT_TRUE(decoder.finish());
+    EXPECT_EQ(decoder.data().size(), data.size());
+    EXPECT_EQ(decoder.heldBytes(), data.size());
+}
