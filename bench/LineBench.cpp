@@ -12,7 +12,7 @@ static void BM_FillRowFromAscii(benchmark::State& state) {
     Attribute attribute(Attribute::Color::ansi256(2), Attribute::Color::defaultColor(), CharacterStyle::bold);
     for (auto _ : state) {
         const CharData cell(attribute, 0, 1);
-        CharData* out = line.cells();
+        CharData* out = line.cellsForWrite(80);
         // Store the template, then its code: patching a stack copy would stall on store forwarding.
         for (int i = 0; i < 80; ++i) {
             out[i] = cell;

@@ -1,5 +1,7 @@
 #include "TerminalDelegate.h"
 
+#include "Terminal.h"
+
 namespace Tessaline {
 
 TerminalDelegate::~TerminalDelegate() = default;
@@ -35,6 +37,21 @@ void TerminalDelegate::cursorStyleChanged(Terminal&, CursorStyle) {}
 void TerminalDelegate::hostCurrentDirectoryUpdated(Terminal&) {}
 void TerminalDelegate::hostCurrentDocumentUpdated(Terminal&) {}
 void TerminalDelegate::colorChanged(Terminal&, std::optional<int>) {}
+// The colour defaults assign the terminal's own property; its observer calls back here once more and
+// its guard stops there.
+void TerminalDelegate::setForegroundColor(Terminal& source, const Color& color) {
+    source.setForegroundColor(color);
+}
+void TerminalDelegate::setBackgroundColor(Terminal& source, const Color& color) {
+    source.setBackgroundColor(color);
+}
+void TerminalDelegate::setCursorColor(Terminal& source, const std::optional<Color>& color) {
+    source.setCursorColor(color);
+}
+TerminalColors TerminalDelegate::getColors(Terminal& source) {
+    return {source.foregroundColor(), source.backgroundColor()};
+}
+
 void TerminalDelegate::iTermContent(Terminal&, std::span<const uint8_t>) {}
 void TerminalDelegate::clipboardCopy(Terminal&, const std::vector<uint8_t>&) {}
 void TerminalDelegate::notify(Terminal&, const std::string&, const std::string&) {}

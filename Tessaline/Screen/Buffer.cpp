@@ -160,10 +160,13 @@ void Buffer::insertCharacter(const CharData& charData) {
 
 int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute) {
     if (insertMode || bytes.empty()) return 0;
+    return insertAsciiRun(bytes, CharData(attribute, 0, 1));
+}
+
+int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& templateCell) {
+    if (insertMode || bytes.empty()) return 0;
+    const CharData cell = templateCell;
     const int right = marginMode ? _marginRight : _cols - 1;
-    // One template per run; each cell gets the template stored whole, then its code patched in place.
-    // Patching a copy on the stack and storing that would stall on store forwarding.
-    const CharData cell(attribute, 0, 1);
     const uint8_t* p = bytes.data();
     int remaining = int(std::min<size_t>(bytes.size(), INT_MAX));
     int written = 0;
@@ -177,11 +180,7 @@ int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attr
         if (n <= 0) break;
         BufferLine& line = *_lines[_yBase + _y];
         const int direct = std::clamp(line.count() - _x, 0, n);
-        CharData* out = line.cells() + _x;
-        for (int i = 0; i < direct; ++i) {
-            out[i] = cell;
-            out[i].code = p[i];
-        }
+        BufferLine::writeAscii(line.cellsForWrite(_x + direct) + _x, p, direct, cell);
         // A row narrower than the margin: the row repairs the rest (with its warning).
         for (int i = direct; i < n; ++i) {
             CharData& c = line.at(_x + i);

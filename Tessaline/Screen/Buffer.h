@@ -174,6 +174,9 @@ public:
     // Writes a run of printable ASCII, one cell per byte, and answers how many bytes it wrote: 0 in insert
     // mode, fewer than the run when the cursor passes the right edge with wraparound off.
     int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute);
+    // The same with the cell to write given whole (its code is replaced by each byte), so that a caller
+    // writing many runs in one attribute packs the attribute once.
+    int insertAsciiRun(std::span<const uint8_t> bytes, const CharData& cell);
 
     // index -1 rebuilds every stop; any other index extends the stops from the stop at or before it.
     void setupTabStops(int index, int tabStopWidth);

@@ -3,16 +3,81 @@
 #include "Utf8.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Tessaline {
+
+namespace {
+
+// The cell's code is its first four bytes, so an ASCII cell is the template with one byte or'ed in.
+constexpr bool codeComesFirst() {
+    const auto words =
+        std::bit_cast<std::array<uint32_t, 4>>(CharData(Attribute::defaultAttribute(), 0x7A, 1));
+    return words[0] == 0x7A;
+}
+static_assert(codeComesFirst());
+
+} // namespace
+
+// Whole 16-byte stores: a plain copy loop of CharData gets split into six stores of its fields.
+void BufferLine::fillCells(CharData* first, CharData* last, const CharData& cell) {
+#if defined(__SSE2__)
+    __m128i value;
+    std::memcpy(&value, &cell, sizeof value);
+    CharData* p = first;
+    for (; last - p >= 4; p += 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), value);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 1), value);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2), value);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 3), value);
+    }
+    for (; p < last; ++p)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), value);
+#else
+    std::fill(first, last, cell);
+#endif
+}
+
+void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell) {
+#if defined(__SSE2__)
+    CharData blank = cell;
+    blank.code = 0;
+    __m128i base;
+    std::memcpy(&base, &blank, sizeof base);
+    auto put = [&](int i) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_or_si128(base, _mm_cvtsi32_si128(bytes[i])));
+    };
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        put(i);
+        put(i + 1);
+        put(i + 2);
+        put(i + 3);
+    }
+    for (; i < count; ++i)
+        put(i);
+#else
+    for (int i = 0; i < count; ++i) {
+        out[i] = cell;
+        out[i].code = bytes[i];
+    }
+#endif
+}
 
 BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool isWrapped)
     : isWrapped(isWrapped)
     , _data(size_t(std::max(cols, 0)), fillData.value_or(CharData::Null))
     , _count(std::max(cols, 0))
-    , _fillCharacter(fillData.value_or(CharData::Null)) {}
+    , _fillCharacter(fillData.value_or(CharData::Null))
+    , _blank(_fillCharacter) {}
 
 BufferLine::BufferLine(const BufferLine& other)
     : isWrapped(other.isWrapped)
@@ -20,7 +85,9 @@ BufferLine::BufferLine(const BufferLine& other)
     , images(other.images)
     , _data(other._data.begin(), other._data.begin() + other._count)
     , _count(other._count)
-    , _fillCharacter(other._fillCharacter) {}
+    , _fillCharacter(other._fillCharacter)
+    , _blank(other._blank)
+    , _contentEnd(other._contentEnd) {}
 
 void BufferLine::set(int index, const CharData& cell) {
     at(index) = cell;
@@ -30,50 +97,73 @@ CharData& BufferLine::at(int index) {
     if (index >= count()) {
         std::puts(
             "BufferLine: You passed an index out of range, adjusting to prevent crash, but you should debug");
+        _contentEnd = _count;
         return _data[size_t(_count - 1)];
     }
+    markContent(index + 1);
     return _data[size_t(index)];
+}
+
+void BufferLine::noteFilled(const CharData& with, int start, int end) {
+    if (!(with == _blank)) {
+        markContent(end);
+    } else if (start < _contentEnd && end >= _contentEnd) {
+        _contentEnd = std::max(start, 0);
+    }
 }
 
 void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fillData) {
     int span = rightMargin + 1;
     pos %= span;
+    // Content moves right by n at most; fill cells count as content unless they are the blank.
+    markContent(fillData == _blank ? std::min(span, _contentEnd > pos ? _contentEnd + n : _contentEnd)
+                                   : span);
     CharData* d = _data.data();
     if (n < span - pos) {
         std::memmove(d + pos + n, d + pos, size_t(span - pos - n) * sizeof(CharData));
-        std::fill(d + pos, d + pos + n, fillData);
+        fillCells(d + pos, d + pos + n, fillData);
     } else {
-        std::fill(d + pos, d + span, fillData);
+        fillCells(d + pos, d + span, fillData);
     }
 }
 
 void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fillData) {
     int span = rightMargin + 1;
+    if (!(fillData == _blank)) markContent(span);
     CharData* d = _data.data();
     if (n < span - pos) {
         std::memmove(d + pos, d + pos + n, size_t(span - pos - n) * sizeof(CharData));
-        std::fill(d + span - n, d + span, fillData);
+        fillCells(d + span - n, d + span, fillData);
     } else {
-        std::fill(d + pos, d + span, fillData);
+        fillCells(d + pos, d + span, fillData);
     }
 }
 
 void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
     end = std::min(end, count());
     if (start >= end) return;
-    std::fill(_data.begin() + start, _data.begin() + end, fillData);
+    fillCells(_data.data() + start, _data.data() + end, fillData);
+    noteFilled(fillData, start, end);
 }
 
 void BufferLine::fill(const CharData& with) {
-    std::fill(_data.begin(), _data.begin() + _count, with);
+    fillCells(_data.data(), _data.data() + _count, with);
+    _blank = with;
+    _contentEnd = 0;
 }
 
 void BufferLine::fill(const CharData& with, int atCol, int len) {
-    std::fill(_data.begin() + atCol, _data.begin() + atCol + len, with);
+    fillCells(_data.data() + atCol, _data.data() + atCol + len, with);
+    noteFilled(with, atCol, atCol + len);
 }
 
 void BufferLine::clear(const Attribute& attribute) {
-    fill(CharData(attribute, 0, 1));
+    const CharData blank(attribute, 0, 1);
+    // Past the content mark the cells already are the blank: only what was written needs wiping.
+    const int end = blank == _blank ? _contentEnd : _count;
+    fillCells(_data.data(), _data.data() + end, blank);
+    _blank = blank;
+    _contentEnd = 0;
     images.reset();
 }
 
@@ -85,11 +175,14 @@ void BufferLine::copyFrom(const BufferLine& line) {
     else
         std::copy(line._data.begin(), line._data.begin() + line._count, _data.begin());
     _count = line._count;
+    _blank = line._blank;
+    _contentEnd = line._contentEnd;
     isWrapped = line.isWrapped;
 }
 
 void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len) {
     if (len <= 0) return;
+    markContent(dstCol + len);
     // memmove gets overlapping ranges of the same row right in either direction.
     std::memmove(_data.data() + dstCol, src._data.data() + srcCol, size_t(len) * sizeof(CharData));
 }
@@ -100,7 +193,17 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         _data.clear();
         _data.shrink_to_fit();
         _count = 0;
+        _contentEnd = 0;
         return;
+    }
+    if (cols < _count) {
+        _contentEnd = std::min(_contentEnd, cols);
+    } else if (!(fillData == _blank)) {
+        // The new cells are content unless nothing else is: then they are the row's blank.
+        if (_count == 0)
+            _blank = fillData;
+        else
+            _contentEnd = cols;
     }
     if (size_t(cols) > _data.size()) {
         // A new block of exactly cols cells.
@@ -108,7 +211,7 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         std::copy(_data.begin(), _data.begin() + _count, block.begin());
         _data = std::move(block);
     } else if (cols > _count) {
-        std::fill(_data.begin() + _count, _data.begin() + cols, fillData);
+        fillCells(_data.data() + _count, _data.data() + cols, fillData);
     } else if (_data.size() > 2 * size_t(cols)) {
         // A resize of every row of the scroll-back comes with every window resize: the block is kept so
         // that dragging the width back and forth allocates nothing, until it is more than twice the row.
@@ -119,7 +222,9 @@ void BufferLine::resize(int cols, const CharData& fillData) {
 }
 
 int BufferLine::getTrimmedLength() const {
-    for (int i = count() - 1; i >= 0; --i) {
+    // Blank cells past the mark have code 0 when the blank has: no need to look at them.
+    const int end = _blank.code == 0 ? _contentEnd : count();
+    for (int i = end - 1; i >= 0; --i) {
         if (_data[size_t(i)].code != 0) return i + _data[size_t(i)].width();
     }
     return 0;
@@ -131,7 +236,8 @@ bool BufferLine::hasContent(int index) const {
 }
 
 bool BufferLine::hasAnyContent() const {
-    for (int i = 0; i < count(); ++i)
+    const int end = _blank.code == 0 && _blank.hasDefaultAttribute() ? _contentEnd : count();
+    for (int i = 0; i < end; ++i)
         if (hasContent(i)) return true;
     return false;
 }

@@ -3,6 +3,7 @@
 #include "CharData.h"
 #include "TerminalImage.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,6 +19,10 @@ using ImageList = std::vector<TerminalImagePtr>;
 
 // One row of the screen or scroll-back. Rows are shared objects: the ring, the buffer and the commands
 // hold the same row through reference-counted handles; a row is duplicated only by copy construction.
+//
+// A row knows how far it holds content: every cell from contentEnd() on equals one blank cell. Clearing
+// a row then costs what was written into it, not its width, which is what lets a scrolled-off row be
+// reused cheaply. Every write path keeps the mark; readers always see real cells.
 class BufferLine {
 public:
     enum class RenderLineMode : uint8_t {
@@ -55,9 +60,21 @@ public:
     void set(int index, const CharData& cell);
     // For read-modify-write: the cell to change, repaired like a write.
     CharData& at(int index);
-    // Direct access for the print path's bulk writes; callers stay inside count().
-    CharData* cells() { return _data.data(); }
+    // Direct access for bulk reads; callers stay inside count().
     const CharData* cells() const { return _data.data(); }
+    // Direct access for bulk writes that stay below column end (at most count()): the row then counts
+    // them as content.
+    CharData* cellsForWrite(int end) {
+        if (end > _contentEnd) _contentEnd = end;
+        return _data.data();
+    }
+    // Cells from here to the end are all the same blank cell (one that was filled in, not written).
+    int contentEnd() const { return _contentEnd; }
+
+    // Bulk cell stores for the write paths: copies of one cell, and one cell per ASCII byte (the cell
+    // with the byte as its code).
+    static void fillCells(CharData* first, CharData* last, const CharData& cell);
+    static void writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell);
 
     int getWidth(int index) const { return (*this)[index].width(); }
     std::vector<CharData> getData() const { return {_data.begin(), _data.begin() + _count}; }
@@ -88,11 +105,20 @@ public:
     void attach(const TerminalImagePtr& image);
 
 private:
+    void markContent(int end) {
+        if (end > _contentEnd) _contentEnd = std::min(end, _count);
+    }
+    // Cells [start, end) became `with`: the mark moves back when the tail is now all blank.
+    void noteFilled(const CharData& with, int start, int end);
+
     // The block: its length is the capacity, its first _count cells are in use. A row keeps its block
     // when it gets narrower (resize), so that widening it again is a fill.
     std::vector<CharData> _data;
     int _count = 0;
     CharData _fillCharacter;
+    // Every cell in use at or past _contentEnd equals _blank.
+    CharData _blank;
+    int _contentEnd = 0;
 };
 
 } // namespace Tessaline

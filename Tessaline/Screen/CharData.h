@@ -90,8 +90,13 @@ public:
     // "CharData: " then the code in decimal, a blank and the character ("?" when not a scalar).
     std::string debugDescription() const;
 
-    // Exact comparison: code, width, payload and attribute.
-    constexpr bool operator==(const CharData&) const = default;
+    // Exact comparison: code, width, payload and attribute. Without branches: rows compare cells to
+    // their blank on every clear.
+    constexpr bool operator==(const CharData& o) const {
+        return ((uint32_t(code ^ o.code) | (_fg ^ o._fg) | (_bg ^ o._bg)) |
+                (uint32_t(_style ^ o._style) | (uint32_t(_meta ^ o._meta) << 8) |
+                 (uint32_t(_payload ^ o._payload) << 16))) == 0;
+    }
 
     // Number of distinct underline colours the table holds (index 0 is "none").
     static constexpr int underlineColorCapacity = 4095;

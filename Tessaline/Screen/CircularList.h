@@ -132,6 +132,22 @@ public:
         _count = newCount;
     }
 
+    // Moves the elements first + 1 ... last one place towards the start and the element at first to last
+    // (towardsStart), or the other way round. Elements move by handle; none is made or dropped, so a
+    // scroll inside a region allocates nothing. Indexes must lie below count().
+    void rotate(int first, int last, bool towardsStart) {
+        if (first < 0 || last >= _count || first >= last) return;
+        const size_t n = _slots.size();
+        size_t p = slotNumber(towardsStart ? first : last);
+        Slot saved = std::move(_slots[p]);
+        for (int i = first; i < last; ++i) {
+            const size_t q = towardsStart ? (p + 1 == n ? 0 : p + 1) : (p == 0 ? n - 1 : p - 1);
+            _slots[p] = std::move(_slots[q]);
+            p = q;
+        }
+        _slots[p] = std::move(saved);
+    }
+
     void trimStart(int n) {
         int m = std::clamp(n, 0, _count);
         if (m == 0) return;

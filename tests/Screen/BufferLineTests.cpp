@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace Tessaline;
 
 namespace {
@@ -185,4 +187,84 @@ TEST(BufferLine, TrimmedLengthContentAndText) {
     EXPECT_EQ(wide->translateToString(true, 0, -1, true), "a\xE4\xB8\xAD"
                                                           "b");
     EXPECT_EQ(wide->translateToString(true, 2, -1, true), "b");
+}
+
+// Clearing wipes only the cells a row may hold content in; a write path that forgot to move the mark
+// would leave stale cells behind. Random edits, then a clear, must leave every cell blank, and the cells
+// past the mark must always be the row's blank.
+TEST(BufferLine, ClearAfterAnyEditLeavesNoStaleCell) {
+    const Attribute red(Attribute::Color::ansi256(1), Attribute::Color::ansi256(4), CharacterStyle::bold);
+    const Attribute blue(Attribute::Color::defaultColor(), Attribute::Color::ansi256(4),
+                         CharacterStyle::none);
+    const std::array<Attribute, 2> clears = {Attribute::defaultAttribute(), blue};
+    uint64_t seed = 12345;
+    auto next = [&](int bound) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return int((seed >> 33) % uint64_t(bound));
+    };
+    for (int round = 0; round < 2000; ++round) {
+        SCOPED_TRACE(round);
+        const int cols = 1 + next(20);
+        BufferLine line(cols);
+        BufferLine other(cols, CharData(red, 'o', 1));
+        for (int step = next(6); step >= 0; --step) {
+            const CharData cell(next(2) ? red : Attribute::defaultAttribute(), next(3) ? 'a' + next(26) : 0,
+                                1);
+            const int a = next(cols);
+            const int n = 1 + next(cols - a);
+            switch (next(11)) {
+            case 0:
+                line.set(a, cell);
+                break;
+            case 1:
+                line.at(a).code = 'z';
+                break;
+            case 2:
+                line.fill(cell, a, n);
+                break;
+            case 3:
+                line.replaceCells(a, a + n, cell);
+                break;
+            case 4:
+                line.insertCells(a, n, cols - 1 - next(cols - a), cell);
+                break;
+            case 5:
+                line.deleteCells(a, n, cols - 1 - next(cols - a), cell);
+                break;
+            case 6:
+                line.copyFrom(other, a, a, n);
+                break;
+            case 7:
+                line.cellsForWrite(a + n)[a + n - 1] = cell;
+                break;
+            case 8:
+                line.clear(clears[size_t(next(2))]);
+                break;
+            case 9:
+                line.copyFrom(other);
+                break;
+            default:
+                line.fill(cell);
+                break;
+            }
+            for (int i = line.contentEnd() + 1; i < line.count(); ++i)
+                ASSERT_EQ(line[i], line[line.contentEnd()]) << "past the mark at " << i;
+        }
+        const Attribute attribute = clears[size_t(next(2))];
+        line.clear(attribute);
+        EXPECT_EQ(line.contentEnd(), 0);
+        for (int i = 0; i < line.count(); ++i)
+            ASSERT_EQ(line[i], CharData(attribute, 0, 1)) << "cell " << i;
+    }
+}
+
+TEST(BufferLine, CopyKeepsTheContentMark) {
+    BufferLine line(10);
+    line.set(3, CharData(Attribute::defaultAttribute(), 'x', 1));
+    EXPECT_EQ(line.contentEnd(), 4);
+    BufferLine copy(line);
+    EXPECT_EQ(copy.contentEnd(), 4);
+    copy.clear(Attribute::defaultAttribute());
+    EXPECT_EQ(text(copy), "..........");
+    EXPECT_EQ(text(line), "...x......");
 }

@@ -1,0 +1,510 @@
+#pragma once
+
+#include "Buffer.h"
+#include "CharSets.h"
+#include "Color.h"
+#include "EscapeSequenceParser.h"
+#include "EscapeSequences.h"
+#include "Executor.h"
+#include "GraphemeTable.h"
+#include "KittyKeyboardFlags.h"
+#include "ParserTarget.h"
+#include "Position.h"
+#include "ProgressReport.h"
+#include "TerminalDelegate.h"
+#include "TerminalOptions.h"
+#include "WindowManipulationCommand.h"
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Tessaline {
+
+// The emulator: one per terminal view or headless terminal. It owns the escape-sequence parser, the
+// normal and the alternate buffer and every piece of emulator state; the host feeds it bytes, reads its
+// buffers and its range of changed rows, and receives every outward effect through the delegate.
+//
+// One header, one implementation file per family of commands (named in each section below). A family
+// adds its fields to its area of the data model and its operations to its section; dispatch rows go into
+// the switch tables of TerminalDispatch.cpp. Everything runs on the thread that feeds the terminal.
+class Terminal final : public ParserTarget {
+public:
+    // MARK: Nested types
+
+    // Mouse tracking (TerminalMouse.cpp).
+    enum class MouseMode : uint8_t {
+        off,
+        x10,
+        vt200,
+        buttonEventTracking,
+        anyEvent
+    };
+    enum class MouseProtocolEncoding : uint8_t {
+        x10,
+        utf8,
+        sgr,
+        urxvt,
+        sgrPixel
+    };
+    // DECSCL's level, recorded only.
+    enum class TerminalConformance : uint8_t {
+        vt100,
+        vt200,
+        vt300,
+        vt400,
+        vt500
+    };
+    // Text extraction (TerminalText.cpp).
+    enum class BufferKind : uint8_t {
+        active,
+        normal,
+        alt
+    };
+    // Link detection (TerminalLinks.cpp) declares LinkLookupLocation, LinkLookupMode and LinkMatch here.
+    // The settings-report DCS handler DECRQSS (TerminalReports.cpp) is declared here.
+
+    using WindowManipulationCommand = Tessaline::WindowManipulationCommand;
+    using ProgressReport = Tessaline::ProgressReport;
+    using ProgressReportState = Tessaline::ProgressReportState;
+
+    // Kitty keyboard flags of one screen (TerminalKeyboard.cpp): the flags in force and up to 16 saved by
+    // push, newest last.
+    struct KeyboardModeState {
+        KittyKeyboardFlags flags;
+        std::vector<KittyKeyboardFlags> stack;
+        bool operator==(const KeyboardModeState&) const = default;
+    };
+
+    // An OSC 8 hyperlink being written (TerminalHyperlinks.cpp).
+    struct HyperLinkTracking {
+        Position start;
+        std::string payload;
+    };
+
+    struct Dims {
+        int cols = 0;
+        int rows = 0;
+        bool operator==(const Dims&) const = default;
+    };
+    struct CursorLocation {
+        int x = 0;
+        int y = 0;
+        bool operator==(const CursorLocation&) const = default;
+    };
+    struct UpdateRange {
+        int startY = 0;
+        int endY = 0;
+        bool operator==(const UpdateRange&) const = default;
+    };
+
+    // MARK: Data model
+
+    // Size and options (Terminal.cpp)
+    static constexpr int MINIMUM_COLS = 2;
+    static constexpr int MINIMUM_ROWS = 1;
+    int cols() const { return _cols; }
+    int rows() const { return _rows; }
+    // The distance between the tab stops laid out on both buffers; options.tabStopWidth does not change it.
+    int tabStopWidth = 8;
+    // Resize and full reset rewrite cols and rows, changeScrollback scrollback, DECSCUSR cursorStyle.
+    TerminalOptions options;
+
+    // Buffers (Terminal.cpp)
+    Buffer& normalBuffer() { return *_normalBuffer; }
+    Buffer& altBuffer() { return *_altBuffer; }
+    // The active buffer: always one of the two.
+    Buffer& buffer() { return *_buffer; }
+    const Buffer& buffer() const { return *_buffer; }
+    bool isCurrentBufferAlternate() const { return _buffer == _altBuffer.get(); }
+    // What readers draw: the synchronized-output copy while one exists, else the active buffer.
+    Buffer& displayBuffer() { return synchronizedOutputBuffer ? *synchronizedOutputBuffer : *_buffer; }
+    bool isDisplayBufferAlternate() const {
+        return synchronizedOutputBuffer ? synchronizedOutputBufferIsAlternate : isCurrentBufferAlternate();
+    }
+
+    // Synchronized output (TerminalSynchronizedOutput.cpp)
+    static constexpr double synchronizedOutputTimeoutSeconds = 1.0;
+    bool synchronizedOutputActive = false;
+    std::unique_ptr<Buffer> synchronizedOutputBuffer;
+    bool synchronizedOutputBufferIsAlternate = false;
+    // The pending time-out on the executor; 0 for none.
+    Executor::TaskId synchronizedOutputTimeoutItem = 0;
+    // Where the time-out runs: the host's executor (not owned); without one there is no time-out.
+    Executor* executor = nullptr;
+
+    // Keyboard (TerminalKeyboard.cpp; the host reads applicationCursor and may set it)
+    bool applicationKeypad = false;
+    bool applicationCursor = false;
+    KeyboardModeState keyboardModeNormal;
+    KeyboardModeState keyboardModeAlt;
+    // The flags of the active screen.
+    KittyKeyboardFlags keyboardEnhancementFlags() const {
+        return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
+    }
+
+    // Modes (TerminalModes.cpp). marginMode, insertMode and wraparound have a copy in each buffer.
+    bool sendFocus = false;
+    bool cursorHidden = false;
+    bool originMode = false;
+    bool marginMode = false;
+    bool insertMode = false;
+    bool wraparound = true;
+    bool bracketedPasteMode() const { return _bracketedPasteMode; }
+    // Backspace at the left edge goes to the end of the row above.
+    bool reverseWraparound = false;
+    // LNM: LF, VT and FF also return the carriage.
+    bool lineFeedMode = false;
+    bool smoothScroll = false;
+    bool cursorBlink = false;
+    bool allow80To132 = true;
+    TerminalConformance conformance = TerminalConformance::vt500;
+    // Set by a host while its user has scrolled back: scrolling then keeps the display position.
+    bool userScrolling = false;
+    // Mouse reporting (TerminalMouse.cpp). Every assignment of the mode, also of the same one, tells the
+    // delegate.
+    MouseMode mouseMode() const { return _mouseMode; }
+    void setMouseMode(MouseMode mode);
+    MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
+
+    // Character sets (TerminalCharsets.cpp): the map in force for printed bytes (null: none) and G0-G3.
+    const CharSetMap* charset = nullptr;
+    std::array<const CharSetMap*, 4> gCharsets{};
+    int gcharset = 0;
+    uint8_t gLevel = 0;
+
+    // Attribute (TerminalSgr.cpp): the attribute of the cells written next.
+    const Attribute& currentAttribute() const { return _curAttr; }
+
+    // Graphemes (TerminalPrint.cpp): charToIndexMap, indexToCharMap and lastCharIndex live in the table.
+    const GraphemeTable& graphemes() const { return _graphemes; }
+
+    // Delegate (TerminalDelegate.h): not owned; null when the host has none or dropped it.
+    TerminalDelegate* tdel = nullptr;
+
+    // Parser (TerminalDispatch.cpp): owned; the host may replace it (and then configures it with
+    // configureParser).
+    EscapeSequenceParser& parser() { return *_parser; }
+    void setParser(std::unique_ptr<EscapeSequenceParser> parser) { _parser = std::move(parser); }
+
+    // Kitty graphics (TerminalKitty.cpp, Graphics/KittyGraphicsState.h): kittyGraphicsState and
+    // kittyPlacementContext go here.
+
+    // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
+    // host reads and clears them.
+    int refreshStart = INT_MAX;
+    int refreshEnd = -1;
+    int scrollInvariantRefreshStart = INT_MAX;
+    int scrollInvariantRefreshEnd = -1;
+
+    // Colours (TerminalColors.cpp): the 16 base colours, the 256-colour palette generated from them (the
+    // target of every reset) and the palette in force.
+    std::vector<Color> installedColors;
+    std::vector<Color> defaultAnsiColors;
+    std::vector<Color> ansiColors;
+    const Color& foregroundColor() const { return _foregroundColor; }
+    const Color& backgroundColor() const { return _backgroundColor; }
+    const std::optional<Color>& cursorColor() const { return _cursorColor; }
+    // The setters run the colour observers: they tell the delegate (unless that notice is already
+    // running) and, for the default colours under the base16Lab strategy, rebuild the palette.
+    void setForegroundColor(const Color& color);
+    void setBackgroundColor(const Color& color);
+    void setCursorColor(const std::optional<Color>& color);
+    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
+    // A different strategy is stored in the options and rebuilds the palette with notice.
+    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
+
+    // Controls: 7-bit or 8-bit introducers of replies (TerminalReports.cpp).
+    CC cc;
+
+    // Host notices (TerminalOsc.cpp, TerminalWindow.cpp)
+    const std::optional<std::string>& hostCurrentDirectory() const { return _hostCurrentDirectory; }
+    const std::optional<std::string>& hostCurrentDocument() const { return _hostCurrentDocument; }
+    std::string terminalTitle;
+    std::string iconTitle;
+    std::vector<std::string> terminalTitleStack;
+    std::vector<std::string> terminalIconStack;
+    // Title modes of CSI > Ps t / T, recorded only.
+    bool xtermTitleSetUtf = false;
+    bool xtermTitleSetHex = false;
+    bool xtermTitleQueryUtf = false;
+    bool xtermTitleQueryHex = false;
+
+    // Hyperlinks (TerminalHyperlinks.cpp)
+    std::optional<HyperLinkTracking> hyperLinkTracking;
+
+    // Log (Terminal.cpp): when set, the diagnostic lines are not written.
+    bool silentLog = true;
+
+    // MARK: Construction, set-up, buffers and size (Terminal.cpp)
+
+    // The delegate is not owned; before init returns it has received one mouseModeChanged.
+    Terminal(TerminalDelegate* delegate, const TerminalOptions& options);
+    ~Terminal() override;
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    Dims getDims() const { return {_cols, _rows}; }
+    // Row counted from the top of the screen.
+    CursorLocation getCursorLocation() const { return {_buffer->x(), _buffer->y()}; }
+    int getTopVisibleRow() const { return _buffer->yDisp(); }
+    // The row as displayed (row + yDisp); null outside the screen.
+    BufferLinePtr getLine(int row);
+    // A column past a shorter line reads its last cell; nothing outside the screen.
+    std::optional<CharData> getCharData(int col, int row);
+    std::optional<std::string> getCharacter(int col, int row);
+    // The row counted from the first line the active buffer ever held (linesTop on).
+    BufferLinePtr getScrollInvariantLine(int row);
+
+    // Initial state; the host calls it with false after replacing options.
+    void setup(bool isReset);
+    void resetNormalBuffer();
+    void resizeBuffers(int newColumns, int newRows);
+    // The alternate screen with its viewport filled (fillAttr null: the default attribute) and back; the
+    // cursor keeps its screen position across a switch. Neither tells the delegate.
+    void activateAltBuffer(const std::optional<Attribute>& fillAttr);
+    void activateNormalBuffer(bool clearAlt);
+    // Sizes below 2 x 1 are raised; the same size does nothing.
+    void resize(int cols, int rows);
+    // Scroll-back lines of the normal buffer; nullopt for none.
+    void changeScrollback(std::optional<int> lines);
+    void changeHistorySize(std::optional<int> lines) { changeScrollback(lines); }
+    // RIS (ESC c): a full reset, the parser's included.
+    void cmdReset();
+    // A full reset without the parser reset.
+    void resetToInitialState();
+
+    // Feeding. Neither clears the changed rows nor calls the delegate.
+    void feed(std::span<const uint8_t> bytes) { _parser->parse(bytes); }
+    void feed(std::string_view text) { _parser->parse(text); }
+    void parse(std::span<const uint8_t> bytes) { _parser->parse(bytes); }
+
+    // Changed rows. A screen row (negative: ignored) widens the screen range; unless scrolling, the row
+    // plus the buffer's yDisp widens the scroll-invariant range.
+    void updateRange(int y, bool scrolling = false) { updateRange(*_buffer, y, scrolling); }
+    void updateRange(const Buffer& borrowing, int y, bool scrolling = false) {
+        if (!scrolling) {
+            const int v = y + borrowing.yDisp();
+            if (v >= 0) {
+                if (v < scrollInvariantRefreshStart) scrollInvariantRefreshStart = v;
+                if (v > scrollInvariantRefreshEnd) scrollInvariantRefreshEnd = v;
+            }
+        }
+        if (y >= 0) {
+            if (y < refreshStart) refreshStart = y;
+            if (y > refreshEnd) refreshEnd = y;
+        }
+    }
+    // Rows 0 to rows (one past the last) and the same from yDisp.
+    void updateFullScreen();
+    std::optional<UpdateRange> getUpdateRange() const;
+    std::optional<UpdateRange> getScrollInvariantUpdateRange() const;
+    void clearUpdateRange();
+
+    // "Info: " and the text on standard output, unless silentLog.
+    void log(std::string_view text) const;
+
+    // MARK: Parser wiring and dispatch (TerminalDispatch.cpp)
+
+    // Installs the print path, the fallbacks and the diagnostics in the parser.
+    void configureParser(EscapeSequenceParser& parser);
+    // The closure takes every OSC with that code, before the terminal's own handling.
+    void registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler);
+
+    void handleExecute(uint8_t code) override;
+    bool handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) override;
+    bool handleEsc(std::string_view collect, uint8_t code) override;
+    bool handleOsc(int64_t code, std::span<const uint8_t> data) override;
+    void handleKittyGraphics(std::span<const uint8_t> content) override;
+    std::unique_ptr<DcsHandler> makeDcsHandler(std::string_view collect, uint8_t code,
+                                               const SequenceParams& pars) override;
+
+    // MARK: Print path and C0 controls (TerminalPrint.cpp)
+
+    // A run of printable bytes: UTF-8 with the active character set, widths, graphemes, joining.
+    void handlePrint(std::span<const uint8_t> data);
+    // Drops the start of a UTF-8 sequence held back from the last run.
+    void printStateReset() { _readingBuffer.putbackCount = 0; }
+    // The cell code of a character (UTF-8 text of one grapheme): "\r\n" is 10, a scalar up to U+FFFF its
+    // value, anything else a grapheme code. When the table is full, U+FFFD (a single scalar keeps its own
+    // value instead).
+    int32_t code(std::string_view character);
+    // The text of a cell code: the scalar, the grapheme, or " " for a value that is neither.
+    std::string character(int32_t code) const;
+    std::string getCharacter(const CharData& cell) const { return character(cell.code); }
+    static CharData makeCharData(const Attribute& attribute, int32_t code, int8_t size) {
+        return CharData(attribute, code, size);
+    }
+    CharData makeCharData(const Attribute& attribute, std::string_view character, int8_t size) {
+        return CharData(attribute, code(character), size);
+    }
+    static CharData makeCharData(const Attribute& attribute, char32_t scalar, int8_t size) {
+        return CharData(attribute, int32_t(scalar), size);
+    }
+    void updateCharData(CharData& cell, std::string_view character, int32_t size) {
+        cell.setValue(code(character), int8_t(size));
+    }
+    static void updateCharData(CharData& cell, int32_t code, int32_t size) {
+        cell.setValue(code, int8_t(size));
+    }
+    // LF, VT and FF.
+    void cmdLineFeedBasic();
+    void cmdCarriageReturn();
+    void cmdBackspace();
+
+    // MARK: Core scroll and cursor primitives, index (TerminalScroll.cpp)
+
+    // Column to 0..cols - 1 (true) or 0..cols (false), row to the screen (the region in origin mode); marks
+    // the row.
+    void restrictCursor(bool limitCols = true);
+    // 0-based, relative to the region's origin in origin mode.
+    void setCursor(int col, int row);
+    // Moves the scroll region up one row, feeding the scroll-back at the top of the screen.
+    void scroll(bool isWrapped);
+    // IND.
+    void cmdIndex();
+
+    // MARK: Character sets (TerminalCharsets.cpp)
+
+    void setgLevel(uint8_t v);
+    void setgCharset(int v, const CharSetMap* charset);
+
+    // MARK: Colours (TerminalColors.cpp)
+
+    // Exactly 16 colours become the base colours; the palette is rebuilt without notice.
+    void installPalette(std::span<const Color> colors);
+    void rebuildAnsiPalette(bool notifyDelegate);
+
+    // MARK: Reports and replies (TerminalReports.cpp)
+
+    // Joins the items (byte lists, texts, single bytes) into one send() to the delegate.
+    template<class... Items>
+    void sendResponse(const Items&... items) {
+        std::vector<uint8_t> bytes;
+        (appendResponse(bytes, items), ...);
+        sendBytes(bytes);
+    }
+    void sendResponse(std::string_view text) { sendResponse<std::string_view>(text); }
+
+    // MARK: Synchronized output (TerminalSynchronizedOutput.cpp)
+
+    void endSynchronizedOutput();
+
+private:
+    // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
+    // Nothing moves the row while scalars join it: the run flushes the join before any other write.
+    struct PendingJoin {
+        bool active = false;
+        BufferLine* line = nullptr;
+        int row = 0;
+        int column = 0;
+        // The column of the cell before it was held to the row's length.
+        int p = 0;
+        int width = 0;
+        uint32_t lastScalar = 0;
+        int length = 0;
+        char text[GraphemeTable::maxLength + 4];
+
+        std::string_view view() const { return {text, size_t(length)}; }
+    };
+
+    // Print path state: the start of a UTF-8 sequence held back between runs (at most three bytes), and
+    // the run being read. The logical stream is the held bytes followed by the run.
+    struct ReadingBuffer {
+        std::array<uint8_t, 4> putbackBuffer{};
+        int putbackCount = 0;
+        std::span<const uint8_t> rest;
+        int idx = 0;
+        int count = 0;
+
+        uint8_t byteAt(int k) const {
+            return k < putbackCount ? putbackBuffer[size_t(k)] : rest[size_t(k - putbackCount)];
+        }
+    };
+
+    // Terminal.cpp
+    std::unique_ptr<Buffer> makeBuffer(int cols, int rows, std::optional<int> scrollback);
+    void markWholeScreen();
+
+    // TerminalPrint.cpp
+    void printGeneral(std::span<const uint8_t> data);
+    // Writes the ASCII bytes at the cursor and answers how many it wrote.
+    size_t printAscii(std::span<const uint8_t> run);
+    void printScalar(uint32_t scalar);
+    // A scalar's cell code: its value up to U+FFFF, else its grapheme code.
+    int32_t scalarCode(uint32_t scalar);
+    // The text of a code without allocating (scratch holds an encoded scalar).
+    std::string_view characterText(int32_t code, std::array<char, 4>& scratch) const;
+    void insertOwnCell(int32_t code, int width);
+    void joinToLastCell(uint32_t scalar, int width);
+    // Gives the cell being joined its code.
+    void finishJoin();
+    // The last cell written, when the screen has not been resized since.
+    const CharData* lastWrittenCell();
+
+    // TerminalScroll.cpp
+    Attribute eraseAttribute() const;
+    void refreshBlankLine(const CharData& eraseCell, bool isWrapped);
+    // The end of every scroll: the view, the changed rows, image placements and the delegate.
+    void finishScroll();
+
+    // TerminalReports.cpp
+    static void appendResponse(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    }
+    static void appendResponse(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    }
+    static void appendResponse(std::vector<uint8_t>& out, std::string_view text) {
+        out.insert(out.end(), text.begin(), text.end());
+    }
+    static void appendResponse(std::vector<uint8_t>& out, const std::string& text) {
+        appendResponse(out, std::string_view(text));
+    }
+    static void appendResponse(std::vector<uint8_t>& out, const char* text) {
+        appendResponse(out, std::string_view(text));
+    }
+    static void appendResponse(std::vector<uint8_t>& out, uint8_t byte) { out.push_back(byte); }
+    void sendBytes(std::span<const uint8_t> bytes);
+
+    // Size and buffers
+    int _cols = 80;
+    int _rows = 25;
+    std::unique_ptr<Buffer> _normalBuffer;
+    std::unique_ptr<Buffer> _altBuffer;
+    Buffer* _buffer = nullptr;
+
+    bool _bracketedPasteMode = false;
+    MouseMode _mouseMode = MouseMode::off;
+    Attribute _curAttr = Attribute::defaultAttribute();
+    GraphemeTable _graphemes;
+    std::unique_ptr<EscapeSequenceParser> _parser;
+
+    Color _foregroundColor = Color::defaultForeground;
+    Color _backgroundColor = Color::defaultBackground;
+    std::optional<Color> _cursorColor;
+    // Re-entry guards of the colour observers.
+    bool _settingFgColor = false;
+    bool _settingBgColor = false;
+    bool _settingCursorColor = false;
+
+    std::optional<std::string> _hostCurrentDirectory;
+    std::optional<std::string> _hostCurrentDocument;
+
+    ReadingBuffer _readingBuffer;
+    // The current attribute as a cell, remade when the attribute changes.
+    CharData _printCell;
+    Attribute _printCellAttribute;
+    PendingJoin _pendingJoin;
+    // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
+    // background no longer fits.
+    BufferLinePtr _blankLine;
+};
+
+} // namespace Tessaline

@@ -1,0 +1,149 @@
+// The whole terminal fed as a host feeds it, against libvterm with its screen layer: both receive every
+// workload in reads of 64 KiB with a scroll-back of 10,000 lines (libvterm's scrolled-off lines go to a
+// host ring of that size through sb_pushline), at 80x24 and 200x50.
+//
+// Each benchmark first feeds the whole stream once, so that the scroll-back is full and what is timed is
+// a long-running terminal. Counters: maxChunkMs, the slowest 64 KiB read of the timed runs, and
+// bytesPerCell, the heap the engine holds once full divided by the cells it keeps (screen plus
+// scroll-back).
+#include "Terminal.h"
+#include "Workloads.h"
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#ifdef TESSALINE_HAVE_LIBVTERM
+#include <vterm.h>
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace Tessaline;
+using namespace Tessaline::Bench;
+
+namespace {
+
+constexpr size_t chunkSize = 64 * 1024;
+constexpr int scrollback = 10'000;
+
+struct Size {
+    int cols;
+    int rows;
+};
+constexpr Size sizes[] = {{80, 24}, {200, 50}};
+
+size_t heapInUse() {
+    return mallinfo2().uordblks;
+}
+
+// Feeds the stream in chunks; answers the slowest chunk in milliseconds.
+template<class Feed>
+double feedTimed(std::string_view data, Feed&& feed) {
+    double slowest = 0;
+    for (size_t at = 0; at < data.size(); at += chunkSize) {
+        const auto start = std::chrono::steady_clock::now();
+        feed(data.substr(at, chunkSize));
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+        slowest = std::max(slowest, took.count());
+    }
+    return slowest;
+}
+
+void report(benchmark::State& state, const std::string& data, double slowest, size_t heap, Size size) {
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
+    state.counters["maxChunkMs"] = slowest;
+    state.counters["bytesPerCell"] = double(heap) / (double(size.cols) * double(size.rows + scrollback));
+}
+
+// Replies go nowhere; the other callbacks keep their defaults.
+class SinkDelegate final : public TerminalDelegate {
+public:
+    void send(Terminal&, std::span<const uint8_t>) override {}
+};
+
+void feedTessaline(benchmark::State& state, WorkloadKind kind, Size size) {
+    const std::string& data = workload(kind);
+    SinkDelegate delegate;
+    TerminalOptions options;
+    options.cols = size.cols;
+    options.rows = size.rows;
+    options.scrollback = scrollback;
+    const size_t before = heapInUse();
+    auto terminal = std::make_unique<Terminal>(&delegate, options);
+    auto feed = [&](std::string_view chunk) { terminal->feed(chunk); };
+    feedTimed(data, feed);
+    const size_t heap = heapInUse() - before;
+    double slowest = 0;
+    for (auto _ : state) {
+        slowest = std::max(slowest, feedTimed(data, feed));
+        terminal->clearUpdateRange();
+    }
+    report(state, data, slowest, heap, size);
+}
+
+#ifdef TESSALINE_HAVE_LIBVTERM
+// What a libvterm host keeps of the lines that scroll off: a ring of rows of cells.
+struct HostScrollback {
+    std::vector<std::vector<VTermScreenCell>> lines;
+    size_t next = 0;
+
+    static int push(int cols, const VTermScreenCell* cells, void* user) {
+        auto& self = *static_cast<HostScrollback*>(user);
+        if (self.lines.size() < size_t(scrollback)) self.lines.emplace_back();
+        auto& line = self.lines[self.next];
+        line.assign(cells, cells + cols);
+        self.next = (self.next + 1) % size_t(scrollback);
+        return 1;
+    }
+    static int pop(int, VTermScreenCell*, void*) { return 0; }
+};
+
+void discardOutput(const char*, size_t, void*) {}
+
+void feedLibvterm(benchmark::State& state, WorkloadKind kind, Size size) {
+    const std::string& data = workload(kind);
+    const size_t before = heapInUse();
+    auto host = std::make_unique<HostScrollback>();
+    VTerm* vt = vterm_new(size.rows, size.cols);
+    vterm_set_utf8(vt, 1);
+    vterm_output_set_callback(vt, discardOutput, nullptr);
+    VTermScreen* screen = vterm_obtain_screen(vt);
+    static const VTermScreenCallbacks callbacks = {
+        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, HostScrollback::push, HostScrollback::pop,
+    };
+    vterm_screen_set_callbacks(screen, &callbacks, host.get());
+    vterm_screen_enable_altscreen(screen, 1);
+    vterm_screen_reset(screen, 1);
+    auto feed = [&](std::string_view chunk) { vterm_input_write(vt, chunk.data(), chunk.size()); };
+    feedTimed(data, feed);
+    const size_t heap = heapInUse() - before;
+    double slowest = 0;
+    for (auto _ : state)
+        slowest = std::max(slowest, feedTimed(data, feed));
+    report(state, data, slowest, heap, size);
+    vterm_free(vt);
+}
+#endif
+
+const bool registered = [] {
+    for (WorkloadKind kind : allWorkloads()) {
+        for (Size size : sizes) {
+            const std::string suffix = "/" + std::string(workloadName(kind)) + "/" +
+                                       std::to_string(size.cols) + "x" + std::to_string(size.rows);
+            benchmark::RegisterBenchmark(("BM_Feed/tessaline" + suffix).c_str(), feedTessaline, kind, size)
+                ->Unit(benchmark::kMillisecond);
+#ifdef TESSALINE_HAVE_LIBVTERM
+            benchmark::RegisterBenchmark(("BM_Feed/libvterm" + suffix).c_str(), feedLibvterm, kind, size)
+                ->Unit(benchmark::kMillisecond);
+#endif
+        }
+    }
+    return true;
+}();
+
+} // namespace

@@ -1,0 +1,328 @@
+// The print path (UTF-8, character sets, widths, graphemes) and the C0 controls LF, CR, BS and HT.
+#include "TerminalHarness.h"
+#include "Utf8.h"
+
+#include <gtest/gtest.h>
+
+using namespace Tessaline;
+using namespace Tessaline::Testing;
+
+namespace {
+
+struct PrintCase {
+    const char* name;
+    std::vector<std::string> feeds; // fed one after another, as separate runs
+    std::string expected;           // the screen dump
+    std::pair<int, int> cursor;
+};
+
+void runCases(const std::vector<PrintCase>& cases, int cols = 80, int rows = 4) {
+    for (const PrintCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(cols, rows);
+        for (const std::string& feed : c.feeds)
+            h.feed(feed);
+        EXPECT_EQ(h.dump(), c.expected);
+        EXPECT_EQ(h.cursor(), c.cursor);
+    }
+}
+
+std::string spaces(int n) {
+    return std::string(size_t(n), ' ');
+}
+
+} // namespace
+
+TEST(TerminalPrint, Utf8) {
+    runCases({
+        {"ascii", {"abc"}, "abc", {3, 0}},
+        {"two-byte", {"\xC3\xA9"}, "é", {1, 0}},
+        {"split over two runs", {"\xC3", "\xA9"}, "é", {1, 0}},
+        {"four bytes split three ways", {"\xF0\x9F", "\x98", "\x80!"}, "😀_!", {3, 0}},
+        {"a control between the halves keeps them", {"\xC3", "\r", "\xA9"}, "é", {1, 0}},
+        {"an escape sequence drops the held byte",
+         {"\xC3", "\x1b[m",
+          "\xA9"
+          "A"},
+         "©A",
+         {2, 0}},
+        // Fault: the byte after a bad lead was lost ("C3 41" printed only U+00C3).
+        {"invalid pair keeps the next byte", {"\xC3\x41"}, "ÃA", {2, 0}},
+        {"invalid triple keeps the next byte", {"\xE2\x82\x41"}, "âA", {2, 0}},
+        {"invalid across runs keeps the next byte", {"\xE2\x82", "\x41"}, "âA", {2, 0}},
+        {"surrogate drops its continuation bytes", {"\xED\xA0\x80Z"}, "íZ", {2, 0}},
+        {"a byte that starts nothing is Latin-1", {"\xC0\xAF"}, "À¯", {2, 0}},
+        {"stray continuation byte is Latin-1", {"\xA9"}, "©", {1, 0}},
+        {"stray C1 byte is dropped",
+         {"a\x85"
+          "b"},
+         "ab",
+         {2, 0}},
+        {"above U+10FFFF", {"\xF4\x90\x80\x80."}, "ô.", {2, 0}},
+        // Fault: DEL was stored as a cell by the ASCII fast path.
+        {"DEL never prints (fast path)",
+         {"a\x7f"
+          "b"},
+         "ab",
+         {2, 0}},
+        {"DEL never prints (general path)",
+         {"\xC3\xA9\x7f"
+          "b"},
+         "éb",
+         {2, 0}},
+        {"wide CJK", {"\xE4\xB8\xADx"}, "中_x", {3, 0}},
+    });
+}
+
+TEST(TerminalPrint, Graphemes) {
+    runCases({
+        {"combining acute", {"e\xCC\x81x"}, "e\xCC\x81x", {2, 0}},
+        {"combining mark split from its base", {"e", "\xCC\x81"}, "e\xCC\x81", {1, 0}},
+        {"combining mark first prints nothing",
+         {"\xCC\x81"
+          "a"},
+         "a",
+         {1, 0}},
+        {"emoji", {"\xF0\x9F\x98\x80"}, "😀_", {2, 0}},
+        {"heart with VS16 widens",
+         {spaces(10) + "\xE2\x9D\xA4\xEF\xB8\x8F"},
+         spaces(10) + "❤️_",
+         {12, 0}},
+        {"VS16 in the last column keeps width 1",
+         {spaces(79) + "\xE2\x9D\xA4\xEF\xB8\x8F"},
+         spaces(79) + "❤️",
+         {80, 0}},
+        {"VS15 narrows a wide emoji", {"\xE2\x8C\x9A\xEF\xB8\x8E"}, "⌚︎_", {1, 0}},
+        {"VS15 after VS16 is dropped", {"\xE2\x9D\xA4\xEF\xB8\x8F\xEF\xB8\x8E"}, "❤️_", {2, 0}},
+        {"VS16 after A is dropped", {"A\xEF\xB8\x8F"}, "A", {1, 0}},
+        {"flag pair", {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA"}, "🇩🇪_", {2, 0}},
+        {"third indicator starts a cell",
+         {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA\xF0\x9F\x87\xAB"},
+         "🇩🇪_🇫_",
+         {4, 0}},
+        {"ZWJ sequence", {"\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9"}, "👨‍👩_", {2, 0}},
+        {"ZWJ then a letter", {"\xF0\x9F\x91\xA8\xE2\x80\x8Dq"}, "👨‍_q", {3, 0}},
+        {"skin tone", {"\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"}, "👍🏽_", {2, 0}},
+        {"wide at the right edge wraps", {spaces(79) + "\xE4\xB8\xAD"}, spaces(79) + "\n中_", {2, 1}},
+    });
+}
+
+TEST(TerminalPrint, GraphemeCodes) {
+    TerminalHarness h(80, 4);
+    Terminal& t = h.terminal();
+    h.feed("e\xCC\x81\xF0\x9F\x98\x80\xC3\xA9");
+    const CharData accented = *t.getCharData(0, 0);
+    EXPECT_GE(accented.code, 0x400001);
+    EXPECT_EQ(accented.width(), 1);
+    EXPECT_EQ(t.getCharacter(accented), "e\xCC\x81");
+    EXPECT_EQ(t.getCharData(1, 0)->code, accented.code + 1) << "U+1F600 takes the next grapheme code";
+    EXPECT_EQ(t.getCharData(3, 0)->code, 0xE9);
+    EXPECT_EQ(t.graphemes().lastCharIndex(), accented.code + 2);
+
+    EXPECT_EQ(t.code("\r\n"), 10);
+    EXPECT_EQ(t.code("E"), 69);
+    EXPECT_EQ(t.code("\xE4\xB8\xAD"), 0x4E2D);
+    EXPECT_EQ(t.code("e\xCC\x81"), accented.code) << "the same character, the same code";
+    EXPECT_EQ(t.character(0xD800), " ");
+    EXPECT_EQ(t.character(0x110000), " ");
+    EXPECT_EQ(t.character(t.graphemes().lastCharIndex()), " ") << "never handed out";
+    EXPECT_EQ(t.character(0), std::string(1, '\0'));
+    EXPECT_EQ(t.makeCharData(Attribute::defaultAttribute(), std::string_view("e\xCC\x81"), 1).code,
+              accented.code);
+    CharData cell;
+    t.updateCharData(cell, std::string_view("\xF0\x9F\x98\x80"), 2);
+    EXPECT_EQ(cell.code, accented.code + 1);
+    EXPECT_EQ(cell.width(), 2);
+
+    h.feed("\x1b"
+           "c");
+    EXPECT_EQ(t.code("e\xCC\x81"), accented.code) << "a full reset keeps the table";
+}
+
+TEST(TerminalPrint, GraphemeTableIsBounded) {
+    TerminalHarness h(80, 4);
+    Terminal& t = h.terminal();
+    // Fill the table with distinct two-scalar characters.
+    for (int i = 0; t.graphemes().count() < GraphemeTable::maxCount; ++i) {
+        std::string text =
+            Utf8::encode(0x4E00 + uint32_t(i % 20000)) + Utf8::encode(0x300 + uint32_t(i / 20000));
+        t.code(text);
+    }
+    h.feed("a\xCC\x81 \xF0\x9F\xA6\x80");
+    EXPECT_EQ(t.getCharData(0, 0)->code, 0xFFFD) << "a new cluster past the bound";
+    EXPECT_EQ(t.getCharData(2, 0)->code, 0x1F980) << "a lone scalar keeps its own value";
+    EXPECT_EQ(h.dump(), "\xEF\xBF\xBD 🦀_");
+    EXPECT_EQ(t.graphemes().count(), GraphemeTable::maxCount);
+}
+
+TEST(TerminalPrint, LongClustersStopGrowing) {
+    TerminalHarness h(80, 4);
+    std::string zalgo = "a";
+    for (int i = 0; i < 100; ++i)
+        zalgo += "\xCC\x81";
+    h.feed(zalgo + "b");
+    EXPECT_EQ(h.cursor(), (std::pair{2, 0}));
+    EXPECT_LE(h.terminal().getCharacter(0, 0)->size(), GraphemeTable::maxLength);
+}
+
+TEST(TerminalPrint, JoiningNeedsTheSameScreenSize) {
+    TerminalHarness h(80, 4);
+    h.feed("e");
+    h.terminal().resize(70, 4);
+    h.feed("\xCC\x81\xF0\x9F\x8F\xBD");
+    EXPECT_EQ(h.dump(), "e") << "a mark with nothing to join to is dropped";
+}
+
+TEST(TerminalPrint, CharacterSets) {
+    TerminalHarness h(80, 4);
+    Terminal& t = h.terminal();
+    t.setgCharset(0, CharSets::lookup('0'));
+    h.feed("qx\xC3\xA9");
+    EXPECT_EQ(h.dump(), "─│é");
+    EXPECT_EQ(t.getCharData(0, 0)->width(), 1);
+    h.feed("\x0e"
+           "q");
+    EXPECT_EQ(h.dump(), "─│éq") << "SO invokes G1, which is empty";
+    t.setgCharset(1, CharSets::lookup('0'));
+    h.feed("q\x0f"
+           "q\x1b%Gq");
+    EXPECT_EQ(h.dump(), "─│éq──q") << "designating into the invoked set applies at once; ESC % G empties G0";
+}
+
+TEST(TerminalPrint, InsertModeStillPrintsEveryCharacter) {
+    TerminalHarness h(10, 2);
+    Terminal& t = h.terminal();
+    h.feed("xyz\r");
+    t.insertMode = true;
+    t.buffer().insertMode = true;
+    h.feed("abc");
+    EXPECT_EQ(h.dump(), "abcxyz");
+    EXPECT_EQ(t.buffer().lastBufferStorage, (Buffer::LastBufferStorage{0, 2, 10, 2}));
+}
+
+TEST(TerminalPrint, NoWraparoundKeepsWritingTheLastColumn) {
+    TerminalHarness h(10, 2);
+    Terminal& t = h.terminal();
+    t.wraparound = false;
+    t.buffer().wraparound = false;
+    h.feed("abcdefgh"
+           "ijklmn");
+    EXPECT_EQ(h.dump(), "abcdefghin");
+    EXPECT_EQ(h.cursor(), (std::pair{10, 0}));
+}
+
+TEST(TerminalPrint, WrappedRowsAreMarked) {
+    TerminalHarness h(5, 3);
+    h.feed("abcdefgh\r\nxy");
+    EXPECT_EQ(h.dump(true), "|abcde\n~fgh\n|xy");
+}
+
+// A row reused by scrolling is cleared only as far as it held text; nothing of the old text may show.
+TEST(TerminalPrint, RecycledRowsShowNoStaleCells) {
+    TerminalHarness h(10, 2, 2);
+    h.feed("0123456789abcdefghij\r\nxy\r\nshort\r\n\xE4\xB8\xAD");
+    EXPECT_EQ(h.dumpAll(true), "~abcdefghij\n|xy\n|short\n|中_");
+}
+
+struct ControlCase {
+    const char* name;
+    std::function<void(Terminal&)> setUp;
+    std::string input;
+    std::pair<int, int> cursor;
+    int yBase;
+};
+
+TEST(TerminalPrint, Controls) {
+    auto region = [](int top, int bottom) {
+        return [=](Terminal& t) {
+            t.buffer().setScrollTop(top);
+            t.buffer().setScrollBottom(bottom);
+        };
+    };
+    auto margins = [](int left, int right, bool on) {
+        return [=](Terminal& t) {
+            t.marginMode = on;
+            t.buffer().marginMode = on;
+            t.buffer().setMarginLeft(left);
+            t.buffer().setMarginRight(right);
+        };
+    };
+    auto at = [](int x, int y) {
+        return [=](Terminal& t) {
+            t.buffer().setX(x);
+            t.buffer().setY(y);
+        };
+    };
+    auto both = [](auto a, auto b) {
+        return [=](Terminal& t) {
+            a(t);
+            b(t);
+        };
+    };
+    const std::vector<ControlCase> cases = {
+        {"LF moves down", nullptr, "ab\n", {2, 1}, 0},
+        {"LF on the bottom row scrolls", at(0, 4), "\n", {0, 4}, 1},
+        {"LF below the region does nothing", both(region(0, 2), at(3, 4)), "\n", {3, 4}, 0},
+        {"LF at the pending-wrap column", at(10, 1), "\n", {9, 2}, 0},
+        {"LF right of the margins on the region's bottom row",
+         both(margins(2, 5, false), at(7, 4)),
+         "\n",
+         {7, 4},
+         0},
+        {"LF with the margins in margin mode", both(margins(2, 5, true), at(7, 4)), "\n", {7, 4}, 0},
+        {"LNM returns the carriage", [](Terminal& t) { t.lineFeedMode = true; }, "abc\n", {0, 1}, 0},
+        {"VT and FF are line feeds", nullptr, "a\x0b\x0c", {1, 2}, 0},
+        {"CR", at(5, 1), "\r", {0, 1}, 0},
+        {"CR to the left margin", both(margins(3, 8, true), at(6, 1)), "\r", {3, 1}, 0},
+        {"CR left of the left margin", both(margins(3, 8, true), at(2, 1)), "\r", {0, 1}, 0},
+        {"BS", at(5, 1), "\b", {4, 1}, 0},
+        {"BS at column 0", at(0, 1), "\b", {0, 1}, 0},
+        {"BS from the pending-wrap column", at(10, 1), "\b", {8, 1}, 0},
+        {"BS at column 0 with reverse wraparound",
+         both(at(0, 2), [](Terminal& t) { t.reverseWraparound = true; }),
+         "\b",
+         {9, 1},
+         0},
+        {"BS at the region's top with reverse wraparound",
+         both(both(region(1, 3), at(0, 1)), [](Terminal& t) { t.reverseWraparound = true; }),
+         "\b",
+         {9, 3},
+         0},
+        {"BS below the region with reverse wraparound",
+         both(both(region(0, 2), at(0, 4)), [](Terminal& t) { t.reverseWraparound = true; }),
+         "\b",
+         {9, 3},
+         0},
+        {"BS on row 0 above the region with reverse wraparound",
+         both(region(2, 4), [](Terminal& t) { t.reverseWraparound = true; }),
+         "\b",
+         {0, 0},
+         0},
+        {"HT", nullptr, "\tx\t", {9, 0}, 0},
+        {"HT at the end", at(78, 0), "\t\t", {9, 0}, 0},
+    };
+    for (const ControlCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 5);
+        if (c.setUp) c.setUp(h.terminal());
+        h.feed(c.input);
+        EXPECT_EQ(h.cursor(), c.cursor);
+        EXPECT_EQ(h.buffer().yBase(), c.yBase);
+    }
+}
+
+TEST(TerminalPrint, LineFeedTellsTheDelegate) {
+    TerminalHarness h(10, 3);
+    h.delegate().ignored.clear();
+    h.feed("\n\n\n");
+    EXPECT_EQ(h.log(), (std::vector<std::string>{"linefeed", "linefeed", "scrolled 1", "linefeed"}));
+}
+
+TEST(TerminalPrint, ReverseWraparoundUnwrapsTheRow) {
+    TerminalHarness h(5, 3);
+    h.terminal().reverseWraparound = true;
+    h.feed("abcdefg");
+    h.buffer().setX(0);
+    h.feed("\bX");
+    EXPECT_EQ(h.dump(true), "|abcdX\n|fg");
+}

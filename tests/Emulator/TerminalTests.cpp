@@ -1,0 +1,314 @@
+// The terminal object: construction, set-up, buffers, resizing, full reset, changed rows, lookups and
+// the colour properties.
+#include "TerminalHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace Tessaline;
+using namespace Tessaline::Testing;
+
+namespace {
+
+TerminalOptions sized(int cols, int rows, int scrollback = 100) {
+    TerminalOptions options;
+    options.cols = cols;
+    options.rows = rows;
+    options.scrollback = scrollback;
+    return options;
+}
+
+std::vector<int> tabStops(const Buffer& buffer) {
+    std::vector<int> stops;
+    for (size_t i = 0; i < buffer.tabStops.size(); ++i)
+        if (buffer.tabStops[i]) stops.push_back(int(i));
+    return stops;
+}
+
+} // namespace
+
+TEST(Terminal, ConstructionRaisesTheSizeAndSetsUp) {
+    FakeDelegate delegate;
+    Terminal terminal(&delegate, sized(1, 0));
+    EXPECT_EQ(terminal.getDims(), (Terminal::Dims{2, 1}));
+    EXPECT_EQ(terminal.options.cols, 1) << "construction does not write the size back";
+    EXPECT_EQ(terminal.normalBuffer().lines().count(), 1);
+    EXPECT_EQ(terminal.altBuffer().lines().count(), 0);
+    EXPECT_FALSE(terminal.isCurrentBufferAlternate());
+    EXPECT_EQ(&terminal.displayBuffer(), &terminal.normalBuffer());
+    EXPECT_TRUE(terminal.silentLog);
+    EXPECT_TRUE(terminal.wraparound);
+    EXPECT_TRUE(terminal.normalBuffer().wraparound);
+    EXPECT_TRUE(terminal.altBuffer().wraparound);
+    EXPECT_EQ(terminal.mouseMode(), Terminal::MouseMode::off);
+    EXPECT_EQ(delegate.log, std::vector<std::string>{"mouseModeChanged"});
+    EXPECT_FALSE(terminal.getUpdateRange());
+    EXPECT_FALSE(terminal.getScrollInvariantUpdateRange());
+    EXPECT_EQ(terminal.ansiColors.size(), 256u);
+    EXPECT_EQ(terminal.ansiColors, terminal.defaultAnsiColors);
+    EXPECT_EQ(terminal.graphemes().lastCharIndex(), 0x400001);
+}
+
+TEST(Terminal, TabStopsCoverTheWholeWidth) {
+    FakeDelegate delegate;
+    Terminal terminal(&delegate, sized(120, 24));
+    std::vector<int> expected;
+    for (int c = 0; c < 120; c += 8)
+        expected.push_back(c);
+    EXPECT_EQ(tabStops(terminal.normalBuffer()), expected);
+    EXPECT_EQ(tabStops(terminal.altBuffer()), expected);
+}
+
+TEST(Terminal, UpdateRanges) {
+    TerminalHarness h(10, 5);
+    Terminal& t = h.terminal();
+    t.updateRange(-1);
+    EXPECT_FALSE(t.getUpdateRange()) << "a negative row marks nothing";
+    t.updateRange(3);
+    t.updateRange(1);
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{1, 3}));
+    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{1, 3}));
+    t.updateRange(4, true);
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{1, 4}));
+    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{1, 3})) << "scrolling rows stay out";
+    t.clearUpdateRange();
+    EXPECT_FALSE(t.getUpdateRange());
+    EXPECT_FALSE(t.getScrollInvariantUpdateRange());
+
+    h.feed("\n\n\n\n\n\n\n"); // yDisp 3
+    t.clearUpdateRange();
+    t.updateFullScreen();
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 5})) << "one past the last row";
+    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{3, 8}));
+}
+
+TEST(Terminal, PrintingMarksTheRowsItTouches) {
+    TerminalHarness h(10, 5);
+    Terminal& t = h.terminal();
+    h.feed("\n\nab");
+    t.clearUpdateRange();
+    h.feed("cdefghijklmn"); // wraps from row 2 to row 3
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{2, 3}));
+    t.clearUpdateRange();
+    h.feed("\n");
+    EXPECT_FALSE(t.getUpdateRange()) << "a line feed that does not scroll marks nothing";
+}
+
+TEST(Terminal, Lookups) {
+    TerminalHarness h(10, 3, 10);
+    Terminal& t = h.terminal();
+    h.feed("one\r\ntwo\r\nthree\r\nfour");
+    EXPECT_EQ(t.getTopVisibleRow(), 1);
+    EXPECT_EQ(t.getCursorLocation(), (Terminal::CursorLocation{4, 2}));
+    EXPECT_EQ(h.row(*t.getLine(0)), "two");
+    EXPECT_FALSE(t.getLine(3));
+    EXPECT_FALSE(t.getLine(-1));
+    EXPECT_EQ(t.getCharacter(1, 2), "o");
+    EXPECT_EQ(t.getCharData(0, 1)->code, 't');
+    EXPECT_FALSE(t.getCharData(10, 0));
+    EXPECT_FALSE(t.getCharData(-1, 0));
+    EXPECT_EQ(h.row(*t.getScrollInvariantLine(0)), "one");
+    EXPECT_FALSE(t.getScrollInvariantLine(4));
+}
+
+TEST(Terminal, LineFeedsFillTheScrollBackThenRecycle) {
+    // Capacity 5: three rows are pushed, then the two oldest recycled.
+    TerminalHarness h(10, 2, 3);
+    Buffer& b = h.buffer();
+    h.feed("\n1\r\n2\r\n3\r\n4\r\n5\r\n6");
+    EXPECT_EQ(b.yBase(), 3);
+    EXPECT_EQ(b.linesTop, 2);
+    EXPECT_EQ(b.yDisp(), 3);
+    EXPECT_EQ(h.dumpAll(), "2\n3\n4\n5\n6");
+    EXPECT_EQ(h.row(*h.terminal().getScrollInvariantLine(2)), "2");
+    EXPECT_FALSE(h.terminal().getScrollInvariantLine(1));
+}
+
+TEST(Terminal, ResizeMarksTheScreenAndUpdatesTheOptions) {
+    TerminalHarness h(10, 5);
+    Terminal& t = h.terminal();
+    t.resize(10, 5);
+    EXPECT_FALSE(t.getUpdateRange()) << "the same size does nothing";
+    t.resize(1, 0);
+    EXPECT_EQ(t.getDims(), (Terminal::Dims{2, 1}));
+    EXPECT_EQ(t.options.cols, 2);
+    EXPECT_EQ(t.options.rows, 1);
+    t.clearUpdateRange();
+    t.resize(20, 4);
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 3}));
+    EXPECT_EQ((std::pair{t.options.cols, t.options.rows}), (std::pair{20, 4}));
+    EXPECT_EQ(tabStops(t.normalBuffer()), (std::vector<int>{0, 8, 16}));
+    EXPECT_EQ(tabStops(t.altBuffer()), (std::vector<int>{0, 8, 16}));
+    EXPECT_EQ(t.buffer().cols(), 20);
+    EXPECT_EQ(t.altBuffer().rows(), 4);
+}
+
+TEST(Terminal, ResizeKeepsTheSavedCursorOnItsText) {
+    TerminalHarness h(10, 5, 10);
+    Buffer& b = h.buffer();
+    h.feed("a\r\nb\r\nc\r\nd\r\ne");
+    b.savedY = 2; // on "c"
+    h.terminal().resize(10, 3);
+    EXPECT_EQ(b.y(), 2);
+    EXPECT_EQ(b.savedY, 0) << "two rows went into the scroll-back";
+}
+
+TEST(Terminal, ChangeScrollback) {
+    TerminalHarness h(10, 2, 3);
+    Terminal& t = h.terminal();
+    t.changeScrollback(std::nullopt);
+    EXPECT_EQ(t.options.scrollback, 0);
+    EXPECT_FALSE(t.normalBuffer().hasScrollback());
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 1}));
+    t.changeHistorySize(50);
+    EXPECT_EQ(t.options.scrollback, 50);
+    EXPECT_EQ(t.normalBuffer().lines().maxLength(), 52);
+}
+
+TEST(Terminal, SetupAppliesReplacedOptions) {
+    TerminalHarness h(10, 5);
+    Terminal& t = h.terminal();
+    t.options.cols = 30;
+    t.options.rows = 7;
+    t.options.convertEol = true;
+    t.originMode = true;
+    t.insertMode = true;
+    t.buffer().insertMode = true;
+    t.setup(false);
+    EXPECT_EQ(t.getDims(), (Terminal::Dims{30, 7}));
+    EXPECT_EQ(t.buffer().cols(), 30);
+    EXPECT_EQ(t.buffer().scrollBottom(), 6);
+    EXPECT_EQ(t.buffer().marginRight(), 29);
+    EXPECT_FALSE(t.originMode);
+    EXPECT_FALSE(t.insertMode);
+    EXPECT_FALSE(t.buffer().insertMode);
+    EXPECT_TRUE(t.lineFeedMode);
+    EXPECT_EQ(h.log(), std::vector<std::string>{"mouseModeChanged"});
+}
+
+TEST(Terminal, FullReset) {
+    TerminalHarness h(10, 4, 10);
+    Terminal& t = h.terminal();
+    h.feed("one\r\ntwo\r\nthree\r\nfour\r\nfive\r\n");
+    t.terminalTitle = "title";
+    t.setForegroundColor(Color(1, 2, 3));
+    t.cursorHidden = true;
+    t.cc.send8bit = true;
+    t.applicationCursor = true;
+    t.activateAltBuffer(std::nullopt);
+    t.buffer().setX(5);
+    t.buffer().setY(2);
+    h.feed("alt");
+    t.setgCharset(0, CharSets::lookup('0'));
+    h.log();
+    t.clearUpdateRange();
+
+    h.feed("\x1b"
+           "c");
+    EXPECT_FALSE(t.isCurrentBufferAlternate());
+    EXPECT_EQ(h.cursor(), (std::pair{0, 0})) << "RIS homes the cursor";
+    EXPECT_EQ(h.dumpAll(), "") << "the normal buffer is new, its scroll-back gone";
+    EXPECT_EQ(h.dumpScreen(t.altBuffer()), "\n\n.....alt") << "the alternate buffer keeps its rows";
+    EXPECT_TRUE(t.cursorHidden) << "a hidden cursor stays hidden";
+    EXPECT_EQ(t.terminalTitle, "title");
+    EXPECT_EQ(t.foregroundColor(), Color(1, 2, 3));
+    EXPECT_EQ(t.getDims(), (Terminal::Dims{10, 4}));
+    EXPECT_FALSE(t.cc.send8bit);
+    EXPECT_FALSE(t.applicationCursor);
+    EXPECT_EQ(t.charset, nullptr);
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 3}));
+    EXPECT_EQ(h.log(), std::vector<std::string>{"mouseModeChanged"});
+
+    h.feed("x");
+    EXPECT_EQ(h.dump(), "x");
+}
+
+TEST(Terminal, FullResetDropsAHeldUtf8Start) {
+    TerminalHarness h(10, 4);
+    h.feed("\xC3");
+    h.terminal().resetToInitialState();
+    h.feed("\xA9");
+    EXPECT_EQ(h.dump(), "é") << "resetToInitialState leaves the parser and the print path alone";
+    h.feed("\r\n\xC3");
+    h.terminal().cmdReset();
+    h.feed("\xA9");
+    EXPECT_EQ(h.dump(), "©") << "the parser reset drops the held byte; 0xA9 alone prints as Latin-1";
+}
+
+TEST(Terminal, AlternateBufferSwitchKeepsTheCursor) {
+    TerminalHarness h(10, 4);
+    Terminal& t = h.terminal();
+    h.feed("ab\r\ncd");
+    t.activateAltBuffer(std::nullopt);
+    EXPECT_TRUE(t.isCurrentBufferAlternate());
+    EXPECT_EQ(t.altBuffer().lines().count(), 4);
+    EXPECT_EQ(h.cursor(), (std::pair{2, 1}));
+    h.feed("\r\nxyz");
+    t.activateNormalBuffer(true);
+    EXPECT_EQ(h.cursor(), (std::pair{3, 2}));
+    EXPECT_EQ(h.dump(), "ab\ncd");
+    EXPECT_EQ(t.altBuffer().lines().count(), 0) << "cleared";
+    EXPECT_EQ(h.log(), std::vector<std::string>{}) << "switches do not tell the delegate";
+}
+
+TEST(Terminal, FeedTextHandsOverUtf8) {
+    TerminalHarness h(10, 4);
+    h.terminal().feed(std::string_view("\u00e9"));
+    EXPECT_EQ(h.terminal().getCharData(0, 0)->code, 0xE9);
+}
+
+TEST(Terminal, LogHonoursSilentLog) {
+    TerminalHarness h(10, 4);
+    Terminal& t = h.terminal();
+    EXPECT_EQ(TerminalHarness::captureStdout([&] { t.log("hello"); }),
+              std::vector<std::string>{"Info: hello"});
+    t.silentLog = true;
+    EXPECT_EQ(TerminalHarness::captureStdout([&] { t.log("hello"); }), std::vector<std::string>{});
+}
+
+TEST(Terminal, DelegateColourDefaultsRunTheObserverOnce) {
+    TerminalHarness h(10, 4);
+    Terminal& t = h.terminal();
+    const Color c(0x1111, 0x2222, 0x3333);
+    h.delegate().setForegroundColor(t, c);
+    EXPECT_EQ(t.foregroundColor(), c);
+    EXPECT_EQ(h.log(),
+              (std::vector<std::string>{"setForegroundColor rgb:1111/2222/3333",
+                                        "setForegroundColor rgb:1111/2222/3333", "colorChanged all"}));
+    t.setCursorColor(c);
+    EXPECT_EQ(t.cursorColor(), c);
+    EXPECT_EQ(h.log(), (std::vector<std::string>{"setCursorColor rgb:1111/2222/3333"}));
+    EXPECT_EQ(h.delegate().getColors(t), (TerminalColors{c, Color::defaultBackground}));
+    h.log();
+
+    t.setAnsi256PaletteStrategy(Ansi256PaletteStrategy::xterm);
+    EXPECT_EQ(h.log(), (std::vector<std::string>{"colorChanged all"}));
+    t.setBackgroundColor(c);
+    EXPECT_EQ(h.log(), (std::vector<std::string>{"setBackgroundColor rgb:1111/2222/3333"}))
+        << "the xterm palette does not depend on the default colours";
+    EXPECT_EQ(t.ansiColors, Color::generateXtermPalette(t.installedColors));
+}
+
+TEST(Terminal, InstallPaletteTakesExactlySixteen) {
+    TerminalHarness h(10, 4);
+    Terminal& t = h.terminal();
+    std::vector<Color> colors(16, Color(0xFFFF, 0, 0));
+    t.installPalette(std::span(colors).first(15));
+    EXPECT_NE(t.installedColors, colors);
+    t.installPalette(colors);
+    EXPECT_EQ(t.installedColors, colors);
+    EXPECT_EQ(t.ansiColors[1], Color(0xFFFF, 0, 0));
+    EXPECT_EQ(h.log(), std::vector<std::string>{}) << "installation rebuilds without notice";
+}
+
+TEST(Terminal, SendResponseJoinsItsItemsIntoOneSend) {
+    TerminalHarness h(10, 4);
+    Terminal& t = h.terminal();
+    t.sendResponse(t.cc.csi(), "?1;2c");
+    t.cc.send8bit = true;
+    t.sendResponse(t.cc.dcs(), std::vector<uint8_t>{'1', '$', 'r'}, uint8_t('m'), t.cc.st());
+    EXPECT_EQ(h.log(), (std::vector<std::string>{"send \\e[?1;2c", "send \\x901$rm\\x9C"}));
+    t.tdel = nullptr;
+    t.sendResponse("dropped");
+    EXPECT_EQ(h.replies(), "\x1b[?1;2c\x90"
+                           "1$rm\x9c");
+}
