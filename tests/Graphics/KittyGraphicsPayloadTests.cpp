@@ -112,6 +112,7 @@ TEST(KittyGraphicsPayload, Inflation) {
 
 // A stream of zeros that inflates past the data limit is refused, not held in full.
 TEST(KittyGraphicsPayload, InflationStopsPastTheDataLimit) {
+    if (sanitizedBuild) GTEST_SKIP() << "400 MiB of data; run in the release suite";
     z_stream stream{};
     ASSERT_EQ(deflateInit(&stream, 1), Z_OK);
     std::vector<uint8_t> zeros(1 << 20);

@@ -8,6 +8,20 @@
 
 namespace Tessaline::Testing {
 
+// Built with AddressSanitizer: tests that push hundreds of megabytes through the engine only to reach a
+// size limit skip themselves there, where they take minutes; the release suite runs them.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool sanitizedBuild = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool sanitizedBuild = true;
+#else
+inline constexpr bool sanitizedBuild = false;
+#endif
+#else
+inline constexpr bool sanitizedBuild = false;
+#endif
+
 std::vector<uint8_t> bytesOf(std::string_view text);
 std::string textOf(std::span<const uint8_t> bytes);
 
