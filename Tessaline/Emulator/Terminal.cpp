@@ -117,7 +117,7 @@ void Terminal::activateNormalBuffer(bool clearAlt) {
     _normalBuffer->setX(_altBuffer->x());
     _normalBuffer->setY(_altBuffer->y());
     if (clearAlt) {
-        // Kitty graphics: clearKittyImages(altBuffer, true) goes here.
+        clearKittyImages(*_altBuffer, true);
         _altBuffer->clear();
     }
     _buffer = _normalBuffer.get();
@@ -129,7 +129,7 @@ void Terminal::activateAltBuffer(const std::optional<Attribute>& fillAttr) {
     _altBuffer->setY(_normalBuffer->y());
     _altBuffer->fillViewportRows(fillAttr);
     _buffer = _altBuffer.get();
-    // Kitty graphics: clearKittyImages(altBuffer, true) goes here.
+    clearKittyImages(*_altBuffer, true);
 }
 
 void Terminal::cmdReset() {
@@ -146,7 +146,7 @@ void Terminal::resetToInitialState() {
     // The new normal buffer took the alternate buffer's cursor; a reset starts from the home position.
     _buffer->setX(0);
     _buffer->setY(0);
-    // Kitty graphics: clearAllKittyImages() goes here.
+    clearAllKittyImages();
     cursorHidden = hidden;
     markWholeScreen();
 }

@@ -20,11 +20,14 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace Tessaline {
@@ -217,6 +220,96 @@ public:
     void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
                      std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
     void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
+
+    // MARK: Kitty placements (TerminalKittyPlacement.cpp), deletion and clearing (TerminalKittyDelete.cpp),
+    // parent-relative placements (TerminalKittyRelative.cpp), image strips (TerminalImageStrips.cpp)
+
+    using KittyPlacementKeySet = std::unordered_set<KittyPlacementKey>;
+    // Where a placement is: a line index of the buffer's ring and a screen column.
+    struct KittyPlacementPosition {
+        int64_t row = 0;
+        int64_t col = 0;
+        bool operator==(const KittyPlacementPosition&) const = default;
+    };
+    using KittyPlacementPositions = std::unordered_map<KittyPlacementKey, KittyPlacementPosition>;
+    // Positions worked out during one resolution pass; nothing for a placement found unresolvable.
+    using KittyResolvedPositions =
+        std::unordered_map<KittyPlacementKey, std::optional<KittyPlacementPosition>>;
+    // The position a parent placement gives a new placement, or the error that refuses it.
+    struct KittyPlacementOrigin {
+        std::optional<int64_t> col;
+        std::optional<int64_t> row;
+        bool isRelative = false;
+        std::optional<std::string_view> errorMessage;
+    };
+    using KittyStripPredicate = std::function<bool(const KittyPlacementImage&)>;
+    using KittyRecordPredicate = std::function<bool(const KittyPlacementRecord&)>;
+
+    // Most cells a placement may ask for across and down (c, r); larger requests are refused.
+    static constexpr int64_t maxKittyPlacementCells = 1000;
+    // Most placement records kept; a new one beyond is refused.
+    static constexpr size_t maxKittyPlacementRecords = 4096;
+    // Most bytes the image strips of the terminal hold: an image that needs room drops the strips of the
+    // oldest lines first, and one larger than all of it is shown smaller.
+    static constexpr int64_t defaultImageStripByteLimit = int64_t(256) << 20;
+    int64_t imageStripByteLimit = defaultImageStripByteLimit;
+    // The cell size strips are cut to while the delegate reports none.
+    static constexpr CellPixelSize defaultImageCellSize{10, 20};
+
+    // Removes the strips (both buffers) and the record of one placement.
+    void removeKittyPlacement(uint32_t imageId, uint32_t placementId);
+
+    // The delete selectors. Columns and rows are 1-based screen positions; no zIndex matches any.
+    void deletePlacementsVisibleOnScreen();
+    void deletePlacementsByImageId(uint32_t imageId, std::optional<uint32_t> placementId);
+    void deletePlacementsAtCell(int64_t col, int64_t row, std::optional<int64_t> zIndex);
+    void deletePlacementsInColumn(int64_t col);
+    void deletePlacementsInRow(int64_t row);
+    void deletePlacementsWithZIndex(int64_t zIndex);
+    void deletePlacementsByImageIdRange(uint32_t minId, uint32_t maxId);
+    // Takes the Kitty strips the predicate accepts off the lines lineStart..lineEnd - 1 of a buffer and
+    // answers the keys of those that had both ids; marks the changed rows when the buffer is active.
+    KittyPlacementKeySet removeKittyPlacements(Buffer& buffer, int64_t lineStart, int64_t lineEnd,
+                                               const KittyStripPredicate& predicate);
+    KittyPlacementKeySet removePlacementRecords(const KittyRecordPredicate& predicate);
+    // Every strip of these placements, from both buffers.
+    KittyPlacementKeySet removeKittyPlacementsByKey(const KittyPlacementKeySet& keys);
+    // Every Kitty placement of one buffer (strips and the records of that screen), then the images
+    // nothing shows any more.
+    void clearKittyImages(Buffer& buffer, bool isAlternateBuffer);
+    // Every strip of both buffers (of any protocol), every record and every stored image; the id counters
+    // stay.
+    void clearAllKittyImages();
+
+    // The origin given by the command's parent keys (P and Q together), if any.
+    KittyPlacementOrigin resolveKittyPlacementOrigin(const KittyGraphicsControl& control);
+    // The position of one placement of the active buffer, following its parents: positions holds where
+    // strips are; resolved and visiting carry over between calls of one pass.
+    std::optional<KittyPlacementPosition> resolveKittyPlacementPosition(const KittyPlacementKey& key,
+                                                                        const KittyPlacementPositions& positions,
+                                                                        KittyResolvedPositions& resolved,
+                                                                        KittyPlacementKeySet& visiting);
+    // The topmost line holding a strip of each keyed placement, with that strip's column.
+    KittyPlacementPositions collectKittyPlacementPositions(const Buffer& buffer) const;
+    // After the active buffer scrolled: records follow their strips, and placements relative to a parent
+    // move to their parent's position plus their offsets.
+    void updateKittyRelativePlacementsForCurrentBuffer();
+    // Takes every strip of the placement off its line and attaches it deltaRow lines further down (strips
+    // that would leave the ring are dropped), at the new column, with the new top row.
+    void moveKittyPlacementImages(Buffer& buffer, const KittyPlacementKey& key, int64_t deltaRow,
+                                  int64_t newTopRow, int64_t newLeftCol);
+
+    // Shows a premultiplied RGBA picture at the cursor: sizes it in cells, cuts it into strips one cell
+    // row high (each made by the delegate's makeImageStrip) and attaches them to the lines from the
+    // cursor's down, line-feeding after each. A Kitty placement request in kittyPlacementContext adds the
+    // placement's record and identity and its cursor step.
+    void insertImage(const KittyRgbaBitmap& picture, ImageSizeRequest width, ImageSizeRequest height,
+                     bool preserveAspectRatio);
+    // The same for pixels of another protocol (Sixel): as wide as the screen at most, aspect kept; with a
+    // Kitty placement request, its sizes.
+    void insertImageFromBitmap(std::vector<uint8_t> bytes, int width, int height);
+    // Bytes held by the image strips alive.
+    int64_t imageStripBytes() const { return *_imageStripBytes; }
 
     // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
     // host reads and clears them.
@@ -511,6 +604,40 @@ private:
     bool displayKittyImage(const KittyGraphicsPayload& payload, const KittyGraphicsControl& control,
                            std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
     void handleKittyDelete(const KittyGraphicsControl& control);
+    bool displayKittyVirtualPlacement(const KittyGraphicsControl& control, std::optional<uint32_t> imageId);
+    // The delegate's cell size in pixels; nothing without a delegate or for a side below 1.
+    std::optional<CellPixelSize> kittyCellSize();
+    // X and Y raised to 0 and kept inside the first cell.
+    std::pair<int64_t, int64_t> kittyPixelOffsets(const KittyGraphicsControl& control);
+    uint32_t takeKittyPlacementId();
+    void applyKittyCursorPolicy(const KittyPlacementContext& context, std::optional<KittyPixelSize> imageSize,
+                                int savedX, int savedY, int startCol, int startLine);
+    // TerminalKittyDelete.cpp: the three steps of a selector (strips, records, the other strips of
+    // placements whose strips went but whose records stay).
+    void runKittyDeletion(bool bothBuffers, int64_t lineStart, int64_t lineEnd,
+                          const KittyStripPredicate& strip, const KittyRecordPredicate& record);
+    // TerminalKittyRelative.cpp. Where the topmost strip of each keyed placement was last found, per
+    // buffer, so that re-anchoring after a scroll looks at a line or two instead of the whole ring. An
+    // entry is trusted only while its line is still that object, near that index, holding such a strip;
+    // otherwise the ring is scanned again. Entries without a line stand for placements without strips.
+    struct KittyStripAnchor {
+        std::weak_ptr<BufferLine> line;
+        int index = -1;
+    };
+    struct KittyStripAnchors {
+        std::unordered_map<KittyPlacementKey, KittyStripAnchor> byKey;
+        int cols = 0;
+    };
+    KittyStripAnchors& kittyStripAnchors(const Buffer& buffer);
+    std::optional<KittyPlacementPosition> locateKittyPlacementStrips(const Buffer& buffer,
+                                                                     const KittyPlacementKey& key);
+    void noteKittyStripAnchor(const Buffer& buffer, const KittyPlacementKey& key, int index);
+    std::optional<KittyPlacementPosition>
+    resolveKittyPosition(const KittyPlacementKey& key,
+                         const std::function<std::optional<KittyPlacementPosition>(const KittyPlacementKey&)>& strips,
+                         KittyResolvedPositions& resolved, KittyPlacementKeySet& visiting);
+    // TerminalImageStrips.cpp: drops the strips of the oldest lines until `bytes` more fit the budget.
+    void makeRoomForImageStrips(int64_t bytes);
 
     // Size and buffers
     int _cols = 80;
@@ -524,6 +651,15 @@ private:
     Attribute _curAttr = Attribute::defaultAttribute();
     GraphemeTable _graphemes;
     std::unique_ptr<EscapeSequenceParser> _parser;
+
+    // Kitty placements and image strips
+    KittyStripAnchors _kittyAnchorsNormal;
+    KittyStripAnchors _kittyAnchorsAlt;
+    KittyPlacementPositions _kittyScratchPositions;
+    KittyResolvedPositions _kittyScratchResolved;
+    KittyPlacementKeySet _kittyScratchVisiting;
+    // Shared with every strip alive, which gives its bytes back when it goes (possibly after the terminal).
+    std::shared_ptr<int64_t> _imageStripBytes = std::make_shared<int64_t>(0);
 
     Color _foregroundColor = Color::defaultForeground;
     Color _backgroundColor = Color::defaultBackground;

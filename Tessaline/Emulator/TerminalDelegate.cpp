@@ -1,5 +1,6 @@
 #include "TerminalDelegate.h"
 
+#include "RgbaImageStrip.h"
 #include "Terminal.h"
 
 namespace Tessaline {
@@ -59,5 +60,10 @@ void TerminalDelegate::progressReport(Terminal&, const ProgressReport&) {}
 void TerminalDelegate::createImageFromBitmap(Terminal&, std::vector<uint8_t>&, int, int) {}
 void TerminalDelegate::createImage(Terminal&, const std::vector<uint8_t>&, ImageSizeRequest, ImageSizeRequest,
                                    bool) {}
+
+std::shared_ptr<KittyPlacementImage> TerminalDelegate::makeImageStrip(Terminal&, std::vector<uint8_t> pixels,
+                                                                      int width, int height) {
+    return std::make_shared<RgbaImageStrip>(std::move(pixels), width, height);
+}
 
 } // namespace Tessaline

@@ -3,10 +3,12 @@
 #include "Color.h"
 #include "CursorStyle.h"
 #include "ImageSizeRequest.h"
+#include "KittyPlacementImage.h"
 #include "ProgressReport.h"
 #include "WindowManipulationCommand.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -83,6 +85,11 @@ public:
     // Encoded image data to show at the cursor.
     virtual void createImage(Terminal& source, const std::vector<uint8_t>& data, ImageSizeRequest width,
                              ImageSizeRequest height, bool preserveAspectRatio);
+    // The object for one image strip the terminal cuts and attaches to a line: premultiplied RGBA pixels,
+    // rows top first, width x height x 4 bytes. Null when it cannot be made (the row then gets no strip).
+    // Default: a plain RgbaImageStrip holding the pixels; a view returns its own image type.
+    virtual std::shared_ptr<KittyPlacementImage> makeImageStrip(Terminal& source, std::vector<uint8_t> pixels,
+                                                                int width, int height);
 };
 
 } // namespace Tessaline

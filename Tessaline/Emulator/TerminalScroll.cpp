@@ -177,9 +177,7 @@ void Terminal::finishScroll() {
         updateRange(buffer.scrollTop());
         updateRange(buffer.scrollBottom());
     }
-    if (buffer.linesWithImagesCount() > 0) {
-        // Kitty graphics: updateKittyRelativePlacementsForCurrentBuffer() goes here.
-    }
+    if (buffer.linesWithImagesCount() > 0) updateKittyRelativePlacementsForCurrentBuffer();
     if (tdel != nullptr) tdel->scrolled(*this, buffer.yDisp());
 }
 

@@ -27,6 +27,7 @@ inline constexpr std::string_view missingColumn = "EINVAL: missing column";
 inline constexpr std::string_view missingCellPosition = "EINVAL: missing cell position";
 inline constexpr std::string_view missingImageNumber = "EINVAL: missing image number";
 inline constexpr std::string_view missingImageId = "EINVAL: missing image id";
+inline constexpr std::string_view tooManyPlacements = "ENOSPC: too many placements";
 
 } // namespace KittyGraphicsMessages
 
