@@ -285,10 +285,9 @@ public:
     KittyPlacementOrigin resolveKittyPlacementOrigin(const KittyGraphicsControl& control);
     // The position of one placement of the active buffer, following its parents: positions holds where
     // strips are; resolved and visiting carry over between calls of one pass.
-    std::optional<KittyPlacementPosition> resolveKittyPlacementPosition(const KittyPlacementKey& key,
-                                                                        const KittyPlacementPositions& positions,
-                                                                        KittyResolvedPositions& resolved,
-                                                                        KittyPlacementKeySet& visiting);
+    std::optional<KittyPlacementPosition>
+    resolveKittyPlacementPosition(const KittyPlacementKey& key, const KittyPlacementPositions& positions,
+                                  KittyResolvedPositions& resolved, KittyPlacementKeySet& visiting);
     // The topmost line holding a strip of each keyed placement, with that strip's column.
     KittyPlacementPositions collectKittyPlacementPositions(const Buffer& buffer) const;
     // After the active buffer scrolled: records follow their strips, and placements relative to a parent
@@ -622,6 +621,8 @@ private:
     // otherwise the ring is scanned again. Entries without a line stand for placements without strips.
     struct KittyStripAnchor {
         std::weak_ptr<BufferLine> line;
+        // The placement's first strip on that line.
+        std::weak_ptr<TerminalImage> strip;
         int index = -1;
     };
     struct KittyStripAnchors {
@@ -631,11 +632,24 @@ private:
     KittyStripAnchors& kittyStripAnchors(const Buffer& buffer);
     std::optional<KittyPlacementPosition> locateKittyPlacementStrips(const Buffer& buffer,
                                                                      const KittyPlacementKey& key);
-    void noteKittyStripAnchor(const Buffer& buffer, const KittyPlacementKey& key, int index);
-    std::optional<KittyPlacementPosition>
-    resolveKittyPosition(const KittyPlacementKey& key,
-                         const std::function<std::optional<KittyPlacementPosition>(const KittyPlacementKey&)>& strips,
-                         KittyResolvedPositions& resolved, KittyPlacementKeySet& visiting);
+    // The placement's topmost strip is `strip` on line `index`; -1: it has none in that buffer.
+    void noteKittyStripAnchor(const Buffer& buffer, const KittyPlacementKey& key, int index,
+                              const TerminalImagePtr& strip = nullptr);
+    // What one re-anchoring pass has resolved and is resolving, kept between passes so that a pass
+    // allocates nothing: an entry counts only when stamped with the current pass.
+    struct KittyResolveMemo {
+        struct Entry {
+            uint64_t resolvedPass = 0;
+            uint64_t visitingPass = 0;
+            uint64_t stripsPass = 0;
+            std::optional<KittyPlacementPosition> position;
+            // Where the placement's strips were found at the start of the pass.
+            std::optional<KittyPlacementPosition> strips;
+        };
+        std::unordered_map<KittyPlacementKey, Entry> entries;
+        uint64_t pass = 0;
+        std::vector<std::pair<KittyPlacementKey, const KittyPlacementRecord*>> chain;
+    };
     // TerminalImageStrips.cpp: drops the strips of the oldest lines until `bytes` more fit the budget.
     void makeRoomForImageStrips(int64_t bytes);
 
@@ -655,9 +669,7 @@ private:
     // Kitty placements and image strips
     KittyStripAnchors _kittyAnchorsNormal;
     KittyStripAnchors _kittyAnchorsAlt;
-    KittyPlacementPositions _kittyScratchPositions;
-    KittyResolvedPositions _kittyScratchResolved;
-    KittyPlacementKeySet _kittyScratchVisiting;
+    KittyResolveMemo _kittyResolveMemo;
     // Shared with every strip alive, which gives its bytes back when it goes (possibly after the terminal).
     std::shared_ptr<int64_t> _imageStripBytes = std::make_shared<int64_t>(0);
 

@@ -19,7 +19,8 @@ struct CountedStrip {
     std::shared_ptr<int64_t> liveBytes;
     int64_t bytes = 0;
 
-    CountedStrip(std::shared_ptr<KittyPlacementImage> strip, std::shared_ptr<int64_t> liveBytes, int64_t bytes)
+    CountedStrip(std::shared_ptr<KittyPlacementImage> strip, std::shared_ptr<int64_t> liveBytes,
+                 int64_t bytes)
         : strip(std::move(strip))
         , liveBytes(std::move(liveBytes))
         , bytes(bytes) {
@@ -105,7 +106,8 @@ void Terminal::insertImage(const KittyRgbaBitmap& picture, ImageSizeRequest widt
     };
     for (int attempt = 0; attempt < 8 && stripBytes(targetWidth, targetHeight) > double(imageStripByteLimit);
          ++attempt) {
-        const double factor = std::sqrt(double(imageStripByteLimit) / stripBytes(targetWidth, targetHeight)) * 0.99;
+        const double factor =
+            std::sqrt(double(imageStripByteLimit) / stripBytes(targetWidth, targetHeight)) * 0.99;
         targetWidth *= factor;
         targetHeight *= factor;
     }
@@ -163,8 +165,9 @@ void Terminal::insertImage(const KittyRgbaBitmap& picture, ImageSizeRequest widt
         for (int row = 0; row < rows; ++row) {
             std::vector<uint8_t> pixels = scaler.renderRows(row * cell.height, cell.height);
             std::shared_ptr<KittyPlacementImage> strip =
-                tdel != nullptr ? tdel->makeImageStrip(*this, std::move(pixels), stripWidth, cell.height)
-                                : std::make_shared<RgbaImageStrip>(std::move(pixels), stripWidth, cell.height);
+                tdel != nullptr
+                    ? tdel->makeImageStrip(*this, std::move(pixels), stripWidth, cell.height)
+                    : std::make_shared<RgbaImageStrip>(std::move(pixels), stripWidth, cell.height);
             if (!strip) continue;
             strip->setCol(buffer.x());
             if (context) {
@@ -180,11 +183,13 @@ void Terminal::insertImage(const KittyRgbaBitmap& picture, ImageSizeRequest widt
                 strip->kittyPixelOffsetX = context->pixelOffsetX;
                 strip->kittyPixelOffsetY = context->pixelOffsetY;
             }
-            auto counted = std::make_shared<CountedStrip>(strip, _imageStripBytes, bytesPerStrip + stripOverhead);
+            auto counted =
+                std::make_shared<CountedStrip>(strip, _imageStripBytes, bytesPerStrip + stripOverhead);
+            const TerminalImagePtr attached(counted, strip.get());
             const int line = buffer.yBase() + buffer.y();
-            buffer.attachImage(TerminalImagePtr(counted, strip.get()), line);
+            buffer.attachImage(attached, line);
             // The first strip is the placement's topmost: re-anchoring starts looking there.
-            if (first && key) noteKittyStripAnchor(buffer, *key, line);
+            if (first && key) noteKittyStripAnchor(buffer, *key, line, attached);
             first = false;
             updateRange(buffer.y());
 

@@ -125,8 +125,7 @@ void Terminal::collectUsedKittyImageIds(const Buffer& buffer, KittyImageIdSet& i
         const BufferLinePtr& line = lines.peek(i);
         if (!line || !line->images) continue;
         for (const TerminalImagePtr& strip : *line->images)
-            if (auto* kitty = dynamic_cast<const KittyPlacementImage*>(strip.get());
-                kitty && kitty->kittyImageId)
+            if (auto* kitty = strip->asKittyPlacementImage(); kitty && kitty->kittyImageId)
                 into.insert(*kitty->kittyImageId);
     }
 }

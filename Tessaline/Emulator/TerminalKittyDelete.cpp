@@ -161,7 +161,8 @@ void Terminal::deletePlacementsAtCell(int64_t col, int64_t row, std::optional<in
 void Terminal::deletePlacementsInColumn(int64_t col) {
     const int64_t column = col - 1;
     runKittyDeletion(
-        false, 0, INT64_MAX, [&](const KittyPlacementImage& strip) { return areaOf(strip).hasColumn(column); },
+        false, 0, INT64_MAX,
+        [&](const KittyPlacementImage& strip) { return areaOf(strip).hasColumn(column); },
         [&](const KittyPlacementRecord& record) { return areaOf(record).hasColumn(column); });
 }
 
@@ -184,12 +185,15 @@ void Terminal::deletePlacementsByImageIdRange(uint32_t minId, uint32_t maxId) {
         [&](const KittyPlacementImage& strip) {
             return strip.kittyImageId && *strip.kittyImageId >= minId && *strip.kittyImageId <= maxId;
         },
-        [&](const KittyPlacementRecord& record) { return record.imageId >= minId && record.imageId <= maxId; });
+        [&](const KittyPlacementRecord& record) {
+            return record.imageId >= minId && record.imageId <= maxId;
+        });
 }
 
 // MARK: Strips and records
 
-Terminal::KittyPlacementKeySet Terminal::removeKittyPlacements(Buffer& buffer, int64_t lineStart, int64_t lineEnd,
+Terminal::KittyPlacementKeySet Terminal::removeKittyPlacements(Buffer& buffer, int64_t lineStart,
+                                                               int64_t lineEnd,
                                                                const KittyStripPredicate& predicate) {
     KittyPlacementKeySet keys;
     const CircularBufferLineList& lines = buffer.lines();
@@ -206,7 +210,7 @@ Terminal::KittyPlacementKeySet Terminal::removeKittyPlacements(Buffer& buffer, i
         ImageList& strips = *line->images;
         auto kept = strips.begin();
         for (auto it = strips.begin(); it != strips.end(); ++it) {
-            auto* kitty = dynamic_cast<KittyPlacementImage*>(it->get());
+            auto* kitty = (*it)->asKittyPlacementImage();
             if (kitty && kitty->kittyIsKitty && predicate(*kitty)) {
                 if (kitty->kittyImageId && kitty->kittyPlacementId)
                     keys.insert({*kitty->kittyImageId, *kitty->kittyPlacementId});
@@ -256,8 +260,10 @@ Terminal::KittyPlacementKeySet Terminal::removeKittyPlacementsByKey(const KittyP
 void Terminal::clearKittyImages(Buffer& buffer, bool isAlternateBuffer) {
     const KittyPlacementKeySet removedStrips =
         removeKittyPlacements(buffer, 0, INT64_MAX, [](const KittyPlacementImage&) { return true; });
-    const KittyPlacementKeySet removedRecords = removePlacementRecords(
-        [isAlternateBuffer](const KittyPlacementRecord& record) { return record.isAlternateBuffer == isAlternateBuffer; });
+    const KittyPlacementKeySet removedRecords =
+        removePlacementRecords([isAlternateBuffer](const KittyPlacementRecord& record) {
+            return record.isAlternateBuffer == isAlternateBuffer;
+        });
     KittyPlacementKeySet rest;
     for (const KittyPlacementKey& key : removedStrips)
         if (!removedRecords.contains(key)) rest.insert(key);

@@ -80,7 +80,8 @@ bool Terminal::displayKittyImage(const KittyGraphicsPayload& payload, const Kitt
     }
     if (control.unicodePlaceholder == 1) return displayKittyVirtualPlacement(control, imageId);
 
-    if (imageId && control.placementId && kittyGraphicsState.placementsByKey.size() >= maxKittyPlacementRecords &&
+    if (imageId && control.placementId &&
+        kittyGraphicsState.placementsByKey.size() >= maxKittyPlacementRecords &&
         !kittyGraphicsState.placementsByKey.contains({*imageId, *control.placementId})) {
         sendKittyError(control, Messages::tooManyPlacements);
         return false;
@@ -130,7 +131,8 @@ bool Terminal::displayKittyImage(const KittyGraphicsPayload& payload, const Kitt
         const int64_t h = bitmap->height;
         const int64_t x0 = std::clamp<int64_t>(control.cropX, 0, w);
         const int64_t y0 = std::clamp<int64_t>(control.cropY, 0, h);
-        const int64_t cropWidth = control.cropWidth >= 1 && control.cropWidth <= w - x0 ? control.cropWidth : w - x0;
+        const int64_t cropWidth =
+            control.cropWidth >= 1 && control.cropWidth <= w - x0 ? control.cropWidth : w - x0;
         const int64_t cropHeight =
             control.cropHeight >= 1 && control.cropHeight <= h - y0 ? control.cropHeight : h - y0;
         if (!(x0 == 0 && y0 == 0 && cropWidth == w && cropHeight == h)) {
@@ -199,15 +201,17 @@ bool Terminal::displayKittyImage(const KittyGraphicsPayload& payload, const Kitt
     return true;
 }
 
-void Terminal::applyKittyCursorPolicy(const KittyPlacementContext& context, std::optional<KittyPixelSize> imageSize,
-                                      int savedX, int savedY, int startCol, int startLine) {
+void Terminal::applyKittyCursorPolicy(const KittyPlacementContext& context,
+                                      std::optional<KittyPixelSize> imageSize, int savedX, int savedY,
+                                      int startCol, int startLine) {
     Buffer& buffer = *_buffer;
     if (context.isRelative || context.cursorPolicy == 1) {
         buffer.setX(savedX);
         buffer.setY(savedY);
         return;
     }
-    const int64_t c = context.widthRequest.kind() == ImageSizeRequest::Kind::cells ? context.widthRequest.value() : 0;
+    const int64_t c =
+        context.widthRequest.kind() == ImageSizeRequest::Kind::cells ? context.widthRequest.value() : 0;
     const int64_t r =
         context.heightRequest.kind() == ImageSizeRequest::Kind::cells ? context.heightRequest.value() : 0;
     int64_t columns = 0;
@@ -247,7 +251,8 @@ void Terminal::applyKittyCursorPolicy(const KittyPlacementContext& context, std:
     restrictCursor(true);
 }
 
-bool Terminal::displayKittyVirtualPlacement(const KittyGraphicsControl& control, std::optional<uint32_t> imageId) {
+bool Terminal::displayKittyVirtualPlacement(const KittyGraphicsControl& control,
+                                            std::optional<uint32_t> imageId) {
     if (control.parentImageId || control.parentPlacementId) {
         sendKittyError(control, Messages::virtualPlacementParent);
         return false;

@@ -19,20 +19,10 @@ bool hasParent(const KittyPlacementRecord& record) {
     return record.parentImageId && record.parentPlacementId;
 }
 
-// The first Kitty strip of the placement on the line, if any.
-const KittyPlacementImage* stripOf(const BufferLine& line, const KittyPlacementKey& key) {
-    if (!line.images) return nullptr;
-    for (const TerminalImagePtr& strip : *line.images) {
-        auto* kitty = dynamic_cast<const KittyPlacementImage*>(strip.get());
-        if (kitty && kitty->kittyIsKitty && kitty->kittyImageId == key.imageId &&
-            kitty->kittyPlacementId == key.placementId)
-            return kitty;
-    }
-    return nullptr;
-}
-
-bool sameLine(const std::weak_ptr<BufferLine>& remembered, const BufferLinePtr& line) {
-    return line && !remembered.owner_before(line) && !line.owner_before(remembered);
+// Whether the handle still names the object noted (compared by owner, so no count changes hands).
+template<class T, class U>
+bool same(const std::weak_ptr<T>& noted, const std::shared_ptr<U>& handle) {
+    return handle && !noted.owner_before(handle) && !handle.owner_before(noted);
 }
 
 // Calls visit(index, line, strip, key) for every keyed Kitty strip of the buffer, oldest line first.
@@ -44,11 +34,113 @@ void forEachKeyedStrip(const Buffer& buffer, Visit&& visit) {
         const BufferLinePtr& line = lines.peek(i);
         if (!line || !line->images) continue;
         for (const TerminalImagePtr& strip : *line->images) {
-            auto* kitty = dynamic_cast<const KittyPlacementImage*>(strip.get());
+            auto* kitty = strip->asKittyPlacementImage();
             if (kitty && kitty->kittyIsKitty && kitty->kittyImageId && kitty->kittyPlacementId)
-                visit(i, line, *kitty, KittyPlacementKey{*kitty->kittyImageId, *kitty->kittyPlacementId});
+                visit(i, line, strip, KittyPlacementKey{*kitty->kittyImageId, *kitty->kittyPlacementId});
         }
     }
+}
+
+using Position = Terminal::KittyPlacementPosition;
+using Records = std::unordered_map<KittyPlacementKey, KittyPlacementRecord>;
+using Chain = std::vector<std::pair<KittyPlacementKey, const KittyPlacementRecord*>>;
+
+// The memo of resolveKittyPlacementPosition: the caller's maps.
+struct MapMemo {
+    Terminal::KittyResolvedPositions& resolved;
+    Terminal::KittyPlacementKeySet& visiting;
+
+    const std::optional<Position>* find(const KittyPlacementKey& key) const {
+        auto it = resolved.find(key);
+        return it == resolved.end() ? nullptr : &it->second;
+    }
+    void store(const KittyPlacementKey& key, const std::optional<Position>& position) {
+        resolved[key] = position;
+    }
+    bool isVisiting(const KittyPlacementKey& key) const { return visiting.contains(key); }
+    void enter(const KittyPlacementKey& key) { visiting.insert(key); }
+    void leave(const KittyPlacementKey& key) { visiting.erase(key); }
+};
+
+// The memo of a re-anchoring pass (Terminal::KittyResolveMemo): entries stamped with the pass, reused from
+// pass to pass. The walk asks several things of one placement in a row: the entry is looked up once.
+template<class ResolveMemo>
+struct StampMemo {
+    ResolveMemo& memo;
+    KittyPlacementKey lastKey;
+    typename ResolveMemo::Entry* last = nullptr;
+
+    typename ResolveMemo::Entry& at(const KittyPlacementKey& key) {
+        if (!last || !(lastKey == key)) {
+            last = &memo.entries[key];
+            lastKey = key;
+        }
+        return *last;
+    }
+    const std::optional<Position>* find(const KittyPlacementKey& key) {
+        auto& entry = at(key);
+        return entry.resolvedPass == memo.pass ? &entry.position : nullptr;
+    }
+    void store(const KittyPlacementKey& key, const std::optional<Position>& position) {
+        auto& entry = at(key);
+        entry.resolvedPass = memo.pass;
+        entry.position = position;
+    }
+    bool isVisiting(const KittyPlacementKey& key) { return at(key).visitingPass == memo.pass; }
+    void enter(const KittyPlacementKey& key) { at(key).visitingPass = memo.pass; }
+    void leave(const KittyPlacementKey& key) { at(key).visitingPass = 0; }
+};
+
+// The position of a placement of the active screen (`alternate`), following its chain of parents: a root
+// is where its strips are (strips(key), when it is not virtual and has any) or else where its record
+// says; each child is at its parent's position plus its offsets. A missing placement, one of the other
+// screen or a cycle makes the whole chain unresolvable.
+//
+// The walk goes up without recursion (chains may be long) until a placement whose position is known: a
+// root, or one resolved earlier in the pass. A position depends on nothing but the chain above it, so
+// failures are remembered as well and no chain is walked twice in a pass.
+template<class Memo, class Strips>
+std::optional<Position> resolveChain(const Records& records, bool alternate, const KittyPlacementKey& key,
+                                     Strips&& strips, Memo& memo, Chain& chain) {
+    chain.clear();
+    std::optional<Position> position;
+    bool failed = false;
+    KittyPlacementKey current = key;
+    while (true) {
+        if (const std::optional<Position>* known = memo.find(current)) {
+            position = *known;
+            failed = !position;
+            break;
+        }
+        auto it = records.find(current);
+        if (it == records.end() || it->second.isAlternateBuffer != alternate || memo.isVisiting(current)) {
+            failed = true;
+            break;
+        }
+        const KittyPlacementRecord& record = it->second;
+        if (!hasParent(record)) {
+            position = Position{record.row, record.col};
+            if (!record.isVirtual)
+                if (std::optional<Position> found = strips(current)) position = found;
+            memo.store(current, position);
+            break;
+        }
+        memo.enter(current);
+        chain.emplace_back(current, &record);
+        current = {*record.parentImageId, *record.parentPlacementId};
+    }
+    for (auto link = chain.rbegin(); link != chain.rend(); ++link) {
+        const auto& [linkKey, record] = *link;
+        if (!failed && position)
+            position = Position{saturatingAdd(position->row, record->parentOffsetV),
+                                saturatingAdd(position->col, record->parentOffsetH)};
+        else
+            position.reset();
+        memo.store(linkKey, position);
+        memo.leave(linkKey);
+    }
+    if (failed) return std::nullopt;
+    return position;
 }
 
 } // namespace
@@ -66,85 +158,37 @@ Terminal::KittyPlacementOrigin Terminal::resolveKittyPlacementOrigin(const Kitty
     const Buffer& active = *_buffer;
     KittyResolvedPositions resolved;
     KittyPlacementKeySet visiting;
-    std::optional<KittyPlacementPosition> position = resolveKittyPosition(
-        parent, [&](const KittyPlacementKey& key) { return locateKittyPlacementStrips(active, key); }, resolved,
-        visiting);
+    MapMemo memo{resolved, visiting};
+    Chain chain;
+    std::optional<KittyPlacementPosition> position = resolveChain(
+        records, isCurrentBufferAlternate(), parent,
+        [&](const KittyPlacementKey& key) { return locateKittyPlacementStrips(active, key); }, memo, chain);
     if (!position) return {std::nullopt, std::nullopt, false, Messages::parentNotFound};
-    return {saturatingAdd(position->col, control.offsetH), saturatingAdd(position->row, control.offsetV), true,
-            std::nullopt};
+    return {saturatingAdd(position->col, control.offsetH), saturatingAdd(position->row, control.offsetV),
+            true, std::nullopt};
 }
 
 std::optional<Terminal::KittyPlacementPosition>
-Terminal::resolveKittyPlacementPosition(const KittyPlacementKey& key, const KittyPlacementPositions& positions,
+Terminal::resolveKittyPlacementPosition(const KittyPlacementKey& key,
+                                        const KittyPlacementPositions& positions,
                                         KittyResolvedPositions& resolved, KittyPlacementKeySet& visiting) {
-    return resolveKittyPosition(
-        key,
+    MapMemo memo{resolved, visiting};
+    Chain chain;
+    return resolveChain(
+        kittyGraphicsState.placementsByKey, isCurrentBufferAlternate(), key,
         [&](const KittyPlacementKey& k) -> std::optional<KittyPlacementPosition> {
             auto it = positions.find(k);
             if (it == positions.end()) return std::nullopt;
             return it->second;
         },
-        resolved, visiting);
-}
-
-std::optional<Terminal::KittyPlacementPosition> Terminal::resolveKittyPosition(
-    const KittyPlacementKey& key,
-    const std::function<std::optional<KittyPlacementPosition>(const KittyPlacementKey&)>& strips,
-    KittyResolvedPositions& resolved, KittyPlacementKeySet& visiting) {
-    const auto& records = kittyGraphicsState.placementsByKey;
-    const bool alternate = isCurrentBufferAlternate();
-    // Up the chain of parents, without recursion (chains may be long), until a placement whose position
-    // is known: a root, or one resolved earlier in this pass. A position depends on nothing but the chain
-    // above it, so failures are remembered as well and no chain is walked twice.
-    std::vector<std::pair<KittyPlacementKey, const KittyPlacementRecord*>> chain;
-    std::optional<KittyPlacementPosition> position;
-    bool failed = false;
-    KittyPlacementKey current = key;
-    while (true) {
-        if (auto known = resolved.find(current); known != resolved.end()) {
-            position = known->second;
-            failed = !position;
-            break;
-        }
-        auto it = records.find(current);
-        // Missing, of the other screen, or met again (a cycle): unresolvable.
-        if (it == records.end() || it->second.isAlternateBuffer != alternate || visiting.contains(current)) {
-            failed = true;
-            break;
-        }
-        const KittyPlacementRecord& record = it->second;
-        if (!hasParent(record)) {
-            // A root is where its strips are (a virtual one has none: where it was made).
-            position = KittyPlacementPosition{record.row, record.col};
-            if (!record.isVirtual)
-                if (std::optional<KittyPlacementPosition> found = strips(current)) position = found;
-            resolved[current] = position;
-            break;
-        }
-        visiting.insert(current);
-        chain.emplace_back(current, &record);
-        current = {*record.parentImageId, *record.parentPlacementId};
-    }
-    // Back down the chain: each child sits at its parent's position plus its offsets.
-    for (auto link = chain.rbegin(); link != chain.rend(); ++link) {
-        const auto& [linkKey, record] = *link;
-        if (!failed && position)
-            position = KittyPlacementPosition{saturatingAdd(position->row, record->parentOffsetV),
-                                              saturatingAdd(position->col, record->parentOffsetH)};
-        else
-            position.reset();
-        resolved[linkKey] = position;
-        visiting.erase(linkKey);
-    }
-    if (failed) return std::nullopt;
-    return position;
+        memo, chain);
 }
 
 Terminal::KittyPlacementPositions Terminal::collectKittyPlacementPositions(const Buffer& buffer) const {
     KittyPlacementPositions positions;
-    forEachKeyedStrip(buffer, [&](int index, const BufferLinePtr&, const KittyPlacementImage& strip,
+    forEachKeyedStrip(buffer, [&](int index, const BufferLinePtr&, const TerminalImagePtr& strip,
                                   const KittyPlacementKey& key) {
-        positions.try_emplace(key, KittyPlacementPosition{index, strip.col()});
+        positions.try_emplace(key, KittyPlacementPosition{index, strip->col()});
     });
     return positions;
 }
@@ -161,19 +205,23 @@ Terminal::KittyStripAnchors& Terminal::kittyStripAnchors(const Buffer& buffer) {
     return anchors;
 }
 
-void Terminal::noteKittyStripAnchor(const Buffer& buffer, const KittyPlacementKey& key, int index) {
+void Terminal::noteKittyStripAnchor(const Buffer& buffer, const KittyPlacementKey& key, int index,
+                                    const TerminalImagePtr& strip) {
     KittyStripAnchors& anchors = kittyStripAnchors(buffer);
     // Forget placements that are gone before the notes outgrow the records.
     const auto& records = kittyGraphicsState.placementsByKey;
     if (anchors.byKey.size() > 2 * records.size() + 64)
         std::erase_if(anchors.byKey, [&](const auto& entry) { return !records.contains(entry.first); });
     KittyStripAnchor& anchor = anchors.byKey[key];
+    anchor = KittyStripAnchor{};
+    if (index < 0 || !strip) return;
+    anchor.line = buffer.lines().peek(index);
+    anchor.strip = strip;
     anchor.index = index;
-    anchor.line = index >= 0 ? std::weak_ptr<BufferLine>(buffer.lines().peek(index)) : std::weak_ptr<BufferLine>();
 }
 
-std::optional<Terminal::KittyPlacementPosition> Terminal::locateKittyPlacementStrips(const Buffer& buffer,
-                                                                                     const KittyPlacementKey& key) {
+std::optional<Terminal::KittyPlacementPosition>
+Terminal::locateKittyPlacementStrips(const Buffer& buffer, const KittyPlacementKey& key) {
     KittyStripAnchors& anchors = kittyStripAnchors(buffer);
     const CircularBufferLineList& lines = buffer.lines();
     if (auto it = anchors.byKey.find(key); it != anchors.byKey.end()) {
@@ -181,31 +229,33 @@ std::optional<Terminal::KittyPlacementPosition> Terminal::locateKittyPlacementSt
         // Only this terminal attaches strips of a key, and it notes where: without a line there are none.
         if (anchor.index < 0) return std::nullopt;
         // Lines keep their order when they move, and a scroll moves them by one at most: the line last
-        // found topmost is still topmost while it holds such a strip.
+        // found topmost is still topmost while it holds that strip.
         for (int delta : {0, -1, 1, -2, 2}) {
             const int index = anchor.index + delta;
             if (index < 0 || index >= lines.count()) continue;
             const BufferLinePtr& line = lines.peek(index);
-            if (!sameLine(anchor.line, line)) continue;
-            if (const KittyPlacementImage* strip = stripOf(*line, key)) {
-                anchor.index = index;
-                return KittyPlacementPosition{index, strip->col()};
-            }
+            if (!same(anchor.line, line)) continue;
+            if (line->images)
+                for (const TerminalImagePtr& strip : *line->images)
+                    if (same(anchor.strip, strip)) {
+                        anchor.index = index;
+                        return KittyPlacementPosition{index, strip->col()};
+                    }
             break;
         }
     }
-    // Lost track: scan the whole ring once and note the topmost line of every keyed placement found; the
+    // Lost track: scan the whole ring once and note the topmost strip of every keyed placement found; the
     // others noted have no strips.
     for (auto& [noted, anchor] : anchors.byKey)
         anchor = KittyStripAnchor{};
-    forEachKeyedStrip(buffer, [&](int index, const BufferLinePtr& line, const KittyPlacementImage&,
+    forEachKeyedStrip(buffer, [&](int index, const BufferLinePtr& line, const TerminalImagePtr& strip,
                                   const KittyPlacementKey& found) {
         KittyStripAnchor& anchor = anchors.byKey[found];
-        if (anchor.index < 0) anchor = KittyStripAnchor{line, index};
+        if (anchor.index < 0) anchor = KittyStripAnchor{line, strip, index};
     });
     const KittyStripAnchor& anchor = anchors.byKey[key];
     if (anchor.index < 0) return std::nullopt;
-    return KittyPlacementPosition{anchor.index, stripOf(*lines.peek(anchor.index), key)->col()};
+    return KittyPlacementPosition{anchor.index, anchor.strip.lock()->col()};
 }
 
 // MARK: Re-anchoring
@@ -214,45 +264,51 @@ void Terminal::updateKittyRelativePlacementsForCurrentBuffer() {
     auto& records = kittyGraphicsState.placementsByKey;
     if (records.empty()) return;
     const bool alternate = isCurrentBufferAlternate();
-    bool anyStrips = false;
-    bool anyChildren = false;
-    for (const auto& [key, record] : records) {
-        if (record.isAlternateBuffer != alternate) continue;
-        if (!record.isVirtual) anyStrips = true;
-        if (hasParent(record)) anyChildren = true;
-    }
-    // No placement of this screen has strips to follow or a parent to follow.
-    if (!anyStrips && !anyChildren) return;
-
     Buffer& active = *_buffer;
-    KittyPlacementPositions& positions = _kittyScratchPositions;
-    positions.clear();
+
     // Records follow their strips.
+    bool anyChildren = false;
     for (auto& [key, record] : records) {
-        if (record.isAlternateBuffer != alternate || record.isVirtual) continue;
-        std::optional<KittyPlacementPosition> found = locateKittyPlacementStrips(active, key);
-        if (!found) continue;
-        if (anyChildren) positions.emplace(key, *found);
-        record.row = found->row;
-        record.col = found->col;
+        if (record.isAlternateBuffer != alternate) continue;
+        if (hasParent(record)) anyChildren = true;
+        if (record.isVirtual) continue;
+        if (std::optional<KittyPlacementPosition> found = locateKittyPlacementStrips(active, key)) {
+            record.row = found->row;
+            record.col = found->col;
+        }
     }
     if (!anyChildren) return;
 
-    // Children follow their parents.
-    KittyResolvedPositions& resolved = _kittyScratchResolved;
-    KittyPlacementKeySet& visiting = _kittyScratchVisiting;
-    resolved.clear();
-    visiting.clear();
+    // Where the strips are now, before any moves, for the children's pass (the anchors were just
+    // confirmed: each look is one line).
+    KittyResolveMemo& scratch = _kittyResolveMemo;
+    if (scratch.entries.size() > 2 * records.size() + 64)
+        std::erase_if(scratch.entries, [&](const auto& entry) { return !records.contains(entry.first); });
+    ++scratch.pass;
+    StampMemo<KittyResolveMemo> memo{scratch, {}, nullptr};
+    for (const auto& [key, record] : records) {
+        if (record.isAlternateBuffer != alternate || record.isVirtual) continue;
+        auto& entry = memo.at(key);
+        entry.stripsPass = scratch.pass;
+        entry.strips = locateKittyPlacementStrips(active, key);
+    }
+
+    // Children follow their parents, from where the strips were before any moved.
+    auto strips = [&](const KittyPlacementKey& key) -> std::optional<KittyPlacementPosition> {
+        auto& entry = memo.at(key);
+        return entry.stripsPass == scratch.pass ? entry.strips : std::nullopt;
+    };
     for (auto& [key, record] : records) {
         if (record.isAlternateBuffer != alternate || !hasParent(record)) continue;
-        std::optional<KittyPlacementPosition> target = resolveKittyPlacementPosition(key, positions, resolved, visiting);
+        std::optional<KittyPlacementPosition> target =
+            resolveChain(records, alternate, key, strips, memo, scratch.chain);
         if (!target) continue;
         if (!record.isVirtual) {
-            auto strips = positions.find(key);
             const KittyPlacementPosition now =
-                strips != positions.end() ? strips->second : KittyPlacementPosition{record.row, record.col};
+                strips(key).value_or(KittyPlacementPosition{record.row, record.col});
             if (now != *target)
-                moveKittyPlacementImages(active, key, saturatingSub(target->row, now.row), target->row, target->col);
+                moveKittyPlacementImages(active, key, saturatingSub(target->row, now.row), target->row,
+                                         target->col);
         }
         record.row = target->row;
         record.col = target->col;
@@ -269,14 +325,21 @@ void Terminal::moveKittyPlacementImages(Buffer& buffer, const KittyPlacementKey&
     std::vector<Taken> taken;
     CircularBufferLineList& lines = buffer.lines();
     const bool active = &buffer == _buffer;
-    if (buffer.hasAnyImages()) {
-        for (int i = 0; i < lines.count(); ++i) {
+    // No strip lies above the topmost, and a placement has at most one strip a row: the walk down the
+    // ring stops once it holds them all, instead of reading every line on every scroll that moves them.
+    const std::optional<KittyPlacementPosition> top = locateKittyPlacementStrips(buffer, key);
+    size_t expected = SIZE_MAX;
+    if (auto record = kittyGraphicsState.placementsByKey.find(key);
+        record != kittyGraphicsState.placementsByKey.end())
+        expected = size_t(std::clamp<int64_t>(record->second.rows, 1, INT_MAX));
+    if (top) {
+        for (int i = int(top->row); i < lines.count() && taken.size() < expected; ++i) {
             const BufferLinePtr& line = lines.peek(i);
             if (!line || !line->images) continue;
             ImageList& strips = *line->images;
             auto kept = strips.begin();
             for (auto it = strips.begin(); it != strips.end(); ++it) {
-                auto* kitty = dynamic_cast<KittyPlacementImage*>(it->get());
+                auto* kitty = (*it)->asKittyPlacementImage();
                 if (kitty && kitty->kittyIsKitty && kitty->kittyImageId == key.imageId &&
                     kitty->kittyPlacementId == key.placementId) {
                     taken.push_back({std::move(*it), kitty, saturatingAdd(i, deltaRow)});
@@ -294,6 +357,7 @@ void Terminal::moveKittyPlacementImages(Buffer& buffer, const KittyPlacementKey&
         }
     }
     int topmost = -1;
+    TerminalImagePtr topStrip;
     const int col = int(std::clamp<int64_t>(newLeftCol, INT_MIN, INT_MAX));
     for (Taken& move : taken) {
         if (move.target < 0 || move.target >= lines.count()) continue;
@@ -303,10 +367,13 @@ void Terminal::moveKittyPlacementImages(Buffer& buffer, const KittyPlacementKey&
         kitty->kittyRow = newTopRow;
         const int line = int(move.target);
         buffer.attachImage(move.strip, line);
-        if (topmost < 0 || line < topmost) topmost = line;
+        if (topmost < 0 || line < topmost) {
+            topmost = line;
+            topStrip = move.strip;
+        }
         if (active) updateRange(line - buffer.yDisp());
     }
-    noteKittyStripAnchor(buffer, key, topmost);
+    noteKittyStripAnchor(buffer, key, topmost, topStrip);
 }
 
 } // namespace Tessaline

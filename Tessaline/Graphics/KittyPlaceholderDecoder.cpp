@@ -33,8 +33,8 @@ uint32_t KittyPlaceholderDecoder::colorValue(const Attribute::Color& color) {
 }
 
 std::optional<KittyPlaceholderCell>
-KittyPlaceholderDecoder::decode(std::string_view character, const Attribute& attribute, int64_t row, int64_t col,
-                                const std::optional<KittyPlaceholderCell>& previous,
+KittyPlaceholderDecoder::decode(std::string_view character, const Attribute& attribute, int64_t row,
+                                int64_t col, const std::optional<KittyPlaceholderCell>& previous,
                                 const std::optional<Attribute>& previousAttribute) {
     if (character.empty()) return std::nullopt;
     size_t at = 0;
@@ -49,8 +49,8 @@ KittyPlaceholderDecoder::decode(std::string_view character, const Attribute& att
         if (it != table.end()) indexes[found++] = it->second;
     }
 
-    const bool continues = previous && previous->row == row && col == previous->col + 1 && previousAttribute &&
-                           previousAttribute->fg == attribute.fg &&
+    const bool continues = previous && previous->row == row && col == previous->col + 1 &&
+                           previousAttribute && previousAttribute->fg == attribute.fg &&
                            previousAttribute->underlineColor == attribute.underlineColor;
 
     int64_t placeholderRow = 0;

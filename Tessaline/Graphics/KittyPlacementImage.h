@@ -26,6 +26,9 @@ public:
     int64_t kittyRows = 0;
     int64_t kittyPixelOffsetX = 0;
     int64_t kittyPixelOffsetY = 0;
+
+    KittyPlacementImage* asKittyPlacementImage() final { return this; }
+    using TerminalImage::asKittyPlacementImage;
 };
 
 } // namespace Tessaline

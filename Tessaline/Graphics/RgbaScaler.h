@@ -14,7 +14,8 @@ namespace Tessaline {
 // interpolates between neighbours.
 class RgbaScaler {
 public:
-    RgbaScaler(const KittyRgbaBitmap& source, int canvasWidth, double x, double y, double width, double height);
+    RgbaScaler(const KittyRgbaBitmap& source, int canvasWidth, double x, double y, double width,
+               double height);
 
     // Canvas rows firstRow .. firstRow + rowCount - 1: canvasWidth x rowCount x 4 bytes.
     std::vector<uint8_t> renderRows(int firstRow, int rowCount) const;

@@ -53,8 +53,19 @@ TEST(TerminalKittyPlacement, PlacementAtTheCursorAndTheCursorPolicy) {
          "1:1/-@2 2:1/-@2 3:1/-@2 4:1/-@2",
          {6, 5}},
         {"pixel offset X adds a column", cell, {2, 1}, "a=p,i=1,X=5", "i=1;OK", "1:1/-@2 2:1/-@2", {5, 3}},
-        {"from the last row the screen scrolls", cell, {2, 5}, "a=p,i=1", "i=1;OK", "5:1/-@2 6:1/-@2", {4, 5}},
-        {"no cell size: cut at the default cell", std::nullopt, {2, 1}, "a=p,i=1", "i=1;OK", "1:1/-@2 2:1/-@2",
+        {"from the last row the screen scrolls",
+         cell,
+         {2, 5},
+         "a=p,i=1",
+         "i=1;OK",
+         "5:1/-@2 6:1/-@2",
+         {4, 5}},
+        {"no cell size: cut at the default cell",
+         std::nullopt,
+         {2, 1},
+         "a=p,i=1",
+         "i=1;OK",
+         "1:1/-@2 2:1/-@2",
          {4, 3}},
         {"no cell size, c and r: line feeds from the start",
          std::nullopt,
@@ -453,7 +464,8 @@ TEST(TerminalKittyPlacement, ScreenSwitchesAndResetsClearImages) {
     // Strips of other protocols go as well.
     t.activateAltBuffer(std::nullopt);
     t.altBuffer().attachImage(std::make_shared<RgbaImageStrip>(std::vector<uint8_t>(4), 1, 1), 2);
-    f.harness.feed("\x1b" "c");
+    f.harness.feed("\x1b"
+                   "c");
     EXPECT_EQ(Fixture::strips(t.altBuffer()), "");
     EXPECT_FALSE(t.altBuffer().hasAnyImages());
     EXPECT_EQ(f.records(), "");
@@ -498,11 +510,11 @@ TEST(TerminalKittyPlacement, RecordsAgreeWithTheStripsAfterEveryScroll) {
         case 0: {
             f.at(pick(12), pick(6));
             const uint32_t id = uint32_t(1 + pick(3));
-            std::string parent = pick(3) == 0 ? ",P=" + std::to_string(1 + pick(3)) + ",Q=1,V=" +
-                                                    std::to_string(pick(5) - 2)
-                                              : "";
-            f.harness.feed(kitty("a=p,q=2,C=1,i=" + std::to_string(id) + ",p=" + std::to_string(1 + pick(2)) +
-                                 parent));
+            std::string parent =
+                pick(3) == 0 ? ",P=" + std::to_string(1 + pick(3)) + ",Q=1,V=" + std::to_string(pick(5) - 2)
+                             : "";
+            f.harness.feed(
+                kitty("a=p,q=2,C=1,i=" + std::to_string(id) + ",p=" + std::to_string(1 + pick(2)) + parent));
             break;
         }
         case 1:

@@ -26,7 +26,8 @@ struct KittyPlacementFixture {
     KittyGraphicsState& state() { return terminal().kittyGraphicsState; }
 
     // One APC "G" command with the Base64 of the data, if any.
-    static std::string kitty(const std::string& control, const std::optional<std::string>& data = std::nullopt) {
+    static std::string kitty(const std::string& control,
+                             const std::optional<std::string>& data = std::nullopt) {
         std::string command = "\x1b_G" + control;
         if (data) command += ";" + Base64::encode(std::string_view(*data));
         return command + "\x1b\\";
@@ -91,16 +92,17 @@ struct KittyPlacementFixture {
     // The records in key order: "imageId/placementId:row,col colsxrows" with " z=..", " virtual" and
     // " alt" when they apply.
     std::string records() {
-        std::vector<std::pair<KittyPlacementKey, KittyPlacementRecord>> sorted(state().placementsByKey.begin(),
-                                                                              state().placementsByKey.end());
+        std::vector<std::pair<KittyPlacementKey, KittyPlacementRecord>> sorted(
+            state().placementsByKey.begin(), state().placementsByKey.end());
         std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
-            return std::pair(a.first.imageId, a.first.placementId) < std::pair(b.first.imageId, b.first.placementId);
+            return std::pair(a.first.imageId, a.first.placementId) <
+                   std::pair(b.first.imageId, b.first.placementId);
         });
         std::string out;
         for (const auto& [key, r] : sorted) {
             std::string text = std::to_string(key.imageId) + "/" + std::to_string(key.placementId) + ":" +
-                               std::to_string(r.row) + "," + std::to_string(r.col) + " " + std::to_string(r.cols) +
-                               "x" + std::to_string(r.rows);
+                               std::to_string(r.row) + "," + std::to_string(r.col) + " " +
+                               std::to_string(r.cols) + "x" + std::to_string(r.rows);
             if (r.zIndex != 0) text += " z=" + std::to_string(r.zIndex);
             if (r.isVirtual) text += " virtual";
             if (r.isAlternateBuffer) text += " alt";
