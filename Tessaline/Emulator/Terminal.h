@@ -374,6 +374,13 @@ public:
 
     void setgLevel(uint8_t v);
     void setgCharset(int v, const CharSetMap* charset);
+    // SCS: the intermediate picks the slot ("(" G0, ")" and "-" G1, "*" and "." G2, "+" and "/" G3), the
+    // final byte the table; anything else designates nothing.
+    void selectCharset(uint8_t intermediate, uint8_t designator);
+    // DECDHL, DECSWL, DECDWL: the cursor row's line size; its cells stay.
+    void setLineRenderMode(BufferLine::RenderLineMode mode);
+    // DECALN.
+    void cmdScreenAlignmentPattern();
 
     // MARK: Colours (TerminalColors.cpp)
 
@@ -395,6 +402,55 @@ public:
     // MARK: Synchronized output (TerminalSynchronizedOutput.cpp)
 
     void endSynchronizedOutput();
+
+    // MARK: Cursor movement and editing (TerminalCursor.cpp)
+
+    // CUF and CUB: at least one column, held to the margins the cursor is inside of.
+    void cursorForward(int count);
+    void cursorBackward(int count);
+    // The screen row's cells become erase cells, unwrapped and single size; the row is marked.
+    void resetBufferLine(int y, bool clearImages);
+    // The commands below ignore the collected bytes, except DECSC and DECRC, which do nothing with any.
+    void cmdCursorUp(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorDown(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorCharAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorPosition(const SequenceParams& pars, std::string_view collect);
+    void cmdHVPosition(const SequenceParams& pars, std::string_view collect);
+    void cmdCharPosAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdHPositionRelative(const SequenceParams& pars, std::string_view collect);
+    void cmdLinePosAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdVPositionRelative(const SequenceParams& pars, std::string_view collect);
+    void cmdInsertChars(const SequenceParams& pars, std::string_view collect);
+    void cmdDeleteChars(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseChars(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseInLine(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseInDisplay(const SequenceParams& pars, std::string_view collect);
+    void cmdInsertLines(const SequenceParams& pars, std::string_view collect);
+    void cmdDeleteLines(const SequenceParams& pars, std::string_view collect);
+    void cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::string_view collect);
+    void cmdTabClear(const SequenceParams& pars, std::string_view collect);
+    void cmdSaveCursor(const SequenceParams& pars, std::string_view collect);
+    void cmdRestoreCursor(const SequenceParams& pars, std::string_view collect);
+    // DECSCL (CSI Pl ; Pc " p).
+    void cmdSetConformanceLevel(const SequenceParams& pars, std::string_view collect);
+
+    // MARK: Scrolling, index and margins (TerminalScrolling.cpp)
+
+    // RI.
+    void reverseIndex();
+    // SU: the new rows are blank in the default colours, not the erase cell.
+    void cmdScrollUp(const SequenceParams& pars, std::string_view collect);
+    // SD: moves the cells between the margins down, margin mode or not.
+    void cmdScrollDown(const SequenceParams& pars);
+    // DECSTBM; homes the cursor whether or not it takes the region.
+    void cmdSetScrollRegion(const SequenceParams& pars, std::string_view collect);
+    // DECSLRM.
+    void cmdSetMargins(const SequenceParams& pars, std::string_view collect);
+    // DECBI (back) and DECFI.
+    void columnIndex(bool back);
+    // Inserts (back) or deletes one column at a column in every row of the scroll region.
+    void columnScroll(bool back, int at);
+    void emitLineFeed();
 
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
@@ -505,6 +561,21 @@ private:
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
     // background no longer fits.
     BufferLinePtr _blankLine;
+
+    // TerminalCursor.cpp, TerminalScrolling.cpp
+    // Code 0 with the erase attribute: what erasing, inserting and deleting leave.
+    CharData eraseCell() const { return CharData(eraseAttribute(), 0, 1); }
+    // A space with the erase attribute: what inserted and vacated columns hold (DECBI, DECFI, DECDC).
+    CharData columnFillCell() const { return CharData(eraseAttribute(), 32, 1); }
+    // A blank line for IL, DL and SU: the line leaving the region when nothing else holds it, else a new
+    // one.
+    BufferLinePtr recycledBlankLine(BufferLinePtr&& leaving, const Attribute& fill) const;
+    // Moves the whole lines first ... last of the ring by `by` rows (down when positive); the lines pushed
+    // out of the range come back blank at the other end.
+    void shiftLines(int first, int last, int by, const Attribute& fill);
+    // The same for the cells of columns left ... right of the screen rows top ... bottom; lines keep their
+    // wrap flags, sizes and images.
+    void shiftCells(int top, int bottom, int left, int right, int by, const CharData& fill);
 };
 
 } // namespace Tessaline
