@@ -99,7 +99,8 @@ void Terminal::cmdInsertChars(const SequenceParams& pars, std::string_view) {
     BufferLine& line = *buffer.lines()[buffer.yBase() + buffer.y()];
     const int right = std::min(marginMode ? buffer.marginRight() : _cols - 1, line.count() - 1);
     if (x > right) return;
-    line.insertCells(x, pars.count(0), right, eraseCell());
+    // More cells than the row holds right of the cursor blank it all the same.
+    line.insertCells(x, std::min(pars.count(0), right - x + 1), right, eraseCell());
     updateRange(buffer.y());
 }
 
@@ -115,7 +116,7 @@ void Terminal::cmdDeleteChars(const SequenceParams& pars, std::string_view) {
     BufferLine& line = *buffer.lines()[buffer.yBase() + buffer.y()];
     const int right = std::min(marginMode ? buffer.marginRight() : _cols - 1, line.count() - 1);
     if (x > right) return;
-    line.deleteCells(x, n, right, eraseCell());
+    line.deleteCells(x, std::min(n, right - x + 1), right, eraseCell());
     updateRange(buffer.y());
 }
 

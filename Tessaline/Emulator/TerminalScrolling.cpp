@@ -46,6 +46,14 @@ void Terminal::shiftLines(int first, int last, int by, const Attribute& fill) {
     if (first < 0 || length <= 0 || by == 0) return;
     const int n = std::min(by < 0 ? -by : by, length);
 
+    if (n == 1) {
+        // The common single line: the ring turns the range round by handle.
+        buffer.clearImagesFromLine(by > 0 ? last : first);
+        lines.rotate(first, last, by < 0);
+        const int blankAt = by > 0 ? first : last;
+        lines.set(blankAt, recycledBlankLine(std::move(lines[blankAt]), fill));
+        return;
+    }
     // The lines pushed out of the range, in the order they leave.
     std::vector<BufferLinePtr> leaving;
     leaving.reserve(size_t(n));

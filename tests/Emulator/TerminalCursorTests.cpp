@@ -560,3 +560,57 @@ TEST(TerminalCursor, ConformanceLevel) {
         EXPECT_EQ(t.cc.send8bit, c.send8bit);
     }
 }
+
+// Any mix of these commands with any counts, in any mode, leaves the cursor on the screen and every row
+// at the screen's width.
+TEST(TerminalCursor, RandomSequencesKeepTheScreenWhole) {
+    const std::vector<std::string> finals = {"@", "A", "B", "C", "D", "E", "F", "G", "H",  "I",
+                                             "J", "K", "L", "M", "P", "S", "T", "X", "Z",  "`",
+                                             "a", "b", "d", "e", "f", "g", "r", "s", ">t", ">T"};
+    const std::vector<std::string> escapes = {"6", "7",  "8",  "9",  "D",  "E", "H",
+                                              "M", "#3", "#6", "#8", "(0", ")A"};
+    const std::vector<int64_t> values = {0, 1, 2, 3, 5, 7, 12, 40, 2147483647, 99999999999};
+    uint32_t seed = 12345;
+    auto next = [&](uint32_t bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % bound;
+    };
+    TerminalHarness h(12, 6, 20);
+    Terminal& t = h.terminal();
+    t.silentLog = true;
+    for (int step = 0; step < 20000; ++step) {
+        switch (next(8)) {
+        case 0:
+            h.feed("\x1b" + escapes[next(uint32_t(escapes.size()))]);
+            break;
+        case 1:
+            h.feed(std::string(next(30), char('a' + next(26))) + (next(2) ? "\r\n" : "\xe4\xb8\xad"));
+            break;
+        case 2:
+            setMarginMode(t, next(2) == 0);
+            t.originMode = next(3) == 0;
+            t.insertMode = t.buffer().insertMode = next(3) == 0;
+            t.wraparound = t.buffer().wraparound = next(4) != 0;
+            break;
+        default: {
+            const std::string final = finals[next(uint32_t(finals.size()))];
+            std::string csi = "\x1b[" + final.substr(0, final.size() - 1);
+            const uint32_t count = next(3);
+            for (uint32_t k = 0; k < count; ++k)
+                csi += (k > 0 ? ";" : "") + std::to_string(values[next(uint32_t(values.size()))]);
+            h.feed(csi + final.back());
+            break;
+        }
+        }
+        const Buffer& b = t.buffer();
+        ASSERT_LE(b.x(), t.cols()) << step;
+        ASSERT_LT(b.y(), t.rows()) << step;
+        ASSERT_LE(b.scrollTop(), b.scrollBottom()) << step;
+        ASSERT_LT(b.scrollBottom(), t.rows()) << step;
+        ASSERT_LE(b.marginLeft(), b.marginRight()) << step;
+        ASSERT_LT(b.marginRight(), t.cols()) << step;
+        ASSERT_GE(b.lines().count(), b.yBase() + t.rows()) << step;
+        for (int r = 0; r < t.rows(); ++r)
+            ASSERT_EQ(t.getLine(r)->count(), t.cols()) << step;
+    }
+}
