@@ -199,7 +199,7 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
     case 'l': // RM, DECRST
         cmdResetMode(pars, collect);
         return true;
-    case 'p': // DECRQM (csiPHandler takes the other forms)
+    case 'p': // DECRQM; DECSTR and DECSCL are not taken here
         return cmdRequestMode(pars, collect);
     case 'u': // Kitty keyboard flags, else SCORC
         if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
