@@ -321,34 +321,13 @@ void Terminal::cmdTabClear(const SequenceParams& pars, std::string_view) {
 // MARK: Save and restore
 
 void Terminal::cmdSaveCursor(const SequenceParams&, std::string_view collect) {
-    if (!collect.empty()) return;
-    Buffer& buffer = *_buffer;
-    buffer.savedX = buffer.x();
-    buffer.savedY = buffer.y();
-    buffer.savedAttr = _curAttr;
-    // The active map only: the designations and the invoked set are not part of the saved cursor.
-    buffer.savedCharset = charset;
-    buffer.savedOriginMode = originMode;
-    buffer.savedMarginMode = marginMode;
-    buffer.savedWraparound = wraparound;
-    buffer.savedReverseWraparound = reverseWraparound;
+    // saveCursorState keeps the active map only: the designations and the invoked set are not part of the
+    // saved cursor.
+    if (collect.empty()) saveCursorState();
 }
 
 void Terminal::cmdRestoreCursor(const SequenceParams&, std::string_view collect) {
-    if (!collect.empty()) return;
-    Buffer& buffer = *_buffer;
-    buffer.setX(std::clamp(buffer.savedX, 0, _cols - 1));
-    buffer.setY(std::clamp(buffer.savedY, 0, _rows - 1));
-    _curAttr = buffer.savedAttr;
-    charset = buffer.savedCharset;
-    originMode = buffer.savedOriginMode;
-    marginMode = buffer.savedMarginMode;
-    wraparound = buffer.savedWraparound;
-    reverseWraparound = buffer.savedReverseWraparound;
-    for (Buffer* b : {_normalBuffer.get(), _altBuffer.get()}) {
-        b->marginMode = marginMode;
-        b->wraparound = wraparound;
-    }
+    if (collect.empty()) restoreCursorState();
 }
 
 // MARK: Conformance level

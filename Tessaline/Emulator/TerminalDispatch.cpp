@@ -375,6 +375,14 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
     case 'g': // TBC
         cmdTabClear(pars, collect);
         return true;
+    case 'h': // SM, DECSET
+        cmdSetMode(pars, collect);
+        return true;
+    case 'l': // RM, DECRST
+        cmdResetMode(pars, collect);
+        return true;
+    case 'p': // DECRQM; DECSTR and DECSCL are not taken here
+        return cmdRequestMode(pars, collect);
     case 'r': // DECSTBM
         cmdSetScrollRegion(pars, collect);
         return true;
@@ -387,11 +395,15 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
         }
         return true;
     case 't': // window operations, title-mode set
-        if (collect.empty()) return false; // window operations: cmdWindowOptions
+        // Empty collect: the window operations, cmdWindowOptions.
+        if (collect.empty()) return false;
         if (collect == ">")
             setTitleModes(*this, pars, true);
         else
             log("Unhandled csiT " + collectBytes(collect));
+        return true;
+    case 'u': // Kitty keyboard flags, else SCORC
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
         return true;
     default:
         return false;
@@ -409,11 +421,6 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
 }
 
 // MARK: APC and DCS
-
-void Terminal::handleKittyGraphics(std::span<const uint8_t> content) {
-    // Kitty graphics: the graphics command goes here; until then the string is dropped.
-    (void)content;
-}
 
 std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, uint8_t code,
                                                      const SequenceParams& pars) {

@@ -214,13 +214,15 @@ TEST(TerminalDispatch, MarginsOrSavedCursor) {
     h.feed("\x1b[2;3H\x1b[3;6s");
     EXPECT_EQ(t.buffer().savedX, 2) << "without margin mode CSI s saves the cursor";
     EXPECT_EQ(t.buffer().marginLeft(), 0);
-    setMarginMode(t, true);
-    h.feed("\x1b[4;4H\x1b[3;6s");
+    h.feed("\x1b[?69h\x1b[4;4H\x1b[3;6s");
     EXPECT_EQ(t.buffer().savedX, 2) << "with margin mode it sets the margins";
     EXPECT_EQ(t.buffer().marginLeft(), 2);
     EXPECT_EQ(t.buffer().marginRight(), 5);
     h.feed("\x1b[?4;8s");
     EXPECT_EQ(t.buffer().marginLeft(), 2) << "CSI ? s does nothing";
+    h.feed("\x1b[?69l\x1b[4;4H\x1b[s");
+    EXPECT_EQ(t.buffer().savedX, 3) << "margin mode off again: CSI s saves";
+    EXPECT_EQ(t.buffer().marginLeft(), 2) << "and the margins stay";
 }
 
 TEST(TerminalDispatch, TitleModes) {

@@ -188,7 +188,7 @@ TEST(TerminalScrolling, SetScrollRegion) {
 TEST(TerminalScrolling, SetMargins) {
     struct Case {
         const char* name;
-        std::string input; // margin mode on, cursor at (4, 4) of a 20 x 10 screen
+        std::string input; // margin mode on (mode 69), cursor at (4, 4) of a 20 x 10 screen
         int left;
         int right;
     };
@@ -203,8 +203,7 @@ TEST(TerminalScrolling, SetMargins) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalHarness h(20, 10);
-        setMarginMode(h.terminal(), true);
-        h.feed("\x1b[5;5H");
+        h.feed("\x1b[?69h\x1b[5;5H");
         h.terminal().clearUpdateRange();
         h.feed(c.input);
         EXPECT_EQ(h.buffer().marginLeft(), c.left);
