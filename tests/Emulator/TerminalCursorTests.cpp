@@ -144,6 +144,34 @@ TEST(TerminalCursor, CharacterEditing) {
     }
 }
 
+TEST(TerminalCursor, MarkedRows) {
+    struct Case {
+        const char* name;
+        std::string input; // from (3, 2) of a 10 x 6 screen
+        std::optional<Terminal::UpdateRange> range;
+    };
+    const std::vector<Case> cases = {
+        {"CUU marks nothing", "\x1b[A", std::nullopt},
+        {"HVP marks nothing", "\x1b[5;1f", std::nullopt},
+        {"CUP marks the old and the new row", "\x1b[5;1H", Terminal::UpdateRange{2, 4}},
+        {"ECH marks nothing", "\x1b[X", std::nullopt},
+        {"EL 5 marks the cursor row", "\x1b[5K", Terminal::UpdateRange{2, 2}},
+        {"ICH", "\x1b[@", Terminal::UpdateRange{2, 2}},
+        {"DCH", "\x1b[P", Terminal::UpdateRange{2, 2}},
+        {"ED 0 marks down to the last row", "\x1b[J", Terminal::UpdateRange{2, 5}},
+        {"ED 1 marks up to row 0", "\x1b[1J", Terminal::UpdateRange{0, 2}},
+        {"ED 3 marks nothing", "\x1b[3J", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 6);
+        h.feed("\x1b[3;4H");
+        h.terminal().clearUpdateRange();
+        h.feed(c.input);
+        EXPECT_EQ(h.terminal().getUpdateRange(), c.range);
+    }
+}
+
 TEST(TerminalCursor, CharacterEditingInsideTheMargins) {
     struct Case {
         const char* name;
