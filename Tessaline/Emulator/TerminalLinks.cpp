@@ -73,8 +73,9 @@ constexpr std::array<bool, 128> quenvraContinuationCharacters = [] {
 // One lookup's runs of the pattern: a clone of the shared pattern with the lookup's deadline.
 class PatternRunner {
 public:
+    // The budget starts once the pattern is compiled: the first lookup of the process pays for that.
     PatternRunner()
-        : _deadline(Clock::now() + lookupTimeBudget) {}
+        : _deadline((quenvraImplicitLinkRegex(), Clock::now() + lookupTimeBudget)) {}
 
     bool hasPattern() const { return quenvraImplicitLinkRegex() != nullptr; }
     // Once the budget is spent, every later run finds nothing.
