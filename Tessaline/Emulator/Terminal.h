@@ -7,7 +7,9 @@
 #include "EscapeSequences.h"
 #include "Executor.h"
 #include "GraphemeTable.h"
+#include "KittyGraphicsState.h"
 #include "KittyKeyboardFlags.h"
+#include "KittyPlacementContext.h"
 #include "ParserTarget.h"
 #include "Position.h"
 #include "ProgressReport.h"
@@ -231,8 +233,28 @@ public:
     EscapeSequenceParser& parser() { return *_parser; }
     void setParser(std::unique_ptr<EscapeSequenceParser> parser) { _parser = std::move(parser); }
 
-    // Kitty graphics (TerminalKitty.cpp, Graphics/KittyGraphicsState.h): kittyGraphicsState and
-    // kittyPlacementContext go here.
+    // MARK: Kitty graphics (TerminalKitty.cpp; placement and deletion in TerminalKittyPlacement.cpp)
+
+    // The image store, made with the terminal and never replaced.
+    KittyGraphicsState kittyGraphicsState;
+    // The placement request, present only while a Kitty image is being handed to the delegate.
+    std::optional<KittyPlacementContext> kittyPlacementContext;
+
+    // Drops images until the store fits options.kittyImageCacheLimitBytes (read each time, clamped to
+    // 0..4 GiB): those that nothing shows first, then the others, oldest access first.
+    void enforceKittyImageCacheLimit();
+    // Ids of the images that strips of either buffer (scroll-back included) or placement records show.
+    KittyImageIdSet collectUsedKittyImageIds();
+    void collectUsedKittyImageIds(const Buffer& buffer, KittyImageIdSet& into) const;
+    // Frees every stored image that nothing shows.
+    void cleanupUnusedKittyImages();
+    // Stamps a stored image as just used; null when it is not stored.
+    const KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
+    void removeKittyImageNumbers(uint32_t imageId);
+    // The replies: "OK" only for q=0, errors for q=0 and q=1; framed as APC strings in the form of cc.
+    void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
+                     std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
+    void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
 
     // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
     // host reads and clears them.
@@ -552,6 +574,23 @@ private:
     }
     static void appendResponse(std::vector<uint8_t>& out, uint8_t byte) { out.push_back(byte); }
     void sendBytes(std::span<const uint8_t> bytes);
+
+    // Kitty graphics commands (TerminalKitty.cpp). Data is a command's payload decoded from Base64 (its
+    // chunks joined), nothing when it did not decode.
+    void processKittyGraphics(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data);
+    void handleKittyTransmit(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data,
+                             bool display);
+    void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayloadPtr payload,
+                                    bool display);
+    void storeKittyImage(KittyGraphicsPayloadPtr payload, uint32_t imageId,
+                         std::optional<uint32_t> imageNumber);
+    void sendKittyReply(std::string_view body);
+    // Placement and deletion (TerminalKittyPlacement.cpp). displayKittyImage shows a payload by the
+    // command's placement keys and answers whether the command succeeded (false after an error reply).
+    void handleKittyPut(const KittyGraphicsControl& control);
+    bool displayKittyImage(const KittyGraphicsPayload& payload, const KittyGraphicsControl& control,
+                           std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
+    void handleKittyDelete(const KittyGraphicsControl& control);
 
     // Size and buffers
     int _cols = 80;

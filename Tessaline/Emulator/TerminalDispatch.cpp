@@ -238,11 +238,6 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
 
 // MARK: APC and DCS
 
-void Terminal::handleKittyGraphics(std::span<const uint8_t> content) {
-    // Kitty graphics: the graphics command goes here; until then the string is dropped.
-    (void)content;
-}
-
 std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, uint8_t code,
                                                      const SequenceParams& pars) {
     (void)pars;
