@@ -76,6 +76,9 @@ public:
     // The budget starts once the pattern is compiled: the first lookup of the process pays for that.
     PatternRunner()
         : _deadline((quenvraImplicitLinkRegex(), Clock::now() + lookupTimeBudget)) {}
+    // The pattern's callback holds this object's address.
+    PatternRunner(const PatternRunner&) = delete;
+    PatternRunner& operator=(const PatternRunner&) = delete;
 
     bool hasPattern() const { return quenvraImplicitLinkRegex() != nullptr; }
     // Once the budget is spent, every later run finds nothing.
