@@ -7,7 +7,9 @@
 #include "EscapeSequences.h"
 #include "Executor.h"
 #include "GraphemeTable.h"
+#include "KittyGraphicsState.h"
 #include "KittyKeyboardFlags.h"
+#include "KittyPlacementContext.h"
 #include "ParserTarget.h"
 #include "Position.h"
 #include "ProgressReport.h"
@@ -18,6 +20,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -67,7 +70,44 @@ public:
         normal,
         alt
     };
-    // Link detection (TerminalLinks.cpp) declares LinkLookupLocation, LinkLookupMode and LinkMatch here.
+    // Link detection (TerminalLinks.cpp): where to look (a buffer row counts from the oldest scroll-back
+    // row, a screen row from the top of the view), which kinds of link count, and what was found.
+    struct LinkLookupLocation {
+        enum class Kind : uint8_t {
+            buffer,
+            screen
+        };
+        Kind kind = Kind::buffer;
+        Position position;
+        static LinkLookupLocation buffer(Position at) { return {Kind::buffer, at}; }
+        static LinkLookupLocation screen(Position at) { return {Kind::screen, at}; }
+    };
+    enum class LinkLookupMode : uint8_t {
+        explicitOnly,
+        explicitAndImplicit
+    };
+    struct LinkMatch {
+        // Half-open columns.
+        struct Range {
+            int lowerBound = 0;
+            int upperBound = 0;
+            bool operator==(const Range&) const = default;
+        };
+        struct RowRange {
+            int row = 0;
+            Range range;
+            bool operator==(const RowRange&) const = default;
+        };
+        // The URI of an explicit link, the matched text of an implicit one.
+        std::string text;
+        // The buffer row looked up, and the columns the link covers there.
+        int row = 0;
+        Range range;
+        bool isExplicit = false;
+        // Every row the link covers, top first.
+        std::vector<RowRange> rowRanges;
+        bool operator==(const LinkMatch&) const = default;
+    };
     // The settings-report DCS handler DECRQSS (TerminalReports.cpp) is declared here.
 
     using WindowManipulationCommand = Tessaline::WindowManipulationCommand;
@@ -142,11 +182,13 @@ public:
     // Keyboard (TerminalKeyboard.cpp; the host reads applicationCursor and may set it)
     bool applicationKeypad = false;
     bool applicationCursor = false;
-    KeyboardModeState keyboardModeNormal;
-    KeyboardModeState keyboardModeAlt;
+    // The flags and stack of each screen: read by the view, changed only by the CSI u requests and the
+    // set-up.
+    const KeyboardModeState& keyboardModeNormal() const { return _keyboardModeNormal; }
+    const KeyboardModeState& keyboardModeAlt() const { return _keyboardModeAlt; }
     // The flags of the active screen.
     KittyKeyboardFlags keyboardEnhancementFlags() const {
-        return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
+        return isCurrentBufferAlternate() ? _keyboardModeAlt.flags : _keyboardModeNormal.flags;
     }
 
     // Modes (TerminalModes.cpp). marginMode, insertMode and wraparound have a copy in each buffer.
@@ -193,8 +235,28 @@ public:
     EscapeSequenceParser& parser() { return *_parser; }
     void setParser(std::unique_ptr<EscapeSequenceParser> parser) { _parser = std::move(parser); }
 
-    // Kitty graphics (TerminalKitty.cpp, Graphics/KittyGraphicsState.h): kittyGraphicsState and
-    // kittyPlacementContext go here.
+    // MARK: Kitty graphics (TerminalKitty.cpp; placement and deletion in TerminalKittyPlacement.cpp)
+
+    // The image store, made with the terminal and never replaced.
+    KittyGraphicsState kittyGraphicsState;
+    // The placement request, present only while a Kitty image is being handed to the delegate.
+    std::optional<KittyPlacementContext> kittyPlacementContext;
+
+    // Drops images until the store fits options.kittyImageCacheLimitBytes (read each time, clamped to
+    // 0..4 GiB): those that nothing shows first, then the others, oldest access first.
+    void enforceKittyImageCacheLimit();
+    // Ids of the images that strips of either buffer (scroll-back included) or placement records show.
+    KittyImageIdSet collectUsedKittyImageIds();
+    void collectUsedKittyImageIds(const Buffer& buffer, KittyImageIdSet& into) const;
+    // Frees every stored image that nothing shows.
+    void cleanupUnusedKittyImages();
+    // Stamps a stored image as just used; null when it is not stored.
+    const KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
+    void removeKittyImageNumbers(uint32_t imageId);
+    // The replies: "OK" only for q=0, errors for q=0 and q=1; framed as APC strings in the form of cc.
+    void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
+                     std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
+    void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
 
     // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
     // host reads and clears them.
@@ -396,6 +458,85 @@ public:
 
     void endSynchronizedOutput();
 
+    // MARK: Modes (TerminalModes.cpp), mouse and focus reporting (TerminalMouse.cpp), Kitty keyboard flags
+    // (TerminalKeyboard.cpp)
+
+    // SM and DECSET, RM and DECRST: each parameter in order. No intermediate selects the ANSI modes, exactly
+    // "?" the DEC private modes.
+    void cmdSetMode(const SequenceParams& pars, std::string_view collect);
+    void cmdResetMode(const SequenceParams& pars, std::string_view collect);
+    void setMode(int64_t mode, std::string_view collect);
+    void resetMode(int64_t mode, std::string_view collect);
+    // DECRQM: reports the state of the mode named by the first parameter.
+    void cmdDecRqm(const SequenceParams& pars, bool decMode);
+    // The two DECRQM forms of CSI ... p ("?$" and "$"); false for every other collect.
+    bool cmdRequestMode(const SequenceParams& pars, std::string_view collect);
+    // DECSET 25 and DECRST 25, for the host.
+    void showCursor();
+    void hideCursor();
+
+    // Whether the mode puts the modifier bits into button codes, and whether it reports motion with no
+    // button pressed.
+    static bool sendsModifiers(MouseMode mode);
+    static bool sendMotionEvent(MouseMode mode);
+    // A button code: 1, 2, 3 are the first three buttons, 4 and 5 the wheel; release gives 3.
+    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
+    // One report in the selected encoding, for a 0-based cell (and its pixel position for sgrPixel). The
+    // view decides which events the mouse mode reports; the terminal sends whatever it is given.
+    void sendEvent(int buttonFlags, int x, int y);
+    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // sendEvent with the motion bit (32) added.
+    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // Appends a value of a 1005 report: one byte up to 127, two bytes up to 2046.
+    static void encodeMouseUtf(std::vector<uint8_t>& data, int ch);
+    // CSI I or CSI O while focus reporting (1004) is on.
+    void setTerminalFocus(bool focused);
+
+    // CSI ? u, CSI > u, CSI < u, CSI = u on the active screen's state; false for any other CSI ... u.
+    bool handleKittyKeyboardProtocol(const SequenceParams& pars, std::string_view collect);
+
+    // MARK: Host notices and inline images (TerminalOsc.cpp), hyperlinks (TerminalHyperlinks.cpp), link
+    // detection (TerminalLinks.cpp)
+
+    // The title is stored, then the delegate is told, even of an empty or unchanged title.
+    void setTitle(const std::string& text);
+    void setIconTitle(const std::string& text);
+    // OSC 0 and 2, OSC 1: the payload as UTF-8; bytes that are not UTF-8 give the empty title.
+    void oscSetTitle(std::span<const uint8_t> data);
+    void oscSetIconTitle(std::span<const uint8_t> data);
+    // OSC 6 and 7: only with a delegate that trusts the process; the UTF-8 text is stored as sent, then
+    // the delegate is told (it reads the field).
+    void oscSetCurrentDocument(std::span<const uint8_t> data);
+    void oscSetCurrentDirectory(std::span<const uint8_t> data);
+    // OSC 9 "4;state[;progress]"; nothing for any other OSC 9.
+    static std::optional<ProgressReport> parseProgressReport(std::span<const uint8_t> data);
+    // OSC 9 as dispatched: false when it is no progress report, so the fallback logs it.
+    bool oscProgressReport(std::span<const uint8_t> data);
+    // OSC 52 "c;" and strict Base64. Other selections and the query form are ignored: the clipboard is
+    // never read back to the program.
+    void oscClipboardCopy(std::span<const uint8_t> data);
+    // OSC 777 "notify;title;body"; the body may itself hold ";".
+    void oscNotification(std::span<const uint8_t> data);
+    // OSC 1337: an inline "File" transfer becomes createImage; any other keyed message goes to the
+    // delegate unparsed.
+    void osciTerm2(std::span<const uint8_t> data);
+
+    // OSC 8: opens a link at the cursor, or (payload ";") closes it and gives every cell from the start to
+    // the cursor a handle whose value is the payload. A payload longer than this opens nothing and drops
+    // the link in progress: the handles' values stay small however many links the scroll-back holds.
+    static constexpr size_t maxHyperlinkPayloadLength = 2048;
+    void oscHyperlink(std::span<const uint8_t> data);
+    // The URI of a payload: everything after its first ";"; nothing without one.
+    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
+    // Releases this terminal's handles that no cell carries any more, oldest first, stopping at the first
+    // one still in use. Also runs when no handle is left for a new link.
+    void garbageCollectPayload();
+
+    // The link under a position: an OSC 8 link first, then (explicitAndImplicit) a URL or path found in
+    // the text of the logical line around it. Reads the display buffer, changes nothing.
+    std::optional<std::string> link(const LinkLookupLocation& at, LinkLookupMode mode);
+    std::optional<LinkMatch> linkMatch(const LinkLookupLocation& at, LinkLookupMode mode);
+
     // MARK: Text extraction (TerminalText.cpp)
     //
     // Rows count from the oldest line held in the buffer; the end column is exclusive; the two positions
@@ -497,6 +638,40 @@ private:
     static void appendResponse(std::vector<uint8_t>& out, uint8_t byte) { out.push_back(byte); }
     void sendBytes(std::span<const uint8_t> bytes);
 
+    // Kitty graphics commands (TerminalKitty.cpp). Data is a command's payload decoded from Base64 (its
+    // chunks joined), nothing when it did not decode.
+    void processKittyGraphics(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data);
+    void handleKittyTransmit(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data,
+                             bool display);
+    void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayloadPtr payload,
+                                    bool display);
+    void storeKittyImage(KittyGraphicsPayloadPtr payload, uint32_t imageId,
+                         std::optional<uint32_t> imageNumber);
+    void sendKittyReply(std::string_view body);
+    // Placement and deletion (TerminalKittyPlacement.cpp). displayKittyImage shows a payload by the
+    // command's placement keys and answers whether the command succeeded (false after an error reply).
+    void handleKittyPut(const KittyGraphicsControl& control);
+    bool displayKittyImage(const KittyGraphicsPayload& payload, const KittyGraphicsControl& control,
+                           std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
+    void handleKittyDelete(const KittyGraphicsControl& control);
+
+    // TerminalModes.cpp
+    void switchToAltScreen();
+    void switchToNormalScreen(bool clearAlt, bool restoreCursor);
+    // DECCOLM: the column switch to 132 (set) or 80 columns.
+    void switchColumns(bool set);
+    int decModeState(int64_t mode) const;
+    int ansiModeState(int64_t mode) const;
+    void setWraparound(bool on);
+    void setMarginMode(bool on);
+    // DECSC and DECRC without intermediates: the cursor state of the active buffer.
+    void saveCursorState();
+    void restoreCursorState();
+
+    // TerminalKeyboard.cpp
+    KeyboardModeState _keyboardModeNormal;
+    KeyboardModeState _keyboardModeAlt;
+
     // Size and buffers
     int _cols = 80;
     int _rows = 25;
@@ -529,6 +704,22 @@ private:
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
     // background no longer fits.
     BufferLinePtr _blankLine;
+
+    // TerminalHyperlinks.cpp: the handles this terminal took, oldest first. The registry is shared by
+    // every terminal of the process, so a terminal releases only its own, and all of them when it goes.
+    struct PayloadHandles {
+        std::deque<uint16_t> codes;
+        PayloadHandles() = default;
+        PayloadHandles(const PayloadHandles&) = delete;
+        PayloadHandles& operator=(const PayloadHandles&) = delete;
+        ~PayloadHandles();
+    };
+    PayloadHandles _payloadHandles;
+    // A handle for a closed link's payload, collecting when none is free.
+    std::optional<TinyAtom> takePayloadHandle(const std::string& payload);
+    // Releases unused handles: oldest first up to the first one in use, or (untilInUse false) every one
+    // that no cell carries. Answers how many it released.
+    size_t collectPayloadHandles(bool untilInUse);
 };
 
 } // namespace Tessaline

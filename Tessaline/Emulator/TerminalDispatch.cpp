@@ -192,9 +192,18 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
 // MARK: CSI
 
 bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
-    (void)pars;
-    (void)collect;
     switch (code) {
+    case 'h': // SM, DECSET
+        cmdSetMode(pars, collect);
+        return true;
+    case 'l': // RM, DECRST
+        cmdResetMode(pars, collect);
+        return true;
+    case 'p': // DECRQM; DECSTR and DECSCL are not taken here
+        return cmdRequestMode(pars, collect);
+    case 'u': // Kitty keyboard flags, else SCORC
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
+        return true;
     default:
         return false;
     }
@@ -203,19 +212,40 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
 // MARK: OSC
 
 bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
-    (void)data;
     switch (code) {
+    case 0: // window title (the icon title stays)
+    case 2:
+        oscSetTitle(data);
+        return true;
+    case 1: // icon title
+        oscSetIconTitle(data);
+        return true;
+    case 6: // document
+        oscSetCurrentDocument(data);
+        return true;
+    case 7: // working directory
+        oscSetCurrentDirectory(data);
+        return true;
+    case 8: // hyperlink
+        oscHyperlink(data);
+        return true;
+    case 9: // progress report; any other OSC 9 is logged as unknown
+        return oscProgressReport(data);
+    case 52: // clipboard write
+        oscClipboardCopy(data);
+        return true;
+    case 777: // desktop notification
+        oscNotification(data);
+        return true;
+    case 1337: // inline images and other application messages
+        osciTerm2(data);
+        return true;
     default:
         return false;
     }
 }
 
 // MARK: APC and DCS
-
-void Terminal::handleKittyGraphics(std::span<const uint8_t> content) {
-    // Kitty graphics: the graphics command goes here; until then the string is dropped.
-    (void)content;
-}
 
 std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, uint8_t code,
                                                      const SequenceParams& pars) {
