@@ -169,6 +169,7 @@ class SearchEngine {
 public:
     // The characters that end a word for a whole-word match (the underscore is not one).
     static constexpr std::string_view nonWordCharacters = " ~!@#$%^&*()+`-=[]{}|\\;:\"',./<>?";
+    static_assert(nonWordCharacters.size() == 32);
     // The regular-expression engine's limit per match, in its steps (a quarter of a second on a current
     // machine): a pattern that takes longer makes the whole search find nothing.
     static constexpr int32_t regexTimeLimit = 1000;
