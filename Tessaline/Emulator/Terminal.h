@@ -593,6 +593,30 @@ public:
     std::optional<std::string> link(const LinkLookupLocation& at, LinkLookupMode mode);
     std::optional<LinkMatch> linkMatch(const LinkLookupLocation& at, LinkLookupMode mode);
 
+    // MARK: Text extraction (TerminalText.cpp)
+    //
+    // Rows count from the oldest line held in the buffer; the end column is exclusive; the two positions
+    // may come in either order. Rows the ring has not made yet read as blank without being made.
+
+    // The text between two positions in the active buffer.
+    std::string getText(const Position& start, const Position& end);
+    // The same in the display buffer (what copy, the selection and the find bar read).
+    std::string getDisplayText(const Position& start, const Position& end);
+    std::string getText(const Position& start, const Position& end, const Buffer& buffer) const;
+    // The logical lines between two ordered positions, as fragments; never empty.
+    std::vector<Line> _getSelectedLines(const Position& start, const Position& end,
+                                        const Buffer& buffer) const;
+    // Columns [start, end) of a row, trailing empty cells dropped; end -1 for the whole row.
+    std::string translateBufferLineToString(const Buffer& buffer, int line, int start, int end) const;
+    // Appends the text of cells [start, end) of a row: the halves of wide characters after them skipped,
+    // graphemes resolved, empty cells as spaces. The range must lie inside the row.
+    void appendCellText(const BufferLine& line, int start, int end, std::string& out) const;
+    Buffer& bufferFromKind(BufferKind kind);
+    // Every row of the buffer, each followed by a line feed, in an encoding that ICU knows by this name
+    // ("UTF-8", "ISO-8859-1", "Shift_JIS" ...); a row that cannot be represented is left out. Nothing for
+    // an unknown encoding.
+    std::optional<std::vector<uint8_t>> getBufferAsData(BufferKind kind, std::string_view encoding = "UTF-8");
+
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
     // Nothing moves the row while scalars join it: the run flushes the join before any other write.
