@@ -201,8 +201,33 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
         return true;
     case 'p': // DECRQM; DECSTR and DECSCL are not taken here
         return cmdRequestMode(pars, collect);
+    case 't': // window operations; the title-mode set (collect ">") is not taken here
+        if (!collect.empty()) return false;
+        cmdWindowOptions(pars);
+        return true;
     case 'u': // Kitty keyboard flags, else SCORC
         if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
+        return true;
+    case 'v': // DECCRA
+        csiCopyRectangularArea(pars, collect);
+        return true;
+    case 'x': // DECFRA
+        csiX(pars, collect);
+        return true;
+    case 'y': // DECRQCRA
+        cmdDECRQCRA(pars, collect);
+        return true;
+    case 'z': // DECERA, DECELR
+        csiZ(pars, collect);
+        return true;
+    case '{': // DECSERA
+        csiOpenBrace(pars, collect);
+        return true;
+    case '}': // DECIC
+        csiCloseBrace(pars, collect);
+        return true;
+    case '~': // DECDC
+        cmdDeleteColumns(pars, collect);
         return true;
     default:
         return false;
