@@ -60,15 +60,15 @@ void Terminal::cmdWindowOptions(const SequenceParams& pars) {
     };
     auto restoreTitle = [&] {
         if (terminalTitleStack.empty()) return;
-        terminalTitle = std::move(terminalTitleStack.back());
+        const std::string title = std::move(terminalTitleStack.back());
         terminalTitleStack.pop_back();
-        delegate->setTerminalTitle(*this, terminalTitle);
+        setTitle(title);
     };
     auto restoreIconTitle = [&] {
         if (terminalIconStack.empty()) return;
-        iconTitle = std::move(terminalIconStack.back());
+        const std::string title = std::move(terminalIconStack.back());
         terminalIconStack.pop_back();
-        delegate->setTerminalIconTitle(*this, iconTitle);
+        setIconTitle(title);
     };
 
     const int64_t first = pars[0];

@@ -185,6 +185,18 @@ TEST(TerminalWindow, TitlesPushAndPop) {
     EXPECT_EQ(t.iconTitle, "icon");
 }
 
+TEST(TerminalWindow, TitleSetByTheProgramIsRestored) {
+    TerminalHarness h;
+    h.feed("\x1b]2;one\x07\x1b[22;0t\x1b]2;two\x07\x1b]1;icon\x07");
+    EXPECT_EQ(h.log(), (Log{"setTitle one", "setTitle two", "setIconTitle icon"}));
+    h.feed("\x1b[23;0t");
+    EXPECT_EQ(h.log(), (Log{"setTitle one", "setIconTitle "}));
+    EXPECT_EQ(h.terminal().terminalTitle, "one");
+    EXPECT_EQ(h.terminal().iconTitle, "");
+    h.feed("\x1b[23;0t");
+    EXPECT_EQ(h.log(), Log{});
+}
+
 TEST(TerminalWindow, TitleStacksKeepTheNewestEntries) {
     TerminalHarness h;
     Terminal& t = h.terminal();
