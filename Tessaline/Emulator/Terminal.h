@@ -617,6 +617,45 @@ public:
     // an unknown encoding.
     std::optional<std::vector<uint8_t>> getBufferAsData(BufferKind kind, std::string_view encoding = "UTF-8");
 
+    // MARK: Window operations (TerminalWindow.cpp)
+
+    // Depth of each title stack: a push onto a full stack drops its oldest entry.
+    static constexpr size_t titleStackLimit = 10;
+    // CSI Ps ; Ps ; Ps t without intermediates: window requests go to the delegate, size and title reports
+    // are answered, titles are saved and restored. Nothing at all without a delegate.
+    void cmdWindowOptions(const SequenceParams& pars);
+
+    // MARK: Rectangular-area operations (TerminalRect.cpp)
+
+    // 0-based, inclusive screen coordinates.
+    struct Rectangle {
+        int top = 0;
+        int left = 0;
+        int bottom = 0;
+        int right = 0;
+        bool operator==(const Rectangle&) const = default;
+    };
+    // Top, left, bottom and right (1-based, inclusive, 0 or absent for the defaults), shifted in origin
+    // mode and clamped to the screen; nothing for an empty or inverted area.
+    std::optional<Rectangle> getRectangleFromRequest(std::span<const int64_t> values) const;
+    // CSI ... $ v (DECCRA); other collects do nothing.
+    void csiCopyRectangularArea(const SequenceParams& pars, std::string_view collect);
+    // CSI ... $ x (DECFRA); other collects are logged.
+    void csiX(const SequenceParams& pars, std::string_view collect);
+    // CSI ... $ z (DECERA), CSI ... ' z (DECELR, only logged).
+    void csiZ(const SequenceParams& pars, std::string_view collect);
+    void cmdDECERA(const SequenceParams& pars);
+    // CSI ... $ { (DECSERA); other collects are logged.
+    void csiOpenBrace(const SequenceParams& pars, std::string_view collect);
+    void cmdSelectiveEraseRectangularArea(const SequenceParams& pars);
+    // CSI Pn ' } (DECIC); other collects are logged.
+    void csiCloseBrace(const SequenceParams& pars, std::string_view collect);
+    // CSI Pn ' ~ (DECDC), whatever the collect.
+    void cmdDeleteColumns(const SequenceParams& pars, std::string_view collect);
+    // CSI Pid ; Pp ; Pt ; Pl ; Pb ; Pr * y (DECRQCRA), whatever the collect: always answered, with 0000
+    // unless the delegate trusts the process.
+    void cmdDECRQCRA(const SequenceParams& pars, std::string_view collect);
+
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
     // Nothing moves the row while scalars join it: the run flushes the join before any other write.

@@ -395,15 +395,36 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
         }
         return true;
     case 't': // window operations, title-mode set
-        // Empty collect: the window operations, cmdWindowOptions.
-        if (collect.empty()) return false;
-        if (collect == ">")
+        if (collect.empty())
+            cmdWindowOptions(pars);
+        else if (collect == ">")
             setTitleModes(*this, pars, true);
         else
             log("Unhandled csiT " + collectBytes(collect));
         return true;
     case 'u': // Kitty keyboard flags, else SCORC
         if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
+        return true;
+    case 'v': // DECCRA
+        csiCopyRectangularArea(pars, collect);
+        return true;
+    case 'x': // DECFRA
+        csiX(pars, collect);
+        return true;
+    case 'y': // DECRQCRA
+        cmdDECRQCRA(pars, collect);
+        return true;
+    case 'z': // DECERA, DECELR
+        csiZ(pars, collect);
+        return true;
+    case '{': // DECSERA
+        csiOpenBrace(pars, collect);
+        return true;
+    case '}': // DECIC
+        csiCloseBrace(pars, collect);
+        return true;
+    case '~': // DECDC
+        cmdDeleteColumns(pars, collect);
         return true;
     default:
         return false;
