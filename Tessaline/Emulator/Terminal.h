@@ -655,6 +655,8 @@ public:
     // CSI Pid ; Pp ; Pt ; Pl ; Pb ; Pr * y (DECRQCRA), whatever the collect: always answered, with 0000
     // unless the delegate trusts the process.
     void cmdDECRQCRA(const SequenceParams& pars, std::string_view collect);
+    // Widens the changed rows to a rectangle's screen rows.
+    void markRows(int top, int bottom);
 
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.

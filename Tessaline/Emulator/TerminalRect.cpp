@@ -68,6 +68,12 @@ std::optional<Terminal::Rectangle> Terminal::getRectangleFromRequest(std::span<c
     return Rectangle{row(top), col(left), row(bottom), col(right)};
 }
 
+// The rows a rectangle command changed, so that the view redraws them.
+void Terminal::markRows(int top, int bottom) {
+    updateRange(top);
+    updateRange(bottom);
+}
+
 // MARK: Dispatch
 
 void Terminal::csiCopyRectangularArea(const SequenceParams& pars, std::string_view collect) {
@@ -100,6 +106,7 @@ void Terminal::csiCopyRectangularArea(const SequenceParams& pars, std::string_vi
     for (int k = 0; k < height; ++k)
         writeCells(*lines[b.yBase() + destTop + k], destLeft, cells.data() + size_t(k) * size_t(count),
                    count);
+    markRows(destTop, destTop + height - 1);
 }
 
 void Terminal::csiX(const SequenceParams& pars, std::string_view collect) {
@@ -120,6 +127,7 @@ void Terminal::csiX(const SequenceParams& pars, std::string_view collect) {
     Buffer& b = *_buffer;
     for (int row = rect->top; row <= rect->bottom; ++row)
         fillCells(*b.lines()[b.yBase() + row], rect->left, rect->right, cell);
+    markRows(rect->top, rect->bottom);
 }
 
 void Terminal::csiZ(const SequenceParams& pars, std::string_view collect) {
@@ -137,6 +145,7 @@ void Terminal::cmdDECERA(const SequenceParams& pars) {
     Buffer& b = *_buffer;
     for (int row = rect->top; row <= rect->bottom; ++row)
         fillCells(*b.lines()[b.yBase() + row], rect->left, rect->right, cell);
+    markRows(rect->top, rect->bottom);
 }
 
 void Terminal::csiOpenBrace(const SequenceParams& pars, std::string_view collect) {
@@ -156,6 +165,7 @@ void Terminal::cmdSelectiveEraseRectangularArea(const SequenceParams& pars) {
         for (int col = rect->left; col <= rect->right; ++col)
             line.at(col).setValue(32, 1);
     }
+    markRows(rect->top, rect->bottom);
 }
 
 // MARK: Columns
@@ -183,6 +193,7 @@ void Terminal::csiCloseBrace(const SequenceParams& pars, std::string_view collec
         if (pos <= limit) line.insertCells(pos, n, limit, fill);
         line.isWrapped = false;
     }
+    markRows(b.scrollTop(), b.scrollBottom());
 }
 
 void Terminal::cmdDeleteColumns(const SequenceParams& pars, std::string_view collect) {
@@ -204,8 +215,7 @@ void Terminal::cmdDeleteColumns(const SequenceParams& pars, std::string_view col
         if (x <= limit) line.deleteCells(x, n, limit, fill);
         line.isWrapped = false;
     }
-    updateRange(b.scrollTop());
-    updateRange(b.scrollBottom());
+    markRows(b.scrollTop(), b.scrollBottom());
 }
 
 // MARK: Checksum

@@ -325,3 +325,27 @@ TEST(TerminalRect, OtherFormsAreLogged) {
         EXPECT_EQ(TerminalHarness::captureStdout([&] { s.h.feed(c.input); }), Log{});
     }
 }
+
+// The rectangle commands changed cells without marking their rows, so a view never redrew them.
+TEST(TerminalRect, ChangedRowsAreMarked) {
+    struct Case {
+        const char* name;
+        const char* input;
+        int startY, endY;
+    };
+    const Case cases[] = {
+        {"DECFRA", "\x1b[88;2;1;3;4$x", 1, 2},         {"DECERA", "\x1b[3;1;4;4$z", 2, 3},
+        {"DECSERA", "\x1b[2;1;2;4${", 1, 1},           {"DECCRA", "\x1b[1;1;1;2;1;4;3;1$v", 3, 3},
+        {"DECIC", "\x1b[2;4r\x1b[3;1H\x1b[2'}", 0, 3}, {"DECDC", "\x1b[2;4r\x1b[3;1H\x1b[2'~", 0, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(8, 5);
+        h.terminal().clearUpdateRange();
+        h.feed(c.input);
+        const auto range = h.terminal().getUpdateRange();
+        ASSERT_TRUE(range.has_value());
+        EXPECT_LE(range->startY, c.startY);
+        EXPECT_GE(range->endY, c.endY);
+    }
+}
