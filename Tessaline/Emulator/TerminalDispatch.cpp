@@ -192,9 +192,22 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
 // MARK: CSI
 
 bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
-    (void)pars;
-    (void)collect;
     switch (code) {
+    case 'c': // DA
+        cmdSendDeviceAttributes(pars, collect);
+        return true;
+    case 'm': // SGR
+        cmdCsiM(pars, collect);
+        return true;
+    case 'n': // DSR
+        cmdDeviceStatus(pars, collect);
+        return true;
+    case 'p': // DECSTR, DECSCL, DECRQM
+        csiPHandler(pars, collect);
+        return true;
+    case 'q': // DECSCUSR
+        cmdSetCursorStyle(pars, collect);
+        return true;
     default:
         return false;
     }
@@ -203,8 +216,25 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
 // MARK: OSC
 
 bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
-    (void)data;
     switch (code) {
+    case 4:
+        oscChangeOrQueryColorIndex(data);
+        return true;
+    case 10:
+        oscSetColors(data, 0);
+        return true;
+    case 11:
+        oscSetColors(data, 1);
+        return true;
+    case 12:
+        oscSetColors(data, 2);
+        return true;
+    case 104:
+        oscResetColor(data);
+        return true;
+    case 112:
+        oscResetCursorColor();
+        return true;
     default:
         return false;
     }
@@ -229,7 +259,7 @@ std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, u
         handler->diagnosticHandler = [this](std::string_view message) { log(message); };
         return handler;
     }
-    // DECRQSS (collect "$", final "q") goes here.
+    if (code == 'q' && collect == "$") return std::make_unique<DECRQSS>(this); // DECRQSS
     return nullptr;
 }
 
