@@ -115,7 +115,7 @@ void Terminal::oscChangeOrQueryColorIndex(std::span<const uint8_t> data) {
         const size_t at = size_t(semicolon - data.begin());
         const int64_t index = EscapeSequenceParser::parseInt(data.subspan(p, at - p));
         // An index past the table ends the whole sequence.
-        if (index > 255) return;
+        if (index > 255 || size_t(index) >= ansiColors.size()) return;
         const size_t spec = at + 1;
         if (spec < data.size() && data[spec] == '?') {
             reportColor("4;" + std::to_string(index), ansiColors[size_t(index)]);
@@ -175,7 +175,9 @@ void Terminal::oscResetColor(std::span<const uint8_t> data) {
     if (std::any_of(data.begin(), data.end(), [](uint8_t b) { return b > 0x7F; })) return;
     for (const std::span<const uint8_t> item : splitItems(data)) {
         const int64_t index = wholeNumber(text(item));
-        if (index < 0 || index > 255) continue;
+        if (index < 0 || index > 255 || size_t(index) >= ansiColors.size() ||
+            size_t(index) >= defaultAnsiColors.size())
+            continue;
         ansiColors[size_t(index)] = defaultAnsiColors[size_t(index)];
         if (tdel != nullptr) tdel->colorChanged(*this, int(index));
     }

@@ -12,9 +12,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A harness whose terminal has a manual clock.
-struct SyncHarness : TerminalHarness {
+// A harness whose terminal has a manual clock. The clock comes first, so that it outlives the terminal.
+struct ManualClock {
     ManualExecutor executor;
+};
+struct SyncHarness : ManualClock, TerminalHarness {
     explicit SyncHarness(int cols = 10, int rows = 4, int scrollback = 20)
         : TerminalHarness(cols, rows, scrollback) {
         terminal().executor = &executor;
