@@ -7,7 +7,9 @@
 #include "EscapeSequences.h"
 #include "Executor.h"
 #include "GraphemeTable.h"
+#include "KittyGraphicsState.h"
 #include "KittyKeyboardFlags.h"
+#include "KittyPlacementContext.h"
 #include "ParserTarget.h"
 #include "Position.h"
 #include "ProgressReport.h"
@@ -162,11 +164,13 @@ public:
     // Keyboard (TerminalKeyboard.cpp; the host reads applicationCursor and may set it)
     bool applicationKeypad = false;
     bool applicationCursor = false;
-    KeyboardModeState keyboardModeNormal;
-    KeyboardModeState keyboardModeAlt;
+    // The flags and stack of each screen: read by the view, changed only by the CSI u requests and the
+    // set-up.
+    const KeyboardModeState& keyboardModeNormal() const { return _keyboardModeNormal; }
+    const KeyboardModeState& keyboardModeAlt() const { return _keyboardModeAlt; }
     // The flags of the active screen.
     KittyKeyboardFlags keyboardEnhancementFlags() const {
-        return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
+        return isCurrentBufferAlternate() ? _keyboardModeAlt.flags : _keyboardModeNormal.flags;
     }
 
     // Modes (TerminalModes.cpp). marginMode, insertMode and wraparound have a copy in each buffer.
@@ -213,8 +217,28 @@ public:
     EscapeSequenceParser& parser() { return *_parser; }
     void setParser(std::unique_ptr<EscapeSequenceParser> parser) { _parser = std::move(parser); }
 
-    // Kitty graphics (TerminalKitty.cpp, Graphics/KittyGraphicsState.h): kittyGraphicsState and
-    // kittyPlacementContext go here.
+    // MARK: Kitty graphics (TerminalKitty.cpp; placement and deletion in TerminalKittyPlacement.cpp)
+
+    // The image store, made with the terminal and never replaced.
+    KittyGraphicsState kittyGraphicsState;
+    // The placement request, present only while a Kitty image is being handed to the delegate.
+    std::optional<KittyPlacementContext> kittyPlacementContext;
+
+    // Drops images until the store fits options.kittyImageCacheLimitBytes (read each time, clamped to
+    // 0..4 GiB): those that nothing shows first, then the others, oldest access first.
+    void enforceKittyImageCacheLimit();
+    // Ids of the images that strips of either buffer (scroll-back included) or placement records show.
+    KittyImageIdSet collectUsedKittyImageIds();
+    void collectUsedKittyImageIds(const Buffer& buffer, KittyImageIdSet& into) const;
+    // Frees every stored image that nothing shows.
+    void cleanupUnusedKittyImages();
+    // Stamps a stored image as just used; null when it is not stored.
+    const KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
+    void removeKittyImageNumbers(uint32_t imageId);
+    // The replies: "OK" only for q=0, errors for q=0 and q=1; framed as APC strings in the form of cc.
+    void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
+                     std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
+    void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
 
     // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
     // host reads and clears them.
@@ -466,6 +490,43 @@ public:
     // Marks the two screen rows for redraw.
     void refresh(int startRow, int endRow);
 
+    // MARK: Modes (TerminalModes.cpp), mouse and focus reporting (TerminalMouse.cpp), Kitty keyboard flags
+    // (TerminalKeyboard.cpp)
+
+    // SM and DECSET, RM and DECRST: each parameter in order. No intermediate selects the ANSI modes, exactly
+    // "?" the DEC private modes.
+    void cmdSetMode(const SequenceParams& pars, std::string_view collect);
+    void cmdResetMode(const SequenceParams& pars, std::string_view collect);
+    void setMode(int64_t mode, std::string_view collect);
+    void resetMode(int64_t mode, std::string_view collect);
+    // DECRQM: reports the state of the mode named by the first parameter.
+    void cmdDecRqm(const SequenceParams& pars, bool decMode);
+    // The two DECRQM forms of CSI ... p ("?$" and "$"); false for every other collect.
+    bool cmdRequestMode(const SequenceParams& pars, std::string_view collect);
+    // DECSET 25 and DECRST 25, for the host.
+    void showCursor();
+    void hideCursor();
+
+    // Whether the mode puts the modifier bits into button codes, and whether it reports motion with no
+    // button pressed.
+    static bool sendsModifiers(MouseMode mode);
+    static bool sendMotionEvent(MouseMode mode);
+    // A button code: 1, 2, 3 are the first three buttons, 4 and 5 the wheel; release gives 3.
+    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
+    // One report in the selected encoding, for a 0-based cell (and its pixel position for sgrPixel). The
+    // view decides which events the mouse mode reports; the terminal sends whatever it is given.
+    void sendEvent(int buttonFlags, int x, int y);
+    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // sendEvent with the motion bit (32) added.
+    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // Appends a value of a 1005 report: one byte up to 127, two bytes up to 2046.
+    static void encodeMouseUtf(std::vector<uint8_t>& data, int ch);
+    // CSI I or CSI O while focus reporting (1004) is on.
+    void setTerminalFocus(bool focused);
+
+    // CSI ? u, CSI > u, CSI < u, CSI = u on the active screen's state; false for any other CSI ... u.
+    bool handleKittyKeyboardProtocol(const SequenceParams& pars, std::string_view collect);
+
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
     // Nothing moves the row while scalars join it: the run flushes the join before any other write.
@@ -553,6 +614,40 @@ private:
     }
     static void appendResponse(std::vector<uint8_t>& out, uint8_t byte) { out.push_back(byte); }
     void sendBytes(std::span<const uint8_t> bytes);
+
+    // Kitty graphics commands (TerminalKitty.cpp). Data is a command's payload decoded from Base64 (its
+    // chunks joined), nothing when it did not decode.
+    void processKittyGraphics(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data);
+    void handleKittyTransmit(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data,
+                             bool display);
+    void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayloadPtr payload,
+                                    bool display);
+    void storeKittyImage(KittyGraphicsPayloadPtr payload, uint32_t imageId,
+                         std::optional<uint32_t> imageNumber);
+    void sendKittyReply(std::string_view body);
+    // Placement and deletion (TerminalKittyPlacement.cpp). displayKittyImage shows a payload by the
+    // command's placement keys and answers whether the command succeeded (false after an error reply).
+    void handleKittyPut(const KittyGraphicsControl& control);
+    bool displayKittyImage(const KittyGraphicsPayload& payload, const KittyGraphicsControl& control,
+                           std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
+    void handleKittyDelete(const KittyGraphicsControl& control);
+
+    // TerminalModes.cpp
+    void switchToAltScreen();
+    void switchToNormalScreen(bool clearAlt, bool restoreCursor);
+    // DECCOLM: the column switch to 132 (set) or 80 columns.
+    void switchColumns(bool set);
+    int decModeState(int64_t mode) const;
+    int ansiModeState(int64_t mode) const;
+    void setWraparound(bool on);
+    void setMarginMode(bool on);
+    // DECSC and DECRC without intermediates: the cursor state of the active buffer.
+    void saveCursorState();
+    void restoreCursorState();
+
+    // TerminalKeyboard.cpp
+    KeyboardModeState _keyboardModeNormal;
+    KeyboardModeState _keyboardModeAlt;
 
     // Size and buffers
     int _cols = 80;

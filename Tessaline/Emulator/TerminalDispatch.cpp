@@ -196,6 +196,12 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
     case 'c': // DA
         cmdSendDeviceAttributes(pars, collect);
         return true;
+    case 'h': // SM, DECSET
+        cmdSetMode(pars, collect);
+        return true;
+    case 'l': // RM, DECRST
+        cmdResetMode(pars, collect);
+        return true;
     case 'm': // SGR
         cmdCsiM(pars, collect);
         return true;
@@ -207,6 +213,9 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
         return true;
     case 'q': // DECSCUSR
         cmdSetCursorStyle(pars, collect);
+        return true;
+    case 'u': // Kitty keyboard flags, else SCORC
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
         return true;
     default:
         return false;
@@ -241,11 +250,6 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
 }
 
 // MARK: APC and DCS
-
-void Terminal::handleKittyGraphics(std::span<const uint8_t> content) {
-    // Kitty graphics: the graphics command goes here; until then the string is dropped.
-    (void)content;
-}
 
 std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, uint8_t code,
                                                      const SequenceParams& pars) {

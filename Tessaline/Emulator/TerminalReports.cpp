@@ -207,7 +207,9 @@ void Terminal::csiPHandler(const SequenceParams& pars, std::string_view collect)
         cmdSoftReset();
         return;
     }
-    // DECSCL ("\"") and DECRQM ("?$", "$") are routed here by their families.
+    // DECRQM, of a DEC private mode ("?$") or an ANSI mode ("$").
+    if (cmdRequestMode(pars, collect)) return;
+    // DECSCL ("\"", with the cursor and editing commands) is not built yet: logged like any other.
     if (silentLog) return;
     std::string bytes;
     for (char c : collect)

@@ -340,6 +340,9 @@ TEST(TerminalReports, CsiPRouter) {
                                                "Info: Unhandled CSI  with pars=[0]",
                                                "Info: Unhandled CSI 35 with pars=[1, 2]"}));
     EXPECT_EQ(h.replies(), "");
+    // The two mode requests.
+    h.feed("\x1b[?7$p\x1b[4$p");
+    EXPECT_EQ(h.replies(), "\x1b[?7;1$y\x1b[4;2$y");
 }
 
 TEST(TerminalReports, SendResponseJoinsItems) {

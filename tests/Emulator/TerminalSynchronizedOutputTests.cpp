@@ -59,6 +59,22 @@ TEST(TerminalSynchronizedOutput, BeginAndEnd) {
     EXPECT_TRUE(h.log().empty());
 }
 
+TEST(TerminalSynchronizedOutput, ThroughMode2026) {
+    SyncHarness h;
+    Terminal& t = h.terminal();
+    h.feed("\x1b[?2026l");
+    EXPECT_TRUE(h.log().empty()) << "no batch to end";
+    h.feed("\x1b[?2026h\x1b[?2026h\x1b[?2026$p");
+    EXPECT_EQ(h.log(), (std::vector<std::string>{"synchronizedOutputChanged true", "send \\e[?2026;1$y"}));
+    h.feed("text");
+    EXPECT_EQ(h.display(), "");
+    EXPECT_EQ(h.dump(), "text");
+    h.feed("\x1b[?2026l\x1b[?2026$p");
+    EXPECT_EQ(h.log(), (std::vector<std::string>{"synchronizedOutputChanged false", "send \\e[?2026;2$y"}));
+    EXPECT_EQ(h.display(), "text");
+    EXPECT_EQ(t.synchronizedOutputTimeoutItem, 0u);
+}
+
 TEST(TerminalSynchronizedOutput, ReadersSeeTheCopyUntilTheEnd) {
     SyncHarness h(10, 3, 5);
     Terminal& t = h.terminal();
@@ -208,6 +224,7 @@ TEST(TerminalSynchronizedOutput, EndingEvents) {
                     "c");
          }},
         {"reset to the initial state", [](Terminal& t) { t.resetToInitialState(); }},
+        {"column switch", [](Terminal& t) { t.feed("\x1b[?3h"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
