@@ -20,6 +20,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -69,7 +70,44 @@ public:
         normal,
         alt
     };
-    // Link detection (TerminalLinks.cpp) declares LinkLookupLocation, LinkLookupMode and LinkMatch here.
+    // Link detection (TerminalLinks.cpp): where to look (a buffer row counts from the oldest scroll-back
+    // row, a screen row from the top of the view), which kinds of link count, and what was found.
+    struct LinkLookupLocation {
+        enum class Kind : uint8_t {
+            buffer,
+            screen
+        };
+        Kind kind = Kind::buffer;
+        Position position;
+        static LinkLookupLocation buffer(Position at) { return {Kind::buffer, at}; }
+        static LinkLookupLocation screen(Position at) { return {Kind::screen, at}; }
+    };
+    enum class LinkLookupMode : uint8_t {
+        explicitOnly,
+        explicitAndImplicit
+    };
+    struct LinkMatch {
+        // Half-open columns.
+        struct Range {
+            int lowerBound = 0;
+            int upperBound = 0;
+            bool operator==(const Range&) const = default;
+        };
+        struct RowRange {
+            int row = 0;
+            Range range;
+            bool operator==(const RowRange&) const = default;
+        };
+        // The URI of an explicit link, the matched text of an implicit one.
+        std::string text;
+        // The buffer row looked up, and the columns the link covers there.
+        int row = 0;
+        Range range;
+        bool isExplicit = false;
+        // Every row the link covers, top first.
+        std::vector<RowRange> rowRanges;
+        bool operator==(const LinkMatch&) const = default;
+    };
     // The settings-report DCS handler (TerminalReports.cpp): the request of one DCS $ q ... ST, answered at
     // its end.
     class DECRQSS final : public DcsHandler {
@@ -527,6 +565,48 @@ public:
     // CSI ? u, CSI > u, CSI < u, CSI = u on the active screen's state; false for any other CSI ... u.
     bool handleKittyKeyboardProtocol(const SequenceParams& pars, std::string_view collect);
 
+    // MARK: Host notices and inline images (TerminalOsc.cpp), hyperlinks (TerminalHyperlinks.cpp), link
+    // detection (TerminalLinks.cpp)
+
+    // The title is stored, then the delegate is told, even of an empty or unchanged title.
+    void setTitle(const std::string& text);
+    void setIconTitle(const std::string& text);
+    // OSC 0 and 2, OSC 1: the payload as UTF-8; bytes that are not UTF-8 give the empty title.
+    void oscSetTitle(std::span<const uint8_t> data);
+    void oscSetIconTitle(std::span<const uint8_t> data);
+    // OSC 6 and 7: only with a delegate that trusts the process; the UTF-8 text is stored as sent, then
+    // the delegate is told (it reads the field).
+    void oscSetCurrentDocument(std::span<const uint8_t> data);
+    void oscSetCurrentDirectory(std::span<const uint8_t> data);
+    // OSC 9 "4;state[;progress]"; nothing for any other OSC 9.
+    static std::optional<ProgressReport> parseProgressReport(std::span<const uint8_t> data);
+    // OSC 9 as dispatched: false when it is no progress report, so the fallback logs it.
+    bool oscProgressReport(std::span<const uint8_t> data);
+    // OSC 52 "c;" and strict Base64. Other selections and the query form are ignored: the clipboard is
+    // never read back to the program.
+    void oscClipboardCopy(std::span<const uint8_t> data);
+    // OSC 777 "notify;title;body"; the body may itself hold ";".
+    void oscNotification(std::span<const uint8_t> data);
+    // OSC 1337: an inline "File" transfer becomes createImage; any other keyed message goes to the
+    // delegate unparsed.
+    void osciTerm2(std::span<const uint8_t> data);
+
+    // OSC 8: opens a link at the cursor, or (payload ";") closes it and gives every cell from the start to
+    // the cursor a handle whose value is the payload. A payload longer than this opens nothing and drops
+    // the link in progress: the handles' values stay small however many links the scroll-back holds.
+    static constexpr size_t maxHyperlinkPayloadLength = 2048;
+    void oscHyperlink(std::span<const uint8_t> data);
+    // The URI of a payload: everything after its first ";"; nothing without one.
+    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
+    // Releases this terminal's handles that no cell carries any more, oldest first, stopping at the first
+    // one still in use. Also runs when no handle is left for a new link.
+    void garbageCollectPayload();
+
+    // The link under a position: an OSC 8 link first, then (explicitAndImplicit) a URL or path found in
+    // the text of the logical line around it. Reads the display buffer, changes nothing.
+    std::optional<std::string> link(const LinkLookupLocation& at, LinkLookupMode mode);
+    std::optional<LinkMatch> linkMatch(const LinkLookupLocation& at, LinkLookupMode mode);
+
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
     // Nothing moves the row while scalars join it: the run flushes the join before any other write.
@@ -681,6 +761,22 @@ private:
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
     // background no longer fits.
     BufferLinePtr _blankLine;
+
+    // TerminalHyperlinks.cpp: the handles this terminal took, oldest first. The registry is shared by
+    // every terminal of the process, so a terminal releases only its own, and all of them when it goes.
+    struct PayloadHandles {
+        std::deque<uint16_t> codes;
+        PayloadHandles() = default;
+        PayloadHandles(const PayloadHandles&) = delete;
+        PayloadHandles& operator=(const PayloadHandles&) = delete;
+        ~PayloadHandles();
+    };
+    PayloadHandles _payloadHandles;
+    // A handle for a closed link's payload, collecting when none is free.
+    std::optional<TinyAtom> takePayloadHandle(const std::string& payload);
+    // Releases unused handles: oldest first up to the first one in use, or (untilInUse false) every one
+    // that no cell carries. Answers how many it released.
+    size_t collectPayloadHandles(bool untilInUse);
 };
 
 } // namespace Tessaline

@@ -226,9 +226,27 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
 
 bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
     switch (code) {
+    case 0: // window title (the icon title stays)
+    case 2:
+        oscSetTitle(data);
+        return true;
+    case 1: // icon title
+        oscSetIconTitle(data);
+        return true;
     case 4:
         oscChangeOrQueryColorIndex(data);
         return true;
+    case 6: // document
+        oscSetCurrentDocument(data);
+        return true;
+    case 7: // working directory
+        oscSetCurrentDirectory(data);
+        return true;
+    case 8: // hyperlink
+        oscHyperlink(data);
+        return true;
+    case 9: // progress report; any other OSC 9 is logged as unknown
+        return oscProgressReport(data);
     case 10:
         oscSetColors(data, 0);
         return true;
@@ -238,11 +256,20 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
     case 12:
         oscSetColors(data, 2);
         return true;
+    case 52: // clipboard write
+        oscClipboardCopy(data);
+        return true;
     case 104:
         oscResetColor(data);
         return true;
     case 112:
         oscResetCursorColor();
+        return true;
+    case 777: // desktop notification
+        oscNotification(data);
+        return true;
+    case 1337: // inline images and other application messages
+        osciTerm2(data);
         return true;
     default:
         return false;
