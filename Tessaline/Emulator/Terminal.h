@@ -108,7 +108,27 @@ public:
         std::vector<RowRange> rowRanges;
         bool operator==(const LinkMatch&) const = default;
     };
-    // The settings-report DCS handler DECRQSS (TerminalReports.cpp) is declared here.
+    // The settings-report DCS handler (TerminalReports.cpp): the request of one DCS $ q ... ST, answered at
+    // its end.
+    class DECRQSS final : public DcsHandler {
+    public:
+        // Every request the terminal knows is two bytes; a longer one is kept up to here, for the log.
+        static constexpr size_t maxRequestLength = 256;
+
+        // The request text collected so far.
+        std::vector<uint8_t> data;
+        // The owner; not owned.
+        Terminal* terminal = nullptr;
+
+        explicit DECRQSS(Terminal* terminal)
+            : terminal(terminal) {}
+        void hook(std::string_view collect, const SequenceParams& parameters, uint8_t flag) override;
+        void put(std::span<const uint8_t> bytes) override;
+        void unhook() override;
+
+    private:
+        bool _overflow = false;
+    };
 
     using WindowManipulationCommand = Tessaline::WindowManipulationCommand;
     using ProgressReport = Tessaline::ProgressReport;
@@ -449,6 +469,30 @@ public:
     // Exactly 16 colours become the base colours; the palette is rebuilt without notice.
     void installPalette(std::span<const Color> colors);
     void rebuildAnsiPalette(bool notifyDelegate);
+    // The palette in force back to the palette as built, with one notice for all entries.
+    void resetAllColors();
+    // OSC 4: index;spec pairs, a spec of "?" queries the entry.
+    void oscChangeOrQueryColorIndex(std::span<const uint8_t> data);
+    // OSC 10, 11 and 12 (startAt 0, 1, 2): set or query the default colours and the cursor colour.
+    void oscSetColors(std::span<const uint8_t> data, int startAt);
+    // OSC 104: no data resets every entry, else the listed ones.
+    void oscResetColor(std::span<const uint8_t> data);
+    // OSC 112: asks the delegate to drop the cursor colour.
+    void oscResetCursorColor();
+    // OSC, the code text, ";", the colour as rgb:rrrr/gggg/bbbb, ST.
+    void reportColor(std::string_view oscCode, const Color& color);
+
+    // MARK: Character attributes (TerminalSgr.cpp)
+
+    // SGR (CSI ... m). A sequence with a prefix or an intermediate does nothing.
+    void cmdCsiM(const SequenceParams& pars, std::string_view collect);
+    // The colour of 38, 48 or 58 from startIndex on, in the ":" or the ";" form, and the parameters it
+    // consumed; no colour when it is malformed.
+    struct ExtendedColor {
+        std::optional<Attribute::Color> color;
+        int consumed = 0;
+    };
+    static ExtendedColor parseExtendedColor(const SequenceParams& pars, int startIndex, bool usesColon);
 
     // MARK: Reports and replies (TerminalReports.cpp)
 
@@ -460,10 +504,36 @@ public:
         sendBytes(bytes);
     }
     void sendResponse(std::string_view text) { sendResponse<std::string_view>(text); }
+    // DA (CSI c, CSI > c).
+    void cmdSendDeviceAttributes(const SequenceParams& pars, std::string_view collect);
+    // DSR (CSI n, CSI ? n).
+    void cmdDeviceStatus(const SequenceParams& pars, std::string_view collect);
+    // DECSCUSR (CSI Ps SP q).
+    void cmdSetCursorStyle(const SequenceParams& pars, std::string_view collect);
+    // The cursor style, told to the delegate before the options take it; the same style does nothing.
+    void setCursorStyle(CursorStyle style);
+    // DECSTR (CSI ! p); the view also calls it after resetting its font and after resizing.
+    void cmdSoftReset() { softReset(); }
+    void softReset();
+    // CSI ... p by its intermediates: DECSTR, DECSCL, DECRQM.
+    void csiPHandler(const SequenceParams& pars, std::string_view collect);
+    // "[1, 2, 3]", the form of the parameter lists in log lines.
+    static std::string bracketedList(std::span<const int64_t> values);
 
     // MARK: Synchronized output (TerminalSynchronizedOutput.cpp)
 
+    // DECSET 2026: readers see a copy of the active buffer until the batch ends or a second passes
+    // without a renewal.
+    void beginSynchronizedOutput();
+    // DECRST 2026, the time-out, resize, full reset: drops the copy and marks the whole screen.
     void endSynchronizedOutput();
+    // (Re)arms the time-out on the executor.
+    void scheduleSynchronizedOutputTimeout();
+    // A copy of the buffer for readers: its rows share their cells with the source's until either side
+    // writes them.
+    std::unique_ptr<Buffer> snapshotBuffer(Buffer& source);
+    // Marks the two screen rows for redraw.
+    void refresh(int startRow, int endRow);
 
     // MARK: Cursor movement and editing (TerminalCursor.cpp)
 
@@ -715,6 +785,17 @@ private:
     void refreshBlankLine(const CharData& eraseCell, bool isWrapped);
     // The end of every scroll: the view, the changed rows, image placements and the delegate.
     void finishScroll();
+
+    // TerminalSynchronizedOutput.cpp
+    // The last copy, kept for a second after its batch: a program that batches every frame renews its
+    // rows instead of allocating them. Released when no batch follows, so that it pins no cells.
+    std::unique_ptr<Buffer> _spareSnapshot;
+    Executor::TaskId _spareSnapshotRelease = 0;
+    // What the executor's tasks hold weakly in place of the terminal.
+    std::shared_ptr<Terminal*> _lifeToken = std::make_shared<Terminal*>(this);
+    // The spare copy when it fits the source, else null; the spare is gone either way.
+    std::unique_ptr<Buffer> takeSpareSnapshot(const Buffer& source);
+    void retireSnapshot();
 
     // TerminalReports.cpp
     static void appendResponse(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {

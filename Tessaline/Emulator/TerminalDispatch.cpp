@@ -363,6 +363,9 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
     case 'b': // REP
         cmdRepeatPrecedingCharacter(pars, collect);
         return true;
+    case 'c': // DA
+        cmdSendDeviceAttributes(pars, collect);
+        return true;
     case 'd': // VPA
         cmdLinePosAbsolute(pars, collect);
         return true;
@@ -381,8 +384,18 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
     case 'l': // RM, DECRST
         cmdResetMode(pars, collect);
         return true;
-    case 'p': // DECRQM; DECSTR and DECSCL are not taken here
-        return cmdRequestMode(pars, collect);
+    case 'm': // SGR
+        cmdCsiM(pars, collect);
+        return true;
+    case 'n': // DSR
+        cmdDeviceStatus(pars, collect);
+        return true;
+    case 'p': // DECSTR, DECSCL, DECRQM
+        csiPHandler(pars, collect);
+        return true;
+    case 'q': // DECSCUSR
+        cmdSetCursorStyle(pars, collect);
+        return true;
     case 'r': // DECSTBM
         cmdSetScrollRegion(pars, collect);
         return true;
@@ -442,6 +455,9 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
     case 1: // icon title
         oscSetIconTitle(data);
         return true;
+    case 4:
+        oscChangeOrQueryColorIndex(data);
+        return true;
     case 6: // document
         oscSetCurrentDocument(data);
         return true;
@@ -453,8 +469,23 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
         return true;
     case 9: // progress report; any other OSC 9 is logged as unknown
         return oscProgressReport(data);
+    case 10:
+        oscSetColors(data, 0);
+        return true;
+    case 11:
+        oscSetColors(data, 1);
+        return true;
+    case 12:
+        oscSetColors(data, 2);
+        return true;
     case 52: // clipboard write
         oscClipboardCopy(data);
+        return true;
+    case 104:
+        oscResetColor(data);
+        return true;
+    case 112:
+        oscResetCursorColor();
         return true;
     case 777: // desktop notification
         oscNotification(data);
@@ -481,7 +512,7 @@ std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, u
         handler->diagnosticHandler = [this](std::string_view message) { log(message); };
         return handler;
     }
-    // DECRQSS (collect "$", final "q") goes here.
+    if (code == 'q' && collect == "$") return std::make_unique<DECRQSS>(this); // DECRQSS
     return nullptr;
 }
 

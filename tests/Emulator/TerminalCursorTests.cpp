@@ -565,17 +565,17 @@ TEST(TerminalCursor, SaveAndRestoreEdges) {
 TEST(TerminalCursor, ConformanceLevel) {
     struct Case {
         const char* name;
-        std::vector<int64_t> pars;
+        const char* input;
         Terminal::TerminalConformance level;
         bool send8bit;
     };
     const std::vector<Case> cases = {
-        {"61 is 7-bit vt100", {61, 0}, Terminal::TerminalConformance::vt100, false},
-        {"62 ; 1 is 7-bit vt200", {62, 1}, Terminal::TerminalConformance::vt200, false},
-        {"63 ; 0 is 8-bit vt300", {63, 0}, Terminal::TerminalConformance::vt300, true},
-        {"64 ; 2 is 8-bit vt400", {64, 2}, Terminal::TerminalConformance::vt400, true},
-        {"65 alone keeps the controls", {65}, Terminal::TerminalConformance::vt500, true},
-        {"anything else is vt500", {99, 1}, Terminal::TerminalConformance::vt500, false},
+        {"61 is 7-bit vt100", "\x1b[61;0\"p", Terminal::TerminalConformance::vt100, false},
+        {"62 ; 1 is 7-bit vt200", "\x1b[62;1\"p", Terminal::TerminalConformance::vt200, false},
+        {"63 ; 0 is 8-bit vt300", "\x1b[63;0\"p", Terminal::TerminalConformance::vt300, true},
+        {"64 ; 2 is 8-bit vt400", "\x1b[64;2\"p", Terminal::TerminalConformance::vt400, true},
+        {"65 alone keeps the controls", "\x1b[65\"p", Terminal::TerminalConformance::vt500, true},
+        {"anything else is vt500", "\x1b[99;1\"p", Terminal::TerminalConformance::vt500, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -583,7 +583,7 @@ TEST(TerminalCursor, ConformanceLevel) {
         Terminal& t = h.terminal();
         t.conformance = Terminal::TerminalConformance::vt100;
         t.cc.send8bit = true;
-        t.cmdSetConformanceLevel(params(c.pars), "\"");
+        h.feed(c.input);
         EXPECT_EQ(t.conformance, c.level);
         EXPECT_EQ(t.cc.send8bit, c.send8bit);
     }
