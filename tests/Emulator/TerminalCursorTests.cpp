@@ -20,10 +20,6 @@ const CharData eraseCell(Attribute(Attribute::Color::defaultColor(), Attribute::
                                    CharacterStyle::none),
                          0, 1);
 
-SequenceParams params(const std::vector<int64_t>& values) {
-    return SequenceParams(values, {});
-}
-
 } // namespace
 
 TEST(TerminalCursor, Motions) {
