@@ -475,6 +475,56 @@ TEST(TerminalKittyPlacement, ScreenSwitchesAndResetsClearImages) {
     EXPECT_EQ(f.state().imageNumbers.at(3), lastId + 1);
 }
 
+TEST(TerminalKittyPlacement, CommandsThatClearImages) {
+    struct Case {
+        const char* name;
+        std::string sequence;
+        std::string normalStrips;
+        std::string records;
+        std::string stored;
+    };
+    // A keyed placement and a strip of another protocol on the normal screen's scroll-back and screen, a
+    // keyed placement on the alternate screen; image 3 is shown nowhere.
+    const std::string normal = "1:x@0 3:1/1@0";
+    const Case cases[] = {
+        {"ED 2 drops every image of both screens", "\x1b[2J", "", "", ""},
+        {"ED 3 drops none", "\x1b[3J", normal, "1/1:3,0 1x1 | 2/1:0,0 1x1 alt", "1 2 3"},
+        {"ED 0 drops none", "\x1b[J", normal, "1/1:3,0 1x1 | 2/1:0,0 1x1 alt", "1 2 3"},
+        {"DECCOLM set", "\x1b[?3h", "", "", ""},
+        {"DECCOLM reset", "\x1b[?3l", "", "", ""},
+        {"RIS",
+         "\x1b"
+         "c",
+         "", "", ""},
+        {"1049 back and in again: the alternate screen's only", "\x1b[?1049l\x1b[?1049h", normal,
+         "1/1:3,0 1x1", "1"},
+        {"1047 leaves the alternate screen cleared", "\x1b[?1047l", normal, "1/1:3,0 1x1", "1"},
+        {"47 leaves it as it is", "\x1b[?47l", normal, "1/1:3,0 1x1 | 2/1:0,0 1x1 alt", "1 2 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        Terminal& t = f.terminal();
+        f.image(1, 10, 20);
+        t.normalBuffer().attachImage(std::make_shared<RgbaImageStrip>(std::vector<uint8_t>(4), 1, 1), 1);
+        f.at(0, 3);
+        f.feed(kitty("a=p,i=1,p=1,C=1"));
+        f.harness.feed("\x1b[?1049h");
+        f.image(2, 10, 20);
+        f.image(3, 10, 20);
+        f.at(0, 0);
+        f.feed(kitty("a=p,i=2,p=1,C=1"));
+        f.harness.feed(c.sequence);
+        EXPECT_EQ(Fixture::strips(t.normalBuffer()), c.normalStrips);
+        EXPECT_EQ(f.records(), c.records);
+        EXPECT_EQ(f.stored(), c.stored);
+        if (c.records.empty()) {
+            EXPECT_EQ(Fixture::strips(t.altBuffer()), "");
+            EXPECT_FALSE(t.normalBuffer().hasAnyImages());
+        }
+    }
+}
+
 TEST(TerminalKittyPlacement, StripBudgetDropsTheOldestStrips) {
     Fixture f;
     f.image(1, 10, 20);
@@ -528,13 +578,12 @@ TEST(TerminalKittyPlacement, RecordsAgreeWithTheStripsAfterEveryScroll) {
             f.at(0, buffer.scrollBottom());
             break;
         case 3: {
-            // Lines deleted inside the screen, as a delete-lines command moves them.
-            const int top = buffer.yBase() + pick(3);
-            const int bottom = buffer.yBase() + 5;
-            for (int k = pick(3); k >= 0; --k) {
-                buffer.lines().rotate(top, bottom, true);
-                buffer.lines()[bottom]->clear(Attribute::empty);
-            }
+            // Commands that move, insert, delete or blank lines without re-anchoring.
+            static const char* const moves[] = {"\x1b[L", "\x1b[2L", "\x1b[M",   "\x1b[3M",
+                                                "\x1bM",  "\x1b[S",  "\x1b[2T",  "\x1b[2K",
+                                                "\x1b[J", "\x1b[1J", "\x1b[2;5r"};
+            f.at(0, pick(6));
+            f.harness.feed(moves[pick(int(std::size(moves)))]);
             break;
         }
         case 4:
