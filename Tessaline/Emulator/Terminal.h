@@ -447,9 +447,14 @@ private:
     // The row of the last cell written, when the screen has not been resized since.
     BufferLine* lastWrittenLine();
 
-    // TerminalScroll.cpp
+    // TerminalScroll.cpp. The erase attribute: default foreground, the current background, nothing
+    // else; the erase cell: code 0, width 1 and that attribute (what erasing, inserting and scrolling
+    // write).
     Attribute eraseAttribute() const;
-    void refreshBlankLine(const CharData& eraseCell, bool isWrapped);
+    const CharData& eraseCell();
+    // A copy of the template row for a new bottom row, the template rebuilt when its width or the erase
+    // cell no longer fits.
+    BufferLinePtr blankLineCopy(bool isWrapped);
     // The end of every scroll: the view, the changed rows, image placements and the delegate.
     void finishScroll();
 
@@ -504,6 +509,8 @@ private:
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
     // background no longer fits.
     BufferLinePtr _blankLine;
+    CharData _eraseCell;
+    Attribute::Color _eraseCellBackground = Attribute::Color::defaultColor();
 };
 
 } // namespace Tessaline

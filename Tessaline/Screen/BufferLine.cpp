@@ -158,7 +158,10 @@ void BufferLine::fill(const CharData& with, int atCol, int len) {
 }
 
 void BufferLine::clear(const Attribute& attribute) {
-    const CharData blank(attribute, 0, 1);
+    clear(CharData(attribute, 0, 1));
+}
+
+void BufferLine::clear(const CharData& blank) {
     // Past the content mark the cells already are the blank: only what was written needs wiping.
     const int end = blank == _blank ? _contentEnd : _count;
     fillCells(_data.data(), _data.data() + end, blank);

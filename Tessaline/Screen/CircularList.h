@@ -134,9 +134,10 @@ public:
 
     // Moves the elements first + 1 ... last one place towards the start and the element at first to last
     // (towardsStart), or the other way round. Elements move by handle; none is made or dropped, so a
-    // scroll inside a region allocates nothing. Indexes must lie below count().
-    void rotate(int first, int last, bool towardsStart) {
-        if (first < 0 || last >= _count || first >= last) return;
+    // scroll inside a region allocates nothing. Indexes must lie below count(). Answers the slot the moved
+    // element landed in (null when nothing moved).
+    Slot* rotate(int first, int last, bool towardsStart) {
+        if (first < 0 || last >= _count || first >= last) return nullptr;
         const size_t n = _slots.size();
         size_t p = slotNumber(towardsStart ? first : last);
         Slot saved = std::move(_slots[p]);
@@ -146,6 +147,7 @@ public:
             p = q;
         }
         _slots[p] = std::move(saved);
+        return &_slots[p];
     }
 
     void trimStart(int n) {

@@ -326,3 +326,18 @@ TEST(TerminalPrint, ReverseWraparoundUnwrapsTheRow) {
     h.feed("\bX");
     EXPECT_EQ(h.dump(true), "|abcdX\n|fg");
 }
+
+TEST(TerminalPrint, MarksJoinedInOneRunTakeOneCode) {
+    TerminalHarness h(80, 4);
+    Terminal& t = h.terminal();
+    const int32_t next = t.graphemes().lastCharIndex();
+    h.feed("a\xCC\x81\xCC\x82\xCC\x83"
+           "b");
+    EXPECT_EQ(t.getCharData(0, 0)->code, next);
+    EXPECT_EQ(t.graphemes().lastCharIndex(), next + 1);
+    EXPECT_EQ(h.dump(), "a\xCC\x81\xCC\x82\xCC\x83"
+                        "b");
+    h.feed("\xCC\x84"); // a later run extends the cell it left
+    EXPECT_EQ(t.getCharacter(1, 0), "b\xCC\x84");
+    EXPECT_EQ(t.graphemes().lastCharIndex(), next + 2);
+}
