@@ -118,6 +118,14 @@ std::optional<int32_t> GraphemeTable::code(std::string_view text) {
         _recent.resize(recentSize);
         _filter.assign(filterBits / 64, 0);
     }
+    // The places this lookup may read, fetched together rather than one after the other: once the table
+    // is large they are all outside the cache.
+    if (!_charToIndexMap.empty()) {
+        const size_t bits = _filter.size() * 64 - 1;
+        __builtin_prefetch(&_filter[(hash & bits) >> 6]);
+        __builtin_prefetch(&_filter[(rehash(hash) & bits) >> 6]);
+        __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
+    }
     const Recent& recent = _recent[hash & (recentSize - 1)];
     if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
     const bool full = count() >= maxCount;
