@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -122,8 +123,14 @@ private:
                 if (_sets[k].contains(UChar32(c))) info |= uint8_t(joinsBit << k);
             (*block)[i] = info;
         }
-        const Block* made = block.get();
-        _made.push_back(std::move(block));
+        // Identical blocks are stored once (all of CJK is one block), which keeps the table in the cache.
+        const std::string_view bytes(reinterpret_cast<const char*>(block->data()), block->size());
+        auto found = _distinct.find(bytes);
+        const Block* made = found != _distinct.end() ? found->second : block.get();
+        if (made == block.get()) {
+            _distinct.emplace(bytes, made);
+            _made.push_back(std::move(block));
+        }
         _blocks[number].store(made, std::memory_order_release);
         return made;
     }
@@ -131,6 +138,7 @@ private:
     icu::UnicodeSet _sets[4];
     mutable std::array<std::atomic<const Block*>, codeSpace / 256> _blocks{};
     mutable std::vector<std::unique_ptr<Block>> _made;
+    mutable std::unordered_map<std::string_view, const Block*> _distinct;
     mutable std::mutex _mutex;
 };
 
