@@ -29,8 +29,33 @@ constexpr uint32_t zeroWidthJoiner = 0x200D;
 constexpr uint32_t textPresentation = 0xFE0E;
 constexpr uint32_t emojiPresentation = 0xFE0F;
 
+// Whether a word holds a byte from 0x7F up: its top bit is set, or adding 1 sets it (only 0x7F).
+constexpr uint64_t asciiOnes = 0x0101010101010101ull;
+inline bool hasNonAscii(uint64_t w) {
+    return ((w | (w + asciiOnes)) & (asciiOnes * 0x80)) != 0;
+}
+
 // The first byte at or above 0x7F (DEL or the start of anything but ASCII) in [p, end), or end.
 const uint8_t* findNonAscii(const uint8_t* p, const uint8_t* end) {
+    const size_t n = size_t(end - p);
+    if (n >= 4 && n <= 16) {
+        // Most runs are short lines: two overlapping words answer "all ASCII" without a loop.
+        uint64_t a = 0;
+        uint64_t b = 0;
+        if (n >= 8) {
+            std::memcpy(&a, p, 8);
+            std::memcpy(&b, end - 8, 8);
+        } else {
+            uint32_t lo = 0;
+            uint32_t hi = 0;
+            std::memcpy(&lo, p, 4);
+            std::memcpy(&hi, end - 4, 4);
+            // Zero bytes above keep the test to the four bytes.
+            a = lo;
+            b = hi;
+        }
+        if (!hasNonAscii(a) && !hasNonAscii(b)) return end;
+    }
 #if defined(__SSE2__)
     // Signed compare: bytes from 0x80 are negative, so "greater than 0x7E" leaves only DEL; the sign bits
     // catch the rest.
@@ -42,12 +67,10 @@ const uint8_t* findNonAscii(const uint8_t* p, const uint8_t* end) {
         p += 16;
     }
 #endif
-    // Eight at a time: a byte from 0x7F up has its top bit set, or gets it by adding 1 (only 0x7F).
-    constexpr uint64_t ones = 0x0101010101010101ull;
     while (end - p >= 8) {
         uint64_t w;
         std::memcpy(&w, p, 8);
-        if (((w | (w + ones)) & (ones * 0x80)) != 0) break;
+        if (hasNonAscii(w)) break;
         p += 8;
     }
     while (p < end && *p < 0x7F)

@@ -70,6 +70,13 @@ TEST(TerminalPrint, Utf8) {
           "b"},
          "éb",
          {2, 0}},
+        {"DEL inside a short run", {"abcdef\x7fgh"}, "abcdefgh", {8, 0}},
+        {"DEL ending a four-byte run", {"abc\x7f"}, "abc", {3, 0}},
+        {"UTF-8 ending a five-byte run", {"abc\xC3\xA9"}, "abcé", {4, 0}},
+        {"UTF-8 inside a long run",
+         {"abcdefghijklmnopqrstuvwxyz\xC3\xA9z"},
+         "abcdefghijklmnopqrstuvwxyzéz",
+         {28, 0}},
         {"wide CJK", {"\xE4\xB8\xADx"}, "中_x", {3, 0}},
     });
 }
