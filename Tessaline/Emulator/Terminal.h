@@ -446,6 +446,8 @@ private:
     void finishJoin();
     // The row of the last cell written, when the screen has not been resized since.
     BufferLine* lastWrittenLine();
+    // Records what the print path just wrote into the last cell (see _lastCell).
+    void noteLastCell(bool endsWithJoiner, bool isIndicator);
 
     // TerminalScroll.cpp. The erase attribute: default foreground, the current background, nothing
     // else; the erase cell: code 0, width 1 and that attribute (what erasing, inserting and scrolling
@@ -502,6 +504,17 @@ private:
     std::optional<std::string> _hostCurrentDocument;
 
     ReadingBuffer _readingBuffer;
+    // What the print path knows of the last cell it wrote in this run: whether it ends with the zero-width
+    // joiner and whether it is a lone regional indicator, the two things a following character joins.
+    // Trusted while lastBufferStorage still names that cell; forgotten at the start of every run, since
+    // other commands may change the cell between runs.
+    struct LastCell {
+        bool known = false;
+        bool endsWithJoiner = false;
+        bool isIndicator = false;
+        Buffer::LastBufferStorage storage;
+    };
+    LastCell _lastCell;
     // The current attribute as a cell, remade when the attribute changes.
     CharData _printCell;
     Attribute _printCellAttribute;

@@ -218,11 +218,8 @@ bool isContinuation(uint8_t b) {
 constexpr uint8_t secondLow[5] = {0x80, 0xA0, 0x80, 0x90, 0x80};
 constexpr uint8_t secondHigh[5] = {0xBF, 0xBF, 0x9F, 0xBF, 0x8F};
 
-// The sequence at p. Answers the bytes it took, with the scalar; 0 when the data ends inside a sequence
-// that is valid so far; or minus the bytes to pass over when the first byte shows as Latin-1: a byte
-// that starts no sequence, or the start of a broken one together with its continuation bytes (reading
-// goes on at the first byte that is none, so "C3 41" keeps its "A").
-inline int decodeUtf8(const uint8_t* p, const uint8_t* end, uint32_t& scalar) {
+// The sequence at p, the slow way: for one that is broken or cut off by the end of the data.
+int decodeUtf8Slowly(const uint8_t* p, const uint8_t* end, uint32_t& scalar) {
     const uint8_t entry = UnicodeUtil::first[p[0]];
     if (entry >= 0xF0) return -1;
     const int n = entry & 0x0F;
@@ -243,11 +240,50 @@ inline int decodeUtf8(const uint8_t* p, const uint8_t* end, uint32_t& scalar) {
     return n;
 }
 
+// The sequence at p. Answers the bytes it took, with the scalar; 0 when the data ends inside a sequence
+// that is valid so far; or minus the bytes to pass over when the first byte shows as Latin-1: a byte
+// that starts no sequence, or the start of a broken one together with its continuation bytes (reading
+// goes on at the first byte that is none, so "C3 41" keeps its "A").
+inline int decodeUtf8(const uint8_t* p, const uint8_t* end, uint32_t& scalar) {
+    const uint8_t entry = UnicodeUtil::first[p[0]];
+    const int n = entry & 0x0F;
+    if (entry < 0xF0 && end - p >= n) {
+        const uint8_t c1 = p[1];
+        if (c1 >= secondLow[entry >> 4] && c1 <= secondHigh[entry >> 4]) {
+            if (n == 2) {
+                scalar = uint32_t(p[0] & 0x1F) << 6 | (c1 & 0x3Fu);
+                return 2;
+            }
+            if (isContinuation(p[2])) {
+                if (n == 3) {
+                    scalar = uint32_t(p[0] & 0x0F) << 12 | uint32_t(c1 & 0x3F) << 6 | (p[2] & 0x3Fu);
+                    return 3;
+                }
+                if (isContinuation(p[3])) {
+                    scalar = uint32_t(p[0] & 0x07) << 18 | uint32_t(c1 & 0x3F) << 12 |
+                             uint32_t(p[2] & 0x3F) << 6 | (p[3] & 0x3Fu);
+                    return 4;
+                }
+            }
+        }
+    }
+    return decodeUtf8Slowly(p, end, scalar);
+}
+
 // The scalar of a well-formed sequence (texts from the grapheme table and from encoded scalars).
 uint32_t decodeSequence(std::string_view bytes) {
-    uint32_t scalar = 0;
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    return decodeUtf8(p, p + bytes.size(), scalar) > 0 ? scalar : uint8_t(bytes[0]);
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    switch (std::min(size_t(sequenceLength(p[0])), bytes.size())) {
+    case 2:
+        return uint32_t(p[0] & 0x1F) << 6 | (p[1] & 0x3Fu);
+    case 3:
+        return uint32_t(p[0] & 0x0F) << 12 | uint32_t(p[1] & 0x3F) << 6 | (p[2] & 0x3Fu);
+    case 4:
+        return uint32_t(p[0] & 0x07) << 18 | uint32_t(p[1] & 0x3F) << 12 | uint32_t(p[2] & 0x3F) << 6 |
+               (p[3] & 0x3Fu);
+    default:
+        return p[0];
+    }
 }
 
 // The start of the last scalar of a well-formed text.
@@ -323,6 +359,8 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
 
 void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (data.empty()) return;
+    // Between runs other commands may have changed the cell last written.
+    _lastCell.known = false;
     // The attribute changes far less often than runs arrive: pack it into a cell once per change.
     if (!(_printCellAttribute == _curAttr)) {
         _printCell = CharData(_curAttr, 0, 1);
@@ -360,6 +398,8 @@ void Terminal::printAscii(const uint8_t* begin, const uint8_t* end) {
             buffer.insertCharacter(cell);
         }
     }
+    // An ASCII cell ends with no joiner and is no indicator.
+    noteLastCell(false, false);
 }
 
 void Terminal::printGeneral(std::span<const uint8_t> data) {
@@ -435,12 +475,20 @@ void Terminal::printByte(uint8_t b) {
             const std::string_view text = mapped->second;
             insertOwnCell(
                 code(text.substr(0, std::min(size_t(sequenceLength(uint8_t(text[0]))), text.size()))), 1);
+            noteLastCell(false, false);
             return;
         }
     }
     // A byte that starts nothing shows as the Latin-1 character of its value; controls (DEL, C1) drop.
     const int width = widthOf(scalarInfo(b));
-    if (width >= 1) insertOwnCell(b, width);
+    if (width >= 1) {
+        insertOwnCell(b, width);
+        noteLastCell(false, false);
+    }
+}
+
+void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
+    _lastCell = {true, endsWithJoiner, isIndicator, _buffer->lastBufferStorage};
 }
 
 // MARK: Characters
@@ -463,6 +511,8 @@ void Terminal::printScalar(uint32_t scalar) {
             joins = _pendingJoin.lastScalar == zeroWidthJoiner ||
                     (isRegionalIndicator(scalar) && text.size() == 4 &&
                      isRegionalIndicator(decodeSequence(text)));
+        } else if (_lastCell.known && _lastCell.storage == _buffer->lastBufferStorage) {
+            joins = _lastCell.endsWithJoiner || (isRegionalIndicator(scalar) && _lastCell.isIndicator);
         } else if (const BufferLine* line = lastWrittenLine()) {
             const int32_t lastCode = (*line)[std::min(_buffer->lastBufferStorage.x, _cols - 1)].code;
             if (lastCode == int32_t(zeroWidthJoiner)) {
@@ -481,7 +531,13 @@ void Terminal::printScalar(uint32_t scalar) {
     }
     // The cell before gets its code first: codes follow the order of the cells.
     finishJoin();
+    const Buffer::LastBufferStorage before = _buffer->lastBufferStorage;
     insertOwnCell(scalarCode(scalar), width);
+    // A wide character dropped at the edge (wraparound off) leaves the last cell what it was.
+    if (width == 1 || !(_buffer->lastBufferStorage == before))
+        noteLastCell(false, isRegionalIndicator(scalar));
+    else
+        _lastCell.known = false;
 }
 
 void Terminal::insertOwnCell(int32_t code, int width) {
@@ -535,7 +591,11 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
         std::copy(text.begin(), text.end(), pending.text);
         pending.length = int(text.size());
         pending.width = cell.width();
-        pending.lastScalar = lastScalar(text);
+        // A scalar cell is its own last scalar; only a grapheme's text needs reading.
+        pending.lastScalar =
+            cell.code <= CharData::graphemeCodeBase && cell.code >= 0 && Utf8::isScalar(uint32_t(cell.code))
+                ? uint32_t(cell.code)
+                : lastScalar(text);
         pending.lastInfo = scalarInfo(pending.lastScalar);
     }
     const uint32_t previous = pending.lastScalar;
@@ -579,6 +639,9 @@ void Terminal::finishJoin() {
     cell.setValue(code(pending.view()), int8_t(pending.width));
     pending.line->set(pending.column, cell);
     updateRange(pending.row - _buffer->yBase());
+    const std::string_view text = pending.view();
+    noteLastCell(pending.lastScalar == zeroWidthJoiner,
+                 text.size() == 4 && isRegionalIndicator(decodeSequence(text)));
 }
 
 // MARK: The grapheme table

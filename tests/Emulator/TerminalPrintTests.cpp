@@ -348,3 +348,16 @@ TEST(TerminalPrint, MarksJoinedInOneRunTakeOneCode) {
     EXPECT_EQ(t.getCharacter(1, 0), "b\xCC\x84");
     EXPECT_EQ(t.graphemes().lastCharIndex(), next + 2);
 }
+
+// The print path remembers what it wrote last only within a run: a cell changed between runs (here
+// directly, as a rectangle copy could) is read again.
+TEST(TerminalPrint, CellChangedBetweenRunsIsReadAgain) {
+    TerminalHarness h(80, 4);
+    Terminal& t = h.terminal();
+    h.feed("\xF0\x9F\x91\xA8");
+    CharData cell = *t.getCharData(0, 0);
+    cell.code = t.code("\xF0\x9F\x91\xA8\xE2\x80\x8D");
+    h.buffer().lines()[0]->set(0, cell);
+    h.feed("\xF0\x9F\x91\xA9");
+    EXPECT_EQ(h.dump(), "👨‍👩_");
+}
