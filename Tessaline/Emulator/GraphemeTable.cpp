@@ -96,13 +96,6 @@ uint32_t GraphemeTable::rehash(uint32_t hash) {
     return hash ^ (hash >> 15);
 }
 
-bool GraphemeTable::mayHold(uint32_t hash) const {
-    const size_t mask = _filter.size() * 64 - 1;
-    const size_t a = hash & mask;
-    const size_t b = rehash(hash) & mask;
-    return (_filter[a >> 6] >> (a & 63) & 1) && (_filter[b >> 6] >> (b & 63) & 1);
-}
-
 void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code) {
     if (text.size() > sizeof(Recent::text)) return;
     Recent& entry = _recent[hash & (recentSize - 1)];
@@ -118,18 +111,18 @@ std::optional<int32_t> GraphemeTable::code(std::string_view text) {
         _recent.resize(recentSize);
         _filter.assign(filterBits / 64, 0);
     }
+    const size_t bitA = hash & (filterBits - 1);
+    const size_t bitB = rehash(hash) & (filterBits - 1);
     // The places this lookup may read, fetched together rather than one after the other: once the table
     // is large they are all outside the cache.
-    if (!_charToIndexMap.empty()) {
-        const size_t bits = _filter.size() * 64 - 1;
-        __builtin_prefetch(&_filter[(hash & bits) >> 6]);
-        __builtin_prefetch(&_filter[(rehash(hash) & bits) >> 6]);
-        __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
-    }
+    __builtin_prefetch(&_filter[bitA >> 6]);
+    __builtin_prefetch(&_filter[bitB >> 6]);
+    if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
     const Recent& recent = _recent[hash & (recentSize - 1)];
     if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
     const bool full = count() >= maxCount;
-    if (!_charToIndexMap.empty() && (!full || mayHold(hash))) {
+    const bool mayHold = (_filter[bitA >> 6] >> (bitA & 63) & 1) && (_filter[bitB >> 6] >> (bitB & 63) & 1);
+    if (mayHold) {
         const uint32_t slot = _charToIndexMap[probe(text, hash)];
         if (slot != 0) {
             const int32_t found = firstCode + int32_t((slot & indexMask) - 1);
@@ -144,9 +137,8 @@ std::optional<int32_t> GraphemeTable::code(std::string_view text) {
     _bytes.insert(_bytes.end(), text.begin(), text.end());
     _indexToCharMap.push_back(uint32_t(_bytes.size()));
     _charToIndexMap[at] = (hash & ~indexMask) | (index + 1);
-    const size_t mask = _filter.size() * 64 - 1;
-    for (size_t bit : {size_t(hash & mask), size_t(rehash(hash) & mask)})
-        _filter[bit >> 6] |= uint64_t(1) << (bit & 63);
+    _filter[bitA >> 6] |= uint64_t(1) << (bitA & 63);
+    _filter[bitB >> 6] |= uint64_t(1) << (bitB & 63);
     const int32_t made = firstCode + int32_t(index);
     remember(text, hash, made);
     return made;

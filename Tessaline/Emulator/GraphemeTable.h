@@ -59,7 +59,6 @@ private:
     void grow();
     // A second hash for the filter, from the first.
     static uint32_t rehash(uint32_t hash);
-    bool mayHold(uint32_t hash) const;
     void remember(std::string_view text, uint32_t hash, int32_t code);
 
     // Open addressing with linear probing, a power of two in size, at most half full.
@@ -76,9 +75,9 @@ private:
     };
     static constexpr size_t recentSize = 4096;
     std::vector<Recent> _recent;
-    // Every text ever added sets two bits here; a full table asks it before the map, so that a text it
-    // does not hold mostly costs no walk through the map. Eight bits per character: about one false
-    // "maybe" in twenty.
+    // Every text ever added sets two bits here, and a lookup walks the map only when both are set: a text
+    // the table does not hold mostly costs no walk. Eight bits per character: about one false "maybe" in
+    // twenty.
     static constexpr size_t filterBits = size_t(1) << 19;
     static_assert(filterBits >= size_t(maxCount) * 8);
     std::vector<uint64_t> _filter;
