@@ -7,7 +7,9 @@
 #include "EscapeSequences.h"
 #include "Executor.h"
 #include "GraphemeTable.h"
+#include "KittyGraphicsState.h"
 #include "KittyKeyboardFlags.h"
+#include "KittyPlacementContext.h"
 #include "ParserTarget.h"
 #include "Position.h"
 #include "ProgressReport.h"
@@ -18,6 +20,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -67,7 +70,44 @@ public:
         normal,
         alt
     };
-    // Link detection (TerminalLinks.cpp) declares LinkLookupLocation, LinkLookupMode and LinkMatch here.
+    // Link detection (TerminalLinks.cpp): where to look (a buffer row counts from the oldest scroll-back
+    // row, a screen row from the top of the view), which kinds of link count, and what was found.
+    struct LinkLookupLocation {
+        enum class Kind : uint8_t {
+            buffer,
+            screen
+        };
+        Kind kind = Kind::buffer;
+        Position position;
+        static LinkLookupLocation buffer(Position at) { return {Kind::buffer, at}; }
+        static LinkLookupLocation screen(Position at) { return {Kind::screen, at}; }
+    };
+    enum class LinkLookupMode : uint8_t {
+        explicitOnly,
+        explicitAndImplicit
+    };
+    struct LinkMatch {
+        // Half-open columns.
+        struct Range {
+            int lowerBound = 0;
+            int upperBound = 0;
+            bool operator==(const Range&) const = default;
+        };
+        struct RowRange {
+            int row = 0;
+            Range range;
+            bool operator==(const RowRange&) const = default;
+        };
+        // The URI of an explicit link, the matched text of an implicit one.
+        std::string text;
+        // The buffer row looked up, and the columns the link covers there.
+        int row = 0;
+        Range range;
+        bool isExplicit = false;
+        // Every row the link covers, top first.
+        std::vector<RowRange> rowRanges;
+        bool operator==(const LinkMatch&) const = default;
+    };
     // The settings-report DCS handler DECRQSS (TerminalReports.cpp) is declared here.
 
     using WindowManipulationCommand = Tessaline::WindowManipulationCommand;
@@ -142,11 +182,13 @@ public:
     // Keyboard (TerminalKeyboard.cpp; the host reads applicationCursor and may set it)
     bool applicationKeypad = false;
     bool applicationCursor = false;
-    KeyboardModeState keyboardModeNormal;
-    KeyboardModeState keyboardModeAlt;
+    // The flags and stack of each screen: read by the view, changed only by the CSI u requests and the
+    // set-up.
+    const KeyboardModeState& keyboardModeNormal() const { return _keyboardModeNormal; }
+    const KeyboardModeState& keyboardModeAlt() const { return _keyboardModeAlt; }
     // The flags of the active screen.
     KittyKeyboardFlags keyboardEnhancementFlags() const {
-        return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
+        return isCurrentBufferAlternate() ? _keyboardModeAlt.flags : _keyboardModeNormal.flags;
     }
 
     // Modes (TerminalModes.cpp). marginMode, insertMode and wraparound have a copy in each buffer.
@@ -193,8 +235,28 @@ public:
     EscapeSequenceParser& parser() { return *_parser; }
     void setParser(std::unique_ptr<EscapeSequenceParser> parser) { _parser = std::move(parser); }
 
-    // Kitty graphics (TerminalKitty.cpp, Graphics/KittyGraphicsState.h): kittyGraphicsState and
-    // kittyPlacementContext go here.
+    // MARK: Kitty graphics (TerminalKitty.cpp; placement and deletion in TerminalKittyPlacement.cpp)
+
+    // The image store, made with the terminal and never replaced.
+    KittyGraphicsState kittyGraphicsState;
+    // The placement request, present only while a Kitty image is being handed to the delegate.
+    std::optional<KittyPlacementContext> kittyPlacementContext;
+
+    // Drops images until the store fits options.kittyImageCacheLimitBytes (read each time, clamped to
+    // 0..4 GiB): those that nothing shows first, then the others, oldest access first.
+    void enforceKittyImageCacheLimit();
+    // Ids of the images that strips of either buffer (scroll-back included) or placement records show.
+    KittyImageIdSet collectUsedKittyImageIds();
+    void collectUsedKittyImageIds(const Buffer& buffer, KittyImageIdSet& into) const;
+    // Frees every stored image that nothing shows.
+    void cleanupUnusedKittyImages();
+    // Stamps a stored image as just used; null when it is not stored.
+    const KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
+    void removeKittyImageNumbers(uint32_t imageId);
+    // The replies: "OK" only for q=0, errors for q=0 and q=1; framed as APC strings in the form of cc.
+    void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
+                     std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
+    void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
 
     // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
     // host reads and clears them.
@@ -374,6 +436,13 @@ public:
 
     void setgLevel(uint8_t v);
     void setgCharset(int v, const CharSetMap* charset);
+    // SCS: the intermediate picks the slot ("(" G0, ")" and "-" G1, "*" and "." G2, "+" and "/" G3), the
+    // final byte the table; anything else designates nothing.
+    void selectCharset(uint8_t intermediate, uint8_t designator);
+    // DECDHL, DECSWL, DECDWL: the cursor row's line size; its cells stay.
+    void setLineRenderMode(BufferLine::RenderLineMode mode);
+    // DECALN.
+    void cmdScreenAlignmentPattern();
 
     // MARK: Colours (TerminalColors.cpp)
 
@@ -395,6 +464,199 @@ public:
     // MARK: Synchronized output (TerminalSynchronizedOutput.cpp)
 
     void endSynchronizedOutput();
+
+    // MARK: Cursor movement and editing (TerminalCursor.cpp)
+
+    // CUF and CUB: at least one column, held to the margins the cursor is inside of.
+    void cursorForward(int count);
+    void cursorBackward(int count);
+    // The screen row's cells become erase cells, unwrapped and single size; the row is marked.
+    void resetBufferLine(int y, bool clearImages);
+    // The commands below ignore the collected bytes, except DECSC and DECRC, which do nothing with any.
+    void cmdCursorUp(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorDown(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorCharAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorPosition(const SequenceParams& pars, std::string_view collect);
+    void cmdHVPosition(const SequenceParams& pars, std::string_view collect);
+    void cmdCharPosAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdHPositionRelative(const SequenceParams& pars, std::string_view collect);
+    void cmdLinePosAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdVPositionRelative(const SequenceParams& pars, std::string_view collect);
+    void cmdInsertChars(const SequenceParams& pars, std::string_view collect);
+    void cmdDeleteChars(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseChars(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseInLine(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseInDisplay(const SequenceParams& pars, std::string_view collect);
+    void cmdInsertLines(const SequenceParams& pars, std::string_view collect);
+    void cmdDeleteLines(const SequenceParams& pars, std::string_view collect);
+    void cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::string_view collect);
+    void cmdTabClear(const SequenceParams& pars, std::string_view collect);
+    void cmdSaveCursor(const SequenceParams& pars, std::string_view collect);
+    void cmdRestoreCursor(const SequenceParams& pars, std::string_view collect);
+    // DECSCL (CSI Pl ; Pc " p).
+    void cmdSetConformanceLevel(const SequenceParams& pars, std::string_view collect);
+
+    // MARK: Scrolling, index and margins (TerminalScrolling.cpp)
+
+    // RI.
+    void reverseIndex();
+    // SU: the new rows are blank in the default colours, not the erase cell.
+    void cmdScrollUp(const SequenceParams& pars, std::string_view collect);
+    // SD: moves the cells between the margins down, margin mode or not.
+    void cmdScrollDown(const SequenceParams& pars);
+    // DECSTBM; homes the cursor whether or not it takes the region.
+    void cmdSetScrollRegion(const SequenceParams& pars, std::string_view collect);
+    // DECSLRM.
+    void cmdSetMargins(const SequenceParams& pars, std::string_view collect);
+    // DECBI (back) and DECFI.
+    void columnIndex(bool back);
+    // Inserts (back) or deletes one column at a column in every row of the scroll region.
+    void columnScroll(bool back, int at);
+    void emitLineFeed();
+
+    // MARK: Modes (TerminalModes.cpp), mouse and focus reporting (TerminalMouse.cpp), Kitty keyboard flags
+    // (TerminalKeyboard.cpp)
+
+    // SM and DECSET, RM and DECRST: each parameter in order. No intermediate selects the ANSI modes, exactly
+    // "?" the DEC private modes.
+    void cmdSetMode(const SequenceParams& pars, std::string_view collect);
+    void cmdResetMode(const SequenceParams& pars, std::string_view collect);
+    void setMode(int64_t mode, std::string_view collect);
+    void resetMode(int64_t mode, std::string_view collect);
+    // DECRQM: reports the state of the mode named by the first parameter.
+    void cmdDecRqm(const SequenceParams& pars, bool decMode);
+    // The two DECRQM forms of CSI ... p ("?$" and "$"); false for every other collect.
+    bool cmdRequestMode(const SequenceParams& pars, std::string_view collect);
+    // DECSET 25 and DECRST 25, for the host.
+    void showCursor();
+    void hideCursor();
+
+    // Whether the mode puts the modifier bits into button codes, and whether it reports motion with no
+    // button pressed.
+    static bool sendsModifiers(MouseMode mode);
+    static bool sendMotionEvent(MouseMode mode);
+    // A button code: 1, 2, 3 are the first three buttons, 4 and 5 the wheel; release gives 3.
+    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
+    // One report in the selected encoding, for a 0-based cell (and its pixel position for sgrPixel). The
+    // view decides which events the mouse mode reports; the terminal sends whatever it is given.
+    void sendEvent(int buttonFlags, int x, int y);
+    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // sendEvent with the motion bit (32) added.
+    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // Appends a value of a 1005 report: one byte up to 127, two bytes up to 2046.
+    static void encodeMouseUtf(std::vector<uint8_t>& data, int ch);
+    // CSI I or CSI O while focus reporting (1004) is on.
+    void setTerminalFocus(bool focused);
+
+    // CSI ? u, CSI > u, CSI < u, CSI = u on the active screen's state; false for any other CSI ... u.
+    bool handleKittyKeyboardProtocol(const SequenceParams& pars, std::string_view collect);
+
+    // MARK: Host notices and inline images (TerminalOsc.cpp), hyperlinks (TerminalHyperlinks.cpp), link
+    // detection (TerminalLinks.cpp)
+
+    // The title is stored, then the delegate is told, even of an empty or unchanged title.
+    void setTitle(const std::string& text);
+    void setIconTitle(const std::string& text);
+    // OSC 0 and 2, OSC 1: the payload as UTF-8; bytes that are not UTF-8 give the empty title.
+    void oscSetTitle(std::span<const uint8_t> data);
+    void oscSetIconTitle(std::span<const uint8_t> data);
+    // OSC 6 and 7: only with a delegate that trusts the process; the UTF-8 text is stored as sent, then
+    // the delegate is told (it reads the field).
+    void oscSetCurrentDocument(std::span<const uint8_t> data);
+    void oscSetCurrentDirectory(std::span<const uint8_t> data);
+    // OSC 9 "4;state[;progress]"; nothing for any other OSC 9.
+    static std::optional<ProgressReport> parseProgressReport(std::span<const uint8_t> data);
+    // OSC 9 as dispatched: false when it is no progress report, so the fallback logs it.
+    bool oscProgressReport(std::span<const uint8_t> data);
+    // OSC 52 "c;" and strict Base64. Other selections and the query form are ignored: the clipboard is
+    // never read back to the program.
+    void oscClipboardCopy(std::span<const uint8_t> data);
+    // OSC 777 "notify;title;body"; the body may itself hold ";".
+    void oscNotification(std::span<const uint8_t> data);
+    // OSC 1337: an inline "File" transfer becomes createImage; any other keyed message goes to the
+    // delegate unparsed.
+    void osciTerm2(std::span<const uint8_t> data);
+
+    // OSC 8: opens a link at the cursor, or (payload ";") closes it and gives every cell from the start to
+    // the cursor a handle whose value is the payload. A payload longer than this opens nothing and drops
+    // the link in progress: the handles' values stay small however many links the scroll-back holds.
+    static constexpr size_t maxHyperlinkPayloadLength = 2048;
+    void oscHyperlink(std::span<const uint8_t> data);
+    // The URI of a payload: everything after its first ";"; nothing without one.
+    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
+    // Releases this terminal's handles that no cell carries any more, oldest first, stopping at the first
+    // one still in use. Also runs when no handle is left for a new link.
+    void garbageCollectPayload();
+
+    // The link under a position: an OSC 8 link first, then (explicitAndImplicit) a URL or path found in
+    // the text of the logical line around it. Reads the display buffer, changes nothing.
+    std::optional<std::string> link(const LinkLookupLocation& at, LinkLookupMode mode);
+    std::optional<LinkMatch> linkMatch(const LinkLookupLocation& at, LinkLookupMode mode);
+
+    // MARK: Text extraction (TerminalText.cpp)
+    //
+    // Rows count from the oldest line held in the buffer; the end column is exclusive; the two positions
+    // may come in either order. Rows the ring has not made yet read as blank without being made.
+
+    // The text between two positions in the active buffer.
+    std::string getText(const Position& start, const Position& end);
+    // The same in the display buffer (what copy, the selection and the find bar read).
+    std::string getDisplayText(const Position& start, const Position& end);
+    std::string getText(const Position& start, const Position& end, const Buffer& buffer) const;
+    // The logical lines between two ordered positions, as fragments; never empty.
+    std::vector<Line> _getSelectedLines(const Position& start, const Position& end,
+                                        const Buffer& buffer) const;
+    // Columns [start, end) of a row, trailing empty cells dropped; end -1 for the whole row.
+    std::string translateBufferLineToString(const Buffer& buffer, int line, int start, int end) const;
+    // Appends the text of cells [start, end) of a row: the halves of wide characters after them skipped,
+    // graphemes resolved, empty cells as spaces. The range must lie inside the row.
+    void appendCellText(const BufferLine& line, int start, int end, std::string& out) const;
+    Buffer& bufferFromKind(BufferKind kind);
+    // Every row of the buffer, each followed by a line feed, in an encoding that ICU knows by this name
+    // ("UTF-8", "ISO-8859-1", "Shift_JIS" ...); a row that cannot be represented is left out. Nothing for
+    // an unknown encoding.
+    std::optional<std::vector<uint8_t>> getBufferAsData(BufferKind kind, std::string_view encoding = "UTF-8");
+
+    // MARK: Window operations (TerminalWindow.cpp)
+
+    // Depth of each title stack: a push onto a full stack drops its oldest entry.
+    static constexpr size_t titleStackLimit = 10;
+    // CSI Ps ; Ps ; Ps t without intermediates: window requests go to the delegate, size and title reports
+    // are answered, titles are saved and restored. Nothing at all without a delegate.
+    void cmdWindowOptions(const SequenceParams& pars);
+
+    // MARK: Rectangular-area operations (TerminalRect.cpp)
+
+    // 0-based, inclusive screen coordinates.
+    struct Rectangle {
+        int top = 0;
+        int left = 0;
+        int bottom = 0;
+        int right = 0;
+        bool operator==(const Rectangle&) const = default;
+    };
+    // Top, left, bottom and right (1-based, inclusive, 0 or absent for the defaults), shifted in origin
+    // mode and clamped to the screen; nothing for an empty or inverted area.
+    std::optional<Rectangle> getRectangleFromRequest(std::span<const int64_t> values) const;
+    // CSI ... $ v (DECCRA); other collects do nothing.
+    void csiCopyRectangularArea(const SequenceParams& pars, std::string_view collect);
+    // CSI ... $ x (DECFRA); other collects are logged.
+    void csiX(const SequenceParams& pars, std::string_view collect);
+    // CSI ... $ z (DECERA), CSI ... ' z (DECELR, only logged).
+    void csiZ(const SequenceParams& pars, std::string_view collect);
+    void cmdDECERA(const SequenceParams& pars);
+    // CSI ... $ { (DECSERA); other collects are logged.
+    void csiOpenBrace(const SequenceParams& pars, std::string_view collect);
+    void cmdSelectiveEraseRectangularArea(const SequenceParams& pars);
+    // CSI Pn ' } (DECIC); other collects are logged.
+    void csiCloseBrace(const SequenceParams& pars, std::string_view collect);
+    // CSI Pn ' ~ (DECDC), whatever the collect.
+    void cmdDeleteColumns(const SequenceParams& pars, std::string_view collect);
+    // CSI Pid ; Pp ; Pt ; Pl ; Pb ; Pr * y (DECRQCRA), whatever the collect: always answered, with 0000
+    // unless the delegate trusts the process.
+    void cmdDECRQCRA(const SequenceParams& pars, std::string_view collect);
+    // Widens the changed rows to a rectangle's screen rows.
+    void markRows(int top, int bottom);
 
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
@@ -479,6 +741,40 @@ private:
     static void appendResponse(std::vector<uint8_t>& out, uint8_t byte) { out.push_back(byte); }
     void sendBytes(std::span<const uint8_t> bytes);
 
+    // Kitty graphics commands (TerminalKitty.cpp). Data is a command's payload decoded from Base64 (its
+    // chunks joined), nothing when it did not decode.
+    void processKittyGraphics(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data);
+    void handleKittyTransmit(const KittyGraphicsControl& control, std::optional<std::vector<uint8_t>> data,
+                             bool display);
+    void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayloadPtr payload,
+                                    bool display);
+    void storeKittyImage(KittyGraphicsPayloadPtr payload, uint32_t imageId,
+                         std::optional<uint32_t> imageNumber);
+    void sendKittyReply(std::string_view body);
+    // Placement and deletion (TerminalKittyPlacement.cpp). displayKittyImage shows a payload by the
+    // command's placement keys and answers whether the command succeeded (false after an error reply).
+    void handleKittyPut(const KittyGraphicsControl& control);
+    bool displayKittyImage(const KittyGraphicsPayload& payload, const KittyGraphicsControl& control,
+                           std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
+    void handleKittyDelete(const KittyGraphicsControl& control);
+
+    // TerminalModes.cpp
+    void switchToAltScreen();
+    void switchToNormalScreen(bool clearAlt, bool restoreCursor);
+    // DECCOLM: the column switch to 132 (set) or 80 columns.
+    void switchColumns(bool set);
+    int decModeState(int64_t mode) const;
+    int ansiModeState(int64_t mode) const;
+    void setWraparound(bool on);
+    void setMarginMode(bool on);
+    // DECSC and DECRC without intermediates: the cursor state of the active buffer.
+    void saveCursorState();
+    void restoreCursorState();
+
+    // TerminalKeyboard.cpp
+    KeyboardModeState _keyboardModeNormal;
+    KeyboardModeState _keyboardModeAlt;
+
     // Size and buffers
     int _cols = 80;
     int _rows = 25;
@@ -524,6 +820,35 @@ private:
     BufferLinePtr _blankLine;
     CharData _eraseCell;
     Attribute::Color _eraseCellBackground = Attribute::Color::defaultColor();
+
+    // TerminalCursor.cpp, TerminalScrolling.cpp
+    // A space with the erase attribute: what inserted and vacated columns hold (DECBI, DECFI, DECDC).
+    CharData columnFillCell() const { return CharData(eraseAttribute(), 32, 1); }
+    // A blank line for IL, DL and SU: the line leaving the region when nothing else holds it, else a new
+    // one.
+    BufferLinePtr recycledBlankLine(BufferLinePtr&& leaving, const Attribute& fill) const;
+    // Moves the whole lines first ... last of the ring by `by` rows (down when positive); the lines pushed
+    // out of the range come back blank at the other end.
+    void shiftLines(int first, int last, int by, const Attribute& fill);
+    // The same for the cells of columns left ... right of the screen rows top ... bottom; lines keep their
+    // wrap flags, sizes and images.
+    void shiftCells(int top, int bottom, int left, int right, int by, const CharData& fill);
+
+    // TerminalHyperlinks.cpp: the handles this terminal took, oldest first. The registry is shared by
+    // every terminal of the process, so a terminal releases only its own, and all of them when it goes.
+    struct PayloadHandles {
+        std::deque<uint16_t> codes;
+        PayloadHandles() = default;
+        PayloadHandles(const PayloadHandles&) = delete;
+        PayloadHandles& operator=(const PayloadHandles&) = delete;
+        ~PayloadHandles();
+    };
+    PayloadHandles _payloadHandles;
+    // A handle for a closed link's payload, collecting when none is free.
+    std::optional<TinyAtom> takePayloadHandle(const std::string& payload);
+    // Releases unused handles: oldest first up to the first one in use, or (untilInUse false) every one
+    // that no cell carries. Answers how many it released.
+    size_t collectPayloadHandles(bool untilInUse);
 };
 
 } // namespace Tessaline
