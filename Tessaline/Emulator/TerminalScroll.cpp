@@ -14,13 +14,14 @@ const char* boolText(bool value) {
 }
 
 // The oldest rows of a full ring are the next to be reused, and in a large scroll-back they have long
-// left the cache. Fetching them a scroll or two ahead hides that wait: the row object of the second
-// oldest now, the written cells of the oldest (whose object came in last time).
+// left the cache. Fetching them ahead hides that wait even when scrolls come close together: the row
+// object of the third oldest now, the written cells of the second oldest (whose object came in the
+// last time), so that the oldest, reused next, is all there.
 void prefetchOldestRows(const CircularBufferLineList& lines) {
-    if (!lines.isFull() || lines.count() < 2) return;
-    if (const BufferLinePtr& next = lines.peek(1)) __builtin_prefetch(next.get(), 1);
-    if (const BufferLinePtr& oldest = lines.peek(0)) {
-        const BufferLine& row = *oldest;
+    if (!lines.isFull() || lines.count() < 3) return;
+    if (const BufferLinePtr& later = lines.peek(2)) __builtin_prefetch(later.get(), 1);
+    if (const BufferLinePtr& next = lines.peek(1)) {
+        const BufferLine& row = *next;
         const char* cells = reinterpret_cast<const char*>(row.cells());
         const size_t bytes = size_t(row.contentEnd()) * sizeof(CharData);
         for (size_t at = 0; at < bytes; at += 64)
