@@ -2,16 +2,53 @@
 
 #include "Utf8.h"
 
+#include <cstring>
+
 namespace Tessaline {
 
+namespace {
+
+// The texts are a few bytes long: a loop beats a call to memcmp.
+bool sameText(std::string_view a, const char* b, size_t length) {
+    if (a.size() != length) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+} // namespace
+
 uint32_t GraphemeTable::hashOf(std::string_view text) {
-    // FNV-1a: the texts are a few bytes long, where it beats the general-purpose hashes.
+    // Texts up to 16 bytes (nearly all) are read as two words, overlapping where they are shorter, and
+    // mixed by multiplication: no loop over the bytes.
+    const size_t n = text.size();
+    const char* p = text.data();
+    if (n <= 16) {
+        uint64_t a = 0;
+        uint64_t b = 0;
+        if (n >= 8) {
+            std::memcpy(&a, p, 8);
+            std::memcpy(&b, p + n - 8, 8);
+        } else if (n >= 4) {
+            uint32_t lo = 0;
+            uint32_t hi = 0;
+            std::memcpy(&lo, p, 4);
+            std::memcpy(&hi, p + n - 4, 4);
+            a = lo;
+            b = hi;
+        } else if (n > 0) {
+            a = uint64_t(uint8_t(p[0])) << 16 | uint64_t(uint8_t(p[n / 2])) << 8 | uint8_t(p[n - 1]);
+        }
+        const uint64_t x = (a ^ n) * 0x9E3779B97F4A7C15ull;
+        const uint64_t y = (b + x) * 0xC2B2AE3D27D4EB4Full;
+        return uint32_t((x ^ y) >> 32) ^ uint32_t(y);
+    }
+    // FNV-1a with an avalanche for the long ones (FNV leaves the low bits poorly mixed).
     uint32_t h = 2166136261u;
     for (char c : text) {
         h ^= uint8_t(c);
         h *= 16777619u;
     }
-    // FNV leaves the low bits, which pick the slot, poorly mixed: finish with an avalanche.
     h ^= h >> 16;
     h *= 0x85EBCA6Bu;
     h ^= h >> 13;
@@ -26,7 +63,10 @@ size_t GraphemeTable::probe(std::string_view text, uint32_t hash) const {
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         const uint32_t slot = _charToIndexMap[i];
         if (slot == 0) return i;
-        if ((slot & ~indexMask) == tag && textAt((slot & indexMask) - 1) == text) return i;
+        if ((slot & ~indexMask) == tag) {
+            const std::string_view stored = textAt((slot & indexMask) - 1);
+            if (sameText(text, stored.data(), stored.size())) return i;
+        }
     }
 }
 
@@ -50,21 +90,58 @@ std::optional<int32_t> GraphemeTable::find(std::string_view text) const {
     return firstCode + int32_t((slot & indexMask) - 1);
 }
 
+uint32_t GraphemeTable::rehash(uint32_t hash) {
+    hash ^= 0x9E3779B9u;
+    hash *= 0x85EBCA6Bu;
+    return hash ^ (hash >> 15);
+}
+
+void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code) {
+    if (text.size() > sizeof(Recent::text)) return;
+    Recent& entry = _recent[hash & (recentSize - 1)];
+    entry.code = code;
+    entry.length = uint8_t(text.size());
+    std::copy(text.begin(), text.end(), entry.text);
+}
+
 std::optional<int32_t> GraphemeTable::code(std::string_view text) {
     if (text.size() > maxLength) return std::nullopt;
     const uint32_t hash = hashOf(text);
-    if (!_charToIndexMap.empty()) {
-        const uint32_t slot = _charToIndexMap[probe(text, hash)];
-        if (slot != 0) return firstCode + int32_t((slot & indexMask) - 1);
+    if (_recent.empty()) {
+        _recent.resize(recentSize);
+        _filter.assign(filterBits / 64, 0);
     }
-    if (count() >= maxCount) return std::nullopt;
+    const size_t bitA = hash & (filterBits - 1);
+    const size_t bitB = rehash(hash) & (filterBits - 1);
+    // The places this lookup may read, fetched together rather than one after the other: once the table
+    // is large they are all outside the cache.
+    __builtin_prefetch(&_filter[bitA >> 6]);
+    __builtin_prefetch(&_filter[bitB >> 6]);
+    if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
+    const Recent& recent = _recent[hash & (recentSize - 1)];
+    if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
+    const bool full = count() >= maxCount;
+    const bool mayHold = (_filter[bitA >> 6] >> (bitA & 63) & 1) && (_filter[bitB >> 6] >> (bitB & 63) & 1);
+    if (mayHold) {
+        const uint32_t slot = _charToIndexMap[probe(text, hash)];
+        if (slot != 0) {
+            const int32_t found = firstCode + int32_t((slot & indexMask) - 1);
+            remember(text, hash, found);
+            return found;
+        }
+    }
+    if (full) return std::nullopt;
     if (size_t(count() + 1) * 2 > _charToIndexMap.size()) grow();
     const uint32_t index = uint32_t(count());
     const size_t at = probe(text, hash);
     _bytes.insert(_bytes.end(), text.begin(), text.end());
     _indexToCharMap.push_back(uint32_t(_bytes.size()));
     _charToIndexMap[at] = (hash & ~indexMask) | (index + 1);
-    return firstCode + int32_t(index);
+    _filter[bitA >> 6] |= uint64_t(1) << (bitA & 63);
+    _filter[bitB >> 6] |= uint64_t(1) << (bitB & 63);
+    const int32_t made = firstCode + int32_t(index);
+    remember(text, hash, made);
+    return made;
 }
 
 std::optional<int32_t> GraphemeTable::codeForScalar(uint32_t scalar) {

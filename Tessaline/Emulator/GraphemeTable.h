@@ -57,12 +57,30 @@ private:
     // The slot holding text, or the empty slot where it would go.
     size_t probe(std::string_view text, uint32_t hash) const;
     void grow();
+    // A second hash for the filter, from the first.
+    static uint32_t rehash(uint32_t hash);
+    void remember(std::string_view text, uint32_t hash, int32_t code);
 
     // Open addressing with linear probing, a power of two in size, at most half full.
     std::vector<uint32_t> _charToIndexMap;
     // Where each text starts in _bytes, plus one entry for the end of the last.
     std::vector<uint32_t> _indexToCharMap{0};
     std::vector<char> _bytes;
+    // The characters looked up last, by hash, with their text inline: the map and the texts are too big
+    // for the cache once the table fills up, and the same few characters come back again and again.
+    struct Recent {
+        int32_t code = 0; // 0: empty
+        uint8_t length = 0;
+        char text[11] = {};
+    };
+    static constexpr size_t recentSize = 4096;
+    std::vector<Recent> _recent;
+    // Every text ever added sets two bits here, and a lookup walks the map only when both are set: a text
+    // the table does not hold mostly costs no walk. Eight bits per character: about one false "maybe" in
+    // twenty.
+    static constexpr size_t filterBits = size_t(1) << 19;
+    static_assert(filterBits >= size_t(maxCount) * 8);
+    std::vector<uint64_t> _filter;
     // Codes of single scalars by value, in blocks of 256 made as they are first used (0: none yet).
     using ScalarBlock = std::array<int32_t, 256>;
     std::vector<std::unique_ptr<ScalarBlock>> _scalarCodes;

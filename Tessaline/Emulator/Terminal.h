@@ -832,24 +832,18 @@ private:
         int p = 0;
         int width = 0;
         uint32_t lastScalar = 0;
+        uint8_t lastInfo = 0;
         int length = 0;
         char text[GraphemeTable::maxLength + 4];
 
         std::string_view view() const { return {text, size_t(length)}; }
     };
 
-    // Print path state: the start of a UTF-8 sequence held back between runs (at most three bytes), and
-    // the run being read. The logical stream is the held bytes followed by the run.
+    // Print path state between runs: the start of a UTF-8 sequence the last run did not finish (at most
+    // three bytes). A run is read in place; these bytes are read before it.
     struct ReadingBuffer {
         std::array<uint8_t, 4> putbackBuffer{};
         int putbackCount = 0;
-        std::span<const uint8_t> rest;
-        int idx = 0;
-        int count = 0;
-
-        uint8_t byteAt(int k) const {
-            return k < putbackCount ? putbackBuffer[size_t(k)] : rest[size_t(k - putbackCount)];
-        }
     };
 
     // Terminal.cpp
@@ -858,23 +852,35 @@ private:
 
     // TerminalPrint.cpp
     void printGeneral(std::span<const uint8_t> data);
-    // Writes the ASCII bytes at the cursor and answers how many it wrote.
-    size_t printAscii(std::span<const uint8_t> run);
+    // Plain ASCII from begin to end at the cursor.
+    void printAscii(const uint8_t* begin, const uint8_t* end);
+    // A byte that is a character by itself: translated by the character set, else Latin-1.
+    void printByte(uint8_t b);
+    // Keeps the start of a sequence the run did not finish.
+    void holdBack(const uint8_t* bytes, int count);
     void printScalar(uint32_t scalar);
     // A scalar's cell code: its value up to U+FFFF, else its grapheme code.
     int32_t scalarCode(uint32_t scalar);
     // The text of a code without allocating (scratch holds an encoded scalar).
     std::string_view characterText(int32_t code, std::array<char, 4>& scratch) const;
     void insertOwnCell(int32_t code, int width);
-    void joinToLastCell(uint32_t scalar, int width);
+    // info: the scalar's width and joining classes (TerminalPrint.cpp).
+    void joinToLastCell(uint32_t scalar, uint8_t info);
     // Gives the cell being joined its code.
     void finishJoin();
-    // The last cell written, when the screen has not been resized since.
-    const CharData* lastWrittenCell();
+    // The row of the last cell written, when the screen has not been resized since.
+    BufferLine* lastWrittenLine();
+    // Records what the print path just wrote into the last cell (see _lastCell).
+    void noteLastCell(bool endsWithJoiner, bool isIndicator);
 
-    // TerminalScroll.cpp
+    // TerminalScroll.cpp. The erase attribute: default foreground, the current background, nothing
+    // else; the erase cell: code 0, width 1 and that attribute (what erasing, inserting and scrolling
+    // write).
     Attribute eraseAttribute() const;
-    void refreshBlankLine(const CharData& eraseCell, bool isWrapped);
+    const CharData& eraseCell();
+    // A copy of the template row for a new bottom row, the template rebuilt when its width or the erase
+    // cell no longer fits.
+    BufferLinePtr blankLineCopy(bool isWrapped);
     // The end of every scroll: the view, the changed rows, image placements and the delegate.
     void finishScroll();
 
@@ -1023,6 +1029,17 @@ private:
     std::optional<std::string> _hostCurrentDocument;
 
     ReadingBuffer _readingBuffer;
+    // What the print path knows of the last cell it wrote in this run: whether it ends with the zero-width
+    // joiner and whether it is a lone regional indicator, the two things a following character joins.
+    // Trusted while lastBufferStorage still names that cell; forgotten at the start of every run, since
+    // other commands may change the cell between runs.
+    struct LastCell {
+        bool known = false;
+        bool endsWithJoiner = false;
+        bool isIndicator = false;
+        Buffer::LastBufferStorage storage;
+    };
+    LastCell _lastCell;
     // The current attribute as a cell, remade when the attribute changes.
     CharData _printCell;
     Attribute _printCellAttribute;
@@ -1030,10 +1047,10 @@ private:
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
     // background no longer fits.
     BufferLinePtr _blankLine;
+    CharData _eraseCell;
+    Attribute::Color _eraseCellBackground = Attribute::Color::defaultColor();
 
     // TerminalCursor.cpp, TerminalScrolling.cpp
-    // Code 0 with the erase attribute: what erasing, inserting and deleting leave.
-    CharData eraseCell() const { return CharData(eraseAttribute(), 0, 1); }
     // A space with the erase attribute: what inserted and vacated columns hold (DECBI, DECFI, DECDC).
     CharData columnFillCell() const { return CharData(eraseAttribute(), 32, 1); }
     // A blank line for IL, DL and SU: the line leaving the region when nothing else holds it, else a new

@@ -11,8 +11,10 @@
 #include <unicode/uniset.h>
 #include <unicode/utext.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #if defined(__SSE2__)
@@ -27,8 +29,33 @@ constexpr uint32_t zeroWidthJoiner = 0x200D;
 constexpr uint32_t textPresentation = 0xFE0E;
 constexpr uint32_t emojiPresentation = 0xFE0F;
 
+// Whether a word holds a byte from 0x7F up: its top bit is set, or adding 1 sets it (only 0x7F).
+constexpr uint64_t asciiOnes = 0x0101010101010101ull;
+inline bool hasNonAscii(uint64_t w) {
+    return ((w | (w + asciiOnes)) & (asciiOnes * 0x80)) != 0;
+}
+
 // The first byte at or above 0x7F (DEL or the start of anything but ASCII) in [p, end), or end.
 const uint8_t* findNonAscii(const uint8_t* p, const uint8_t* end) {
+    const size_t n = size_t(end - p);
+    if (n >= 4 && n <= 16) {
+        // Most runs are short lines: two overlapping words answer "all ASCII" without a loop.
+        uint64_t a = 0;
+        uint64_t b = 0;
+        if (n >= 8) {
+            std::memcpy(&a, p, 8);
+            std::memcpy(&b, end - 8, 8);
+        } else {
+            uint32_t lo = 0;
+            uint32_t hi = 0;
+            std::memcpy(&lo, p, 4);
+            std::memcpy(&hi, end - 4, 4);
+            // Zero bytes above keep the test to the four bytes.
+            a = lo;
+            b = hi;
+        }
+        if (!hasNonAscii(a) && !hasNonAscii(b)) return end;
+    }
 #if defined(__SSE2__)
     // Signed compare: bytes from 0x80 are negative, so "greater than 0x7E" leaves only DEL; the sign bits
     // catch the rest.
@@ -40,13 +67,10 @@ const uint8_t* findNonAscii(const uint8_t* p, const uint8_t* end) {
         p += 16;
     }
 #endif
-    // Eight at a time: a byte from 0x7F up has its top bit set, or gets it by adding 1 (only 0x7F).
-    constexpr uint64_t ones = 0x0101010101010101ull;
     while (end - p >= 8) {
         uint64_t w;
         std::memcpy(&w, p, 8);
-        const uint64_t found = (w | (w + ones)) & (ones * 0x80);
-        if (found != 0) break;
+        if (hasNonAscii(w)) break;
         p += 8;
     }
     while (p < end && *p < 0x7F)
@@ -58,66 +82,105 @@ bool isRegionalIndicator(uint32_t scalar) {
     return scalar >= 0x1F1E6 && scalar <= 0x1F1FF;
 }
 
-// What the joining decisions ask of a scalar, as bits of one byte.
-enum ScalarClass : uint8_t {
+// What the print path asks of a scalar, in one byte: its column width (plus one, in the low two bits)
+// and its classes for joining.
+enum ScalarInfoBits : uint8_t {
+    widthBits = 3,
     // Joins the cell before it whatever its width: combining marks (canonical combining class other than
     // 0), emoji modifiers, variation selectors and the zero-width joiner.
-    joinsBit = 1,
+    joinsBit = 4,
     // Grapheme break classes: nothing extends Control, CR and LF ...
-    controlBit = 2,
+    controlBit = 8,
     // ... and Extend, ZWJ and SpacingMark extend anything else.
-    extendsBit = 4,
-    pictographBit = 8,
+    extendsBit = 16,
+    pictographBit = 32,
 };
 
-// The classes from ICU's properties, built once: a byte per scalar in two levels (blocks of 256 scalars,
-// identical blocks stored once), so the print path pays one indexed load.
-class ScalarClasses {
+int widthOf(uint8_t info) {
+    return (info & widthBits) - 1;
+}
+
+// The bytes of the scalars from UnicodeUtil::columnWidth and ICU's properties, in blocks of 256 scalars
+// made the first time one of their scalars is printed (building all of them would stall the first
+// non-ASCII character): after that one indexed load per scalar. Shared by every terminal of the process.
+class ScalarTable {
 public:
-    ScalarClasses() {
+    static constexpr uint32_t codeSpace = 0x110000;
+
+    ScalarTable() {
         static const char16_t* const patterns[] = {
             u"[[:^ccc=0:][:Emoji_Modifier:][:Variation_Selector:][\\u200D]]",
             u"[[:GCB=Control:][:GCB=CR:][:GCB=LF:]]",
             u"[[:GCB=Extend:][:GCB=ZWJ:][:GCB=SpacingMark:]]",
             u"[:Extended_Pictographic:]",
         };
-        std::vector<uint8_t> all(codeSpace, 0);
         for (size_t k = 0; k < std::size(patterns); ++k) {
             UErrorCode status = U_ZERO_ERROR;
-            const icu::UnicodeSet set(icu::UnicodeString(patterns[k]), status);
+            _sets[k].applyPattern(icu::UnicodeString(patterns[k]), status);
             if (U_FAILURE(status)) fatalError("A Unicode set of the print path does not build");
-            for (int32_t r = 0; r < set.getRangeCount(); ++r)
-                for (UChar32 c = set.getRangeStart(r); c <= set.getRangeEnd(r); ++c)
-                    all[size_t(c)] |= uint8_t(1u << k);
+            _sets[k].freeze();
         }
-        std::unordered_map<std::string_view, uint16_t> seen;
-        for (uint32_t b = 0; b < codeSpace / 256; ++b) {
-            const std::string_view block(reinterpret_cast<const char*>(all.data()) + b * 256, 256);
-            auto [it, inserted] = seen.emplace(block, uint16_t(seen.size()));
-            if (inserted) _classes.insert(_classes.end(), block.begin(), block.end());
-            _index[b] = it->second;
-        }
-        // The views in `seen` point into `all`; they are not used past here.
     }
 
     uint8_t operator()(uint32_t scalar) const {
         if (scalar >= codeSpace) return 0;
-        return _classes[(size_t(_index[scalar >> 8]) << 8) | (scalar & 0xFF)];
+        const Block* block = _blocks[scalar >> 8].load(std::memory_order_acquire);
+        if (block == nullptr) [[unlikely]]
+            block = build(scalar >> 8);
+        return (*block)[scalar & 0xFF];
     }
 
+    static const ScalarTable& shared();
+
 private:
-    static constexpr uint32_t codeSpace = 0x110000;
-    std::array<uint16_t, codeSpace / 256> _index{};
-    std::vector<uint8_t> _classes;
+    using Block = std::array<uint8_t, 256>;
+
+    [[gnu::noinline]] const Block* build(uint32_t number) const {
+        std::lock_guard lock(_mutex);
+        if (const Block* made = _blocks[number].load(std::memory_order_relaxed)) return made;
+        auto block = std::make_unique<Block>();
+        for (uint32_t i = 0; i < 256; ++i) {
+            const uint32_t c = (number << 8) | i;
+            uint8_t info = uint8_t(UnicodeUtil::columnWidth(c) + 1);
+            for (size_t k = 0; k < std::size(_sets); ++k)
+                if (_sets[k].contains(UChar32(c))) info |= uint8_t(joinsBit << k);
+            (*block)[i] = info;
+        }
+        // Identical blocks are stored once (all of CJK is one block), which keeps the table in the cache.
+        const std::string_view bytes(reinterpret_cast<const char*>(block->data()), block->size());
+        auto found = _distinct.find(bytes);
+        const Block* made = found != _distinct.end() ? found->second : block.get();
+        if (made == block.get()) {
+            _distinct.emplace(bytes, made);
+            _made.push_back(std::move(block));
+        }
+        _blocks[number].store(made, std::memory_order_release);
+        return made;
+    }
+
+    icu::UnicodeSet _sets[4];
+    mutable std::array<std::atomic<const Block*>, codeSpace / 256> _blocks{};
+    mutable std::vector<std::unique_ptr<Block>> _made;
+    mutable std::unordered_map<std::string_view, const Block*> _distinct;
+    mutable std::mutex _mutex;
 };
 
-uint8_t classOf(uint32_t scalar) {
-    static const ScalarClasses* classes = new ScalarClasses();
-    return (*classes)(scalar);
+// Made on first use; the pointer spares the print path the guard of a function-local static.
+std::atomic<const ScalarTable*> scalarTable{nullptr};
+
+[[gnu::noinline]] const ScalarTable& ScalarTable::shared() {
+    static const ScalarTable table;
+    scalarTable.store(&table, std::memory_order_release);
+    return table;
+}
+
+inline uint8_t scalarInfo(uint32_t scalar) {
+    const ScalarTable* table = scalarTable.load(std::memory_order_acquire);
+    return table != nullptr ? (*table)(scalar) : ScalarTable::shared()(scalar);
 }
 
 // Writes a scalar's UTF-8 form (up to four bytes) and answers its length.
-int encodeScalar(uint32_t c, char* out) {
+inline int encodeScalar(uint32_t c, char* out) {
     if (c < 0x80) {
         out[0] = char(c);
         return 1;
@@ -146,19 +209,87 @@ int sequenceLength(uint8_t lead) {
     return entry >= 0xF0 ? 1 : entry & 0x0F;
 }
 
+bool isContinuation(uint8_t b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// The range of the second byte a first byte selects (no overlong form, no surrogate, nothing above
+// U+10FFFF), by the high four bits of its entry in UnicodeUtil::first.
+constexpr uint8_t secondLow[5] = {0x80, 0xA0, 0x80, 0x90, 0x80};
+constexpr uint8_t secondHigh[5] = {0xBF, 0xBF, 0x9F, 0xBF, 0x8F};
+
+// The sequence at p, the slow way: for one that is broken or cut off by the end of the data.
+int decodeUtf8Slowly(const uint8_t* p, const uint8_t* end, uint32_t& scalar) {
+    const uint8_t entry = UnicodeUtil::first[p[0]];
+    if (entry >= 0xF0) return -1;
+    const int n = entry & 0x0F;
+    uint32_t s = p[0] & (0x7Fu >> n);
+    for (int k = 1; k < n; ++k) {
+        if (p + k == end) return 0;
+        const uint8_t c = p[k];
+        const bool valid =
+            k == 1 ? c >= secondLow[entry >> 4] && c <= secondHigh[entry >> 4] : isContinuation(c);
+        if (!valid) {
+            while (k < n && p + k < end && isContinuation(p[k]))
+                ++k;
+            return -k;
+        }
+        s = (s << 6) | (c & 0x3Fu);
+    }
+    scalar = s;
+    return n;
+}
+
+// The sequence at p. Answers the bytes it took, with the scalar; 0 when the data ends inside a sequence
+// that is valid so far; or minus the bytes to pass over when the first byte shows as Latin-1: a byte
+// that starts no sequence, or the start of a broken one together with its continuation bytes (reading
+// goes on at the first byte that is none, so "C3 41" keeps its "A").
+inline int decodeUtf8(const uint8_t* p, const uint8_t* end, uint32_t& scalar) {
+    const uint8_t entry = UnicodeUtil::first[p[0]];
+    const int n = entry & 0x0F;
+    if (entry < 0xF0 && end - p >= n) {
+        const uint8_t c1 = p[1];
+        if (c1 >= secondLow[entry >> 4] && c1 <= secondHigh[entry >> 4]) {
+            if (n == 2) {
+                scalar = uint32_t(p[0] & 0x1F) << 6 | (c1 & 0x3Fu);
+                return 2;
+            }
+            if (isContinuation(p[2])) {
+                if (n == 3) {
+                    scalar = uint32_t(p[0] & 0x0F) << 12 | uint32_t(c1 & 0x3F) << 6 | (p[2] & 0x3Fu);
+                    return 3;
+                }
+                if (isContinuation(p[3])) {
+                    scalar = uint32_t(p[0] & 0x07) << 18 | uint32_t(c1 & 0x3F) << 12 |
+                             uint32_t(p[2] & 0x3F) << 6 | (p[3] & 0x3Fu);
+                    return 4;
+                }
+            }
+        }
+    }
+    return decodeUtf8Slowly(p, end, scalar);
+}
+
 // The scalar of a well-formed sequence (texts from the grapheme table and from encoded scalars).
 uint32_t decodeSequence(std::string_view bytes) {
-    const int n = sequenceLength(uint8_t(bytes[0]));
-    uint32_t scalar = uint8_t(bytes[0]) & (n == 1 ? 0xFFu : 0x7Fu >> n);
-    for (int i = 1; i < n && size_t(i) < bytes.size(); ++i)
-        scalar = (scalar << 6) | (uint8_t(bytes[size_t(i)]) & 0x3Fu);
-    return scalar;
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    switch (std::min(size_t(sequenceLength(p[0])), bytes.size())) {
+    case 2:
+        return uint32_t(p[0] & 0x1F) << 6 | (p[1] & 0x3Fu);
+    case 3:
+        return uint32_t(p[0] & 0x0F) << 12 | uint32_t(p[1] & 0x3F) << 6 | (p[2] & 0x3Fu);
+    case 4:
+        return uint32_t(p[0] & 0x07) << 18 | uint32_t(p[1] & 0x3F) << 12 | uint32_t(p[2] & 0x3F) << 6 |
+               (p[3] & 0x3Fu);
+    default:
+        return p[0];
+    }
 }
 
 // The start of the last scalar of a well-formed text.
 size_t lastScalarStart(std::string_view text) {
     size_t start = text.size() - 1;
-    while (start > 0 && (uint8_t(text[start]) & 0xC0) == 0x80)
+    while (start > 0 && isContinuation(uint8_t(text[start])))
         --start;
     return start;
 }
@@ -170,11 +301,11 @@ uint32_t lastScalar(std::string_view text) {
 // Whether a cluster followed by one more scalar is still one extended grapheme cluster (UAX #29). The
 // common cases are decided here from the classes of the two scalars at the seam; the rest goes to the
 // break iterator.
-bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t previous, uint32_t scalar) {
+bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t previous, uint8_t previousInfo,
+                     uint32_t scalar, uint8_t info) {
+    if (previousInfo & controlBit) return false; // GB4
+    if (info & extendsBit) return true;          // GB9, GB9a
     const std::string_view cluster = joined.substr(0, clusterLength);
-    if (classOf(previous) & controlBit) return false; // GB4
-    const uint8_t scalarClass = classOf(scalar);
-    if (scalarClass & extendsBit) return true; // GB9, GB9a
     if (isRegionalIndicator(scalar) && isRegionalIndicator(previous)) {
         // GB12, GB13: indicators pair up from the start of the run.
         int count = 0;
@@ -185,13 +316,13 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
         }
         return count % 2 == 1;
     }
-    if (previous == zeroWidthJoiner && (scalarClass & pictographBit)) {
+    if (previous == zeroWidthJoiner && (info & pictographBit)) {
         // GB11: a pictograph, extenders, the joiner, a pictograph.
         std::string_view rest = cluster.substr(0, lastScalarStart(cluster));
         while (!rest.empty()) {
             const size_t start = lastScalarStart(rest);
             const uint32_t c = decodeSequence(rest.substr(start));
-            if (classOf(c) & pictographBit) return true;
+            if (scalarInfo(c) & pictographBit) return true;
             if (u_getIntPropertyValue(UChar32(c), UCHAR_GRAPHEME_CLUSTER_BREAK) != U_GCB_EXTEND) break;
             rest = rest.substr(0, start);
         }
@@ -222,33 +353,14 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
     return checker.iterator->following(0) == int32_t(joined.size());
 }
 
-bool isContinuation(uint8_t b) {
-    return (b & 0xC0) == 0x80;
-}
-
-// The second byte of a sequence must lie in the range its first byte selects (no overlong form, no
-// surrogate, nothing above U+10FFFF).
-bool validSecondByte(uint8_t b, uint8_t range) {
-    switch (range) {
-    case 1:
-        return b >= 0xA0 && b <= 0xBF;
-    case 2:
-        return b >= 0x80 && b <= 0x9F;
-    case 3:
-        return b >= 0x90 && b <= 0xBF;
-    case 4:
-        return b >= 0x80 && b <= 0x8F;
-    default:
-        return isContinuation(b);
-    }
-}
-
 } // namespace
 
 // MARK: Runs
 
 void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (data.empty()) return;
+    // Between runs other commands may have changed the cell last written.
+    _lastCell.known = false;
     // The attribute changes far less often than runs arrive: pack it into a cell once per change.
     if (!(_printCellAttribute == _curAttr)) {
         _printCell = CharData(_curAttr, 0, 1);
@@ -257,8 +369,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (charset == nullptr && _readingBuffer.putbackCount == 0) {
         const uint8_t* begin = data.data();
         const uint8_t* end = begin + data.size();
-        const uint8_t* stop = findNonAscii(begin, end);
-        if (stop == end) {
+        if (findNonAscii(begin, end) == end) {
             Buffer& buffer = *_buffer;
             updateRange(buffer, buffer.y());
             const int written = buffer.insertAsciiRun(data, _printCell);
@@ -274,102 +385,110 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     printGeneral(data);
 }
 
-size_t Terminal::printAscii(std::span<const uint8_t> run) {
+void Terminal::printAscii(const uint8_t* begin, const uint8_t* end) {
     finishJoin();
     Buffer& buffer = *_buffer;
-    size_t written = run.size() > 3 ? size_t(buffer.insertAsciiRun(run, _printCell)) : 0;
-    if (written < run.size()) {
+    const size_t length = size_t(end - begin);
+    // Plain ASCII never joins the cell before it: a stretch goes in as row segments.
+    const size_t written = size_t(buffer.insertAsciiRun({begin, length}, _printCell));
+    if (written < length) {
         CharData cell = _printCell;
-        for (size_t i = written; i < run.size(); ++i) {
-            cell.code = run[i];
+        for (const uint8_t* p = begin + written; p < end; ++p) {
+            cell.code = *p;
             buffer.insertCharacter(cell);
         }
     }
-    return run.size();
+    // An ASCII cell ends with no joiner and is no indicator.
+    noteLastCell(false, false);
 }
 
 void Terminal::printGeneral(std::span<const uint8_t> data) {
-    ReadingBuffer& rb = _readingBuffer;
-    rb.rest = data;
-    rb.idx = 0;
-    rb.count = rb.putbackCount + int(data.size());
+    const uint8_t* p = data.data();
+    const uint8_t* const end = p + data.size();
+    ReadingBuffer& held = _readingBuffer;
     updateRange(_buffer->y());
 
-    while (rb.idx < rb.count) {
-        const uint8_t b = rb.byteAt(rb.idx);
-        if (b < 0x7F && charset == nullptr && rb.idx >= rb.putbackCount) {
-            // Plain ASCII never joins the cell before it: the stretch goes in as row segments.
-            const size_t from = size_t(rb.idx - rb.putbackCount);
-            const uint8_t* begin = data.data() + from;
-            const size_t length = size_t(findNonAscii(begin, data.data() + data.size()) - begin);
-            printAscii({begin, length});
-            rb.idx += int(length);
-            continue;
-        }
-        ++rb.idx;
-        const uint8_t entry = UnicodeUtil::first[b];
-        if (entry >= 0xF0) {
-            if (b <= 0x7E && charset != nullptr) {
-                auto mapped = charset->find(b);
-                if (mapped != charset->end() && !mapped->second.empty()) {
-                    // The maps hold one scalar per byte; the first is the character.
-                    const std::string_view text = mapped->second;
-                    const size_t length = std::min(size_t(sequenceLength(uint8_t(text[0]))), text.size());
-                    insertOwnCell(code(text.substr(0, length)), 1);
-                    continue;
-                }
-            }
-            // A byte that starts nothing shows as the Latin-1 character of its value; controls drop.
-            const int width = UnicodeUtil::columnWidth(b);
-            if (width >= 1) insertOwnCell(b, width);
-            continue;
-        }
-
-        const int n = entry & 0x0F;
-        const int available = rb.count - rb.idx;
-        uint32_t scalar = uint32_t(b) & (0x7Fu >> n);
-        int k = 0;
-        bool valid = true;
-        for (; k < n - 1 && k < available; ++k) {
-            const uint8_t c = rb.byteAt(rb.idx + k);
-            if (!(k == 0 ? validSecondByte(c, entry >> 4) : isContinuation(c))) {
-                valid = false;
-                break;
-            }
-            scalar = (scalar << 6) | (c & 0x3Fu);
-        }
-        if (!valid) {
-            // The lead byte shows as Latin-1; its continuation bytes go, and reading resumes at the first
-            // byte that is none, so "C3 41" keeps its "A".
-            const int width = UnicodeUtil::columnWidth(b);
-            if (width >= 1) insertOwnCell(b, width);
-            while (k < n - 1 && k < available && isContinuation(rb.byteAt(rb.idx + k)))
-                ++k;
-            rb.idx += k;
-            continue;
-        }
-        if (k < n - 1) {
-            // The run ends inside the sequence: hold it back for the next run.
-            std::array<uint8_t, 4> held{};
-            held[0] = b;
-            for (int i = 0; i < available; ++i)
-                held[size_t(i + 1)] = rb.byteAt(rb.idx + i);
-            rb.putbackBuffer = held;
-            rb.putbackCount = available + 1;
-            rb.rest = {};
-            rb.idx = rb.count = 0;
-            finishJoin();
+    if (held.putbackCount > 0) {
+        // The start of a sequence the last run did not finish, completed from this run.
+        std::array<uint8_t, 8> bytes{};
+        const int n = held.putbackCount;
+        std::copy_n(held.putbackBuffer.begin(), n, bytes.begin());
+        const int more = int(std::min<ptrdiff_t>(end - p, 3));
+        std::copy_n(p, more, bytes.begin() + n);
+        held.putbackCount = 0;
+        uint32_t scalar = 0;
+        const int r = decodeUtf8(bytes.data(), bytes.data() + n + more, scalar);
+        if (r == 0) {
+            holdBack(bytes.data(), n + more);
             updateRange(_buffer->y());
             return;
         }
-        rb.idx += n - 1;
-        printScalar(scalar);
+        if (r > 0)
+            printScalar(scalar);
+        else
+            printByte(bytes[0]);
+        // Held bytes are a valid start, so what was taken reaches into this run.
+        p += (r > 0 ? r : -r) - n;
+    }
+
+    while (p < end) {
+        const uint8_t b = *p;
+        if (b < 0x80) {
+            if (b < 0x7F && charset == nullptr) {
+                const uint8_t* stop = findNonAscii(p, end);
+                printAscii(p, stop);
+                p = stop;
+            } else {
+                printByte(b);
+                ++p;
+            }
+            continue;
+        }
+        uint32_t scalar = 0;
+        const int r = decodeUtf8(p, end, scalar);
+        if (r > 0) {
+            printScalar(scalar);
+            p += r;
+        } else if (r < 0) {
+            printByte(b);
+            p -= r;
+        } else {
+            // The run ends inside the sequence: it waits for the next run.
+            holdBack(p, int(end - p));
+            break;
+        }
     }
     finishJoin();
     updateRange(_buffer->y());
-    rb.putbackCount = 0;
-    rb.rest = {};
-    rb.idx = rb.count = 0;
+}
+
+void Terminal::holdBack(const uint8_t* bytes, int count) {
+    std::copy_n(bytes, count, _readingBuffer.putbackBuffer.begin());
+    _readingBuffer.putbackCount = count;
+}
+
+void Terminal::printByte(uint8_t b) {
+    if (b <= 0x7E && charset != nullptr) {
+        auto mapped = charset->find(b);
+        if (mapped != charset->end() && !mapped->second.empty()) {
+            // The maps hold one scalar per byte; the first is the character.
+            const std::string_view text = mapped->second;
+            insertOwnCell(
+                code(text.substr(0, std::min(size_t(sequenceLength(uint8_t(text[0]))), text.size()))), 1);
+            noteLastCell(false, false);
+            return;
+        }
+    }
+    // A byte that starts nothing shows as the Latin-1 character of its value; controls (DEL, C1) drop.
+    const int width = widthOf(scalarInfo(b));
+    if (width >= 1) {
+        insertOwnCell(b, width);
+        noteLastCell(false, false);
+    }
+}
+
+void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
+    _lastCell = {true, endsWithJoiner, isIndicator, _buffer->lastBufferStorage};
 }
 
 // MARK: Characters
@@ -381,17 +500,21 @@ int32_t Terminal::scalarCode(uint32_t scalar) {
 }
 
 void Terminal::printScalar(uint32_t scalar) {
-    const int width = UnicodeUtil::columnWidth(scalar);
+    const uint8_t info = scalarInfo(scalar);
+    const int width = widthOf(info);
     if (width < 0) return;
-    bool joins = width == 0 || (classOf(scalar) & joinsBit);
+    bool joins = width == 0 || (info & joinsBit);
     if (!joins) {
         if (_pendingJoin.active) {
             // The cell being joined ends with the joiner or is a lone indicator.
             const std::string_view text = _pendingJoin.view();
-            joins = text.ends_with("\xE2\x80\x8D") || (isRegionalIndicator(scalar) && text.size() == 4 &&
-                                                       isRegionalIndicator(decodeSequence(text)));
-        } else if (const CharData* last = lastWrittenCell()) {
-            const int32_t lastCode = last->code;
+            joins = _pendingJoin.lastScalar == zeroWidthJoiner ||
+                    (isRegionalIndicator(scalar) && text.size() == 4 &&
+                     isRegionalIndicator(decodeSequence(text)));
+        } else if (_lastCell.known && _lastCell.storage == _buffer->lastBufferStorage) {
+            joins = _lastCell.endsWithJoiner || (isRegionalIndicator(scalar) && _lastCell.isIndicator);
+        } else if (const BufferLine* line = lastWrittenLine()) {
+            const int32_t lastCode = (*line)[std::min(_buffer->lastBufferStorage.x, _cols - 1)].code;
             if (lastCode == int32_t(zeroWidthJoiner)) {
                 joins = true;
             } else if (const std::optional<std::string_view> text = _graphemes.text(lastCode)) {
@@ -403,12 +526,18 @@ void Terminal::printScalar(uint32_t scalar) {
         }
     }
     if (joins) {
-        joinToLastCell(scalar, width);
+        joinToLastCell(scalar, info);
         return;
     }
     // The cell before gets its code first: codes follow the order of the cells.
     finishJoin();
+    const Buffer::LastBufferStorage before = _buffer->lastBufferStorage;
     insertOwnCell(scalarCode(scalar), width);
+    // A wide character dropped at the edge (wraparound off) leaves the last cell what it was.
+    if (width == 1 || !(_buffer->lastBufferStorage == before))
+        noteLastCell(false, isRegionalIndicator(scalar));
+    else
+        _lastCell.known = false;
 }
 
 void Terminal::insertOwnCell(int32_t code, int width) {
@@ -418,14 +547,13 @@ void Terminal::insertOwnCell(int32_t code, int width) {
     _buffer->insertCharacter(cell);
 }
 
-const CharData* Terminal::lastWrittenCell() {
+BufferLine* Terminal::lastWrittenLine() {
     Buffer& buffer = *_buffer;
     const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
     if (last.cols != _cols || last.rows != _rows) return nullptr;
     if (last.y < 0 || last.y >= buffer.lines().count()) return nullptr;
-    const BufferLine& line = *buffer.lines()[last.y];
-    if (line.count() == 0) return nullptr;
-    return &line[std::min(last.x, _cols - 1)];
+    BufferLine* line = buffer.lines()[last.y].get();
+    return line->count() > 0 ? line : nullptr;
 }
 
 std::string_view Terminal::characterText(int32_t code, std::array<char, 4>& scratch) const {
@@ -436,21 +564,23 @@ std::string_view Terminal::characterText(int32_t code, std::array<char, 4>& scra
 
 // Joining builds the cell's text here and gives it its code once no further scalar joins within the run,
 // so a letter with three marks takes one grapheme code, not three.
-void Terminal::joinToLastCell(uint32_t scalar, int width) {
+void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
     Buffer& buffer = *_buffer;
     PendingJoin& pending = _pendingJoin;
+    const int width = widthOf(info);
     // Nothing to join to: the scalar gets its own cell, unless it takes no room at all.
     auto standAlone = [&] {
         finishJoin();
         if (width > 0) insertOwnCell(scalarCode(scalar), width);
     };
     if (!pending.active) {
-        if (lastWrittenCell() == nullptr) {
+        BufferLine* written = lastWrittenLine();
+        if (written == nullptr) {
             standAlone();
             return;
         }
         const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
-        BufferLine& line = *buffer.lines()[last.y];
+        BufferLine& line = *written;
         pending.line = &line;
         pending.row = last.y;
         pending.p = std::min(last.x, _cols - 1);
@@ -461,12 +591,18 @@ void Terminal::joinToLastCell(uint32_t scalar, int width) {
         std::copy(text.begin(), text.end(), pending.text);
         pending.length = int(text.size());
         pending.width = cell.width();
-        pending.lastScalar = lastScalar(text);
+        // A scalar cell is its own last scalar; only a grapheme's text needs reading.
+        pending.lastScalar =
+            cell.code <= CharData::graphemeCodeBase && cell.code >= 0 && Utf8::isScalar(uint32_t(cell.code))
+                ? uint32_t(cell.code)
+                : lastScalar(text);
+        pending.lastInfo = scalarInfo(pending.lastScalar);
     }
     const uint32_t previous = pending.lastScalar;
     const int length = pending.length + encodeScalar(scalar, pending.text + pending.length);
     if (size_t(length) > GraphemeTable::maxLength ||
-        !formsOneCluster({pending.text, size_t(length)}, size_t(pending.length), previous, scalar)) {
+        !formsOneCluster({pending.text, size_t(length)}, size_t(pending.length), previous, pending.lastInfo,
+                         scalar, info)) {
         standAlone();
         return;
     }
@@ -491,6 +627,7 @@ void Terminal::joinToLastCell(uint32_t scalar, int width) {
     }
     pending.length = length;
     pending.lastScalar = scalar;
+    pending.lastInfo = info;
     pending.active = true;
 }
 
@@ -502,30 +639,22 @@ void Terminal::finishJoin() {
     cell.setValue(code(pending.view()), int8_t(pending.width));
     pending.line->set(pending.column, cell);
     updateRange(pending.row - _buffer->yBase());
+    const std::string_view text = pending.view();
+    noteLastCell(pending.lastScalar == zeroWidthJoiner,
+                 text.size() == 4 && isRegionalIndicator(decodeSequence(text)));
 }
 
 // MARK: The grapheme table
 
-namespace {
-
-// The one scalar a text holds, strictly decoded; nothing when it holds another count or is not UTF-8.
-std::optional<uint32_t> singleScalar(std::string_view text) {
-    if (text.empty() || text.size() > 4 || size_t(sequenceLength(uint8_t(text[0]))) != text.size())
-        return std::nullopt;
-    const uint8_t lead = uint8_t(text[0]);
-    if (text.size() == 1) return lead < 0x80 ? std::optional<uint32_t>(lead) : std::nullopt;
-    if (!validSecondByte(uint8_t(text[1]), UnicodeUtil::first[lead] >> 4)) return std::nullopt;
-    for (size_t i = 2; i < text.size(); ++i)
-        if (!isContinuation(uint8_t(text[i]))) return std::nullopt;
-    return decodeSequence(text);
-}
-
-} // namespace
-
 int32_t Terminal::code(std::string_view character) {
-    if (character.size() <= 4) {
+    if (character.size() <= 4 && !character.empty()) {
         if (character == "\r\n") return 10;
-        if (std::optional<uint32_t> scalar = singleScalar(character)) return scalarCode(*scalar);
+        // A lone scalar, strictly decoded.
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(character.data());
+        uint32_t scalar = 0;
+        const bool ascii = p[0] < 0x80;
+        const int r = ascii ? 1 : decodeUtf8(p, p + character.size(), scalar);
+        if (r == int(character.size())) return scalarCode(ascii ? p[0] : scalar);
     }
     // Past the table's bound (or its length limit) a new cluster shows as U+FFFD.
     return _graphemes.code(character).value_or(0xFFFD);

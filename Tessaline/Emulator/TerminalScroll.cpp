@@ -14,13 +14,14 @@ const char* boolText(bool value) {
 }
 
 // The oldest rows of a full ring are the next to be reused, and in a large scroll-back they have long
-// left the cache. Fetching them a scroll or two ahead hides that wait: the row object of the second
-// oldest now, the written cells of the oldest (whose object came in last time).
+// left the cache. Fetching them ahead hides that wait even when scrolls come close together: the row
+// object of the third oldest now, the written cells of the second oldest (whose object came in the
+// last time), so that the oldest, reused next, is all there.
 void prefetchOldestRows(const CircularBufferLineList& lines) {
-    if (!lines.isFull() || lines.count() < 2) return;
-    if (const BufferLinePtr& next = lines.peek(1)) __builtin_prefetch(next.get(), 1);
-    if (const BufferLinePtr& oldest = lines.peek(0)) {
-        const BufferLine& row = *oldest;
+    if (!lines.isFull() || lines.count() < 3) return;
+    if (const BufferLinePtr& later = lines.peek(2)) __builtin_prefetch(later.get(), 1);
+    if (const BufferLinePtr& next = lines.peek(1)) {
+        const BufferLine& row = *next;
         const char* cells = reinterpret_cast<const char*>(row.cells());
         const size_t bytes = size_t(row.contentEnd()) * sizeof(CharData);
         for (size_t at = 0; at < bytes; at += 64)
@@ -58,24 +59,35 @@ Attribute Terminal::eraseAttribute() const {
     return Attribute(Attribute::Color::defaultColor(), _curAttr.bg, CharacterStyle::none);
 }
 
-void Terminal::refreshBlankLine(const CharData& eraseCell, bool isWrapped) {
+const CharData& Terminal::eraseCell() {
+    // It depends on the background alone, which changes far less often than rows are erased.
+    if (!(_eraseCellBackground == _curAttr.bg)) {
+        _eraseCell = CharData(eraseAttribute(), 0, 1);
+        _eraseCellBackground = _curAttr.bg;
+    }
+    return _eraseCell;
+}
+
+BufferLinePtr Terminal::blankLineCopy(bool isWrapped) {
+    const CharData& erase = eraseCell();
     const int width = _buffer->cols();
-    if (_blankLine->count() != width || !(_blankLine->count() > 0 && (*_blankLine)[0] == eraseCell))
-        _blankLine = BufferLine::make(width, eraseCell, false);
+    if (_blankLine->count() != width || !(_blankLine->count() > 0 && (*_blankLine)[0] == erase))
+        _blankLine = BufferLine::make(width, erase, false);
     _blankLine->isWrapped = isWrapped;
+    return std::make_shared<BufferLine>(*_blankLine);
 }
 
 void Terminal::scroll(bool isWrapped) {
     Buffer& buffer = *_buffer;
     CircularBufferLineList& lines = buffer.lines();
-    const Attribute erase = eraseAttribute();
-    const CharData eraseCell(erase, 0, 1);
-    refreshBlankLine(eraseCell, isWrapped);
-    auto templateCopy = [&] { return std::make_shared<BufferLine>(*_blankLine); };
+    const CharData& erase = eraseCell();
+    // New bottom rows are copies of the template row (unwrapped or wrapped as asked, single size, no
+    // images), made only when no row can be reused.
+    auto templateCopy = [&] { return blankLineCopy(isWrapped); };
     // A row about to leave the ring becomes the new row instead, when nothing else holds it: scrolling
     // inside a region then allocates nothing.
     auto reuseAsTemplate = [&](BufferLinePtr& line) {
-        if (!line || line.use_count() != 1 || line->count() != _blankLine->count()) {
+        if (!line || line.use_count() != 1 || line->count() != buffer.cols()) {
             line = templateCopy();
             return;
         }
@@ -106,7 +118,7 @@ void Terminal::scroll(bool isWrapped) {
         }
         BufferLine& bottom = *lines[bottomRow];
         const int length = std::min(buffer.marginRight() + 1, bottom.count()) - left;
-        if (length > 0) bottom.fill(eraseCell, left, length);
+        if (length > 0) bottom.fill(erase, left, length);
         settle(bottomRow);
     } else if (buffer.scrollTop() > 0) {
         // The region's top row is dropped, not moved into the scroll-back.
@@ -127,8 +139,7 @@ void Terminal::scroll(bool isWrapped) {
                             boolText(isCurrentBufferAlternate()));
             } else {
                 // The top row comes round to the bottom, where it is reused as the new row.
-                lines.rotate(topRow, bottomRow, true);
-                reuseAsTemplate(lines[bottomRow]);
+                reuseAsTemplate(*lines.rotate(topRow, bottomRow, true));
                 finishScroll();
                 return;
             }

@@ -249,7 +249,10 @@ void BufferLine::fill(const CharData& with, int atCol, int len) {
 }
 
 void BufferLine::clear(const Attribute& attribute) {
-    const CharData blank(attribute, 0, 1);
+    clear(CharData(attribute, 0, 1));
+}
+
+void BufferLine::clear(const CharData& blank) {
     // Past the content mark the cells already are the blank: only what was written needs wiping. A block
     // shared with a copy is not copied first: the row gets a new one, filled whole.
     int end = blank == _blank ? _contentEnd : _count;

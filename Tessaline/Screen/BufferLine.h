@@ -100,6 +100,8 @@ public:
     void fill(const CharData& with, int atCol, int len);
     // Every cell blank with the attribute, images dropped; wrap flag and render mode stay.
     void clear(const Attribute& attribute);
+    // The same with the blank cell given whole (code 0, width 1, the attribute).
+    void clear(const CharData& blank);
     void copyFrom(const BufferLine& line);
     void copyFrom(const BufferLine& src, int srcCol, int dstCol, int len);
     // New cells get fillData. A narrowed row keeps its block (until it is more than twice the row), so

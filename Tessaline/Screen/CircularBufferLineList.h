@@ -24,12 +24,14 @@ public:
 
     // Turns the oldest row into the newest, cleared with the attribute; the row object and its cells are
     // reused, so scrolling a full scroll-back allocates nothing. Only on a full ring.
-    void recycle(const Attribute& clearAttribute) {
+    void recycle(const Attribute& clearAttribute) { recycle(CharData(clearAttribute, 0, 1)); }
+    // The same with the blank cell given whole.
+    void recycle(const CharData& blank) {
         Slot& s = rotateOldestToNewest("can only recycle when the buffer is full");
         bool hadImages = false;
         if (s) {
             hadImages = s->images.has_value();
-            s->clear(clearAttribute);
+            s->clear(blank);
         }
         if (onLineRecycled) onLineRecycled(hadImages);
     }

@@ -134,11 +134,28 @@ public:
 
     // Moves the elements first + 1 ... last one place towards the start and the element at first to last
     // (towardsStart), or the other way round. Elements move by handle; none is made or dropped, so a
-    // scroll inside a region allocates nothing. Indexes must lie below count().
-    void rotate(int first, int last, bool towardsStart) {
-        if (first < 0 || last >= _count || first >= last) return;
+    // scroll inside a region allocates nothing. Indexes must lie below count(). Answers the slot the moved
+    // element landed in (null when nothing moved).
+    Slot* rotate(int first, int last, bool towardsStart) {
+        if (first < 0 || last >= _count || first >= last) return nullptr;
+        const size_t a = slotNumber(first);
+        const size_t b = slotNumber(last);
+        if (a < b) {
+            // One stretch of slots: the element is swapped along it (a swap of handles touches no
+            // reference count and checks nothing, unlike a move).
+            using std::swap;
+            Slot* s = _slots.data();
+            if (towardsStart) {
+                for (size_t i = a; i < b; ++i)
+                    swap(s[i], s[i + 1]);
+                return s + b;
+            }
+            for (size_t i = b; i > a; --i)
+                swap(s[i], s[i - 1]);
+            return s + a;
+        }
         const size_t n = _slots.size();
-        size_t p = slotNumber(towardsStart ? first : last);
+        size_t p = towardsStart ? a : b;
         Slot saved = std::move(_slots[p]);
         for (int i = first; i < last; ++i) {
             const size_t q = towardsStart ? (p + 1 == n ? 0 : p + 1) : (p == 0 ? n - 1 : p - 1);
@@ -146,6 +163,7 @@ public:
             p = q;
         }
         _slots[p] = std::move(saved);
+        return &_slots[p];
     }
 
     void trimStart(int n) {

@@ -22,7 +22,7 @@ TEST(TerminalDispatch, UnknownSequencesAreLogged) {
         {"OSC", "\x1b]4242;x\x07", {"Info: Tessaline: Unknown OSC code: 4242"}},
         {"APC", "\x1b_Xdata\x1b\\", {"Info: Tessaline: Unknown APC code: X"}},
         {"parse error", "\x1b[:", {"Info: Tessaline: Parsing error, state: Tessaline.ParsingState"}},
-        {"unknown control", "\x05\x00", {}},
+        {"unknown controls", std::string("\x05\x00\x1a", 3), {}},
         {"unknown DCS", "\x1bP+q544e\x1b\\", {}},
         {"Kitty graphics", "\x1b_Ga=q\x1b\\", {}},
     };

@@ -70,6 +70,13 @@ TEST(TerminalPrint, Utf8) {
           "b"},
          "éb",
          {2, 0}},
+        {"DEL inside a short run", {"abcdef\x7fgh"}, "abcdefgh", {8, 0}},
+        {"DEL ending a four-byte run", {"abc\x7f"}, "abc", {3, 0}},
+        {"UTF-8 ending a five-byte run", {"abc\xC3\xA9"}, "abcé", {4, 0}},
+        {"UTF-8 inside a long run",
+         {"abcdefghijklmnopqrstuvwxyz\xC3\xA9z"},
+         "abcdefghijklmnopqrstuvwxyzéz",
+         {28, 0}},
         {"wide CJK", {"\xE4\xB8\xADx"}, "中_x", {3, 0}},
     });
 }
@@ -325,4 +332,32 @@ TEST(TerminalPrint, ReverseWraparoundUnwrapsTheRow) {
     h.buffer().setX(0);
     h.feed("\bX");
     EXPECT_EQ(h.dump(true), "|abcdX\n|fg");
+}
+
+TEST(TerminalPrint, MarksJoinedInOneRunTakeOneCode) {
+    TerminalHarness h(80, 4);
+    Terminal& t = h.terminal();
+    const int32_t next = t.graphemes().lastCharIndex();
+    h.feed("a\xCC\x81\xCC\x82\xCC\x83"
+           "b");
+    EXPECT_EQ(t.getCharData(0, 0)->code, next);
+    EXPECT_EQ(t.graphemes().lastCharIndex(), next + 1);
+    EXPECT_EQ(h.dump(), "a\xCC\x81\xCC\x82\xCC\x83"
+                        "b");
+    h.feed("\xCC\x84"); // a later run extends the cell it left
+    EXPECT_EQ(t.getCharacter(1, 0), "b\xCC\x84");
+    EXPECT_EQ(t.graphemes().lastCharIndex(), next + 2);
+}
+
+// The print path remembers what it wrote last only within a run: a cell changed between runs (here
+// directly, as a rectangle copy could) is read again.
+TEST(TerminalPrint, CellChangedBetweenRunsIsReadAgain) {
+    TerminalHarness h(80, 4);
+    Terminal& t = h.terminal();
+    h.feed("\xF0\x9F\x91\xA8");
+    CharData cell = *t.getCharData(0, 0);
+    cell.code = t.code("\xF0\x9F\x91\xA8\xE2\x80\x8D");
+    h.buffer().lines()[0]->set(0, cell);
+    h.feed("\xF0\x9F\x91\xA9");
+    EXPECT_EQ(h.dump(), "👨‍👩_");
 }

@@ -186,3 +186,32 @@ TEST(CircularList, IntegersWithMakeEmpty) {
     EXPECT_EQ(ring[0], 0);
     EXPECT_EQ(ring[2], 6);
 }
+
+TEST(CircularBufferLineList, RotateMovesRowsByHandle) {
+    struct Case {
+        const char* name;
+        std::string rows; // pushed into a ring of capacity 5, so the slots wrap past its end
+        int first;
+        int last;
+        bool towardsStart;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"up", "abcde", 1, 3, true, "acdbe"},
+        {"down", "abcde", 1, 3, false, "adbce"},
+        {"up across the end of the slots", "abcdefg", 0, 4, true, "defgc"},
+        {"down across the end of the slots", "abcdefg", 1, 4, false, "cgdef"},
+        {"one row", "abcde", 2, 2, true, "abcde"},
+        {"past the count", "abc", 1, 3, true, "abc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CircularBufferLineList ring = ringOf(5, c.rows);
+        const BufferLinePtr moved = ring[c.towardsStart ? c.first : std::max(c.last, 0)];
+        auto* slot = ring.rotate(c.first, c.last, c.towardsStart);
+        EXPECT_EQ(contents(ring), c.expected);
+        if (slot) {
+            EXPECT_EQ(*slot, moved) << "the same row object, where it landed";
+        }
+    }
+}

@@ -33,7 +33,12 @@ public:
     FakeDelegate& delegate() { return _delegate; }
     Buffer& buffer() { return _terminal->buffer(); }
 
+    // Bytes as text; for NUL bytes pass a std::string_view literal ("\x00"sv) or the bytes themselves.
     TerminalHarness& feed(std::string_view bytes) {
+        _terminal->feed(bytes);
+        return *this;
+    }
+    TerminalHarness& feed(std::span<const uint8_t> bytes) {
         _terminal->feed(bytes);
         return *this;
     }
