@@ -68,7 +68,7 @@ void HeadlessTerminal::createImageFromBitmap(Terminal&, std::vector<uint8_t>& by
     _imageBytes += bytes.size();
     // A program that sends images without end must not make us hold them all: the oldest go first.
     size_t dropped = 0;
-    while (_imageBytes > maxImageBytes && _images.size() - dropped > 1)
+    while (_imageBytes > imageByteLimit && _images.size() - dropped > 1)
         _imageBytes -= _images[dropped++].bytes.size();
     if (dropped > 0) _images.erase(_images.begin(), _images.begin() + std::ptrdiff_t(dropped));
 }

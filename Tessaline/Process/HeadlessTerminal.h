@@ -35,8 +35,6 @@ public:
     // The window's size in pixels as the child is told it: fixed, whatever the rows and columns.
     static constexpr uint16_t windowPixelWidth = 16;
     static constexpr uint16_t windowPixelHeight = 16;
-    // The images kept hold at most this many bytes (the newest is always kept): the oldest are dropped.
-    static constexpr size_t maxImageBytes = size_t(256) << 20;
 
     // The executor runs the process's callbacks and drain jobs and the terminal's timers. usesMainQueue:
     // see LocalProcess.
@@ -79,6 +77,8 @@ public:
 
     // The raw images the terminal handed over, in arrival order, within maxImageBytes; nothing is drawn.
     virtual const std::vector<Image>& images() const { return _images; }
+    // The images kept hold at most this many bytes (the newest is always kept): the oldest are dropped.
+    size_t imageByteLimit = size_t(256) << 20;
     // Hands the images over and forgets them.
     virtual std::vector<Image> takeImages();
     void createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) override;

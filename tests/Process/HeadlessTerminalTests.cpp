@@ -208,19 +208,35 @@ TEST(HeadlessTerminal, KeepsImagesAndScrollbackSettings) {
     HeadlessTerminal headless(executor, sized(20, 5), [](std::optional<int32_t>) {});
 
     // Two columns of six red pixels, then one of six green.
-    const std::string sixels[] = {"\x1bPq#1;2;100;0;0#1~~\x1b\\", "\x1bPq#2;2;0;100;0#2~\x1b\\"};
-    for (const auto& sixel : sixels)
-        headless.dataReceived(std::span(reinterpret_cast<const uint8_t*>(sixel.data()), sixel.size()));
+    const std::string red = "\x1bPq#1;2;100;0;0#1~~\x1b\\";
+    const std::string green = "\x1bPq#2;2;0;100;0#2~\x1b\\";
+    const auto feed = [&](const std::string& bytes) {
+        headless.dataReceived(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    };
+    feed(red);
+    feed(green);
     ASSERT_EQ(headless.images().size(), 2u);
-    const auto& red = headless.images()[0];
-    EXPECT_EQ(red.width, 2);
-    EXPECT_EQ(red.height, 6);
-    ASSERT_EQ(red.bytes.size(), 2u * 6u * 4u);
-    EXPECT_EQ(std::vector<uint8_t>(red.bytes.begin(), red.bytes.begin() + 4),
+    const auto& first = headless.images()[0];
+    EXPECT_EQ(first.width, 2);
+    EXPECT_EQ(first.height, 6);
+    ASSERT_EQ(first.bytes.size(), 2u * 6u * 4u);
+    EXPECT_EQ(std::vector<uint8_t>(first.bytes.begin(), first.bytes.begin() + 4),
               (std::vector<uint8_t>{255, 0, 0, 255}));
     EXPECT_EQ(headless.images()[1].width, 1);
     EXPECT_EQ(headless.takeImages().size(), 2u);
     EXPECT_TRUE(headless.images().empty());
+
+    // A program that sends images without end: the oldest go, the newest always stays.
+    headless.imageByteLimit = 2 * 6 * 4 + 6 * 4;
+    for (const auto* sixel : {&green, &red, &green, &red})
+        feed(*sixel);
+    ASSERT_EQ(headless.images().size(), 2u);
+    EXPECT_EQ(headless.images()[0].width, 1);
+    EXPECT_EQ(headless.images()[1].width, 2);
+    headless.imageByteLimit = 1;
+    feed(red);
+    ASSERT_EQ(headless.images().size(), 1u);
+    EXPECT_EQ(headless.images()[0].width, 2);
 
     Terminal& terminal = headless.terminal();
     struct Case {
