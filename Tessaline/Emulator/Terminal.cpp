@@ -73,8 +73,8 @@ void Terminal::setup(bool isReset) {
     }
     _bracketedPasteMode = false;
 
-    keyboardModeNormal = {};
-    keyboardModeAlt = {};
+    _keyboardModeNormal = {};
+    _keyboardModeAlt = {};
 
     gCharsets = {};
     charset = gCharsets[0];

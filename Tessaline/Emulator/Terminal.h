@@ -144,11 +144,13 @@ public:
     // Keyboard (TerminalKeyboard.cpp; the host reads applicationCursor and may set it)
     bool applicationKeypad = false;
     bool applicationCursor = false;
-    KeyboardModeState keyboardModeNormal;
-    KeyboardModeState keyboardModeAlt;
+    // The flags and stack of each screen: read by the view, changed only by the CSI u requests and the
+    // set-up.
+    const KeyboardModeState& keyboardModeNormal() const { return _keyboardModeNormal; }
+    const KeyboardModeState& keyboardModeAlt() const { return _keyboardModeAlt; }
     // The flags of the active screen.
     KittyKeyboardFlags keyboardEnhancementFlags() const {
-        return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
+        return isCurrentBufferAlternate() ? _keyboardModeAlt.flags : _keyboardModeNormal.flags;
     }
 
     // Modes (TerminalModes.cpp). marginMode, insertMode and wraparound have a copy in each buffer.
@@ -418,6 +420,43 @@ public:
 
     void endSynchronizedOutput();
 
+    // MARK: Modes (TerminalModes.cpp), mouse and focus reporting (TerminalMouse.cpp), Kitty keyboard flags
+    // (TerminalKeyboard.cpp)
+
+    // SM and DECSET, RM and DECRST: each parameter in order. No intermediate selects the ANSI modes, exactly
+    // "?" the DEC private modes.
+    void cmdSetMode(const SequenceParams& pars, std::string_view collect);
+    void cmdResetMode(const SequenceParams& pars, std::string_view collect);
+    void setMode(int64_t mode, std::string_view collect);
+    void resetMode(int64_t mode, std::string_view collect);
+    // DECRQM: reports the state of the mode named by the first parameter.
+    void cmdDecRqm(const SequenceParams& pars, bool decMode);
+    // The two DECRQM forms of CSI ... p ("?$" and "$"); false for every other collect.
+    bool cmdRequestMode(const SequenceParams& pars, std::string_view collect);
+    // DECSET 25 and DECRST 25, for the host.
+    void showCursor();
+    void hideCursor();
+
+    // Whether the mode puts the modifier bits into button codes, and whether it reports motion with no
+    // button pressed.
+    static bool sendsModifiers(MouseMode mode);
+    static bool sendMotionEvent(MouseMode mode);
+    // A button code: 1, 2, 3 are the first three buttons, 4 and 5 the wheel; release gives 3.
+    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
+    // One report in the selected encoding, for a 0-based cell (and its pixel position for sgrPixel). The
+    // view decides which events the mouse mode reports; the terminal sends whatever it is given.
+    void sendEvent(int buttonFlags, int x, int y);
+    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // sendEvent with the motion bit (32) added.
+    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // Appends a value of a 1005 report: one byte up to 127, two bytes up to 2046.
+    static void encodeMouseUtf(std::vector<uint8_t>& data, int ch);
+    // CSI I or CSI O while focus reporting (1004) is on.
+    void setTerminalFocus(bool focused);
+
+    // CSI ? u, CSI > u, CSI < u, CSI = u on the active screen's state; false for any other CSI ... u.
+    bool handleKittyKeyboardProtocol(const SequenceParams& pars, std::string_view collect);
+
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
     // Nothing moves the row while scalars join it: the run flushes the join before any other write.
@@ -511,6 +550,23 @@ private:
     bool displayKittyImage(const KittyGraphicsPayload& payload, const KittyGraphicsControl& control,
                            std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
     void handleKittyDelete(const KittyGraphicsControl& control);
+
+    // TerminalModes.cpp
+    void switchToAltScreen();
+    void switchToNormalScreen(bool clearAlt, bool restoreCursor);
+    // DECCOLM: the column switch to 132 (set) or 80 columns.
+    void switchColumns(bool set);
+    int decModeState(int64_t mode) const;
+    int ansiModeState(int64_t mode) const;
+    void setWraparound(bool on);
+    void setMarginMode(bool on);
+    // DECSC and DECRC without intermediates: the cursor state of the active buffer.
+    void saveCursorState();
+    void restoreCursorState();
+
+    // TerminalKeyboard.cpp
+    KeyboardModeState _keyboardModeNormal;
+    KeyboardModeState _keyboardModeAlt;
 
     // Size and buffers
     int _cols = 80;

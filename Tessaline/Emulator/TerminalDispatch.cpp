@@ -192,9 +192,18 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
 // MARK: CSI
 
 bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
-    (void)pars;
-    (void)collect;
     switch (code) {
+    case 'h': // SM, DECSET
+        cmdSetMode(pars, collect);
+        return true;
+    case 'l': // RM, DECRST
+        cmdResetMode(pars, collect);
+        return true;
+    case 'p': // DECRQM; DECSTR and DECSCL are not taken here
+        return cmdRequestMode(pars, collect);
+    case 'u': // Kitty keyboard flags, else SCORC
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
+        return true;
     default:
         return false;
     }
