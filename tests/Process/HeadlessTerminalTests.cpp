@@ -268,9 +268,10 @@ TEST(HeadlessTerminal, KeepsImagesAndScrollbackSettings) {
 namespace {
 
 // A program in raw mode asks for the cursor position and shows the reply it reads (ESC as "E"); it
-// gives up after a while rather than wait for ever.
+// gives up after a while rather than wait for ever (in the foreground: a background group may not read
+// the terminal).
 const std::string cursorReportProgram =
-    "stty raw -echo; printf 'ab\\033[6n'; timeout 30 head -c 6 | tr '\\033' E";
+    "stty raw -echo; printf 'ab\\033[6n'; timeout --foreground 30 head -c 6 | tr '\\033' E";
 
 struct ToolRun {
     std::string output;
