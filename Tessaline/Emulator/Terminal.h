@@ -20,6 +20,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -69,8 +70,65 @@ public:
         normal,
         alt
     };
-    // Link detection (TerminalLinks.cpp) declares LinkLookupLocation, LinkLookupMode and LinkMatch here.
-    // The settings-report DCS handler DECRQSS (TerminalReports.cpp) is declared here.
+    // Link detection (TerminalLinks.cpp): where to look (a buffer row counts from the oldest scroll-back
+    // row, a screen row from the top of the view), which kinds of link count, and what was found.
+    struct LinkLookupLocation {
+        enum class Kind : uint8_t {
+            buffer,
+            screen
+        };
+        Kind kind = Kind::buffer;
+        Position position;
+        static LinkLookupLocation buffer(Position at) { return {Kind::buffer, at}; }
+        static LinkLookupLocation screen(Position at) { return {Kind::screen, at}; }
+    };
+    enum class LinkLookupMode : uint8_t {
+        explicitOnly,
+        explicitAndImplicit
+    };
+    struct LinkMatch {
+        // Half-open columns.
+        struct Range {
+            int lowerBound = 0;
+            int upperBound = 0;
+            bool operator==(const Range&) const = default;
+        };
+        struct RowRange {
+            int row = 0;
+            Range range;
+            bool operator==(const RowRange&) const = default;
+        };
+        // The URI of an explicit link, the matched text of an implicit one.
+        std::string text;
+        // The buffer row looked up, and the columns the link covers there.
+        int row = 0;
+        Range range;
+        bool isExplicit = false;
+        // Every row the link covers, top first.
+        std::vector<RowRange> rowRanges;
+        bool operator==(const LinkMatch&) const = default;
+    };
+    // The settings-report DCS handler (TerminalReports.cpp): the request of one DCS $ q ... ST, answered at
+    // its end.
+    class DECRQSS final : public DcsHandler {
+    public:
+        // Every request the terminal knows is two bytes; a longer one is kept up to here, for the log.
+        static constexpr size_t maxRequestLength = 256;
+
+        // The request text collected so far.
+        std::vector<uint8_t> data;
+        // The owner; not owned.
+        Terminal* terminal = nullptr;
+
+        explicit DECRQSS(Terminal* terminal)
+            : terminal(terminal) {}
+        void hook(std::string_view collect, const SequenceParams& parameters, uint8_t flag) override;
+        void put(std::span<const uint8_t> bytes) override;
+        void unhook() override;
+
+    private:
+        bool _overflow = false;
+    };
 
     using WindowManipulationCommand = Tessaline::WindowManipulationCommand;
     using ProgressReport = Tessaline::ProgressReport;
@@ -398,12 +456,43 @@ public:
 
     void setgLevel(uint8_t v);
     void setgCharset(int v, const CharSetMap* charset);
+    // SCS: the intermediate picks the slot ("(" G0, ")" and "-" G1, "*" and "." G2, "+" and "/" G3), the
+    // final byte the table; anything else designates nothing.
+    void selectCharset(uint8_t intermediate, uint8_t designator);
+    // DECDHL, DECSWL, DECDWL: the cursor row's line size; its cells stay.
+    void setLineRenderMode(BufferLine::RenderLineMode mode);
+    // DECALN.
+    void cmdScreenAlignmentPattern();
 
     // MARK: Colours (TerminalColors.cpp)
 
     // Exactly 16 colours become the base colours; the palette is rebuilt without notice.
     void installPalette(std::span<const Color> colors);
     void rebuildAnsiPalette(bool notifyDelegate);
+    // The palette in force back to the palette as built, with one notice for all entries.
+    void resetAllColors();
+    // OSC 4: index;spec pairs, a spec of "?" queries the entry.
+    void oscChangeOrQueryColorIndex(std::span<const uint8_t> data);
+    // OSC 10, 11 and 12 (startAt 0, 1, 2): set or query the default colours and the cursor colour.
+    void oscSetColors(std::span<const uint8_t> data, int startAt);
+    // OSC 104: no data resets every entry, else the listed ones.
+    void oscResetColor(std::span<const uint8_t> data);
+    // OSC 112: asks the delegate to drop the cursor colour.
+    void oscResetCursorColor();
+    // OSC, the code text, ";", the colour as rgb:rrrr/gggg/bbbb, ST.
+    void reportColor(std::string_view oscCode, const Color& color);
+
+    // MARK: Character attributes (TerminalSgr.cpp)
+
+    // SGR (CSI ... m). A sequence with a prefix or an intermediate does nothing.
+    void cmdCsiM(const SequenceParams& pars, std::string_view collect);
+    // The colour of 38, 48 or 58 from startIndex on, in the ":" or the ";" form, and the parameters it
+    // consumed; no colour when it is malformed.
+    struct ExtendedColor {
+        std::optional<Attribute::Color> color;
+        int consumed = 0;
+    };
+    static ExtendedColor parseExtendedColor(const SequenceParams& pars, int startIndex, bool usesColon);
 
     // MARK: Reports and replies (TerminalReports.cpp)
 
@@ -415,10 +504,85 @@ public:
         sendBytes(bytes);
     }
     void sendResponse(std::string_view text) { sendResponse<std::string_view>(text); }
+    // DA (CSI c, CSI > c).
+    void cmdSendDeviceAttributes(const SequenceParams& pars, std::string_view collect);
+    // DSR (CSI n, CSI ? n).
+    void cmdDeviceStatus(const SequenceParams& pars, std::string_view collect);
+    // DECSCUSR (CSI Ps SP q).
+    void cmdSetCursorStyle(const SequenceParams& pars, std::string_view collect);
+    // The cursor style, told to the delegate before the options take it; the same style does nothing.
+    void setCursorStyle(CursorStyle style);
+    // DECSTR (CSI ! p); the view also calls it after resetting its font and after resizing.
+    void cmdSoftReset() { softReset(); }
+    void softReset();
+    // CSI ... p by its intermediates: DECSTR, DECSCL, DECRQM.
+    void csiPHandler(const SequenceParams& pars, std::string_view collect);
+    // "[1, 2, 3]", the form of the parameter lists in log lines.
+    static std::string bracketedList(std::span<const int64_t> values);
 
     // MARK: Synchronized output (TerminalSynchronizedOutput.cpp)
 
+    // DECSET 2026: readers see a copy of the active buffer until the batch ends or a second passes
+    // without a renewal.
+    void beginSynchronizedOutput();
+    // DECRST 2026, the time-out, resize, full reset: drops the copy and marks the whole screen.
     void endSynchronizedOutput();
+    // (Re)arms the time-out on the executor.
+    void scheduleSynchronizedOutputTimeout();
+    // A copy of the buffer for readers: its rows share their cells with the source's until either side
+    // writes them.
+    std::unique_ptr<Buffer> snapshotBuffer(Buffer& source);
+    // Marks the two screen rows for redraw.
+    void refresh(int startRow, int endRow);
+
+    // MARK: Cursor movement and editing (TerminalCursor.cpp)
+
+    // CUF and CUB: at least one column, held to the margins the cursor is inside of.
+    void cursorForward(int count);
+    void cursorBackward(int count);
+    // The screen row's cells become erase cells, unwrapped and single size; the row is marked.
+    void resetBufferLine(int y, bool clearImages);
+    // The commands below ignore the collected bytes, except DECSC and DECRC, which do nothing with any.
+    void cmdCursorUp(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorDown(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorCharAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdCursorPosition(const SequenceParams& pars, std::string_view collect);
+    void cmdHVPosition(const SequenceParams& pars, std::string_view collect);
+    void cmdCharPosAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdHPositionRelative(const SequenceParams& pars, std::string_view collect);
+    void cmdLinePosAbsolute(const SequenceParams& pars, std::string_view collect);
+    void cmdVPositionRelative(const SequenceParams& pars, std::string_view collect);
+    void cmdInsertChars(const SequenceParams& pars, std::string_view collect);
+    void cmdDeleteChars(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseChars(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseInLine(const SequenceParams& pars, std::string_view collect);
+    void cmdEraseInDisplay(const SequenceParams& pars, std::string_view collect);
+    void cmdInsertLines(const SequenceParams& pars, std::string_view collect);
+    void cmdDeleteLines(const SequenceParams& pars, std::string_view collect);
+    void cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::string_view collect);
+    void cmdTabClear(const SequenceParams& pars, std::string_view collect);
+    void cmdSaveCursor(const SequenceParams& pars, std::string_view collect);
+    void cmdRestoreCursor(const SequenceParams& pars, std::string_view collect);
+    // DECSCL (CSI Pl ; Pc " p).
+    void cmdSetConformanceLevel(const SequenceParams& pars, std::string_view collect);
+
+    // MARK: Scrolling, index and margins (TerminalScrolling.cpp)
+
+    // RI.
+    void reverseIndex();
+    // SU: the new rows are blank in the default colours, not the erase cell.
+    void cmdScrollUp(const SequenceParams& pars, std::string_view collect);
+    // SD: moves the cells between the margins down, margin mode or not.
+    void cmdScrollDown(const SequenceParams& pars);
+    // DECSTBM; homes the cursor whether or not it takes the region.
+    void cmdSetScrollRegion(const SequenceParams& pars, std::string_view collect);
+    // DECSLRM.
+    void cmdSetMargins(const SequenceParams& pars, std::string_view collect);
+    // DECBI (back) and DECFI.
+    void columnIndex(bool back);
+    // Inserts (back) or deletes one column at a column in every row of the scroll region.
+    void columnScroll(bool back, int at);
+    void emitLineFeed();
 
     // MARK: Modes (TerminalModes.cpp), mouse and focus reporting (TerminalMouse.cpp), Kitty keyboard flags
     // (TerminalKeyboard.cpp)
@@ -456,6 +620,113 @@ public:
 
     // CSI ? u, CSI > u, CSI < u, CSI = u on the active screen's state; false for any other CSI ... u.
     bool handleKittyKeyboardProtocol(const SequenceParams& pars, std::string_view collect);
+
+    // MARK: Host notices and inline images (TerminalOsc.cpp), hyperlinks (TerminalHyperlinks.cpp), link
+    // detection (TerminalLinks.cpp)
+
+    // The title is stored, then the delegate is told, even of an empty or unchanged title.
+    void setTitle(const std::string& text);
+    void setIconTitle(const std::string& text);
+    // OSC 0 and 2, OSC 1: the payload as UTF-8; bytes that are not UTF-8 give the empty title.
+    void oscSetTitle(std::span<const uint8_t> data);
+    void oscSetIconTitle(std::span<const uint8_t> data);
+    // OSC 6 and 7: only with a delegate that trusts the process; the UTF-8 text is stored as sent, then
+    // the delegate is told (it reads the field).
+    void oscSetCurrentDocument(std::span<const uint8_t> data);
+    void oscSetCurrentDirectory(std::span<const uint8_t> data);
+    // OSC 9 "4;state[;progress]"; nothing for any other OSC 9.
+    static std::optional<ProgressReport> parseProgressReport(std::span<const uint8_t> data);
+    // OSC 9 as dispatched: false when it is no progress report, so the fallback logs it.
+    bool oscProgressReport(std::span<const uint8_t> data);
+    // OSC 52 "c;" and strict Base64. Other selections and the query form are ignored: the clipboard is
+    // never read back to the program.
+    void oscClipboardCopy(std::span<const uint8_t> data);
+    // OSC 777 "notify;title;body"; the body may itself hold ";".
+    void oscNotification(std::span<const uint8_t> data);
+    // OSC 1337: an inline "File" transfer becomes createImage; any other keyed message goes to the
+    // delegate unparsed.
+    void osciTerm2(std::span<const uint8_t> data);
+
+    // OSC 8: opens a link at the cursor, or (payload ";") closes it and gives every cell from the start to
+    // the cursor a handle whose value is the payload. A payload longer than this opens nothing and drops
+    // the link in progress: the handles' values stay small however many links the scroll-back holds.
+    static constexpr size_t maxHyperlinkPayloadLength = 2048;
+    void oscHyperlink(std::span<const uint8_t> data);
+    // The URI of a payload: everything after its first ";"; nothing without one.
+    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
+    // Releases this terminal's handles that no cell carries any more, oldest first, stopping at the first
+    // one still in use. Also runs when no handle is left for a new link.
+    void garbageCollectPayload();
+
+    // The link under a position: an OSC 8 link first, then (explicitAndImplicit) a URL or path found in
+    // the text of the logical line around it. Reads the display buffer, changes nothing.
+    std::optional<std::string> link(const LinkLookupLocation& at, LinkLookupMode mode);
+    std::optional<LinkMatch> linkMatch(const LinkLookupLocation& at, LinkLookupMode mode);
+
+    // MARK: Text extraction (TerminalText.cpp)
+    //
+    // Rows count from the oldest line held in the buffer; the end column is exclusive; the two positions
+    // may come in either order. Rows the ring has not made yet read as blank without being made.
+
+    // The text between two positions in the active buffer.
+    std::string getText(const Position& start, const Position& end);
+    // The same in the display buffer (what copy, the selection and the find bar read).
+    std::string getDisplayText(const Position& start, const Position& end);
+    std::string getText(const Position& start, const Position& end, const Buffer& buffer) const;
+    // The logical lines between two ordered positions, as fragments; never empty.
+    std::vector<Line> _getSelectedLines(const Position& start, const Position& end,
+                                        const Buffer& buffer) const;
+    // Columns [start, end) of a row, trailing empty cells dropped; end -1 for the whole row.
+    std::string translateBufferLineToString(const Buffer& buffer, int line, int start, int end) const;
+    // Appends the text of cells [start, end) of a row: the halves of wide characters after them skipped,
+    // graphemes resolved, empty cells as spaces. The range must lie inside the row.
+    void appendCellText(const BufferLine& line, int start, int end, std::string& out) const;
+    Buffer& bufferFromKind(BufferKind kind);
+    // Every row of the buffer, each followed by a line feed, in an encoding that ICU knows by this name
+    // ("UTF-8", "ISO-8859-1", "Shift_JIS" ...); a row that cannot be represented is left out. Nothing for
+    // an unknown encoding.
+    std::optional<std::vector<uint8_t>> getBufferAsData(BufferKind kind, std::string_view encoding = "UTF-8");
+
+    // MARK: Window operations (TerminalWindow.cpp)
+
+    // Depth of each title stack: a push onto a full stack drops its oldest entry.
+    static constexpr size_t titleStackLimit = 10;
+    // CSI Ps ; Ps ; Ps t without intermediates: window requests go to the delegate, size and title reports
+    // are answered, titles are saved and restored. Nothing at all without a delegate.
+    void cmdWindowOptions(const SequenceParams& pars);
+
+    // MARK: Rectangular-area operations (TerminalRect.cpp)
+
+    // 0-based, inclusive screen coordinates.
+    struct Rectangle {
+        int top = 0;
+        int left = 0;
+        int bottom = 0;
+        int right = 0;
+        bool operator==(const Rectangle&) const = default;
+    };
+    // Top, left, bottom and right (1-based, inclusive, 0 or absent for the defaults), shifted in origin
+    // mode and clamped to the screen; nothing for an empty or inverted area.
+    std::optional<Rectangle> getRectangleFromRequest(std::span<const int64_t> values) const;
+    // CSI ... $ v (DECCRA); other collects do nothing.
+    void csiCopyRectangularArea(const SequenceParams& pars, std::string_view collect);
+    // CSI ... $ x (DECFRA); other collects are logged.
+    void csiX(const SequenceParams& pars, std::string_view collect);
+    // CSI ... $ z (DECERA), CSI ... ' z (DECELR, only logged).
+    void csiZ(const SequenceParams& pars, std::string_view collect);
+    void cmdDECERA(const SequenceParams& pars);
+    // CSI ... $ { (DECSERA); other collects are logged.
+    void csiOpenBrace(const SequenceParams& pars, std::string_view collect);
+    void cmdSelectiveEraseRectangularArea(const SequenceParams& pars);
+    // CSI Pn ' } (DECIC); other collects are logged.
+    void csiCloseBrace(const SequenceParams& pars, std::string_view collect);
+    // CSI Pn ' ~ (DECDC), whatever the collect.
+    void cmdDeleteColumns(const SequenceParams& pars, std::string_view collect);
+    // CSI Pid ; Pp ; Pt ; Pl ; Pb ; Pr * y (DECRQCRA), whatever the collect: always answered, with 0000
+    // unless the delegate trusts the process.
+    void cmdDECRQCRA(const SequenceParams& pars, std::string_view collect);
+    // Widens the changed rows to a rectangle's screen rows.
+    void markRows(int top, int bottom);
 
 private:
     // The cell a run is joining scalars to, with its text so far; it gets its code when the joining ends.
@@ -514,6 +785,17 @@ private:
     void refreshBlankLine(const CharData& eraseCell, bool isWrapped);
     // The end of every scroll: the view, the changed rows, image placements and the delegate.
     void finishScroll();
+
+    // TerminalSynchronizedOutput.cpp
+    // The last copy, kept for a second after its batch: a program that batches every frame renews its
+    // rows instead of allocating them. Released when no batch follows, so that it pins no cells.
+    std::unique_ptr<Buffer> _spareSnapshot;
+    Executor::TaskId _spareSnapshotRelease = 0;
+    // What the executor's tasks hold weakly in place of the terminal.
+    std::shared_ptr<Terminal*> _lifeToken = std::make_shared<Terminal*>(this);
+    // The spare copy when it fits the source, else null; the spare is gone either way.
+    std::unique_ptr<Buffer> takeSpareSnapshot(const Buffer& source);
+    void retireSnapshot();
 
     // TerminalReports.cpp
     static void appendResponse(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {
@@ -600,6 +882,37 @@ private:
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
     // background no longer fits.
     BufferLinePtr _blankLine;
+
+    // TerminalCursor.cpp, TerminalScrolling.cpp
+    // Code 0 with the erase attribute: what erasing, inserting and deleting leave.
+    CharData eraseCell() const { return CharData(eraseAttribute(), 0, 1); }
+    // A space with the erase attribute: what inserted and vacated columns hold (DECBI, DECFI, DECDC).
+    CharData columnFillCell() const { return CharData(eraseAttribute(), 32, 1); }
+    // A blank line for IL, DL and SU: the line leaving the region when nothing else holds it, else a new
+    // one.
+    BufferLinePtr recycledBlankLine(BufferLinePtr&& leaving, const Attribute& fill) const;
+    // Moves the whole lines first ... last of the ring by `by` rows (down when positive); the lines pushed
+    // out of the range come back blank at the other end.
+    void shiftLines(int first, int last, int by, const Attribute& fill);
+    // The same for the cells of columns left ... right of the screen rows top ... bottom; lines keep their
+    // wrap flags, sizes and images.
+    void shiftCells(int top, int bottom, int left, int right, int by, const CharData& fill);
+
+    // TerminalHyperlinks.cpp: the handles this terminal took, oldest first. The registry is shared by
+    // every terminal of the process, so a terminal releases only its own, and all of them when it goes.
+    struct PayloadHandles {
+        std::deque<uint16_t> codes;
+        PayloadHandles() = default;
+        PayloadHandles(const PayloadHandles&) = delete;
+        PayloadHandles& operator=(const PayloadHandles&) = delete;
+        ~PayloadHandles();
+    };
+    PayloadHandles _payloadHandles;
+    // A handle for a closed link's payload, collecting when none is free.
+    std::optional<TinyAtom> takePayloadHandle(const std::string& payload);
+    // Releases unused handles: oldest first up to the first one in use, or (untilInUse false) every one
+    // that no cell carries. Answers how many it released.
+    size_t collectPayloadHandles(bool untilInUse);
 };
 
 } // namespace Tessaline

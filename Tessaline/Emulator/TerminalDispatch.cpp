@@ -8,6 +8,7 @@
 #include "SixelDcsHandler.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <string>
 
 namespace Tessaline {
@@ -37,6 +38,58 @@ std::string byteAsCharacter(uint8_t byte) {
     std::string out;
     Utf8::append(out, byte);
     return out;
+}
+
+// The parameters of the ESC sequences that share a command with a CSI sequence.
+constexpr int64_t noValues[1] = {0};
+constexpr SequenceParams noParams(noValues, {});
+
+// CHT: n tab stops forward, at most one per column.
+void cursorForwardTab(Terminal& t, const SequenceParams& pars) {
+    Buffer& b = t.buffer();
+    const int p = pars.get(0);
+    const int n = std::min(p >= 2 ? p : 1, t.cols() - 1);
+    for (int i = 0; i < n; ++i) {
+        const int x = b.x();
+        b.setX(b.nextTabStop(t.marginMode, -1));
+        // At the last stop every further step lands on the same column.
+        if (b.x() == x) break;
+    }
+}
+
+// CBT: n tab stops back.
+void cursorBackwardTab(Terminal& t, const SequenceParams& pars) {
+    Buffer& b = t.buffer();
+    if (b.x() > t.cols()) return;
+    const int p = pars.get(0);
+    const int n = std::min(p >= 2 ? p : 1, b.cols());
+    for (int i = 0; i < n; ++i) {
+        const int x = b.x();
+        b.setX(b.previousTabStop(-1));
+        if (b.x() == x) break;
+    }
+}
+
+// CSI > Ps ... t sets and CSI > Ps ... T resets the title modes each parameter names.
+void setTitleModes(Terminal& t, const SequenceParams& pars, bool value) {
+    for (int k = 0; k < pars.size(); ++k) {
+        switch (pars[k]) {
+        case 0:
+            t.xtermTitleSetHex = value;
+            break;
+        case 1:
+            t.xtermTitleQueryHex = value;
+            break;
+        case 2:
+            t.xtermTitleSetUtf = value;
+            break;
+        case 3:
+            t.xtermTitleQueryUtf = value;
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 } // namespace
@@ -125,6 +178,18 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
     Buffer& b = *_buffer;
     if (collect.empty()) {
         switch (code) {
+        case '6': // DECBI
+            columnIndex(true);
+            return true;
+        case '7': // DECSC
+            cmdSaveCursor(noParams, collect);
+            return true;
+        case '8': // DECRC
+            cmdRestoreCursor(noParams, collect);
+            return true;
+        case '9': // DECFI
+            columnIndex(false);
+            return true;
         case '=': // DECKPAM
             applicationKeypad = true;
             return true;
@@ -140,6 +205,9 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
             return true;
         case 'H': // HTS
             b.tabSet(b.x());
+            return true;
+        case 'M': // RI
+            reverseIndex();
             return true;
         case '\\': // ST: the string it ended did the work
             return true;
@@ -177,6 +245,26 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
             return true;
         }
         return false;
+    case '#':
+        switch (code) {
+        case '3': // DECDHL, top half
+            setLineRenderMode(BufferLine::RenderLineMode::doubledTop);
+            return true;
+        case '4': // DECDHL, bottom half
+            setLineRenderMode(BufferLine::RenderLineMode::doubledDown);
+            return true;
+        case '5': // DECSWL
+            setLineRenderMode(BufferLine::RenderLineMode::single);
+            return true;
+        case '6': // DECDWL
+            setLineRenderMode(BufferLine::RenderLineMode::doubleWidth);
+            return true;
+        case '8': // DECALN
+            cmdScreenAlignmentPattern();
+            return true;
+        default:
+            return false;
+        }
     case '%':
         if (code == 'G' || code == '@') { // UTF-8 or the default set
             setgLevel(0);
@@ -184,6 +272,16 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
             return true;
         }
         return false;
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case '-':
+    case '.':
+    case '/': // SCS
+        if (CharSets::lookup(code) == nullptr) return false;
+        selectCharset(uint8_t(collect[0]), code);
+        return true;
     default:
         return false;
     }
@@ -192,17 +290,154 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
 // MARK: CSI
 
 bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
+    Buffer& b = *_buffer;
     switch (code) {
+    case '@': // ICH
+        cmdInsertChars(pars, collect);
+        return true;
+    case 'A': // CUU
+        cmdCursorUp(pars, collect);
+        return true;
+    case 'B': // CUD
+        cmdCursorDown(pars, collect);
+        return true;
+    case 'C': // CUF
+        cursorForward(pars.get(0));
+        return true;
+    case 'D': // CUB
+        cursorBackward(pars.get(0));
+        return true;
+    case 'E': // CNL
+        cmdCursorDown(pars, collect);
+        b.setX(b.marginLeft());
+        return true;
+    case 'F': // CPL
+        cmdCursorUp(pars, collect);
+        b.setX(b.marginLeft());
+        return true;
+    case 'G': // CHA
+        cmdCursorCharAbsolute(pars, collect);
+        return true;
+    case 'H': // CUP
+        cmdCursorPosition(pars, collect);
+        return true;
+    case 'I': // CHT
+        cursorForwardTab(*this, pars);
+        return true;
+    case 'J': // ED
+        cmdEraseInDisplay(pars, collect);
+        return true;
+    case 'K': // EL
+        cmdEraseInLine(pars, collect);
+        return true;
+    case 'L': // IL
+        cmdInsertLines(pars, collect);
+        return true;
+    case 'M': // DL
+        cmdDeleteLines(pars, collect);
+        return true;
+    case 'P': // DCH
+        cmdDeleteChars(pars, collect);
+        return true;
+    case 'S': // SU
+        cmdScrollUp(pars, collect);
+        return true;
+    case 'T': // SD, title-mode reset
+        if (collect.empty())
+            cmdScrollDown(pars);
+        else if (collect == ">")
+            setTitleModes(*this, pars, false);
+        return true;
+    case 'X': // ECH
+        cmdEraseChars(pars, collect);
+        return true;
+    case 'Z': // CBT
+        cursorBackwardTab(*this, pars);
+        return true;
+    case '`': // HPA
+        cmdCharPosAbsolute(pars, collect);
+        return true;
+    case 'a': // HPR
+        cmdHPositionRelative(pars, collect);
+        return true;
+    case 'b': // REP
+        cmdRepeatPrecedingCharacter(pars, collect);
+        return true;
+    case 'c': // DA
+        cmdSendDeviceAttributes(pars, collect);
+        return true;
+    case 'd': // VPA
+        cmdLinePosAbsolute(pars, collect);
+        return true;
+    case 'e': // VPR
+        cmdVPositionRelative(pars, collect);
+        return true;
+    case 'f': // HVP
+        cmdHVPosition(pars, collect);
+        return true;
+    case 'g': // TBC
+        cmdTabClear(pars, collect);
+        return true;
     case 'h': // SM, DECSET
         cmdSetMode(pars, collect);
         return true;
     case 'l': // RM, DECRST
         cmdResetMode(pars, collect);
         return true;
-    case 'p': // DECRQM; DECSTR and DECSCL are not taken here
-        return cmdRequestMode(pars, collect);
+    case 'm': // SGR
+        cmdCsiM(pars, collect);
+        return true;
+    case 'n': // DSR
+        cmdDeviceStatus(pars, collect);
+        return true;
+    case 'p': // DECSTR, DECSCL, DECRQM
+        csiPHandler(pars, collect);
+        return true;
+    case 'q': // DECSCUSR
+        cmdSetCursorStyle(pars, collect);
+        return true;
+    case 'r': // DECSTBM
+        cmdSetScrollRegion(pars, collect);
+        return true;
+    case 's': // DECSLRM, SCOSC
+        if (collect.empty()) {
+            if (marginMode)
+                cmdSetMargins(pars, collect);
+            else
+                cmdSaveCursor(pars, collect);
+        }
+        return true;
+    case 't': // window operations, title-mode set
+        if (collect.empty())
+            cmdWindowOptions(pars);
+        else if (collect == ">")
+            setTitleModes(*this, pars, true);
+        else
+            log("Unhandled csiT " + collectBytes(collect));
+        return true;
     case 'u': // Kitty keyboard flags, else SCORC
         if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
+        return true;
+    case 'v': // DECCRA
+        csiCopyRectangularArea(pars, collect);
+        return true;
+    case 'x': // DECFRA
+        csiX(pars, collect);
+        return true;
+    case 'y': // DECRQCRA
+        cmdDECRQCRA(pars, collect);
+        return true;
+    case 'z': // DECERA, DECELR
+        csiZ(pars, collect);
+        return true;
+    case '{': // DECSERA
+        csiOpenBrace(pars, collect);
+        return true;
+    case '}': // DECIC
+        csiCloseBrace(pars, collect);
+        return true;
+    case '~': // DECDC
+        cmdDeleteColumns(pars, collect);
         return true;
     default:
         return false;
@@ -212,8 +447,52 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
 // MARK: OSC
 
 bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
-    (void)data;
     switch (code) {
+    case 0: // window title (the icon title stays)
+    case 2:
+        oscSetTitle(data);
+        return true;
+    case 1: // icon title
+        oscSetIconTitle(data);
+        return true;
+    case 4:
+        oscChangeOrQueryColorIndex(data);
+        return true;
+    case 6: // document
+        oscSetCurrentDocument(data);
+        return true;
+    case 7: // working directory
+        oscSetCurrentDirectory(data);
+        return true;
+    case 8: // hyperlink
+        oscHyperlink(data);
+        return true;
+    case 9: // progress report; any other OSC 9 is logged as unknown
+        return oscProgressReport(data);
+    case 10:
+        oscSetColors(data, 0);
+        return true;
+    case 11:
+        oscSetColors(data, 1);
+        return true;
+    case 12:
+        oscSetColors(data, 2);
+        return true;
+    case 52: // clipboard write
+        oscClipboardCopy(data);
+        return true;
+    case 104:
+        oscResetColor(data);
+        return true;
+    case 112:
+        oscResetCursorColor();
+        return true;
+    case 777: // desktop notification
+        oscNotification(data);
+        return true;
+    case 1337: // inline images and other application messages
+        osciTerm2(data);
+        return true;
     default:
         return false;
     }
@@ -233,7 +512,7 @@ std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, u
         handler->diagnosticHandler = [this](std::string_view message) { log(message); };
         return handler;
     }
-    // DECRQSS (collect "$", final "q") goes here.
+    if (code == 'q' && collect == "$") return std::make_unique<DECRQSS>(this); // DECRQSS
     return nullptr;
 }
 

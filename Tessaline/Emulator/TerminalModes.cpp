@@ -160,7 +160,9 @@ void Terminal::setMode(int64_t mode, std::string_view collect) {
     case 2004:
         _bracketedPasteMode = true;
         break;
-    // 2026: beginSynchronizedOutput() goes here; until it exists the mode is logged as unhandled.
+    case 2026:
+        beginSynchronizedOutput();
+        break;
     default: // 41 among them
         log("Unhandled DEC Private Mode Set (DECSET) with " + std::to_string(mode));
         break;

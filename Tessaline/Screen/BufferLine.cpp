@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -23,6 +25,22 @@ constexpr bool codeComesFirst() {
     return words[0] == 0x7A;
 }
 static_assert(codeComesFirst());
+
+// Blocks let go of by renewed copies, kept on their thread for the next row that needs a block: a program
+// that redraws under synchronized output frees and allocates a screenful of blocks every frame, which would
+// otherwise grow and trim the heap each time. All of one size (the cache is emptied when the size changes),
+// and at most blockCacheCells cells.
+constexpr int blockCacheCells = 1 << 16;
+
+struct BlockCache {
+    std::vector<std::shared_ptr<CharData[]>> blocks;
+    int capacity = 0;
+};
+
+BlockCache& blockCache() {
+    thread_local BlockCache cache;
+    return cache;
+}
 
 } // namespace
 
@@ -72,36 +90,104 @@ void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, cons
 #endif
 }
 
+BufferLine::Block BufferLine::allocate(int cells) {
+    if (cells <= 0) return nullptr;
+    BlockCache& cache = blockCache();
+    if (!cache.blocks.empty() && cache.capacity == cells) {
+        Block block = std::move(cache.blocks.back());
+        cache.blocks.pop_back();
+        return block;
+    }
+    // Raw bytes, one allocation with the count: cells are trivially copyable and every caller writes them
+    // before they are read, so constructing them first (a default attribute packed per cell) is waste.
+    static_assert(alignof(CharData) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    std::shared_ptr<std::byte[]> bytes =
+        std::make_shared_for_overwrite<std::byte[]>(size_t(cells) * sizeof(CharData));
+    return Block(bytes, std::launder(reinterpret_cast<CharData*>(bytes.get())));
+}
+
 BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool isWrapped)
     : isWrapped(isWrapped)
-    , _data(size_t(std::max(cols, 0)), fillData.value_or(CharData::Null))
+    , _data(allocate(cols))
+    , _capacity(std::max(cols, 0))
     , _count(std::max(cols, 0))
     , _fillCharacter(fillData.value_or(CharData::Null))
-    , _blank(_fillCharacter) {}
+    , _blank(_fillCharacter) {
+    fillCells(_data.get(), _data.get() + _count, _fillCharacter);
+}
 
 BufferLine::BufferLine(const BufferLine& other)
     : isWrapped(other.isWrapped)
     , renderMode(other.renderMode)
     , images(other.images)
-    , _data(other._data.begin(), other._data.begin() + other._count)
+    , _data(other._data)
+    , _capacity(other._capacity)
     , _count(other._count)
     , _fillCharacter(other._fillCharacter)
     , _blank(other._blank)
-    , _contentEnd(other._contentEnd) {}
+    , _contentEnd(other._contentEnd) {
+    // The original is const to its callers; sharing its block changes none of its cells.
+    if (_data) _shared = other._shared = true;
+}
+
+void BufferLine::keepBlock(Block&& block, int capacity) {
+    BlockCache& cache = blockCache();
+    if (cache.capacity != capacity) {
+        cache.blocks.clear();
+        cache.capacity = capacity;
+    }
+    if (int(cache.blocks.size() + 1) * capacity <= blockCacheCells) cache.blocks.push_back(std::move(block));
+}
+
+void BufferLine::releaseBlockCache() {
+    BlockCache& cache = blockCache();
+    cache.blocks.clear();
+    cache.blocks.shrink_to_fit();
+}
+
+void BufferLine::becomeCopyOf(const BufferLine& other) {
+    if (&other == this) return;
+    isWrapped = other.isWrapped;
+    renderMode = other.renderMode;
+    if (images || other.images) images = other.images;
+    // The common case of a renewal: the other row has not written since the last one. Otherwise the
+    // block let go of is the one the other row's next write would allocate.
+    if (_data != other._data) {
+        if (_data && _data.use_count() == 1) keepBlock(std::move(_data), _capacity);
+        _data = other._data;
+    }
+    _capacity = other._capacity;
+    _count = other._count;
+    _fillCharacter = other._fillCharacter;
+    _blank = other._blank;
+    _contentEnd = other._contentEnd;
+    if (_data) _shared = other._shared = true;
+}
+
+void BufferLine::unshare(bool keepCells) {
+    _shared = false;
+    if (_data.use_count() <= 1) return;
+    // The row's own block holds exactly the cells in use.
+    Block block = allocate(_count);
+    if (keepCells && _count > 0) std::memcpy(block.get(), _data.get(), size_t(_count) * sizeof(CharData));
+    _data = std::move(block);
+    _capacity = _count;
+}
 
 void BufferLine::set(int index, const CharData& cell) {
     at(index) = cell;
 }
 
 CharData& BufferLine::at(int index) {
+    own();
     if (index >= count()) {
         std::puts(
             "BufferLine: You passed an index out of range, adjusting to prevent crash, but you should debug");
         _contentEnd = _count;
-        return _data[size_t(_count - 1)];
+        return _data[ptrdiff_t(_count - 1)];
     }
     markContent(index + 1);
-    return _data[size_t(index)];
+    return _data[ptrdiff_t(index)];
 }
 
 void BufferLine::noteFilled(const CharData& with, int start, int end) {
@@ -118,7 +204,8 @@ void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fi
     // Content moves right by n at most; fill cells count as content unless they are the blank.
     markContent(fillData == _blank ? std::min(span, _contentEnd > pos ? _contentEnd + n : _contentEnd)
                                    : span);
-    CharData* d = _data.data();
+    own();
+    CharData* d = _data.get();
     if (n < span - pos) {
         std::memmove(d + pos + n, d + pos, size_t(span - pos - n) * sizeof(CharData));
         fillCells(d + pos, d + pos + n, fillData);
@@ -130,7 +217,8 @@ void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fi
 void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fillData) {
     int span = rightMargin + 1;
     if (!(fillData == _blank)) markContent(span);
-    CharData* d = _data.data();
+    own();
+    CharData* d = _data.get();
     if (n < span - pos) {
         std::memmove(d + pos, d + pos + n, size_t(span - pos - n) * sizeof(CharData));
         fillCells(d + span - n, d + span, fillData);
@@ -142,26 +230,34 @@ void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fi
 void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
     end = std::min(end, count());
     if (start >= end) return;
-    fillCells(_data.data() + start, _data.data() + end, fillData);
+    own();
+    fillCells(_data.get() + start, _data.get() + end, fillData);
     noteFilled(fillData, start, end);
 }
 
 void BufferLine::fill(const CharData& with) {
-    fillCells(_data.data(), _data.data() + _count, with);
+    own(false);
+    fillCells(_data.get(), _data.get() + _count, with);
     _blank = with;
     _contentEnd = 0;
 }
 
 void BufferLine::fill(const CharData& with, int atCol, int len) {
-    fillCells(_data.data() + atCol, _data.data() + atCol + len, with);
+    own();
+    fillCells(_data.get() + atCol, _data.get() + atCol + len, with);
     noteFilled(with, atCol, atCol + len);
 }
 
 void BufferLine::clear(const Attribute& attribute) {
     const CharData blank(attribute, 0, 1);
-    // Past the content mark the cells already are the blank: only what was written needs wiping.
-    const int end = blank == _blank ? _contentEnd : _count;
-    fillCells(_data.data(), _data.data() + end, blank);
+    // Past the content mark the cells already are the blank: only what was written needs wiping. A block
+    // shared with a copy is not copied first: the row gets a new one, filled whole.
+    int end = blank == _blank ? _contentEnd : _count;
+    if (_shared) {
+        unshare(false);
+        end = _count;
+    }
+    fillCells(_data.get(), _data.get() + end, blank);
     _blank = blank;
     _contentEnd = 0;
     images.reset();
@@ -169,11 +265,13 @@ void BufferLine::clear(const Attribute& attribute) {
 
 void BufferLine::copyFrom(const BufferLine& line) {
     if (&line == this) return;
-    // The block is replaced (by one of exactly that size) only when it is too small.
-    if (_data.size() < size_t(line._count))
-        _data.assign(line._data.begin(), line._data.begin() + line._count);
-    else
-        std::copy(line._data.begin(), line._data.begin() + line._count, _data.begin());
+    // The block is replaced (by one of exactly that size) only when it is too small or shared.
+    own(false);
+    if (_capacity < line._count) {
+        _data = allocate(line._count);
+        _capacity = line._count;
+    }
+    if (line._count > 0) std::memcpy(_data.get(), line._data.get(), size_t(line._count) * sizeof(CharData));
     _count = line._count;
     _blank = line._blank;
     _contentEnd = line._contentEnd;
@@ -183,17 +281,20 @@ void BufferLine::copyFrom(const BufferLine& line) {
 void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len) {
     if (len <= 0) return;
     markContent(dstCol + len);
+    // Made our own first: src may be this row.
+    own();
     // memmove gets overlapping ranges of the same row right in either direction.
-    std::memmove(_data.data() + dstCol, src._data.data() + srcCol, size_t(len) * sizeof(CharData));
+    std::memmove(_data.get() + dstCol, src._data.get() + srcCol, size_t(len) * sizeof(CharData));
 }
 
 void BufferLine::resize(int cols, const CharData& fillData) {
     if (cols == _count) return;
     if (cols <= 0) {
-        _data.clear();
-        _data.shrink_to_fit();
+        _data.reset();
+        _capacity = 0;
         _count = 0;
         _contentEnd = 0;
+        _shared = false;
         return;
     }
     if (cols < _count) {
@@ -205,18 +306,26 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         else
             _contentEnd = cols;
     }
-    if (size_t(cols) > _data.size()) {
+    // Narrowing a shared block changes none of its cells: the copy goes on sharing it.
+    const bool shared = _shared && _data.use_count() > 1;
+    if (cols > _capacity || (cols > _count && shared)) {
         // A new block of exactly cols cells.
-        std::vector<CharData> block(size_t(cols), fillData);
-        std::copy(_data.begin(), _data.begin() + _count, block.begin());
+        Block block = allocate(cols);
+        if (_count > 0) std::memcpy(block.get(), _data.get(), size_t(_count) * sizeof(CharData));
+        fillCells(block.get() + _count, block.get() + cols, fillData);
         _data = std::move(block);
+        _capacity = cols;
+        _shared = false;
     } else if (cols > _count) {
-        fillCells(_data.data() + _count, _data.data() + cols, fillData);
-    } else if (_data.size() > 2 * size_t(cols)) {
+        fillCells(_data.get() + _count, _data.get() + cols, fillData);
+    } else if (_capacity > 2 * cols) {
         // A resize of every row of the scroll-back comes with every window resize: the block is kept so
         // that dragging the width back and forth allocates nothing, until it is more than twice the row.
-        _data.resize(size_t(cols));
-        _data.shrink_to_fit();
+        Block block = allocate(cols);
+        std::memcpy(block.get(), _data.get(), size_t(cols) * sizeof(CharData));
+        _data = std::move(block);
+        _capacity = cols;
+        _shared = false;
     }
     _count = cols;
 }
@@ -225,7 +334,7 @@ int BufferLine::getTrimmedLength() const {
     // Blank cells past the mark have code 0 when the blank has: no need to look at them.
     const int end = _blank.code == 0 ? _contentEnd : count();
     for (int i = end - 1; i >= 0; --i) {
-        if (_data[size_t(i)].code != 0) return i + _data[size_t(i)].width();
+        if (_data[ptrdiff_t(i)].code != 0) return i + _data[ptrdiff_t(i)].width();
     }
     return 0;
 }
@@ -265,7 +374,7 @@ std::string BufferLine::translateToString(bool trimRight, int startCol, int endC
 std::string BufferLine::debugDescription() const {
     std::string out;
     for (int i = 0; i < _count; ++i)
-        Utf8::append(out, uint32_t(_data[size_t(i)].getCharacter()));
+        Utf8::append(out, uint32_t(_data[ptrdiff_t(i)].getCharacter()));
     return out;
 }
 

@@ -20,6 +20,10 @@ using ImageList = std::vector<TerminalImagePtr>;
 // One row of the screen or scroll-back. Rows are shared objects: the ring, the buffer and the commands
 // hold the same row through reference-counted handles; a row is duplicated only by copy construction.
 //
+// A copy shares the cells of its original until either of them writes: the first write copies them
+// (copy on write). Copying every row of a buffer, as synchronized output does for every frame of a
+// full-screen program, then costs one small object per row, and only the rows written pay for cells.
+//
 // A row knows how far it holds content: every cell from contentEnd() on equals one blank cell. Clearing
 // a row then costs what was written into it, not its width, which is what lets a scrolled-off row be
 // reused cheaply. Every write path keeps the mark; readers always see real cells.
@@ -43,8 +47,14 @@ public:
     explicit BufferLine(int cols, const std::optional<CharData>& fillData = std::nullopt,
                         bool isWrapped = false);
     // An independent copy: cells, wrap flag, render mode, fill cell and its own list of the same strips.
+    // The cells are shared until either row writes.
     BufferLine(const BufferLine& other);
     BufferLine& operator=(const BufferLine&) = delete;
+    // Makes this row a copy of the other as the copy constructor does, reusing this object: a holder of
+    // many copies (a synchronized-output copy of a buffer) renews them without allocating.
+    void becomeCopyOf(const BufferLine& other);
+    // Lets go of the cell blocks that renewed copies left for reuse on this thread.
+    static void releaseBlockCache();
 
     static BufferLinePtr make(int cols, const std::optional<CharData>& fillData = std::nullopt,
                               bool isWrapped = false) {
@@ -54,19 +64,22 @@ public:
     int count() const { return _count; }
 
     // Reading at or past the end reads the last cell, silently.
-    const CharData& operator[](int index) const { return _data[size_t(index < _count ? index : _count - 1)]; }
+    const CharData& operator[](int index) const {
+        return _data[ptrdiff_t(index < _count ? index : _count - 1)];
+    }
     const CharData& get(int index) const { return (*this)[index]; }
     // Writing at or past the end writes the last cell, with a warning.
     void set(int index, const CharData& cell);
     // For read-modify-write: the cell to change, repaired like a write.
     CharData& at(int index);
     // Direct access for bulk reads; callers stay inside count().
-    const CharData* cells() const { return _data.data(); }
+    const CharData* cells() const { return _data.get(); }
     // Direct access for bulk writes that stay below column end (at most count()): the row then counts
-    // them as content.
+    // them as content. The pointer is good until the row is next copied or resized.
     CharData* cellsForWrite(int end) {
+        own();
         if (end > _contentEnd) _contentEnd = end;
-        return _data.data();
+        return _data.get();
     }
     // Cells from here to the end are all the same blank cell (one that was filled in, not written).
     int contentEnd() const { return _contentEnd; }
@@ -77,7 +90,7 @@ public:
     static void writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell);
 
     int getWidth(int index) const { return (*this)[index].width(); }
-    std::vector<CharData> getData() const { return {_data.begin(), _data.begin() + _count}; }
+    std::vector<CharData> getData() const { return {_data.get(), _data.get() + _count}; }
     const CharData& fillCharacter() const { return _fillCharacter; }
 
     void insertCells(int pos, int n, int rightMargin, const CharData& fillData);
@@ -111,10 +124,27 @@ private:
     // Cells [start, end) became `with`: the mark moves back when the tail is now all blank.
     void noteFilled(const CharData& with, int start, int end);
 
-    // The block: its length is the capacity, its first _count cells are in use. A row keeps its block
-    // when it gets narrower (resize), so that widening it again is a fill.
-    std::vector<CharData> _data;
+    using Block = std::shared_ptr<CharData[]>;
+    // A block of that many cells, not initialised.
+    static Block allocate(int cells);
+    // Before every write: a block shared with a copy is replaced by a block of the row's own, holding
+    // the cells (keepCells) or to be overwritten whole by the caller.
+    void own(bool keepCells = true) {
+        if (_shared) [[unlikely]]
+            unshare(keepCells);
+    }
+    void unshare(bool keepCells);
+    // Keeps a block no row holds any more for the next allocation of that size, within the cache's bound.
+    static void keepBlock(Block&& block, int capacity);
+
+    // The block: capacity cells, the first _count in use. A row keeps its block when it gets narrower
+    // (resize), so that widening it again is a fill.
+    Block _data;
+    int _capacity = 0;
     int _count = 0;
+    // The block may be shared with a copy: set on both rows by the copy, cleared by the first write that
+    // finds the block no longer shared (or makes it so).
+    mutable bool _shared = false;
     CharData _fillCharacter;
     // Every cell in use at or past _contentEnd equals _blank.
     CharData _blank;

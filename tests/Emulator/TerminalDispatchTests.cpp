@@ -1,5 +1,6 @@
-// The dispatch rows built so far and the parser's fallbacks with their log lines.
-#include "TerminalHarness.h"
+// The dispatch rows, the commands the dispatch carries out itself and the parser's fallbacks with their
+// log lines.
+#include "ScreenSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -135,4 +136,156 @@ TEST(TerminalDispatch, SixelReachesTheDelegate) {
     h.terminal().tdel = nullptr;
     h.feed("\x1bPq~\x1b\\"); // no delegate: nothing to hand the picture to
     EXPECT_EQ(h.delegate().log, std::vector<std::string>{});
+}
+
+TEST(TerminalDispatch, TabulationForwardAndBack) {
+    struct Case {
+        const char* name;
+        bool margins; // margin mode on, margins 1 to 30
+        std::string input;
+        int column;
+    };
+    const std::vector<Case> cases = {
+        {"CHT", false, "\x1b[I", 8},
+        {"CHT 0", false, "\x1b[0I", 8},
+        {"CHT 3", false, "\x1b[3I", 24},
+        {"CHT 200 stops at the last column", false, "\x1b[200I", 79},
+        {"CHT huge", false, "\x1b[99999999999I", 79},
+        {"CHT stops at the right margin", true, "\x1b[26G\x1b[5I", 29},
+        {"CBT", false, "\x1b[4G\x1b[Z", 0},
+        {"CBT 2", false, "\x1b[18G\x1b[2Z", 8},
+        {"CBT from column 0", false, "\x1b[Z", 0},
+        {"CBT huge", false, "\x1b[80G\x1b[2147483647Z", 0},
+        {"CBT from the pending-wrap column", false, std::string(80, 'x') + "\x1b[Z", 72},
+        {"CBT ignores the margins", true, "\x1b[26G\x1b[9Z", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(80, 5);
+        if (c.margins) {
+            setMarginMode(h.terminal(), true);
+            h.feed("\x1b[2;30s");
+        }
+        h.feed(c.input);
+        EXPECT_EQ(h.cursor().first, c.column);
+    }
+}
+
+TEST(TerminalDispatch, NextAndPrecedingLine) {
+    struct Case {
+        const char* name;
+        bool origin;
+        std::string input; // margin mode on, margins 5 to 15, region rows 1 to 4, cursor at (8, 2)
+        std::pair<int, int> cursor;
+    };
+    const std::vector<Case> cases = {
+        {"CNL goes to the left margin without origin mode", false, "\x1b[E", {4, 3}},
+        {"CNL stops at the bottom margin", false, "\x1b[9E", {4, 4}},
+        {"CPL", false, "\x1b[F", {4, 1}},
+        {"CPL 5 stops at the top margin", false, "\x1b[5F", {4, 1}},
+        {"NEL goes to column 0 without origin mode",
+         false,
+         "\x1b"
+         "E",
+         {0, 3}},
+        {"NEL goes to the left margin in origin mode",
+         true,
+         "\x1b"
+         "E",
+         {4, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(20, 8);
+        Terminal& t = h.terminal();
+        setMarginMode(t, true);
+        h.feed("\x1b[5;15s\x1b[2;5r");
+        t.buffer().setX(8);
+        t.buffer().setY(2);
+        t.originMode = c.origin;
+        h.feed(c.input);
+        EXPECT_EQ(h.cursor(), c.cursor);
+    }
+}
+
+TEST(TerminalDispatch, MarginsOrSavedCursor) {
+    TerminalHarness h(20, 5);
+    Terminal& t = h.terminal();
+    h.feed("\x1b[2;3H\x1b[3;6s");
+    EXPECT_EQ(t.buffer().savedX, 2) << "without margin mode CSI s saves the cursor";
+    EXPECT_EQ(t.buffer().marginLeft(), 0);
+    h.feed("\x1b[?69h\x1b[4;4H\x1b[3;6s");
+    EXPECT_EQ(t.buffer().savedX, 2) << "with margin mode it sets the margins";
+    EXPECT_EQ(t.buffer().marginLeft(), 2);
+    EXPECT_EQ(t.buffer().marginRight(), 5);
+    h.feed("\x1b[?4;8s");
+    EXPECT_EQ(t.buffer().marginLeft(), 2) << "CSI ? s does nothing";
+    h.feed("\x1b[?69l\x1b[4;4H\x1b[s");
+    EXPECT_EQ(t.buffer().savedX, 3) << "margin mode off again: CSI s saves";
+    EXPECT_EQ(t.buffer().marginLeft(), 2) << "and the margins stay";
+}
+
+TEST(TerminalDispatch, TitleModes) {
+    struct Case {
+        const char* name;
+        bool startSet;
+        std::string input;
+        std::array<bool, 4> flags; // setHex, queryHex, setUtf, queryUtf
+    };
+    const std::vector<Case> cases = {
+        {"set one", false, "\x1b[>2t", {false, false, true, false}},
+        {"set all", false, "\x1b[>0;1;2;3t", {true, true, true, true}},
+        {"set then reset", false, "\x1b[>2t\x1b[>2T", {false, false, false, false}},
+        {"reset two", true, "\x1b[>0;1T", {false, false, true, true}},
+        {"no parameter resets the first", true, "\x1b[>T", {false, true, true, true}},
+        {"other values are skipped", false, "\x1b[>9;3t", {false, false, false, true}},
+        {"another prefix does nothing", false, "\x1b[?2t\x1b[=2t", {false, false, false, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 3);
+        Terminal& t = h.terminal();
+        t.silentLog = true;
+        t.xtermTitleSetHex = t.xtermTitleQueryHex = t.xtermTitleSetUtf = t.xtermTitleQueryUtf = c.startSet;
+        h.feed(c.input);
+        EXPECT_EQ(
+            (std::array{t.xtermTitleSetHex, t.xtermTitleQueryHex, t.xtermTitleSetUtf, t.xtermTitleQueryUtf}),
+            c.flags);
+    }
+}
+
+TEST(TerminalDispatch, LogLinesOfSequencesNoRowTakes) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"CSI t with a collect", "\x1b[$t", {"Info: Unhandled csiT [36]"}},
+        {"CSI t with two", "\x1b[?1$t", {"Info: Unhandled csiT [63, 36]"}},
+        {"CSI T with a collect", "\x1b[?5T", {}},
+        {"CSI r with a collect", "\x1b[?1r", {}},
+        {"CSI s with a collect", "\x1b[?1s", {}},
+        {"CSI unknown final",
+         "\x1b[1;2j",
+         {"Info: Tessaline: Unknown CSI Code (collect=[] code=j pars=[1, 2])"}},
+        {"ESC unknown final", "\x1bZ", {"Info: Tessaline: Unknown ESC Code: ESC + Z txt=[]"}},
+        {"SCS without a table", "\x1b(W", {"Info: Tessaline: Unknown ESC Code: ESC + W txt=[40]"}},
+        {"SCS with a comma", "\x1b,A", {"Info: Tessaline: Unknown ESC Code: ESC + A txt=[44]"}},
+        {"two intermediates", "\x1b((A", {"Info: Tessaline: Unknown ESC Code: ESC + A txt=[40, 40]"}},
+        {"ESC % with another final", "\x1b%X", {"Info: Tessaline: Unknown ESC Code: ESC + X txt=[37]"}},
+        {"ESC # 7", "\x1b#7", {"Info: Tessaline: Unknown ESC Code: ESC + 7 txt=[35]"}},
+        {"known sequences log nothing",
+         "\x1b(0\x1b#8\x1b[2J\x1b[>1t\x1b"
+         "7\x1b"
+         "8\x1bM",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 4);
+        EXPECT_EQ(TerminalHarness::captureStdout([&] { h.feed(c.input); }), c.lines);
+        h.terminal().silentLog = true;
+        EXPECT_EQ(TerminalHarness::captureStdout([&] { h.feed(c.input); }), std::vector<std::string>{});
+    }
 }

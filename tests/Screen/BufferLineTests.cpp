@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 
 using namespace Tessaline;
 
@@ -267,4 +268,79 @@ TEST(BufferLine, CopyKeepsTheContentMark) {
     copy.clear(Attribute::defaultAttribute());
     EXPECT_EQ(text(copy), "..........");
     EXPECT_EQ(text(line), "...x......");
+}
+
+// A copy shares the cells of its original until one of them writes: every write path must give the
+// writer cells of its own and leave the other row as it was.
+TEST(BufferLine, CopiesShareCellsUntilEitherWrites) {
+    const CharData z(Attribute::defaultAttribute(), 'z');
+    const auto other = lineOf("XY");
+    struct Case {
+        const char* name;
+        std::function<void(BufferLine&)> write;
+    };
+    const Case cases[] = {
+        {"set", [&](BufferLine& l) { l.set(1, z); }},
+        {"at", [&](BufferLine& l) { l.at(2) = z; }},
+        {"cellsForWrite", [&](BufferLine& l) { l.cellsForWrite(1)[0] = z; }},
+        {"insertCells", [&](BufferLine& l) { l.insertCells(1, 2, 5, z); }},
+        {"deleteCells", [&](BufferLine& l) { l.deleteCells(0, 2, 5, z); }},
+        {"replaceCells", [&](BufferLine& l) { l.replaceCells(2, 4, z); }},
+        {"fill", [&](BufferLine& l) { l.fill(z); }},
+        {"fill part", [&](BufferLine& l) { l.fill(z, 3, 2); }},
+        {"clear", [&](BufferLine& l) { l.clear(Attribute::defaultAttribute()); }},
+        {"clear other attribute",
+         [&](BufferLine& l) {
+             l.clear(Attribute(Attribute::Color::ansi256(1), Attribute::Color::ansi256(2), {}));
+         }},
+        {"copyFrom", [&](BufferLine& l) { l.copyFrom(*other); }},
+        {"copyFrom range", [&](BufferLine& l) { l.copyFrom(*other, 0, 4, 2); }},
+        {"copyFrom itself", [&](BufferLine& l) { l.copyFrom(l, 0, 1, 3); }},
+        {"widen", [&](BufferLine& l) { l.resize(8, z); }},
+        {"narrow then widen",
+         [&](BufferLine& l) {
+             l.resize(2, z);
+             l.resize(5, z);
+         }},
+        {"narrow far", [&](BufferLine& l) { l.resize(1, z); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto alone = lineOf("abcdef");
+        c.write(*alone);
+        const std::string written = text(*alone);
+        const std::vector<CharData> writtenCells = alone->getData();
+
+        for (bool writeCopy : {false, true}) {
+            SCOPED_TRACE(writeCopy ? "the copy writes" : "the original writes");
+            auto original = lineOf("abcdef");
+            BufferLine copy(*original);
+            BufferLine& writer = writeCopy ? copy : *original;
+            const BufferLine& reader = writeCopy ? *original : copy;
+            c.write(writer);
+            EXPECT_EQ(text(reader), "abcdef");
+            EXPECT_EQ(text(writer), written);
+            EXPECT_EQ(writer.getData(), writtenCells);
+            // A second write finds the cells already its own.
+            writer.set(0, z);
+            EXPECT_EQ(text(reader), "abcdef");
+        }
+    }
+}
+
+TEST(BufferLine, CopyOfACopyAndADroppedCopy) {
+    auto original = lineOf("abc");
+    auto first = std::make_shared<BufferLine>(*original);
+    BufferLine second(*first);
+    first->set(0, CharData(Attribute::defaultAttribute(), 'x'));
+    EXPECT_EQ(text(*original), "abc");
+    EXPECT_EQ(text(second), "abc");
+    EXPECT_EQ(text(*first), "xbc");
+    // Once the other holders are gone the row writes its cells in place.
+    first.reset();
+    const CharData* before = second.cells();
+    original.reset();
+    second.set(1, CharData(Attribute::defaultAttribute(), 'y'));
+    EXPECT_EQ(second.cells(), before);
+    EXPECT_EQ(text(second), "ayc");
 }

@@ -1,0 +1,221 @@
+// OSC 8 hyperlinks: which cells a closed link marks, the handle's value, and the release of handles no
+// cell carries any more.
+#include "TerminalHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace Tessaline;
+using namespace Tessaline::Testing;
+
+namespace {
+
+std::string openLink(const std::string& payload) {
+    return "\x1b]8;" + payload + "\x1b\\";
+}
+const std::string closeLink = "\x1b]8;;\x1b\\";
+
+// The screen's handles, one character per cell: "-" for none, then "a", "b", ... for each distinct
+// handle in order of appearance. Every row is shown at full width.
+std::string handles(const Buffer& buffer) {
+    std::map<uint16_t, char> names;
+    std::string out;
+    for (int r = buffer.yBase(); r < buffer.yBase() + buffer.rows(); ++r) {
+        if (r > buffer.yBase()) out += '\n';
+        const BufferLinePtr& line = buffer.lines().peek(r);
+        for (int c = 0; line && c < line->count(); ++c) {
+            const uint16_t code = (*line)[c].payload().code;
+            if (code == 0) {
+                out += '-';
+                continue;
+            }
+            auto it = names.try_emplace(code, char('a' + names.size())).first;
+            out += it->second;
+        }
+    }
+    return out;
+}
+
+std::string payloadValue(const CharData& cell) {
+    const std::any* value = cell.getPayload();
+    if (value == nullptr) return "<none>";
+    const std::string* text = std::any_cast<std::string>(value);
+    return text ? *text : "<not text>";
+}
+
+class TerminalHyperlinks : public testing::Test {
+protected:
+    void SetUp() override { TinyAtom::resetForTesting(); }
+    void TearDown() override { TinyAtom::resetForTesting(); }
+};
+
+} // namespace
+
+TEST_F(TerminalHyperlinks, ClosingMarksFromTheStartToTheCursor) {
+    struct Case {
+        const char* name;
+        int startCol;
+        std::string input;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"the cell after the text is marked too", 5, openLink(";http://x") + "abcd" + closeLink,
+         "-----aaaaa\n----------\n----------"},
+        {"text ending in the last column stops there", 6, openLink(";u") + "abcd" + closeLink,
+         "------aaaa\n----------\n----------"},
+        {"one character in the last column marks nothing", 9, openLink(";u") + "a" + closeLink,
+         "----------\n----------\n----------"},
+        {"over three rows", 5, openLink(";u") + "abcdeFGHIJKLMNOxyz" + closeLink,
+         "-----aaaaa\naaaaaaaaaa\naaaa------"},
+        {"closing with no link open", 0, "abc" + closeLink, "----------\n----------\n----------"},
+        {"a second opening replaces the first", 0,
+         openLink(";one") + "ab" + openLink(";two") + "cd" + closeLink, "--aaa-----\n----------\n----------"},
+        {"parameters and an empty URI open a link", 0, openLink("id=1;") + "ab" + closeLink,
+         "aaa-------\n----------\n----------"},
+        {"an empty payload opens a link", 0, "\x1b]8\x1b\\ab" + closeLink,
+         "aaa-------\n----------\n----------"},
+        {"printing over a marked cell clears it", 0,
+         openLink(";1") + "ab" + closeLink + "c" + openLink(";2") + "de" + closeLink,
+         "aa-bbb----\n----------\n----------"},
+        {"an over-long payload drops the link in progress", 0,
+         openLink(";u") + "ab" + openLink(";" + std::string(3000, 'x')) + "cd" + closeLink,
+         "----------\n----------\n----------"},
+        {"a full reset drops the link in progress", 0, openLink(";u") + "ab\033c" + closeLink,
+         "----------\n----------\n----------"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 3);
+        h.buffer().setX(c.startCol);
+        h.feed(c.input);
+        EXPECT_EQ(handles(h.buffer()), c.expected);
+    }
+}
+
+TEST_F(TerminalHyperlinks, RowsInMarginModeEndAtTheRightMargin) {
+    TerminalHarness h(10, 4);
+    h.buffer().setX(5);
+    h.feed(openLink(";u"));
+    h.terminal().marginMode = true;
+    h.buffer().setMarginRight(7);
+    h.buffer().setY(2);
+    h.buffer().setX(3);
+    h.feed(closeLink);
+    EXPECT_EQ(handles(h.buffer()), "-----aaa--\naaaaaaaa--\naaaa------\n----------");
+}
+
+TEST_F(TerminalHyperlinks, ACursorAboveTheStartDropsTheLink) {
+    TerminalHarness h(10, 3);
+    h.buffer().setY(2);
+    h.feed(openLink(";u") + "ab");
+    h.buffer().setY(0);
+    h.feed(closeLink);
+    EXPECT_EQ(handles(h.buffer()), "----------\n----------\n----------");
+    EXPECT_EQ(h.terminal().hyperLinkTracking, std::nullopt);
+}
+
+TEST_F(TerminalHyperlinks, TheHandleHoldsTheWholePayload) {
+    struct Case {
+        const char* name;
+        std::string payload;
+        std::string value;
+        std::optional<std::string> uri;
+    };
+    const std::vector<Case> cases = {
+        {"parameters kept, ';' in the URI", "id=7;http://h/a;b?c=d;e", "id=7;http://h/a;b?c=d;e",
+         "http://h/a;b?c=d;e"},
+        {"no parameters", ";file:///tmp/x", ";file:///tmp/x", "file:///tmp/x"},
+        {"empty URI", "id=1;", "id=1;", ""},
+        {"no ';'", "http://x", "http://x", std::nullopt},
+        {"non-ASCII gives the empty payload", ";http://h/\xc3\xa9", "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 3);
+        h.feed(openLink(c.payload) + "ab" + closeLink);
+        const CharData& cell = (*h.buffer().lines()[0])[1];
+        EXPECT_EQ(payloadValue(cell), c.value);
+        EXPECT_EQ(Terminal::parseHyperlinkPayload(payloadValue(cell)), c.uri);
+    }
+}
+
+TEST_F(TerminalHyperlinks, CollectionStopsAtTheFirstLinkStillShown) {
+    TerminalHarness h(10, 3);
+    h.feed(openLink(";A") + "aa" + closeLink + "\r\n" + openLink(";B") + "bb" + closeLink + " " +
+           openLink(";C") + "cc" + closeLink);
+    EXPECT_EQ(TinyAtom::map().size(), 3u);
+    // B and C are overwritten, A stays: nothing may go, since A was handed out first.
+    h.feed("\rxxxxxxxx");
+    h.terminal().garbageCollectPayload();
+    EXPECT_EQ(TinyAtom::map().size(), 3u);
+    EXPECT_EQ(TinyAtom::lastCollected, 0);
+    // With A gone too, one run releases all three.
+    h.buffer().setY(0);
+    h.feed("\rxxxx");
+    h.terminal().garbageCollectPayload();
+    EXPECT_EQ(TinyAtom::map().size(), 0u);
+    EXPECT_EQ(TinyAtom::lastCollected, TinyAtom::lastUsed);
+}
+
+TEST_F(TerminalHyperlinks, CollectionKeepsLinksStillOnScreen) {
+    TerminalHarness h(10, 3, 5);
+    h.feed(openLink(";A") + "aa" + closeLink + "\r\n" + openLink(";B") + "bb" + closeLink + "\r\n" +
+           openLink(";C") + "cc" + closeLink);
+    h.terminal().activateAltBuffer(std::nullopt);
+    h.buffer().setX(0);
+    h.buffer().setY(0);
+    h.feed(openLink(";D") + "dd" + closeLink);
+    h.terminal().activateNormalBuffer(false);
+    // A and C are overwritten; B stays on the normal screen, D on the alternate one.
+    h.buffer().setY(0);
+    h.feed("\rxxx");
+    h.buffer().setY(2);
+    h.feed("\rxxx");
+    h.terminal().garbageCollectPayload();
+    EXPECT_EQ(TinyAtom::map().size(), 3u) << "A goes; B holds back C";
+    EXPECT_EQ(payloadValue((*h.buffer().lines()[1])[0]), ";B");
+    EXPECT_EQ(payloadValue((*h.terminal().altBuffer().lines()[0])[0]), ";D");
+
+    // In the scroll-back B still counts.
+    h.feed("\n\n");
+    ASSERT_EQ(h.buffer().yBase(), 2);
+    h.terminal().garbageCollectPayload();
+    EXPECT_EQ(TinyAtom::map().size(), 3u);
+    EXPECT_EQ(payloadValue((*h.buffer().lines()[1])[0]), ";B");
+}
+
+TEST_F(TerminalHyperlinks, RunningOutOfHandlesCollects) {
+    TerminalHarness h(10, 3);
+    // Another owner holds all but two codes.
+    for (int i = 0; i < TinyAtom::lastCode - 2; ++i)
+        ASSERT_TRUE(TinyAtom::lookup(i));
+    // A stays on screen, B is overwritten: the usual collection is held back by A, so every unused
+    // handle of this terminal is released.
+    h.feed(openLink(";A") + "aa" + closeLink + "\r\n" + openLink(";B") + "bb" + closeLink + "\rxxx");
+    h.feed("\r" + openLink(";C") + "cc" + closeLink);
+    EXPECT_EQ(handles(h.buffer()), "aaa-------\nbbb-------\n----------");
+    EXPECT_EQ(payloadValue((*h.buffer().lines()[0])[0]), ";A");
+    EXPECT_EQ(payloadValue((*h.buffer().lines()[1])[0]), ";C");
+
+    // Nothing of ours is free: the link is dropped, nothing else changes.
+    h.feed("\r\n" + openLink(";D") + "dd" + closeLink);
+    EXPECT_EQ(handles(h.buffer()), "aaa-------\nbbb-------\n----------");
+    EXPECT_EQ(TinyAtom::map().size(), size_t(TinyAtom::lastCode));
+}
+
+TEST_F(TerminalHyperlinks, TerminalsReleaseOnlyTheirOwnHandles) {
+    auto first = std::make_unique<TerminalHarness>(10, 3);
+    TerminalHarness second(10, 3);
+    first->feed(openLink(";first") + "aa" + closeLink);
+    second.feed(openLink(";second") + "bb" + closeLink + "\rxxx");
+    const CharData kept = (*first->buffer().lines()[0])[0];
+    // The second terminal's cells do not carry the first one's handle, but it is not the second's to free.
+    second.terminal().garbageCollectPayload();
+    EXPECT_EQ(TinyAtom::map().size(), 1u);
+    EXPECT_EQ(payloadValue(kept), ";first");
+    second.feed(openLink(";again") + "cc" + closeLink);
+    first.reset();
+    EXPECT_EQ(TinyAtom::map().size(), 1u) << "a terminal that goes releases its handles";
+    EXPECT_EQ(payloadValue((*second.buffer().lines()[0])[3]), ";again");
+}
