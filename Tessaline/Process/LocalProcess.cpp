@@ -3,6 +3,7 @@
 #include "ChildReaper.h"
 #include "PseudoTerminalHelpers.h"
 #include "PtyWriter.h"
+#include "TerminalOptions.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -108,11 +109,7 @@ LocalProcess::~LocalProcess() {
 }
 
 std::vector<std::string> LocalProcess::defaultEnvironment() {
-    std::vector<std::string> environment = {"TERM=xterm-256color", "COLORTERM=truecolor", "LANG=en_US.UTF-8"};
-    for (const char* name : {"LOGNAME", "USER", "DISPLAY", "LC_TYPE", "HOME"}) {
-        if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
-    }
-    return environment;
+    return getEnvironmentVariables("xterm-256color", true);
 }
 
 void LocalProcess::startProcess(const std::string& executable, const std::vector<std::string>& args,

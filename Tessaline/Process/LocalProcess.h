@@ -106,7 +106,7 @@ public:
     int logFileCounter() const;
     std::optional<std::string> loggingDir() const;
 
-    // The environment of a child started without one.
+    // The environment of a child started without one: the terminal's (getEnvironmentVariables).
     static std::vector<std::string> defaultEnvironment();
 
 protected:

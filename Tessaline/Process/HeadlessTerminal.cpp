@@ -1,0 +1,81 @@
+#include "HeadlessTerminal.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace Tessaline {
+
+namespace {
+
+uint16_t fitWinsize(int value) {
+    return uint16_t(std::clamp(value, 0, 0xFFFF));
+}
+
+} // namespace
+
+HeadlessTerminal::HeadlessTerminal(Executor& queue, const TerminalOptions& options, OnEnd onEnd,
+                                   bool usesMainQueue)
+    : _onEnd(std::move(onEnd))
+    , _terminal(this, options)
+    , _process(this, queue, usesMainQueue) {
+    // Synchronized output times out on the thread that feeds the terminal.
+    _terminal.executor = &queue;
+}
+
+HeadlessTerminal::~HeadlessTerminal() = default;
+
+void HeadlessTerminal::processTerminated(LocalProcess&, std::optional<int32_t> exitCode) {
+    // A copy: the closure may replace itself or destroy this object.
+    const OnEnd onEnd = _onEnd;
+    if (onEnd) onEnd(exitCode);
+}
+
+void HeadlessTerminal::dataReceived(std::span<const uint8_t> slice) {
+    _terminal.parser().parse(slice);
+}
+
+void HeadlessTerminal::send(std::span<const uint8_t> data) {
+    _process.send(data);
+}
+
+void HeadlessTerminal::send(std::string_view text) {
+    send(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+void HeadlessTerminal::changeScrollback(std::optional<int> lines) {
+    // The normal buffer's history, the options' record (none as 0) and the first and last rows as changed.
+    _terminal.changeScrollback(lines);
+}
+
+void HeadlessTerminal::send(Terminal&, std::span<const uint8_t> data) {
+    send(data);
+}
+
+winsize HeadlessTerminal::getWindowSize() {
+    return {fitWinsize(_terminal.rows()), fitWinsize(_terminal.cols()), windowPixelWidth, windowPixelHeight};
+}
+
+void HeadlessTerminal::mouseModeChanged(Terminal&) {}
+
+void HeadlessTerminal::hostCurrentDirectoryUpdated(Terminal& source) {
+    _dir = source.hostCurrentDirectory();
+}
+
+void HeadlessTerminal::colorChanged(Terminal&, int) {}
+
+void HeadlessTerminal::createImageFromBitmap(Terminal&, std::vector<uint8_t>& bytes, int width, int height) {
+    _images.push_back({bytes, width, height});
+    _imageBytes += bytes.size();
+    // A program that sends images without end must not make us hold them all: the oldest go first.
+    size_t dropped = 0;
+    while (_imageBytes > imageByteLimit && _images.size() - dropped > 1)
+        _imageBytes -= _images[dropped++].bytes.size();
+    if (dropped > 0) _images.erase(_images.begin(), _images.begin() + std::ptrdiff_t(dropped));
+}
+
+std::vector<HeadlessTerminal::Image> HeadlessTerminal::takeImages() {
+    _imageBytes = 0;
+    return std::exchange(_images, {});
+}
+
+} // namespace Tessaline
