@@ -152,7 +152,6 @@ TEST(HeadlessTerminal, ProgramGetsTheTerminalsEnvironmentInOrder) {
 }
 
 TEST(HeadlessTerminal, DirectoryReportUpdatesDir) {
-    GTEST_SKIP() << "the terminal does not take OSC 7 yet";
     Session session;
     EXPECT_EQ(session.headless.dir(), std::nullopt);
     session.start("/bin/sh", {"-c", "printf '\\033]7;file://localhost/tmp\\033\\\\'; "
