@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need. Idempotent: returns at once when all are there.
+# Installs the Debian packages that building and testing need (libclang-rt-dev: the fuzzer and sanitizer
+# runtimes of clang). Idempotent: returns at once when all are there.
 set -euo pipefail
 
 packages=(
@@ -7,7 +8,7 @@ packages=(
     libicu-dev zlib1g-dev libpng-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libvterm-dev
-    clang
+    clang libclang-rt-dev
 )
 
 missing=()

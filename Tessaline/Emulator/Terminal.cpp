@@ -174,6 +174,8 @@ void Terminal::resize(int cols, int rows) {
     options.rows = r;
     _normalBuffer->setupTabStops(oldCols, tabStopWidth);
     _altBuffer->setupTabStops(oldCols, tabStopWidth);
+    // Rows changed before a shrink and not drawn yet are no longer on the screen.
+    refreshEnd = std::min(refreshEnd, _rows - 1);
     markWholeScreen();
 }
 

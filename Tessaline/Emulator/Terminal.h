@@ -459,8 +459,9 @@ public:
     void feed(std::string_view text) { _parser->parse(text); }
     void parse(std::span<const uint8_t> bytes) { _parser->parse(bytes); }
 
-    // Changed rows. A screen row (negative: ignored) widens the screen range; unless scrolling, the row
-    // plus the buffer's yDisp widens the scroll-invariant range.
+    // Changed rows. A screen row widens the screen range (a row above or below the screen, as a change in
+    // the scroll-back is while the user looks elsewhere, does not); unless scrolling, the row plus the
+    // buffer's yDisp widens the scroll-invariant range.
     void updateRange(int y, bool scrolling = false) { updateRange(*_buffer, y, scrolling); }
     void updateRange(const Buffer& borrowing, int y, bool scrolling = false) {
         if (!scrolling) {
@@ -470,7 +471,7 @@ public:
                 if (v > scrollInvariantRefreshEnd) scrollInvariantRefreshEnd = v;
             }
         }
-        if (y >= 0) {
+        if (y >= 0 && y < _rows) {
             if (y < refreshStart) refreshStart = y;
             if (y > refreshEnd) refreshEnd = y;
         }

@@ -354,7 +354,6 @@ std::optional<LinkFinder::LinkRowEdgeInfo> LinkFinder::linkRowEdgeInfo(int row) 
     auto codeAt = [&](int col) {
         return isSecondCell(*line, col) ? (*line)[col - 1].code : (*line)[col].code;
     };
-    LinkRowEdgeInfo edges;
     int first = 0;
     while (first < j && isWhitespace(codeAt(first)))
         ++first;

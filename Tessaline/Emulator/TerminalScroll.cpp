@@ -166,7 +166,9 @@ void Terminal::scroll(bool isWrapped) {
                 line = std::move(lines[0]);
             }
             reuseAsTemplate(line);
-            lines.splice(bottomRow + 1, 0, {line}, [this](int row) { updateRange(row); });
+            // The rows below the region move in the ring but not on the screen, and finishScroll marks
+            // the region: nothing else changed.
+            lines.splice(bottomRow + 1, 0, {line}, nullptr);
             if (!wasFull) buffer.setYBase(buffer.yBase() + 1);
         }
         if (wasFull) {

@@ -193,6 +193,10 @@ void Buffer::resize(int newCols, int newRows) {
         _y = std::min(_y, newRows - 1) + cursorOffset;
         savedX = std::min(savedX, newCols - 1);
         _scrollTop = 0;
+    } else if (newCapacity < _lines.maxLength()) {
+        // An empty ring (a cleared alternate buffer) still takes the smaller capacity: rows it is filled
+        // with later must not find room for a scroll-back.
+        _lines.setMaxLength(newCapacity);
     }
     _scrollBottom = newRows - 1;
 
@@ -401,6 +405,10 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
     };
     std::vector<InsertionSet> batches;
     int insertedTotal = 0;
+    // Rows inserted above the cursor's row: its text moves down by as many. The cursor, the display
+    // origin and the screen are placed once the batches are in (below), from where the text went.
+    const int cursorRow = _yBase + _y;
+    int64_t insertedAbove = 0;
     std::vector<BufferLine*> run;
     std::vector<int> wrapped;
     std::vector<int> lengths;
@@ -415,7 +423,6 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
             --first;
         const int n = y - first + 1;
         y = first;
-        const int cursorRow = _yBase + _y;
         if (cursorRow >= first && cursorRow < first + n) continue;
 
         run.clear();
@@ -430,11 +437,7 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
         if (lengths.empty()) continue;
 
         const int rowsToAdd = int(lengths.size()) - n;
-        const int64_t capacity = _lines.maxLength();
-        int64_t trimmedAway = (_yBase == 0 && _y != _lines.count() - 1)
-                                  ? int64_t(_y) - capacity + rowsToAdd
-                                  : int64_t(_lines.count()) - capacity + rowsToAdd;
-        trimmedAway = std::max<int64_t>(trimmedAway, 0);
+        if (rowsToAdd > 0 && first + n <= cursorRow) insertedAbove += rowsToAdd;
 
         if (rowsToAdd > 0) {
             // At the old width like every row: cut with the rest, each keeps a block that widening back
@@ -479,27 +482,32 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
             if (lengths[i] < newCols)
                 row.fill(CharData::Null, lengths[i], std::min(end, row.count()) - lengths[i]);
         }
+    }
+    if (batches.empty()) return;
 
-        for (int64_t i = 0; i < rowsToAdd - trimmedAway; ++i) {
-            if (_yBase == 0) {
-                if (_y < newRows - 1) {
-                    ++_y;
-                    _lines.setCount(_lines.count() - 1);
-                } else {
-                    ++_yBase;
-                    ++_yDisp;
-                }
-            } else {
-                const int64_t held = std::min<int64_t>(capacity, int64_t(_lines.count()) + insertedTotal);
-                if (_yBase < held - newRows) {
-                    if (_yDisp == _yBase) ++_yDisp;
-                    ++_yBase;
-                }
-            }
+    // Without scroll-back in use, the new rows first take the place of blank rows at the bottom, below
+    // the cursor, so that no text goes into the scroll-back while the screen has room.
+    const int oldCount = _lines.count();
+    int64_t count = int64_t(oldCount) + insertedTotal;
+    if (_yBase == 0) {
+        int blank = 0;
+        for (int row = oldCount - 1; row > cursorRow && count - blank > newRows; --row) {
+            const BufferLinePtr& line = _lines.peek(row);
+            if (line && (line->isWrapped || line->images || line->hasAnyContent())) break;
+            ++blank;
         }
-        savedY = std::min(savedY + rowsToAdd, _yBase + newRows - 1);
+        _lines.setCount(oldCount - blank);
+        count -= blank;
     }
     rearrange(batches, insertedTotal);
+
+    // The screen ends with the ring; the oldest rows fell out when the ring could not hold them all.
+    const int64_t dropped = count - _lines.count();
+    const int oldYBase = _yBase;
+    _yBase = std::max(_lines.count() - newRows, 0);
+    _yDisp = _yDisp == oldYBase ? _yBase : int(std::clamp<int64_t>(_yDisp - dropped, 0, _yBase));
+    _y = int(std::clamp<int64_t>(cursorRow + insertedAbove - dropped - _yBase, 0, newRows - 1));
+    savedY = int(std::min<int64_t>(savedY + insertedTotal, _yBase + newRows - 1));
 }
 
 void Buffer::rearrange(std::vector<InsertionSet>& batches, int total) {

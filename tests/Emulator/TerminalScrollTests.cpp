@@ -111,6 +111,19 @@ TEST(TerminalScroll, RegionAtTheTopWithAFullRing) {
     EXPECT_EQ(t.buffer().yBase(), 2);
 }
 
+// The rows below a region at the top move in the ring, not on the screen: only the region is marked.
+TEST(TerminalScroll, RegionAtTheTopMarksOnlyTheRegion) {
+    for (int scrollback : {63, 1}) {
+        SCOPED_TRACE(scrollback);
+        TerminalHarness h(18, 9, scrollback);
+        Terminal& t = h.terminal();
+        h.feed("\x1b[;2r");
+        t.clearUpdateRange();
+        h.feed("\n\n\n");
+        EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 1}));
+    }
+}
+
 TEST(TerminalScroll, PartialWidthScrollMovesOnlyTheMarginColumns) {
     TerminalHarness h(6, 3);
     Terminal& t = h.terminal();

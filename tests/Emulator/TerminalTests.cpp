@@ -140,6 +140,9 @@ TEST(Terminal, ResizeMarksTheScreenAndUpdatesTheOptions) {
     EXPECT_EQ(tabStops(t.altBuffer()), (std::vector<int>{0, 8, 16}));
     EXPECT_EQ(t.buffer().cols(), 20);
     EXPECT_EQ(t.altBuffer().rows(), 4);
+    h.feed("\x1b[4H");
+    t.resize(20, 2);
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 1})) << "rows not drawn before a shrink are gone";
 }
 
 TEST(Terminal, ResizeKeepsTheSavedCursorOnItsText) {

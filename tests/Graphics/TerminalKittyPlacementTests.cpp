@@ -610,3 +610,19 @@ TEST(TerminalKittyPlacement, RecordsAgreeWithTheStripsAfterEveryScroll) {
         }
     }
 }
+
+// Found by fuzzing: while the user looks at the scroll-back, a placement that scrolls the screen
+// re-anchors strips on lines below the view; those lines are not screen rows to redraw.
+TEST(TerminalKittyPlacement, ChangesBelowTheViewStayOutOfTheScreenRange) {
+    TerminalHarness h(11, 26, 35);
+    Terminal& t = h.terminal();
+    t.userScrolling = true;
+    t.resize(1, 1);
+    t.clearUpdateRange();
+    h.feed("slue {\x1b_Ga=T,f=24,s=2,v=2;AAAAAAAAAAAAGgin\x1b_Ga=d\x1b");
+    ASSERT_GT(t.buffer().yBase(), 0);
+    const auto range = t.getUpdateRange();
+    ASSERT_TRUE(range);
+    EXPECT_GE(range->startY, 0);
+    EXPECT_LT(range->endY, t.rows());
+}

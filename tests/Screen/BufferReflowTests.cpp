@@ -462,6 +462,61 @@ TEST(BufferReflow, WithoutScrollbackNothingIsReflowedOrCut) {
     EXPECT_FALSE(t.buffer.isReflowEnabled());
 }
 
+// Text below the cursor is reflowed like any other: its new rows go below it and the screen still ends
+// with the ring. The new rows first take the place of blank rows at the bottom; once the ring is full the
+// oldest rows give way, the cursor's own row among them.
+TEST(BufferReflow, NarrowingTextBelowTheCursor) {
+    struct Case {
+        const char* name;
+        std::optional<int> scrollback;
+        Size from;
+        std::string text;
+        Size to;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"new rows push the screen up",
+         10,
+         {6, 3},
+         "ab\ncdef\nghij",
+         {2, 3},
+         "yBase=2 yDisp=2 cursor=0,0\n ab\n cd\n~ef\n gh\n~ij\n"},
+        {"new rows take the blank rows at the bottom",
+         10,
+         {6, 4},
+         "ab\ncdef",
+         {2, 4},
+         "yBase=0 yDisp=0 cursor=0,0\n ab\n cd\n~ef\n ..\n"},
+        {"a full ring drops its oldest rows",
+         0,
+         {6, 3},
+         "ab\ncdef\nghij",
+         {2, 4},
+         "yBase=0 yDisp=0 cursor=0,0\n cd\n~ef\n gh\n~ij\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Term t(c.from.cols, c.from.rows, c.scrollback);
+        t.print(c.text);
+        t.buffer.setX(0);
+        t.buffer.setY(0);
+        t.buffer.resize(c.to.cols, c.to.rows);
+        EXPECT_EQ(t.dump(), c.expected);
+        EXPECT_EQ(t.buffer.yBase() + c.to.rows, t.buffer.lines().count());
+    }
+}
+
+// A cleared alternate buffer holds no rows; made smaller, it must not keep room for a scroll-back.
+TEST(BufferReflow, EmptyRingTakesTheSmallerCapacity) {
+    Buffer b(80, 25, 8, std::nullopt);
+    b.resize(80, 10);
+    EXPECT_EQ(b.lines().maxLength(), 10);
+    Term t(4, 4, 10);
+    t.buffer.clear();
+    t.buffer.resize(4, 2);
+    EXPECT_EQ(t.buffer.lines().maxLength(), 12);
+}
+
 // Rows of a large scroll-back are made only when first read; a resize must not make them all.
 TEST(BufferReflow, UnusedSlotsAreNotMade) {
     for (int scrollback : {1000, INT_MAX - 10}) {
