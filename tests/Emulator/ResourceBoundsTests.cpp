@@ -15,7 +15,7 @@ using namespace Tessaline::Testing;
 
 namespace {
 
-constexpr auto timeLimit = std::chrono::seconds(5);
+constexpr auto timeLimit = std::chrono::seconds(60);
 
 // The screen is whole: cursor, display origin and rows inside their bounds.
 void expectWholeScreen(Terminal& t) {
