@@ -1,4 +1,5 @@
 #include "Workloads.h"
+#include "Utf8.h"
 
 #include <array>
 #include <cstdint>
@@ -33,24 +34,6 @@ public:
 private:
     uint64_t _state;
 };
-
-void appendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
 
 constexpr std::array<std::string_view, 32> words = {
     "the",     "quick",  "brown", "fox",    "jumps",  "over",   "lazy",     "dog",
@@ -202,14 +185,14 @@ std::string wideText(Rng& rng) {
         while (width < workloadCols - 4) {
             const int kind = rng.range(0, 99);
             if (kind < 30) {
-                appendUtf8(out, uint32_t(rng.range(0x4E00, 0x9FFF)));
+                Utf8::append(out, uint32_t(rng.range(0x4E00, 0x9FFF)));
             } else if (kind < 50) {
-                appendUtf8(out, uint32_t(rng.range(0xAC00, 0xD7A3)));
+                Utf8::append(out, uint32_t(rng.range(0xAC00, 0xD7A3)));
             } else if (kind < 62) {
-                appendUtf8(out, uint32_t(rng.range(0x1F600, 0x1F64F)));
+                Utf8::append(out, uint32_t(rng.range(0x1F600, 0x1F64F)));
             } else if (kind < 70) {
-                appendUtf8(out, rng.pick(vs16Bases));
-                appendUtf8(out, 0xFE0F);
+                Utf8::append(out, rng.pick(vs16Bases));
+                Utf8::append(out, 0xFE0F);
             } else if (kind < 77) {
                 // Family, couple or profession sequences joined by ZWJ.
                 static constexpr std::array<std::array<uint32_t, 3>, 4> parts = {{
@@ -219,17 +202,17 @@ std::string wideText(Rng& rng) {
                     {0x1F9D1, 0x1F91D, 0x1F9D1},
                 }};
                 const auto& p = rng.pick(parts);
-                appendUtf8(out, p[0]);
+                Utf8::append(out, p[0]);
                 for (size_t k = 1; k < p.size(); ++k) {
-                    appendUtf8(out, 0x200D);
-                    appendUtf8(out, p[k]);
+                    Utf8::append(out, 0x200D);
+                    Utf8::append(out, p[k]);
                 }
             } else if (kind < 84) {
-                appendUtf8(out, uint32_t(rng.pick(std::array<int, 4>{0x1F44D, 0x1F44B, 0x1F64C, 0x1F91E})));
-                appendUtf8(out, uint32_t(rng.range(0x1F3FB, 0x1F3FF)));
+                Utf8::append(out, uint32_t(rng.pick(std::array<int, 4>{0x1F44D, 0x1F44B, 0x1F64C, 0x1F91E})));
+                Utf8::append(out, uint32_t(rng.range(0x1F3FB, 0x1F3FF)));
             } else if (kind < 90) {
                 for (char c : rng.pick(flags))
-                    appendUtf8(out, 0x1F1E6 + uint32_t(c - 'A'));
+                    Utf8::append(out, 0x1F1E6 + uint32_t(c - 'A'));
             } else {
                 out += char(rng.range('a', 'z'));
                 out += ' ';
@@ -251,7 +234,7 @@ std::string combiningText(Rng& rng) {
             }
             out += char(rng.chance(50) ? rng.range('a', 'z') : rng.range('A', 'Z'));
             for (int marks = rng.range(1, 3); marks > 0; --marks)
-                appendUtf8(out, uint32_t(rng.range(0x0300, 0x036F)));
+                Utf8::append(out, uint32_t(rng.range(0x0300, 0x036F)));
         }
         out += "\r\n";
     }

@@ -1,4 +1,5 @@
 #include "SearchService.h"
+#include "Utf8.h"
 
 #include "GraphemeBreaks.h"
 #include "Terminal.h"
@@ -784,7 +785,12 @@ std::optional<SearchResult> SearchService::find(const std::string& term, const S
         return std::nullopt;
     }
     state.lastSearchOptions = options;
-    std::optional<SearchResult> result = engineFind(term, options, state.cachedSearchTerm, lastSelection);
+    // A term that is not UTF-8 is not text anyone can see: matching its bytes would stop inside a
+    // character and hand back a piece of one.
+    std::u32string scalars;
+    std::optional<SearchResult> result;
+    if (Utf8::decode(term, scalars))
+        result = engineFind(term, options, state.cachedSearchTerm, lastSelection);
     state.cachedSearchTerm = term;
     lastResult = result;
     if (!result) {

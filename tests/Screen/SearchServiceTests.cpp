@@ -117,6 +117,9 @@ TEST(SearchService, Matches) {
         {"an empty match is passed over", "abc xx", "x*", regex, "xx 4,0 2", "xx 4,0 2", 20},
         {"anchors see the whole line", "ab ab", "^ab", regex, "ab 0,0 2", "ab 0,0 2", 20},
         {"an unbalanced parenthesis finds nothing", "(abc", "(abc", regex, "none", "none", 20},
+        {"a term that is not UTF-8 finds nothing, not part of a character", "\xC2\xA2 \xEF\xBF\xBD", "\xC2",
+         plain, "none", "none", 20},
+        {"nor does it as a regular expression", "\xC2\xA2", "\xC2", regex, "none", "none", 20},
         {"whole-word regular expression", "cats cat", "c[a-z]+", SearchOptions(false, true, true),
          "cats 0,0 4", "cat 5,0 3", 20},
     };

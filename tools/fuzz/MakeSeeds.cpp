@@ -4,6 +4,7 @@
 //
 //   fuzz_make_seeds <tests folder> <output folder>
 #include "Workloads.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,24 +30,6 @@ int hexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-void appendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
 }
 
 // The body of an ordinary string literal from just past its opening quote; i ends past the closing one.
@@ -91,7 +74,7 @@ std::string readLiteral(const std::string& src, size_t& i) {
             uint32_t value = 0;
             for (size_t k = 0; k < digits && i < src.size() && hexValue(src[i]) >= 0; ++k)
                 value = value * 16 + uint32_t(hexValue(src[i++]));
-            appendUtf8(out, value);
+            Tessaline::Utf8::append(out, value);
             break;
         }
         default:
