@@ -172,6 +172,23 @@ void Terminal::cmdSelectiveEraseRectangularArea(const SequenceParams& pars) {
 
 // DECIC: opened columns hold spaces with the erase attribute, the same cells DECDC leaves, so that they
 // match the rest of an erased screen.
+namespace {
+
+// Each row of the scroll region with its last column inside `right`; a column edit cuts the row's
+// run, so the row no longer wraps.
+template<class Edit>
+void editRegionRows(Buffer& b, int right, Edit&& edit) {
+    CircularBufferLineList& lines = b.lines();
+    const int last = std::min(b.yBase() + b.scrollBottom(), lines.count() - 1);
+    for (int row = b.yBase() + b.scrollTop(); row <= last; ++row) {
+        BufferLine& line = *lines[row];
+        edit(line, std::min(right, line.count() - 1));
+        line.isWrapped = false;
+    }
+}
+
+} // namespace
+
 void Terminal::csiCloseBrace(const SequenceParams& pars, std::string_view collect) {
     if (collect != "'") {
         if (!silentLog) log("CSI # } not implemented- XTPOPSGR with " + bracketed(pars.values()));
@@ -185,14 +202,9 @@ void Terminal::csiCloseBrace(const SequenceParams& pars, std::string_view collec
     // More columns than the region holds clear it; the count is held there.
     const int n = std::min(pars.count(0), right + 1);
     const CharData fill(eraseAttribute(), 32, 1);
-    CircularBufferLineList& lines = b.lines();
-    const int last = std::min(b.yBase() + b.scrollBottom(), lines.count() - 1);
-    for (int row = b.yBase() + b.scrollTop(); row <= last; ++row) {
-        BufferLine& line = *lines[row];
-        const int limit = std::min(right, line.count() - 1);
+    editRegionRows(b, right, [&](BufferLine& line, int limit) {
         if (pos <= limit) line.insertCells(pos, n, limit, fill);
-        line.isWrapped = false;
-    }
+    });
     markRows(b.scrollTop(), b.scrollBottom());
 }
 
@@ -207,14 +219,9 @@ void Terminal::cmdDeleteColumns(const SequenceParams& pars, std::string_view col
     const int right = marginMode ? b.marginRight() : _cols - 1;
     const int n = std::min(pars.count(0), right + 1);
     const CharData fill(eraseAttribute(), 32, 1);
-    CircularBufferLineList& lines = b.lines();
-    const int last = std::min(b.yBase() + b.scrollBottom(), lines.count() - 1);
-    for (int row = b.yBase() + b.scrollTop(); row <= last; ++row) {
-        BufferLine& line = *lines[row];
-        const int limit = std::min(right, line.count() - 1);
+    editRegionRows(b, right, [&](BufferLine& line, int limit) {
         if (x <= limit) line.deleteCells(x, n, limit, fill);
-        line.isWrapped = false;
-    }
+    });
     markRows(b.scrollTop(), b.scrollBottom());
 }
 

@@ -46,7 +46,7 @@ struct Color {
     // "rgb:rrrr/gggg/bbbb" in lowercase hexadecimal.
     std::string formatAsXcolor() const;
 
-    // An X11 colour specification ("#rgb" with 1 to 4 digits per channel, or "rgb:r/g/b" with 1 to 4
+    // An X11 colour name ("#rgb" with 1 to 4 digits per channel, or "rgb:r/g/b" with 1 to 4
     // digits per field); nothing when the text is not one.
     static std::optional<Color> parseColor(std::span<const uint8_t> text);
     static std::optional<Color> parseColor(std::string_view text);
