@@ -1081,11 +1081,14 @@ private:
             int64_t next = 0;
             // Where the scroll-back ended at the last step, counted the same way.
             int64_t end = 0;
-            std::unique_ptr<std::bitset<65536>> live;
         };
         std::optional<Pass> pass;
-        // The oldest handles known unused, not released yet.
+        // The codes a pass found in cells.
+        std::unique_ptr<std::bitset<65536>> live;
+        // The oldest handles known unused, not released yet, and the links taken since the last batch
+        // of them went.
         size_t unusedFront = 0;
+        unsigned stepsSinceBatch = 0;
         // The count of handles that starts the next pass.
         size_t nextPassAt = 0;
         PayloadHandles() = default;

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <bitset>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Tessaline {
 
 namespace {
@@ -15,7 +19,21 @@ void gatherLiveCodes(const BufferLine& line, LiveCodes& live) {
     const CharData* cells = line.cells();
     // Past the content mark every cell is the same blank: one of them stands for all.
     const int end = std::min(line.contentEnd() + 1, line.count());
-    for (int c = 0; c < end; ++c)
+    int c = 0;
+#if defined(__SSE2__)
+    // Most cells carry no handle: four at a time are looked at together (the handle is a cell's last
+    // two bytes).
+    static_assert(sizeof(CharData) == 16);
+    for (; c + 4 <= end; c += 4) {
+        const auto* p = reinterpret_cast<const __m128i*>(cells + c);
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                                         _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
+        if (_mm_extract_epi16(any, 7) == 0) continue;
+        for (int k = c; k < c + 4; ++k)
+            if (const uint16_t code = cells[k].payload().code) live.set(code);
+    }
+#endif
+    for (; c < end; ++c)
         if (const uint16_t code = cells[c].payload().code) live.set(code);
 }
 
@@ -28,10 +46,13 @@ void gatherLiveCodes(const Buffer& buffer, LiveCodes& live) {
 // A pass starts once this many handles were taken since the last one ended, and marks this many rows
 // per link taken while it runs, besides the rows that scrolled off meanwhile: a full scroll-back is done
 // long before the registry fills.
-constexpr size_t handlesPerPass = 8192;
+constexpr size_t handlesPerPass = 40960;
 constexpr int rowsPerStep = 2;
-// Unused handles released per link taken: well ahead of the links that come in.
-constexpr size_t releasesPerStep = 4;
+// Unused handles are released in batches, one every so many links, well ahead of the links that come
+// in: their blocks have long left the cache, and a batch overlaps those waits where one at a time would
+// pay each in full.
+constexpr size_t releasesPerBatch = 256;
+constexpr unsigned stepsPerBatch = 64;
 // Released at once when a link finds no free handle while unused ones wait.
 constexpr size_t releasesWhenFull = 64;
 
@@ -117,7 +138,10 @@ void Terminal::releaseUnusedPayloadHandles(size_t limit) {
 void Terminal::stepPayloadCollection() {
     PayloadHandles& handles = _payloadHandles;
     if (handles.unusedFront > 0) {
-        releaseUnusedPayloadHandles(releasesPerStep);
+        if (++handles.stepsSinceBatch >= stepsPerBatch) {
+            handles.stepsSinceBatch = 0;
+            releaseUnusedPayloadHandles(releasesPerBatch);
+        }
         return;
     }
     // The copy shown under synchronized output changes apart from the buffer: the full collection
@@ -134,10 +158,15 @@ void Terminal::stepPayloadCollection() {
         handles.pass->candidates = handles.codes.size();
         handles.pass->next = buffer.linesTop;
         handles.pass->end = int64_t(std::min(buffer.yBase(), lines.count())) + buffer.linesTop;
-        handles.pass->live = std::make_unique<LiveCodes>();
+        // Kept from pass to pass: a large allocation among the many small blocks the releases freed
+        // would first have the allocator sort all of those out.
+        if (!handles.live)
+            handles.live = std::make_unique<LiveCodes>();
+        else
+            handles.live->reset();
     }
     PayloadHandles::Pass& pass = *handles.pass;
-    LiveCodes& live = *pass.live;
+    LiveCodes& live = *handles.live;
 
     // The scroll-back rows not marked yet, oldest first; the rows that scroll off meanwhile join the end.
     // Each step marks as many rows as scrolled off since the last one, and a few more.
