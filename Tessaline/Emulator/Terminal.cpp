@@ -104,6 +104,7 @@ void Terminal::setup(bool isReset) {
 }
 
 void Terminal::resetNormalBuffer() {
+    dropPayloadPass();
     const bool wasActive = _buffer == _normalBuffer.get();
     _normalBuffer = makeBuffer(_cols, _rows, options.scrollback);
     if (wasActive) _buffer = _normalBuffer.get();
@@ -166,6 +167,8 @@ void Terminal::resize(int cols, int rows) {
     const int r = std::max(rows, MINIMUM_ROWS);
     if (c == _cols && r == _rows) return;
     endSynchronizedOutput();
+    // Reflow moves rows in and out of the scroll-back.
+    dropPayloadPass();
     const int oldCols = _cols;
     resizeBuffers(c, r);
     _cols = c;
@@ -180,6 +183,7 @@ void Terminal::resize(int cols, int rows) {
 }
 
 void Terminal::changeScrollback(std::optional<int> lines) {
+    dropPayloadPass();
     _normalBuffer->changeHistorySize(lines);
     options.scrollback = lines.value_or(0);
     markWholeScreen();

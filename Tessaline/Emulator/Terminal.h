@@ -18,6 +18,7 @@
 #include "WindowManipulationCommand.h"
 
 #include <array>
+#include <bitset>
 #include <climits>
 #include <cstdint>
 #include <deque>
@@ -1068,6 +1069,28 @@ private:
     // every terminal of the process, so a terminal releases only its own, and all of them when it goes.
     struct PayloadHandles {
         std::deque<uint16_t> codes;
+        // Collection in steps, a little with every new link, so that no single link pays for a walk of
+        // the whole scroll-back and the release of tens of thousands of handles. A pass marks the codes
+        // of the scroll-back rows a slice at a time (they change only by scrolling off, so a slice once
+        // marked stays right), then the screens at once; the oldest handles found unused are released a
+        // few at a time (no cell can take up an unused handle again).
+        struct Pass {
+            // The number of oldest handles the pass decides on.
+            size_t candidates = 0;
+            // The next scroll-back row to mark, counted as row plus linesTop.
+            int64_t next = 0;
+            // Where the scroll-back ended at the last step, counted the same way.
+            int64_t end = 0;
+        };
+        std::optional<Pass> pass;
+        // The codes a pass found in cells.
+        std::unique_ptr<std::bitset<65536>> live;
+        // The oldest handles known unused, not released yet, and the links taken since the last batch
+        // of them went.
+        size_t unusedFront = 0;
+        unsigned stepsSinceBatch = 0;
+        // The count of handles that starts the next pass.
+        size_t nextPassAt = 0;
         PayloadHandles() = default;
         PayloadHandles(const PayloadHandles&) = delete;
         PayloadHandles& operator=(const PayloadHandles&) = delete;
@@ -1079,6 +1102,11 @@ private:
     // Releases unused handles: oldest first up to the first one in use, or (untilInUse false) every one
     // that no cell carries. Answers how many it released.
     size_t collectPayloadHandles(bool untilInUse);
+    // One step of the collection in steps; a resize or a reset of the buffer drops a pass under way.
+    void stepPayloadCollection();
+    void dropPayloadPass() { _payloadHandles.pass.reset(); }
+    // Releases up to `limit` of the oldest handles known unused.
+    void releaseUnusedPayloadHandles(size_t limit);
 };
 
 } // namespace Tessaline

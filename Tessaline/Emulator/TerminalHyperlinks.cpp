@@ -5,23 +5,56 @@
 #include <algorithm>
 #include <bitset>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Tessaline {
 
 namespace {
 
 using LiveCodes = std::bitset<65536>;
 
+void gatherLiveCodes(const BufferLine& line, LiveCodes& live) {
+    const CharData* cells = line.cells();
+    // Past the content mark every cell is the same blank: one of them stands for all.
+    const int end = std::min(line.contentEnd() + 1, line.count());
+    int c = 0;
+#if defined(__SSE2__)
+    // Most cells carry no handle: four at a time are looked at together (the handle is a cell's last
+    // two bytes).
+    static_assert(sizeof(CharData) == 16);
+    for (; c + 4 <= end; c += 4) {
+        const auto* p = reinterpret_cast<const __m128i*>(cells + c);
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                                         _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
+        if (_mm_extract_epi16(any, 7) == 0) continue;
+        for (int k = c; k < c + 4; ++k)
+            if (const uint16_t code = cells[k].payload().code) live.set(code);
+    }
+#endif
+    for (; c < end; ++c)
+        if (const uint16_t code = cells[c].payload().code) live.set(code);
+}
+
 void gatherLiveCodes(const Buffer& buffer, LiveCodes& live) {
     // Every slot of the ring's storage: rows outside the current count can come back into it.
-    for (const BufferLinePtr& line : buffer.lines().getArray()) {
-        if (!line) continue;
-        const CharData* cells = line->cells();
-        // Past the content mark every cell is the same blank: one of them stands for all.
-        const int end = std::min(line->contentEnd() + 1, line->count());
-        for (int c = 0; c < end; ++c)
-            live.set(cells[c].payload().code);
-    }
+    for (const BufferLinePtr& line : buffer.lines().getArray())
+        if (line) gatherLiveCodes(*line, live);
 }
+
+// A pass starts once this many handles were taken since the last one ended, and marks this many rows
+// per link taken while it runs, besides the rows that scrolled off meanwhile: a full scroll-back is done
+// long before the registry fills.
+constexpr size_t handlesPerPass = 40960;
+constexpr int rowsPerStep = 2;
+// Unused handles are released in batches, one every so many links, well ahead of the links that come
+// in: their blocks have long left the cache, and a batch overlaps those waits where one at a time would
+// pay each in full.
+constexpr size_t releasesPerBatch = 256;
+constexpr unsigned stepsPerBatch = 64;
+// Released at once when a link finds no free handle while unused ones wait.
+constexpr size_t releasesWhenFull = 64;
 
 } // namespace
 
@@ -73,7 +106,12 @@ std::optional<std::string> Terminal::parseHyperlinkPayload(std::string_view payl
 // MARK: Handles
 
 std::optional<TinyAtom> Terminal::takePayloadHandle(const std::string& payload) {
+    stepPayloadCollection();
     std::optional<TinyAtom> atom = TinyAtom::lookup(payload);
+    if (!atom && _payloadHandles.unusedFront > 0) {
+        releaseUnusedPayloadHandles(releasesWhenFull);
+        atom = TinyAtom::lookup(payload);
+    }
     if (!atom) {
         // Every code is live somewhere. Collect as usual, and when the oldest link still holds the rest
         // back, release every handle of ours that no cell carries.
@@ -88,8 +126,80 @@ void Terminal::garbageCollectPayload() {
     collectPayloadHandles(true);
 }
 
+void Terminal::releaseUnusedPayloadHandles(size_t limit) {
+    PayloadHandles& handles = _payloadHandles;
+    for (; limit > 0 && handles.unusedFront > 0; --limit, --handles.unusedFront) {
+        TinyAtom::release(handles.codes.front());
+        TinyAtom::lastCollected = handles.codes.front();
+        handles.codes.pop_front();
+    }
+}
+
+void Terminal::stepPayloadCollection() {
+    PayloadHandles& handles = _payloadHandles;
+    if (handles.unusedFront > 0) {
+        if (++handles.stepsSinceBatch >= stepsPerBatch) {
+            handles.stepsSinceBatch = 0;
+            releaseUnusedPayloadHandles(releasesPerBatch);
+        }
+        return;
+    }
+    // The copy shown under synchronized output changes apart from the buffer: the full collection
+    // covers it.
+    if (synchronizedOutputBuffer) {
+        handles.pass.reset();
+        return;
+    }
+    const Buffer& buffer = *_normalBuffer;
+    const CircularBufferLineList& lines = buffer.lines();
+    if (!handles.pass) {
+        if (handles.codes.size() < handles.nextPassAt + handlesPerPass) return;
+        handles.pass.emplace();
+        handles.pass->candidates = handles.codes.size();
+        handles.pass->next = buffer.linesTop;
+        handles.pass->end = int64_t(std::min(buffer.yBase(), lines.count())) + buffer.linesTop;
+        // Kept from pass to pass: a large allocation among the many small blocks the releases freed
+        // would first have the allocator sort all of those out.
+        if (!handles.live)
+            handles.live = std::make_unique<LiveCodes>();
+        else
+            handles.live->reset();
+    }
+    PayloadHandles::Pass& pass = *handles.pass;
+    LiveCodes& live = *handles.live;
+
+    // The scroll-back rows not marked yet, oldest first; the rows that scroll off meanwhile join the end.
+    // Each step marks as many rows as scrolled off since the last one, and a few more.
+    int row = int(std::max<int64_t>(pass.next - buffer.linesTop, 0));
+    const int scrollbackEnd = std::min(buffer.yBase(), lines.count());
+    const int64_t end = int64_t(scrollbackEnd) + buffer.linesTop;
+    const int rows = rowsPerStep + int(std::clamp<int64_t>(end - pass.end, 0, scrollbackEnd));
+    pass.end = end;
+    for (const int stop = std::min(scrollbackEnd, row + rows); row < stop; ++row)
+        if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
+    pass.next = int64_t(row) + buffer.linesTop;
+    if (row < scrollbackEnd) return;
+
+    // The screen rows and the slots past the count, then the alternate buffer.
+    const int slots = int(lines.getArray().size());
+    for (; row < slots; ++row)
+        if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
+    gatherLiveCodes(*_altBuffer, live);
+
+    size_t unused = 0;
+    while (unused < pass.candidates && !live.test(handles.codes[unused]))
+        ++unused;
+    handles.unusedFront = unused;
+    handles.nextPassAt = handles.codes.size() - unused;
+    handles.pass.reset();
+}
+
 size_t Terminal::collectPayloadHandles(bool untilInUse) {
     std::deque<uint16_t>& codes = _payloadHandles.codes;
+    // Whatever a pass under way or its outcome counted on may go now.
+    _payloadHandles.pass.reset();
+    _payloadHandles.unusedFront = 0;
+    _payloadHandles.nextPassAt = codes.size();
     if (codes.empty()) return 0;
     auto live = std::make_unique<LiveCodes>();
     gatherLiveCodes(*_normalBuffer, *live);

@@ -136,6 +136,16 @@ void Terminal::reverseIndex() {
     if (!marginMode || (buffer.marginLeft() == 0 && buffer.marginRight() >= _cols - 1)) {
         const int count = buffer.scrollBottom() - buffer.scrollTop();
         // The bottom line is dropped; it comes back as the new top line when nothing else holds it.
+        if (count > 0 && bottomRow < lines.count()) {
+            buffer.clearImagesFromLine(bottomRow);
+            // Handles swapped along the region, which touches no reference count.
+            if (BufferLinePtr* top = lines.rotate(topRow, bottomRow, false)) {
+                *top = recycledBlankLine(std::move(*top), eraseAttribute());
+                updateRange(buffer.scrollTop());
+                updateRange(buffer.scrollBottom());
+                return;
+            }
+        }
         BufferLinePtr leaving;
         if (count >= 0 && bottomRow < lines.count()) {
             buffer.clearImagesFromLine(bottomRow);

@@ -65,10 +65,11 @@ void BufferLine::fillCells(CharData* first, CharData* last, const CharData& cell
 
 void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell) {
 #if defined(__SSE2__)
-    CharData blank = cell;
-    blank.code = 0;
-    __m128i base;
-    std::memcpy(&base, &blank, sizeof base);
+    // The cell whole and its code masked off in a register: a copy with the code cleared and read back
+    // whole waits for the narrower store to land, which is most of the cost of a short run.
+    static_assert(sizeof(CharData) == sizeof(__m128i));
+    const __m128i base =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell)), _mm_set_epi32(-1, -1, -1, 0));
     auto put = [&](int i) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
                          _mm_or_si128(base, _mm_cvtsi32_si128(bytes[i])));

@@ -219,3 +219,38 @@ TEST_F(TerminalHyperlinks, TerminalsReleaseOnlyTheirOwnHandles) {
     EXPECT_EQ(TinyAtom::map().size(), 1u) << "a terminal that goes releases its handles";
     EXPECT_EQ(payloadValue((*second.buffer().lines()[0])[3]), ";again");
 }
+
+TEST_F(TerminalHyperlinks, ManyLinksAreCollectedAsTheyComeWithoutLosingLiveOnes) {
+    TerminalHarness h(10, 3, 20);
+    // Links that each overwrite the last, scrolling every so many.
+    size_t most = 0;
+    auto overwrite = [&](int from, int to, int scrollEvery) {
+        for (int i = from; i < to; ++i) {
+            h.feed("\r" + openLink(";n" + std::to_string(i)) + "nn" + closeLink);
+            if (i % scrollEvery == 0) h.feed("\n");
+            most = std::max(most, TinyAtom::map().size());
+        }
+    };
+    // The ring fills and the oldest rows leave it with their links.
+    overwrite(0, 60'000, 200);
+    EXPECT_LT(most, 2u * 40960u) << "handles pile up";
+    EXPECT_GT(TinyAtom::lastCollected, 0);
+
+    // Then one link in the scroll-back, one on the alternate screen, one on the screen, and more links
+    // while the screen's goes into the scroll-back and the older handles are released.
+    h.feed("\r\n" + openLink(";back") + "bb" + closeLink + "\r\n\n\n");
+    h.terminal().activateAltBuffer(std::nullopt);
+    h.feed("\x1b[H" + openLink(";alt") + "aa" + closeLink);
+    h.terminal().activateNormalBuffer(false);
+    h.feed("\x1b[H" + openLink(";top") + "tt" + closeLink + "\x1b[3H");
+    const int back = h.buffer().linesTop + h.buffer().yBase() - 1;
+    const int top = h.buffer().linesTop + h.buffer().yBase();
+    overwrite(60'000, 100'000, 2500);
+    CircularBufferLineList& lines = h.buffer().lines();
+    const int linesTop = h.buffer().linesTop;
+    ASSERT_LT(top - linesTop, h.buffer().yBase());
+    EXPECT_EQ(payloadValue((*lines[back - linesTop])[0]), ";back");
+    EXPECT_EQ(payloadValue((*lines[top - linesTop])[0]), ";top");
+    EXPECT_EQ(payloadValue((*h.terminal().altBuffer().lines()[0])[0]), ";alt");
+    EXPECT_EQ(payloadValue((*lines[h.buffer().yBase() + 2])[0]), ";n99999");
+}
