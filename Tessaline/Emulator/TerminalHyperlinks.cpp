@@ -154,10 +154,9 @@ void Terminal::stepPayloadCollection() {
     const CircularBufferLineList& lines = buffer.lines();
     if (!handles.pass) {
         if (handles.codes.size() < handles.nextPassAt + handlesPerPass) return;
-        handles.pass.emplace();
-        handles.pass->candidates = handles.codes.size();
-        handles.pass->next = buffer.linesTop;
-        handles.pass->end = int64_t(std::min(buffer.yBase(), lines.count())) + buffer.linesTop;
+        handles.pass =
+            PayloadHandles::Pass{handles.codes.size(), buffer.linesTop,
+                                 int64_t(std::min(buffer.yBase(), lines.count())) + buffer.linesTop};
         // Kept from pass to pass: a large allocation among the many small blocks the releases freed
         // would first have the allocator sort all of those out.
         if (!handles.live)
