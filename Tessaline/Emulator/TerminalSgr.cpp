@@ -239,8 +239,16 @@ void Terminal::cmdCsiM(const SequenceParams& pars, std::string_view collect) {
         }
         i = next;
     }
-    _curAttr = Attribute(fg, bg, CharacterStyle(style), underline,
-                         hasUnderlineColor ? std::optional(underlineColor) : std::nullopt);
+    const Attribute attribute(fg, bg, CharacterStyle(style), underline,
+                              hasUnderlineColor ? std::optional(underlineColor) : std::nullopt);
+    _curAttr = attribute;
+    // The print cell from the registers too: handlePrint then finds it current, where copying the
+    // attribute just stored field by field would wait on those stores. An underline colour interns an
+    // entry, so that one is left for the first print.
+    if (!hasUnderlineColor) {
+        _printCellAttribute = attribute;
+        _printCell = CharData(attribute, 0, 1);
+    }
 }
 
 } // namespace Tessaline
