@@ -480,23 +480,30 @@ void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
                 }
             }
             if (state == S::csiParam) {
-                // Digits and separators without a branch between them: ':' and ';' follow '9', so one
-                // comparison finds the end of the parameters.
+                // The value stays in a register across its digits and is stored once, at its separator
+                // or where the parameters end; only ':' and ';' follow '9' up to the final bytes.
                 int current = _seq.current;
                 int64_t value = _seq.pars[current];
                 for (;;) {
                     const uint8_t d = uint8_t(b - '0');
-                    if (d > ';' - '0') break;
-                    const bool separator = d >= 10;
-                    const int64_t shifted = value * 10 + d;
-                    value = separator || shifted > parameterLimit ? 0 : shifted;
-                    // A digit written here is overwritten by the separator that ends the parameter.
-                    _seq.parsTxt[current] = b;
-                    current += int(separator & (current < maxParameters));
-                    _seq.pars[current] = value;
+                    if (d <= 9) {
+                        const int64_t shifted = value * 10 + d;
+                        if (shifted > parameterLimit) [[unlikely]]
+                            value = 0;
+                        else
+                            value = shifted;
+                    } else if (d <= ';' - '0') {
+                        _seq.pars[current] = value;
+                        _seq.parsTxt[current] = b;
+                        current += int(current < maxParameters);
+                        value = 0;
+                    } else {
+                        break;
+                    }
                     if (++i == n) break;
                     b = data[i];
                 }
+                _seq.pars[current] = value;
                 _seq.current = current;
                 if (i == n) break;
             }

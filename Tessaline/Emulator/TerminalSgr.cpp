@@ -5,6 +5,7 @@
 #include "Terminal.h"
 
 #include <algorithm>
+#include <array>
 
 namespace Tessaline {
 
@@ -54,6 +55,23 @@ inline int extendedColor(const SequenceParams& pars, int start, bool usesColon, 
     }
     return 1;
 }
+
+// Cells of code 0, width 1 and the default colours, one per underline style, made at compile time: the
+// print cell for an attribute without an underline colour starts from one of them.
+constexpr std::array<CharData, 6> plainCells = {
+    CharData(Attribute(Attribute::Color::defaultColor(), Attribute::Color::defaultColor(),
+                       CharacterStyle::none, UnderlineStyle::none)),
+    CharData(Attribute(Attribute::Color::defaultColor(), Attribute::Color::defaultColor(),
+                       CharacterStyle::none, UnderlineStyle::single)),
+    CharData(Attribute(Attribute::Color::defaultColor(), Attribute::Color::defaultColor(),
+                       CharacterStyle::none, UnderlineStyle::double_)),
+    CharData(Attribute(Attribute::Color::defaultColor(), Attribute::Color::defaultColor(),
+                       CharacterStyle::none, UnderlineStyle::curly)),
+    CharData(Attribute(Attribute::Color::defaultColor(), Attribute::Color::defaultColor(),
+                       CharacterStyle::none, UnderlineStyle::dotted)),
+    CharData(Attribute(Attribute::Color::defaultColor(), Attribute::Color::defaultColor(),
+                       CharacterStyle::none, UnderlineStyle::dashed)),
+};
 
 } // namespace
 
@@ -239,8 +257,30 @@ void Terminal::cmdCsiM(const SequenceParams& pars, std::string_view collect) {
         }
         i = next;
     }
-    _curAttr = Attribute(fg, bg, CharacterStyle(style), underline,
-                         hasUnderlineColor ? std::optional(underlineColor) : std::nullopt);
+    // Field by field, from the registers: an attribute built whole on the stack is written there a byte
+    // at a time and read back in one load, which waits on those stores.
+    _curAttr.fg = fg;
+    _curAttr.bg = bg;
+    _curAttr.style = CharacterStyle(style);
+    _curAttr.underlineStyle = underline;
+    if (hasUnderlineColor)
+        _curAttr.underlineColor = underlineColor;
+    else
+        _curAttr.underlineColor.reset();
+    // The print cell too, so that handlePrint finds it current and copies nothing back. An underline
+    // colour interns an entry, so that one is left for the first print.
+    if (!hasUnderlineColor) {
+        _printCellAttribute.fg = fg;
+        _printCellAttribute.bg = bg;
+        _printCellAttribute.style = CharacterStyle(style);
+        _printCellAttribute.underlineStyle = underline;
+        _printCellAttribute.underlineColor.reset();
+        CharData cell = plainCells[size_t(underline) % plainCells.size()];
+        cell.setFg(fg);
+        cell.setBg(bg);
+        cell.setStyle(CharacterStyle(style));
+        _printCell = cell;
+    }
 }
 
 } // namespace Tessaline
