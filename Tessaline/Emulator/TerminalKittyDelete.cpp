@@ -204,26 +204,14 @@ Terminal::KittyPlacementKeySet Terminal::removeKittyPlacements(Buffer& buffer, i
     int firstChanged = -1;
     int lastChanged = -1;
     for (int i = start; i < end; ++i) {
-        // A slot the ring has not made holds no strips: read without making lines.
-        const BufferLinePtr& line = lines.peek(i);
-        if (!line || !line->images) continue;
-        ImageList& strips = *line->images;
-        auto kept = strips.begin();
-        for (auto it = strips.begin(); it != strips.end(); ++it) {
-            auto* kitty = (*it)->asKittyPlacementImage();
-            if (kitty && kitty->kittyIsKitty && predicate(*kitty)) {
-                if (kitty->kittyImageId && kitty->kittyPlacementId)
-                    keys.insert({*kitty->kittyImageId, *kitty->kittyPlacementId});
-                continue;
-            }
-            if (kept != it) *kept = std::move(*it);
-            ++kept;
-        }
-        if (kept == strips.end()) continue;
-        if (kept == strips.begin())
-            buffer.clearImagesFromLine(i);
-        else
-            strips.erase(kept, strips.end());
+        const bool changed = buffer.takeImagesFromLine(i, [&](const TerminalImagePtr& strip) {
+            auto* kitty = strip->asKittyPlacementImage();
+            if (!kitty || !kitty->kittyIsKitty || !predicate(*kitty)) return false;
+            if (kitty->kittyImageId && kitty->kittyPlacementId)
+                keys.insert({*kitty->kittyImageId, *kitty->kittyPlacementId});
+            return true;
+        });
+        if (!changed) continue;
         if (firstChanged < 0) firstChanged = i;
         lastChanged = i;
     }

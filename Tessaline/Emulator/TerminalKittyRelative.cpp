@@ -334,26 +334,15 @@ void Terminal::moveKittyPlacementImages(Buffer& buffer, const KittyPlacementKey&
         expected = size_t(std::clamp<int64_t>(record->second.rows, 1, INT_MAX));
     if (top) {
         for (int i = int(top->row); i < lines.count() && taken.size() < expected; ++i) {
-            const BufferLinePtr& line = lines.peek(i);
-            if (!line || !line->images) continue;
-            ImageList& strips = *line->images;
-            auto kept = strips.begin();
-            for (auto it = strips.begin(); it != strips.end(); ++it) {
-                auto* kitty = (*it)->asKittyPlacementImage();
-                if (kitty && kitty->kittyIsKitty && kitty->kittyImageId == key.imageId &&
-                    kitty->kittyPlacementId == key.placementId) {
-                    taken.push_back({std::move(*it), kitty, saturatingAdd(i, deltaRow)});
-                    continue;
-                }
-                if (kept != it) *kept = std::move(*it);
-                ++kept;
-            }
-            if (kept == strips.end()) continue;
-            if (kept == strips.begin())
-                buffer.clearImagesFromLine(i);
-            else
-                strips.erase(kept, strips.end());
-            if (active) updateRange(i - buffer.yDisp());
+            const bool changed = buffer.takeImagesFromLine(i, [&](TerminalImagePtr& strip) {
+                auto* kitty = strip->asKittyPlacementImage();
+                if (!kitty || !kitty->kittyIsKitty || kitty->kittyImageId != key.imageId ||
+                    kitty->kittyPlacementId != key.placementId)
+                    return false;
+                taken.push_back({std::move(strip), kitty, saturatingAdd(i, deltaRow)});
+                return true;
+            });
+            if (changed && active) updateRange(i - buffer.yDisp());
         }
     }
     int topmost = -1;

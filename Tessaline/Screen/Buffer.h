@@ -189,6 +189,26 @@ public:
 
     void attachImage(const TerminalImagePtr& image, int toLineAt);
     void clearImagesFromLine(int at);
+    // Takes out of the strips of line `at` each one `take` accepts (it may move the strip away); answers
+    // whether any went. A slot the ring has not made holds none and stays unmade.
+    template<class Take>
+    bool takeImagesFromLine(int at, Take&& take) {
+        const BufferLinePtr& line = _lines.peek(at);
+        if (!line || !line->images) return false;
+        ImageList& strips = *line->images;
+        auto kept = strips.begin();
+        for (auto it = strips.begin(); it != strips.end(); ++it) {
+            if (take(*it)) continue;
+            if (kept != it) *kept = std::move(*it);
+            ++kept;
+        }
+        if (kept == strips.end()) return false;
+        if (kept == strips.begin())
+            clearImagesFromLine(at);
+        else
+            strips.erase(kept, strips.end());
+        return true;
+    }
     void recalculateLinesWithImagesCount();
 
 private:
