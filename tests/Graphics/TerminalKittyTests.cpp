@@ -64,14 +64,7 @@ struct KittyTerminal {
     KittyGraphicsState& state() { return terminal().kittyGraphicsState; }
 
     std::string storedIds() {
-        std::vector<uint32_t> ids;
-        for (const auto& entry : state().imagesById)
-            ids.push_back(entry.first);
-        std::sort(ids.begin(), ids.end());
-        std::string out;
-        for (uint32_t id : ids)
-            out += (out.empty() ? "" : " ") + std::to_string(id);
-        return out;
+        return storedImageIds(state());
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "Base64.h"
 #include "KittyPlacementImage.h"
+#include "KittyTestData.h"
 #include "TerminalHarness.h"
 
 #include <algorithm>
@@ -113,14 +114,7 @@ struct KittyPlacementFixture {
 
     // The stored image ids, ascending.
     std::string stored() {
-        std::vector<uint32_t> ids;
-        for (const auto& entry : state().imagesById)
-            ids.push_back(entry.first);
-        std::sort(ids.begin(), ids.end());
-        std::string out;
-        for (uint32_t id : ids)
-            out += (out.empty() ? "" : " ") + std::to_string(id);
-        return out;
+        return storedImageIds(state());
     }
 };
 

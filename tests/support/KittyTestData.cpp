@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,17 @@ namespace Tessaline::Testing {
 
 std::vector<uint8_t> bytesOf(std::string_view text) {
     return {text.begin(), text.end()};
+}
+
+std::string storedImageIds(const KittyGraphicsState& state) {
+    std::vector<uint32_t> ids;
+    for (const auto& entry : state.imagesById)
+        ids.push_back(entry.first);
+    std::sort(ids.begin(), ids.end());
+    std::string out;
+    for (uint32_t id : ids)
+        out += (out.empty() ? "" : " ") + std::to_string(id);
+    return out;
 }
 
 std::string textOf(std::span<const uint8_t> bytes) {

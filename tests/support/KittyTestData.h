@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KittyGraphicsState.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -23,6 +25,8 @@ inline constexpr bool sanitizedBuild = false;
 #endif
 
 std::vector<uint8_t> bytesOf(std::string_view text);
+// The ids of the stored images, ascending, separated by spaces.
+std::string storedImageIds(const KittyGraphicsState& state);
 std::string textOf(std::span<const uint8_t> bytes);
 
 // A PNG of the given size: RGBA pixels from `rgba` when it holds width x height x 4 bytes, else a pattern.
