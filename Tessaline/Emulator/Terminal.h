@@ -896,6 +896,9 @@ private:
     // The spare copy when it fits the source, else null; the spare is gone either way.
     std::unique_ptr<Buffer> takeSpareSnapshot(const Buffer& source);
     void retireSnapshot();
+    // Counts the copies taken, so that a collection marking one knows when another took its place (the
+    // spare comes back as the same object).
+    uint64_t _snapshotGeneration = 0;
 
     // TerminalReports.cpp
     static void appendResponse(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {
@@ -1081,6 +1084,10 @@ private:
             int64_t next = 0;
             // Where the scroll-back ended at the last step, counted the same way.
             int64_t end = 0;
+            // The synchronized-output copy being marked (its generation; 0: none yet) and its next row.
+            // The copy never changes while it is shown, so it is marked in slices too.
+            uint64_t snapshotGeneration = 0;
+            int snapshotNext = 0;
         };
         std::optional<Pass> pass;
         // The codes a pass found in cells.
@@ -1104,6 +1111,9 @@ private:
     size_t collectPayloadHandles(bool untilInUse);
     // One step of the collection in steps; a resize or a reset of the buffer drops a pass under way.
     void stepPayloadCollection();
+    // Marks the next `rows` rows of the synchronized-output copy, if one is shown; answers whether all of
+    // its rows are marked.
+    bool markSnapshotRows(PayloadHandles::Pass& pass, std::bitset<65536>& live, int rows);
     void dropPayloadPass() { _payloadHandles.pass.reset(); }
     // Releases up to `limit` of the oldest handles known unused.
     void releaseUnusedPayloadHandles(size_t limit);

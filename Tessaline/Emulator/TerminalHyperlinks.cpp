@@ -144,12 +144,6 @@ void Terminal::stepPayloadCollection() {
         }
         return;
     }
-    // The copy shown under synchronized output changes apart from the buffer: the full collection
-    // covers it.
-    if (synchronizedOutputBuffer) {
-        handles.pass.reset();
-        return;
-    }
     const Buffer& buffer = *_normalBuffer;
     const CircularBufferLineList& lines = buffer.lines();
     if (!handles.pass) {
@@ -177,7 +171,10 @@ void Terminal::stepPayloadCollection() {
     for (const int stop = std::min(scrollbackEnd, row + rows); row < stop; ++row)
         if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
     pass.next = int64_t(row) + buffer.linesTop;
-    if (row < scrollbackEnd) return;
+    // The copy shown under synchronized output holds the links of its moment, which may have left the
+    // buffer since.
+    const bool snapshotMarked = markSnapshotRows(pass, live, rowsPerStep);
+    if (row < scrollbackEnd || !snapshotMarked) return;
 
     // The screen rows and the slots past the count, then the alternate buffer.
     const int slots = int(lines.getArray().size());
@@ -185,12 +182,33 @@ void Terminal::stepPayloadCollection() {
         if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
     gatherLiveCodes(*_altBuffer, live);
 
-    size_t unused = 0;
-    while (unused < pass.candidates && !live.test(handles.codes[unused]))
-        ++unused;
+    // The unused handles go to the front, to be released from there; the rest keep their order. One old
+    // link still shown (a prompt's, or one on a copy under synchronized output) would otherwise hold back
+    // every handle after it until the registry is full.
+    std::deque<uint16_t>& codes = handles.codes;
+    const auto candidatesEnd = codes.begin() + ptrdiff_t(pass.candidates);
+    const auto firstLive =
+        std::find_if(codes.begin(), candidatesEnd, [&](uint16_t code) { return live.test(code); });
+    const auto usedEnd =
+        std::stable_partition(firstLive, candidatesEnd, [&](uint16_t code) { return !live.test(code); });
+    const size_t unused = size_t(usedEnd - codes.begin());
     handles.unusedFront = unused;
     handles.nextPassAt = handles.codes.size() - unused;
     handles.pass.reset();
+}
+
+bool Terminal::markSnapshotRows(PayloadHandles::Pass& pass, LiveCodes& live, int rows) {
+    if (!synchronizedOutputBuffer) return true;
+    if (pass.snapshotGeneration != _snapshotGeneration) {
+        pass.snapshotGeneration = _snapshotGeneration;
+        pass.snapshotNext = 0;
+    }
+    const CircularBufferLineList& lines = synchronizedOutputBuffer->lines();
+    int row = pass.snapshotNext;
+    for (const int stop = std::min(lines.count(), row + rows); row < stop; ++row)
+        if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
+    pass.snapshotNext = row;
+    return row >= lines.count();
 }
 
 size_t Terminal::collectPayloadHandles(bool untilInUse) {

@@ -63,6 +63,7 @@ void Terminal::refresh(int startRow, int endRow) {
 }
 
 std::unique_ptr<Buffer> Terminal::snapshotBuffer(Buffer& source) {
+    ++_snapshotGeneration;
     std::unique_ptr<Buffer> copy = takeSpareSnapshot(source);
     if (!copy) copy = std::make_unique<Buffer>(source.cols(), source.rows(), tabStopWidth, source.scrollback);
     Buffer& b = *copy;

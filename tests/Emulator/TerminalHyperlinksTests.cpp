@@ -254,3 +254,21 @@ TEST_F(TerminalHyperlinks, ManyLinksAreCollectedAsTheyComeWithoutLosingLiveOnes)
     EXPECT_EQ(payloadValue((*h.terminal().altBuffer().lines()[0])[0]), ";alt");
     EXPECT_EQ(payloadValue((*lines[h.buffer().yBase() + 2])[0]), ";n99999");
 }
+
+TEST_F(TerminalHyperlinks, UnderSynchronizedOutputTheShownCopyKeepsItsLinksWhileCollectionGoesOn) {
+    TerminalHarness h(10, 3, 20);
+    h.feed("\x1b[H" + openLink(";shown") + "ss" + closeLink);
+    // A batch that never ends: the copy on display keeps the link after the buffer loses it.
+    h.feed("\x1b[?2026h\x1b[H\x1b[2J");
+    ASSERT_TRUE(h.terminal().synchronizedOutputBuffer);
+    size_t most = 0;
+    for (int i = 0; i < 100'000; ++i) {
+        h.feed("\r" + openLink(";n" + std::to_string(i)) + "nn" + closeLink);
+        if (i % 200 == 0) h.feed("\n");
+        most = std::max(most, TinyAtom::map().size());
+    }
+    EXPECT_LT(most, size_t(TinyAtom::lastCode)) << "handles piled up until the registry was full";
+    EXPECT_GT(TinyAtom::lastCollected, 0);
+    EXPECT_EQ(payloadValue((*h.terminal().synchronizedOutputBuffer->lines()[0])[0]), ";shown");
+    EXPECT_EQ(payloadValue((*h.buffer().lines()[h.buffer().yBase() + h.buffer().y()])[0]), ";n99999");
+}
