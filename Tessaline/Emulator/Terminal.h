@@ -1074,15 +1074,15 @@ private:
         std::deque<uint16_t> codes;
         // Collection in steps, a little with every new link, so that no single link pays for a walk of
         // the whole scroll-back and the release of tens of thousands of handles. A pass marks the codes
-        // of the scroll-back rows a slice at a time (they change only by scrolling off, so a slice once
-        // marked stays right), then the screens at once; the oldest handles found unused are released a
-        // few at a time (no cell can take up an unused handle again).
+        // of the screens at once, then those of the scroll-back rows a slice at a time (they change only
+        // by leaving the ring); the handles found unused are released a few at a time (no cell can take
+        // up an unused handle again).
         struct Pass {
             // The number of oldest handles the pass decides on.
             size_t candidates = 0;
             // The next scroll-back row to mark, counted as row plus linesTop.
             int64_t next = 0;
-            // Where the scroll-back ended at the last step, counted the same way.
+            // Where the scroll-back ended when the pass began, counted the same way.
             int64_t end = 0;
             // The synchronized-output copy being marked (its generation; 0: none yet) and its next row.
             // The copy never changes while it is shown, so it is marked in slices too.

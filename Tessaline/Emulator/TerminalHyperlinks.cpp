@@ -44,15 +44,15 @@ void gatherLiveCodes(const Buffer& buffer, LiveCodes& live) {
 }
 
 // A pass starts once this many handles were taken since the last one ended, and marks this many rows
-// per link taken while it runs, besides the rows that scrolled off meanwhile: a full scroll-back is done
-// long before the registry fills.
-constexpr size_t handlesPerPass = 40960;
+// of the scroll-back (and as many of a synchronized-output copy) per link taken while it runs: a full
+// scroll-back is done long before the registry fills.
+constexpr size_t handlesPerPass = 32768;
 constexpr int rowsPerStep = 2;
 // Unused handles are released in batches, one every so many links, well ahead of the links that come
 // in: their blocks have long left the cache, and a batch overlaps those waits where one at a time would
 // pay each in full.
-constexpr size_t releasesPerBatch = 256;
-constexpr unsigned stepsPerBatch = 64;
+constexpr size_t releasesPerBatch = 80;
+constexpr unsigned stepsPerBatch = 32;
 // Released at once when a link finds no free handle while unused ones wait.
 constexpr size_t releasesWhenFull = 64;
 
@@ -148,39 +148,37 @@ void Terminal::stepPayloadCollection() {
     const CircularBufferLineList& lines = buffer.lines();
     if (!handles.pass) {
         if (handles.codes.size() < handles.nextPassAt + handlesPerPass) return;
-        handles.pass =
-            PayloadHandles::Pass{handles.codes.size(), buffer.linesTop,
-                                 int64_t(std::min(buffer.yBase(), lines.count())) + buffer.linesTop};
         // Kept from pass to pass: a large allocation among the many small blocks the releases freed
         // would first have the allocator sort all of those out.
         if (!handles.live)
             handles.live = std::make_unique<LiveCodes>();
         else
             handles.live->reset();
+        // A cell takes up a handle handed out before now only as a copy of a cell that holds it now, so
+        // what the pass must see is the cells of this moment. The rows that can still change (the screen
+        // rows, the slots past the ring's count, the alternate buffer) are marked at once; the scroll-back
+        // rows change only by leaving the ring, and are marked a slice at a time (one gone before its
+        // turn took its handles with it).
+        const int scrollbackEnd = std::min(buffer.yBase(), lines.count());
+        const int slots = int(lines.getArray().size());
+        for (int row = scrollbackEnd; row < slots; ++row)
+            if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, *handles.live);
+        gatherLiveCodes(*_altBuffer, *handles.live);
+        handles.pass = PayloadHandles::Pass{handles.codes.size(), buffer.linesTop,
+                                            int64_t(scrollbackEnd) + buffer.linesTop};
     }
     PayloadHandles::Pass& pass = *handles.pass;
     LiveCodes& live = *handles.live;
 
-    // The scroll-back rows not marked yet, oldest first; the rows that scroll off meanwhile join the end.
-    // Each step marks as many rows as scrolled off since the last one, and a few more.
+    const int end = int(std::max<int64_t>(pass.end - buffer.linesTop, 0));
     int row = int(std::max<int64_t>(pass.next - buffer.linesTop, 0));
-    const int scrollbackEnd = std::min(buffer.yBase(), lines.count());
-    const int64_t end = int64_t(scrollbackEnd) + buffer.linesTop;
-    const int rows = rowsPerStep + int(std::clamp<int64_t>(end - pass.end, 0, scrollbackEnd));
-    pass.end = end;
-    for (const int stop = std::min(scrollbackEnd, row + rows); row < stop; ++row)
+    for (const int stop = std::min(end, row + rowsPerStep); row < stop; ++row)
         if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
     pass.next = int64_t(row) + buffer.linesTop;
-    // The copy shown under synchronized output holds the links of its moment, which may have left the
-    // buffer since.
+    // The copy shown under synchronized output may hold cells the buffer lost since; it never changes
+    // while it is shown.
     const bool snapshotMarked = markSnapshotRows(pass, live, rowsPerStep);
-    if (row < scrollbackEnd || !snapshotMarked) return;
-
-    // The screen rows and the slots past the count, then the alternate buffer.
-    const int slots = int(lines.getArray().size());
-    for (; row < slots; ++row)
-        if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
-    gatherLiveCodes(*_altBuffer, live);
+    if (row < end || !snapshotMarked) return;
 
     // The unused handles go to the front, to be released from there; the rest keep their order. One old
     // link still shown (a prompt's, or one on a copy under synchronized output) would otherwise hold back

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <any>
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <unordered_map>
 
 namespace Tessaline {
 
@@ -26,7 +27,30 @@ struct TinyAtom {
     // The value registered under the code, or null when the code is 0 or nothing is registered.
     const std::any* target() const;
 
-    static std::unordered_map<uint16_t, std::any>& map();
+    // The values by code. Links come and go by the thousand on a busy terminal: a value is found, added
+    // and removed by indexing, and a free code by scanning a word of bits at a time, rather than through
+    // a hash map whose nodes are out of the cache by the time they are released.
+    class Registry {
+    public:
+        size_t size() const { return _count; }
+        bool contains(uint16_t code) const { return (_used[code >> 6] >> (code & 63)) & 1; }
+        // The value under a code, or null.
+        const std::any* find(uint16_t code) const;
+        // The first free code after `after`, wrapping from lastCode to firstCode; the registry is not full.
+        uint16_t nextFree(int after) const;
+        void insert(uint16_t code, std::any value);
+        void erase(uint16_t code);
+        void clear();
+
+    private:
+        static constexpr int blockSize = 1024;
+        using Block = std::array<std::any, blockSize>;
+        std::array<uint64_t, 65536 / 64> _used{};
+        // Made as codes in their range are first handed out.
+        std::array<std::unique_ptr<Block>, 65536 / blockSize> _blocks;
+        size_t _count = 0;
+    };
+    static Registry& map();
     // The last code handed out.
     static int lastUsed;
     // The last code released by the payload collector.

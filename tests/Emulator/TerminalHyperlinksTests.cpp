@@ -272,3 +272,23 @@ TEST_F(TerminalHyperlinks, UnderSynchronizedOutputTheShownCopyKeepsItsLinksWhile
     EXPECT_EQ(payloadValue((*h.terminal().synchronizedOutputBuffer->lines()[0])[0]), ";shown");
     EXPECT_EQ(payloadValue((*h.buffer().lines()[h.buffer().yBase() + h.buffer().y()])[0]), ";n99999");
 }
+
+TEST_F(TerminalHyperlinks, ALinkCopiedAboutTheScreenWhileHandlesAreCollectedKeepsItsValue) {
+    TerminalHarness h(10, 5, 50);
+    // A scroll-back full of old links, so that each collection pass takes many steps.
+    for (int i = 0; i < 60; ++i)
+        h.feed(openLink(";old" + std::to_string(i)) + "oo" + closeLink + "\r\n");
+    h.feed("\x1b[H\x1b[2J" + openLink(";kept") + "kk" + closeLink + "\x1b[3;5r");
+    for (int i = 0; i < 100'000; ++i) {
+        // The link moves between the top two rows by rectangle copies, the old place erased each time.
+        const int from = i % 2 + 1;
+        const int to = 3 - from;
+        h.feed("\x1b[" + std::to_string(from) + ";1;" + std::to_string(from) + ";2;1;" + std::to_string(to) +
+               ";1;1$v\x1b[" + std::to_string(from) + "H\x1b[2K");
+        h.feed("\x1b[5H" + openLink(";n" + std::to_string(i)) + "nn" + closeLink);
+        if (i % 50 == 0) h.feed("\n");
+    }
+    EXPECT_GT(TinyAtom::lastCollected, 0);
+    EXPECT_EQ(payloadValue((*h.buffer().lines()[h.buffer().yBase()])[0]), ";kept");
+    EXPECT_EQ(payloadValue((*h.buffer().lines()[h.buffer().yBase()])[1]), ";kept");
+}
