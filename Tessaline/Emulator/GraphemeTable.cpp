@@ -96,6 +96,11 @@ uint32_t GraphemeTable::rehash(uint32_t hash) {
     return hash ^ (hash >> 15);
 }
 
+GraphemeTable::FilterBits GraphemeTable::filterBitsOf(uint32_t hash) {
+    const uint32_t second = rehash(hash);
+    return {size_t(hash & (filterBits - 1)) >> 6, uint64_t(1) << (hash & 63) | uint64_t(1) << (second & 63)};
+}
+
 void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code) {
     if (text.size() > sizeof(Recent::text)) return;
     Recent& entry = _recent[hash & (recentSize - 1)];
@@ -104,25 +109,23 @@ void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code)
     std::copy(text.begin(), text.end(), entry.text);
 }
 
-std::optional<int32_t> GraphemeTable::code(std::string_view text) {
-    if (text.size() > maxLength) return std::nullopt;
+int32_t GraphemeTable::codeOrZero(std::string_view text) {
+    if (text.size() > maxLength) return 0;
     const uint32_t hash = hashOf(text);
     if (_recent.empty()) {
         _recent.resize(recentSize);
         _filter.assign(filterBits / 64, 0);
     }
-    const size_t bitA = hash & (filterBits - 1);
-    const size_t bitB = rehash(hash) & (filterBits - 1);
-    // The places this lookup may read, fetched together rather than one after the other: once the table
-    // is large they are all outside the cache.
-    __builtin_prefetch(&_filter[bitA >> 6]);
-    __builtin_prefetch(&_filter[bitB >> 6]);
-    if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
-    const Recent& recent = _recent[hash & (recentSize - 1)];
-    if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
+    const FilterBits filter = filterBitsOf(hash);
     const bool full = count() >= maxCount;
-    const bool mayHold = (_filter[bitA >> 6] >> (bitA & 63) & 1) && (_filter[bitB >> 6] >> (bitB & 63) & 1);
+    // Once the table is full most texts are not in it (new clusters of marks): the filter answers them
+    // before anything else is read.
+    const bool mayHold = (_filter[filter.word] & filter.bits) == filter.bits;
+    if (full && !mayHold) return 0;
+    if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
     if (mayHold) {
+        const Recent& recent = _recent[hash & (recentSize - 1)];
+        if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
         const uint32_t slot = _charToIndexMap[probe(text, hash)];
         if (slot != 0) {
             const int32_t found = firstCode + int32_t((slot & indexMask) - 1);
@@ -130,30 +133,28 @@ std::optional<int32_t> GraphemeTable::code(std::string_view text) {
             return found;
         }
     }
-    if (full) return std::nullopt;
+    if (full) return 0;
     if (size_t(count() + 1) * 2 > _charToIndexMap.size()) grow();
     const uint32_t index = uint32_t(count());
     const size_t at = probe(text, hash);
     _bytes.insert(_bytes.end(), text.begin(), text.end());
     _indexToCharMap.push_back(uint32_t(_bytes.size()));
     _charToIndexMap[at] = (hash & ~indexMask) | (index + 1);
-    _filter[bitA >> 6] |= uint64_t(1) << (bitA & 63);
-    _filter[bitB >> 6] |= uint64_t(1) << (bitB & 63);
+    _filter[filter.word] |= filter.bits;
     const int32_t made = firstCode + int32_t(index);
     remember(text, hash, made);
     return made;
 }
 
-std::optional<int32_t> GraphemeTable::codeForScalar(uint32_t scalar) {
-    if (!Utf8::isScalar(scalar)) return std::nullopt;
+int32_t GraphemeTable::makeCodeForScalar(uint32_t scalar) {
+    if (!Utf8::isScalar(scalar)) return 0;
     if (_scalarCodes.empty()) _scalarCodes.resize(0x110000 >> 8);
     std::unique_ptr<ScalarBlock>& block = _scalarCodes[scalar >> 8];
     if (!block) block = std::make_unique<ScalarBlock>(ScalarBlock{});
     int32_t& cached = (*block)[scalar & 0xFF];
     if (cached != 0) return cached;
-    std::optional<int32_t> made = code(Utf8::encode(scalar));
-    if (made) cached = *made;
-    return made;
+    cached = codeOrZero(Utf8::encode(scalar));
+    return cached;
 }
 
 } // namespace Tessaline

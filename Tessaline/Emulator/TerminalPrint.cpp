@@ -399,7 +399,7 @@ void Terminal::printAscii(const uint8_t* begin, const uint8_t* end) {
         }
     }
     // An ASCII cell ends with no joiner and is no indicator.
-    noteLastCell(false, false);
+    noteLastCell(false, false, buffer.lines().peek(buffer.lastBufferStorage.y).get());
 }
 
 void Terminal::printGeneral(std::span<const uint8_t> data) {
@@ -407,6 +407,7 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
     const uint8_t* const end = p + data.size();
     ReadingBuffer& held = _readingBuffer;
     updateRange(_buffer->y());
+    _continuationCell = CharData(_buffer->curAttr, 0, 0);
 
     if (held.putbackCount > 0) {
         // The start of a sequence the last run did not finish, completed from this run.
@@ -437,7 +438,7 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
             if (b < 0x7F && charset == nullptr) {
                 const uint8_t* stop = findNonAscii(p, end);
                 printAscii(p, stop);
-                p = stop;
+                p = stop < end && *stop >= 0x80 ? joinMarksToAscii(stop, end) : stop;
             } else {
                 printByte(b);
                 ++p;
@@ -488,7 +489,11 @@ void Terminal::printByte(uint8_t b) {
 }
 
 void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
-    _lastCell = {true, endsWithJoiner, isIndicator, _buffer->lastBufferStorage};
+    noteLastCell(endsWithJoiner, isIndicator, nullptr);
+}
+
+void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator, BufferLine* line) {
+    _lastCell = {true, endsWithJoiner, isIndicator, _buffer->lastBufferStorage, line};
 }
 
 // MARK: Characters
@@ -496,7 +501,8 @@ void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
 int32_t Terminal::scalarCode(uint32_t scalar) {
     if (scalar < 0x10000) return int32_t(scalar);
     // Past the table's bound a lone scalar still fits the cell as itself.
-    return _graphemes.codeForScalar(scalar).value_or(int32_t(scalar));
+    const int32_t made = _graphemes.codeForScalarOrZero(scalar);
+    return made != 0 ? made : int32_t(scalar);
 }
 
 void Terminal::printScalar(uint32_t scalar) {
@@ -531,8 +537,10 @@ void Terminal::printScalar(uint32_t scalar) {
     }
     // The cell before gets its code first: codes follow the order of the cells.
     finishJoin();
+    const int32_t code = scalarCode(scalar);
+    if (placeCellInRow(code, width, isRegionalIndicator(scalar))) return;
     const Buffer::LastBufferStorage before = _buffer->lastBufferStorage;
-    insertOwnCell(scalarCode(scalar), width);
+    insertOwnCell(code, width);
     // A wide character dropped at the edge (wraparound off) leaves the last cell what it was.
     if (width == 1 || !(_buffer->lastBufferStorage == before))
         noteLastCell(false, isRegionalIndicator(scalar));
@@ -545,6 +553,26 @@ void Terminal::insertOwnCell(int32_t code, int width) {
     CharData cell = _printCell;
     cell.setValue(code, int8_t(width));
     _buffer->insertCharacter(cell);
+}
+
+bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
+    Buffer& buffer = *_buffer;
+    const int x = buffer.x();
+    const int right = buffer.marginMode ? buffer.marginRight() : buffer.cols() - 1;
+    if (buffer.insertMode || x + width - 1 > right) return false;
+    const int row = buffer.yBase() + buffer.y();
+    BufferLine* line = buffer.lines().peek(row).get();
+    if (line == nullptr || x + width > line->count()) return false;
+    CharData* cells = line->cellsForWrite(x + width);
+    CharData cell = _printCell;
+    cell.setValue(code, int8_t(width));
+    cells[x] = cell;
+    if (width == 2) cells[x + 1] = _continuationCell;
+    const Buffer::LastBufferStorage storage{row, x, buffer.cols(), buffer.rows()};
+    buffer.lastBufferStorage = storage;
+    buffer.setX(x + width);
+    _lastCell = {true, false, isIndicator, storage, line};
+    return true;
 }
 
 BufferLine* Terminal::lastWrittenLine() {
@@ -574,12 +602,16 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
         if (width > 0) insertOwnCell(scalarCode(scalar), width);
     };
     if (!pending.active) {
-        BufferLine* written = lastWrittenLine();
+        const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
+        // The row of a cell this run wrote is known; lastWrittenLine() finds any other.
+        BufferLine* written = _lastCell.known && _lastCell.line != nullptr && _lastCell.storage == last &&
+                                      last.cols == _cols && last.rows == _rows
+                                  ? _lastCell.line
+                                  : lastWrittenLine();
         if (written == nullptr) {
             standAlone();
             return;
         }
-        const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
         BufferLine& line = *written;
         pending.line = &line;
         pending.row = last.y;
@@ -631,6 +663,64 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
     pending.active = true;
 }
 
+// The common case of joining, a letter and its marks, straight from the bytes: what printScalar and
+// joinToLastCell decide for it is known from the first scalar's classes, and the text is the bytes read.
+const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) {
+    const Buffer::LastBufferStorage& last = _buffer->lastBufferStorage;
+    BufferLine* line = _lastCell.line;
+    // The run's last cell, written just now at a column the row has.
+    if (!_lastCell.known || line == nullptr || !(_lastCell.storage == last) || last.cols != _cols ||
+        last.rows != _rows || last.x >= std::min(_cols, line->count()))
+        return p;
+    const uint8_t base = p[-1];
+    if (scalarInfo(base) & controlBit) return p;
+    PendingJoin& pending = _pendingJoin;
+    pending.text[0] = char(base);
+    int length = 1;
+    uint32_t previous = base;
+    uint8_t previousInfo = 0;
+    const uint8_t* q = p;
+    while (q < end && *q >= 0x80) {
+        uint32_t scalar = 0;
+        const int r = decodeUtf8(q, end, scalar);
+        if (r <= 0) break;
+        const uint8_t info = scalarInfo(scalar);
+        // Width 0 and Extend: joins whatever the cell holds (no control here). The joiner and the
+        // presentation selectors decide more than that, and an overlong cluster is refused: all are left
+        // to joinToLastCell.
+        if (widthOf(info) != 0 || !(info & extendsBit) || scalar == zeroWidthJoiner ||
+            scalar == emojiPresentation || scalar == textPresentation ||
+            size_t(length + r) > GraphemeTable::maxLength)
+            break;
+        std::memcpy(pending.text + length, q, size_t(r));
+        length += r;
+        previous = scalar;
+        previousInfo = info;
+        q += r;
+    }
+    if (q == p) return p;
+    const int column = last.x;
+    if (q == end || *q < 0x7F) {
+        // Nothing after the marks can join the cell (ASCII finishes any join): its code now.
+        CharData& cell = line->cellsForWrite(column + 1)[column];
+        cell.setValue(code({pending.text, size_t(length)}), 1);
+        updateRange(last.y - _buffer->yBase());
+        noteLastCell(false, false, line);
+        return q;
+    }
+    // What joinToLastCell would hold at this point; the scalar at q goes the general way.
+    pending.active = true;
+    pending.line = line;
+    pending.row = last.y;
+    pending.p = column;
+    pending.column = column;
+    pending.width = 1;
+    pending.length = length;
+    pending.lastScalar = previous;
+    pending.lastInfo = previousInfo;
+    return q;
+}
+
 void Terminal::finishJoin() {
     PendingJoin& pending = _pendingJoin;
     if (!pending.active) return;
@@ -657,7 +747,8 @@ int32_t Terminal::code(std::string_view character) {
         if (r == int(character.size())) return scalarCode(ascii ? p[0] : scalar);
     }
     // Past the table's bound (or its length limit) a new cluster shows as U+FFFD.
-    return _graphemes.code(character).value_or(0xFFFD);
+    const int32_t made = _graphemes.codeOrZero(character);
+    return made != 0 ? made : 0xFFFD;
 }
 
 std::string Terminal::character(int32_t code) const {
