@@ -663,62 +663,77 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
     pending.active = true;
 }
 
-// The common case of joining, a letter and its marks, straight from the bytes: what printScalar and
-// joinToLastCell decide for it is known from the first scalar's classes, and the text is the bytes read.
+// The common case of joining, letters and their marks, straight from the bytes: what printScalar and
+// joinToLastCell decide for them is known from the marks' classes, and the text is the bytes read. A
+// letter that marks follow is placed here too while it fits the row as printAscii would place it.
 const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) {
-    const Buffer::LastBufferStorage& last = _buffer->lastBufferStorage;
-    BufferLine* line = _lastCell.line;
+    Buffer& buffer = *_buffer;
+    Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
+    BufferLine* const line = _lastCell.line;
     // The run's last cell, written just now at a column the row has.
     if (!_lastCell.known || line == nullptr || !(_lastCell.storage == last) || last.cols != _cols ||
-        last.rows != _rows || last.x >= std::min(_cols, line->count()))
+        last.rows != _rows || last.x >= std::min(_cols, line->count()) || (scalarInfo(p[-1]) & controlBit))
         return p;
-    const uint8_t base = p[-1];
-    if (scalarInfo(base) & controlBit) return p;
+    const int row = last.y;
+    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    const int columns = std::min(_cols, line->count());
     PendingJoin& pending = _pendingJoin;
-    pending.text[0] = char(base);
-    int length = 1;
-    uint32_t previous = base;
-    uint8_t previousInfo = 0;
-    const uint8_t* q = p;
-    while (q < end && *q >= 0x80) {
-        uint32_t scalar = 0;
-        const int r = decodeUtf8(q, end, scalar);
-        if (r <= 0) break;
-        const uint8_t info = scalarInfo(scalar);
-        // Width 0 and Extend: joins whatever the cell holds (no control here). The joiner and the
-        // presentation selectors decide more than that, and an overlong cluster is refused: all are left
-        // to joinToLastCell.
-        if (widthOf(info) != 0 || !(info & extendsBit) || scalar == zeroWidthJoiner ||
-            scalar == emojiPresentation || scalar == textPresentation ||
-            size_t(length + r) > GraphemeTable::maxLength)
+    int column = last.x;
+    for (;;) {
+        pending.text[0] = char(p[-1]);
+        int length = 1;
+        uint32_t previous = 0;
+        uint8_t previousInfo = 0;
+        const uint8_t* q = p;
+        while (q < end && *q >= 0x80) {
+            uint32_t scalar = 0;
+            const int r = decodeUtf8(q, end, scalar);
+            if (r <= 0) break;
+            const uint8_t info = scalarInfo(scalar);
+            // Width 0 and Extend: joins whatever the cell holds. The joiner and the presentation selectors
+            // decide more than that, and an overlong cluster is refused: all are left to joinToLastCell.
+            if (widthOf(info) != 0 || !(info & extendsBit) || scalar == zeroWidthJoiner ||
+                scalar == emojiPresentation || scalar == textPresentation ||
+                size_t(length + r) > GraphemeTable::maxLength)
+                break;
+            std::memcpy(pending.text + length, q, size_t(r));
+            length += r;
+            previous = scalar;
+            previousInfo = info;
+            q += r;
+        }
+        if (q == p) break;
+        if (q < end && *q >= 0x7F) {
+            // What joinToLastCell would hold at this point; the scalar at q goes the general way.
+            pending.active = true;
+            pending.line = line;
+            pending.row = row;
+            pending.p = column;
+            pending.column = column;
+            pending.width = 1;
+            pending.length = length;
+            pending.lastScalar = previous;
+            pending.lastInfo = previousInfo;
+            p = q;
             break;
-        std::memcpy(pending.text + length, q, size_t(r));
-        length += r;
-        previous = scalar;
-        previousInfo = info;
-        q += r;
-    }
-    if (q == p) return p;
-    const int column = last.x;
-    if (q == end || *q < 0x7F) {
+        }
         // Nothing after the marks can join the cell (ASCII finishes any join): its code now.
-        CharData& cell = line->cellsForWrite(column + 1)[column];
-        cell.setValue(code({pending.text, size_t(length)}), 1);
-        updateRange(last.y - _buffer->yBase());
-        noteLastCell(false, false, line);
-        return q;
+        line->cellsForWrite(column + 1)[column].setValue(code({pending.text, size_t(length)}), 1);
+        p = q;
+        if (end - p < 2 || p[0] < 0x20 || p[0] > 0x7E || p[1] < 0x80 || buffer.insertMode) break;
+        const int x = buffer.x();
+        if (buffer.yBase() + buffer.y() != row || x > right || x >= columns) break;
+        CharData cell = _printCell;
+        cell.code = p[0];
+        line->cellsForWrite(x + 1)[x] = cell;
+        last = {row, x, _cols, _rows};
+        buffer.setX(x + 1);
+        column = x;
+        ++p;
     }
-    // What joinToLastCell would hold at this point; the scalar at q goes the general way.
-    pending.active = true;
-    pending.line = line;
-    pending.row = last.y;
-    pending.p = column;
-    pending.column = column;
-    pending.width = 1;
-    pending.length = length;
-    pending.lastScalar = previous;
-    pending.lastInfo = previousInfo;
-    return q;
+    updateRange(row - buffer.yBase());
+    noteLastCell(false, false, line);
+    return p;
 }
 
 void Terminal::finishJoin() {
