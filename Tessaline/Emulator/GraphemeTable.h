@@ -93,7 +93,7 @@ private:
         uint8_t length = 0;
         char text[11] = {};
     };
-    static constexpr size_t recentSize = 4096;
+    static constexpr size_t recentSize = 16384;
     std::vector<Recent> _recent;
     // Every text ever added sets two bits of one word here, and a lookup walks the map only when both are
     // set: a text the table does not hold mostly costs no walk, and the test one load. Eight bits per

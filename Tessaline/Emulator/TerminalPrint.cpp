@@ -680,8 +680,8 @@ const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) 
     PendingJoin& pending = _pendingJoin;
     int column = last.x;
     for (;;) {
-        pending.text[0] = char(p[-1]);
-        int length = 1;
+        // The cluster's text is the bytes read, in place.
+        const uint8_t* const start = p - 1;
         uint32_t previous = 0;
         uint8_t previousInfo = 0;
         const uint8_t* q = p;
@@ -694,15 +694,14 @@ const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) 
             // decide more than that, and an overlong cluster is refused: all are left to joinToLastCell.
             if (widthOf(info) != 0 || !(info & extendsBit) || scalar == zeroWidthJoiner ||
                 scalar == emojiPresentation || scalar == textPresentation ||
-                size_t(length + r) > GraphemeTable::maxLength)
+                size_t(q + r - start) > GraphemeTable::maxLength)
                 break;
-            std::memcpy(pending.text + length, q, size_t(r));
-            length += r;
             previous = scalar;
             previousInfo = info;
             q += r;
         }
         if (q == p) break;
+        const std::string_view text(reinterpret_cast<const char*>(start), size_t(q - start));
         if (q < end && *q >= 0x7F) {
             // What joinToLastCell would hold at this point; the scalar at q goes the general way.
             pending.active = true;
@@ -711,14 +710,15 @@ const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) 
             pending.p = column;
             pending.column = column;
             pending.width = 1;
-            pending.length = length;
+            std::copy(text.begin(), text.end(), pending.text);
+            pending.length = int(text.size());
             pending.lastScalar = previous;
             pending.lastInfo = previousInfo;
             p = q;
             break;
         }
         // Nothing after the marks can join the cell (ASCII finishes any join): its code now.
-        line->cellsForWrite(column + 1)[column].setValue(code({pending.text, size_t(length)}), 1);
+        line->cellsForWrite(column + 1)[column].setValue(code(text), 1);
         p = q;
         if (end - p < 2 || p[0] < 0x20 || p[0] > 0x7E || p[1] < 0x80 || buffer.insertMode) break;
         const int x = buffer.x();
