@@ -869,6 +869,9 @@ private:
     // Writes a cell of width 1 or 2 at the cursor when it fits there as it is (no wrap, no insert
     // mode, a row of full width) and notes it as the last cell; false when it was left to insertOwnCell.
     bool placeCellInRow(int32_t code, int width, bool isIndicator);
+    // After a cell placed so: the cells of the scalars from begin on that can go the same way, until one
+    // may join; answers the bytes taken.
+    size_t placeCellsInRow(const uint8_t* begin, const uint8_t* end);
     // After an ASCII run that ends at p: joins the marks from p on to the run's last cell; answers
     // where the general path goes on.
     const uint8_t* joinMarksToAscii(const uint8_t* p, const uint8_t* end);

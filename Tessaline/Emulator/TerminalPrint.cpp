@@ -449,7 +449,7 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
         const int r = decodeUtf8(p, end, scalar);
         if (r > 0) {
             printScalar(scalar);
-            p += r;
+            p += r + placeCellsInRow(p + r, end);
         } else if (r < 0) {
             printByte(b);
             p -= r;
@@ -553,6 +553,44 @@ void Terminal::insertOwnCell(int32_t code, int width) {
     CharData cell = _printCell;
     cell.setValue(code, int8_t(width));
     _buffer->insertCharacter(cell);
+}
+
+size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
+    Buffer& buffer = *_buffer;
+    Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
+    BufferLine* const line = _lastCell.line;
+    if (_pendingJoin.active || !_lastCell.known || line == nullptr || !(_lastCell.storage == last) ||
+        buffer.insertMode || buffer.yBase() + buffer.y() != last.y)
+        return 0;
+    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    const int columns = std::min({right + 1, _cols, line->count()});
+    int x = buffer.x();
+    int placed = -1;
+    const uint8_t* p = begin;
+    while (p < end && *p >= 0x80 && x < columns) {
+        uint32_t scalar = 0;
+        const int r = decodeUtf8(p, end, scalar);
+        if (r <= 0) break;
+        const uint8_t info = scalarInfo(scalar);
+        const int width = widthOf(info);
+        // A cell of its own (the one before ends with no joiner and is no indicator): anything that may
+        // join, or pair as an indicator, goes the general way.
+        if (width < 1 || (info & joinsBit) || isRegionalIndicator(scalar) || x + width > columns) break;
+        CharData* cells = line->cellsForWrite(x + width);
+        CharData cell = _printCell;
+        cell.setValue(scalarCode(scalar), int8_t(width));
+        cells[x] = cell;
+        if (width == 2) cells[x + 1] = _continuationCell;
+        placed = x;
+        x += width;
+        p += r;
+    }
+    if (placed >= 0) {
+        last = {last.y, placed, buffer.cols(), buffer.rows()};
+        buffer.setX(x);
+        _lastCell = {true, false, false, last, line};
+    }
+    return size_t(p - begin);
 }
 
 bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
