@@ -43,18 +43,17 @@ uint32_t GraphemeTable::hashOf(std::string_view text) {
         const uint64_t y = (b + x) * 0xC2B2AE3D27D4EB4Full;
         return uint32_t((x ^ y) >> 32) ^ uint32_t(y);
     }
-    // FNV-1a with an avalanche for the long ones (FNV leaves the low bits poorly mixed).
-    uint32_t h = 2166136261u;
-    for (char c : text) {
-        h ^= uint8_t(c);
-        h *= 16777619u;
+    // Longer ones (emoji sequences of joined people) a word at a time, the last word read overlapping.
+    uint64_t h = n * 0x9E3779B97F4A7C15ull;
+    uint64_t w = 0;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 32;
     }
-    h ^= h >> 16;
-    h *= 0x85EBCA6Bu;
-    h ^= h >> 13;
-    h *= 0xC2B2AE35u;
-    h ^= h >> 16;
-    return h;
+    std::memcpy(&w, p + n - 8, 8);
+    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+    return uint32_t(h >> 32) ^ uint32_t(h);
 }
 
 size_t GraphemeTable::probe(std::string_view text, uint32_t hash) const {
@@ -117,6 +116,9 @@ int32_t GraphemeTable::codeOrZero(std::string_view text) {
         _filter.assign(filterBits / 64, 0);
     }
     const FilterBits filter = filterBitsOf(hash);
+    // A hit reads the recent entry after the filter: both fetched together, not one after the other.
+    const Recent& recent = _recent[hash & (recentSize - 1)];
+    __builtin_prefetch(&recent);
     const bool full = count() >= maxCount;
     // Once the table is full most texts are not in it (new clusters of marks): the filter answers them
     // before anything else is read.
@@ -124,7 +126,6 @@ int32_t GraphemeTable::codeOrZero(std::string_view text) {
     if (full && !mayHold) return 0;
     if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
     if (mayHold) {
-        const Recent& recent = _recent[hash & (recentSize - 1)];
         if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
         const uint32_t slot = _charToIndexMap[probe(text, hash)];
         if (slot != 0) {

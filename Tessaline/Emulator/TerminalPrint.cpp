@@ -78,6 +78,17 @@ const uint8_t* findNonAscii(const uint8_t* p, const uint8_t* end) {
     return p;
 }
 
+// Where a cell was written, stored in one piece: the print path compares the four fields in one load, and a
+// load that spans several narrower stores waits for them to land.
+inline void storeWhole(Buffer::LastBufferStorage& to, int y, int x, int cols, int rows) {
+#if defined(__SSE2__)
+    static_assert(sizeof(Buffer::LastBufferStorage) == sizeof(__m128i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&to), _mm_set_epi32(rows, cols, x, y));
+#else
+    to = {y, x, cols, rows};
+#endif
+}
+
 bool isRegionalIndicator(uint32_t scalar) {
     return scalar >= 0x1F1E6 && scalar <= 0x1F1FF;
 }
@@ -493,7 +504,12 @@ void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
 }
 
 void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator, BufferLine* line) {
-    _lastCell = {true, endsWithJoiner, isIndicator, _buffer->lastBufferStorage, line};
+    const Buffer::LastBufferStorage& last = _buffer->lastBufferStorage;
+    _lastCell.known = true;
+    _lastCell.endsWithJoiner = endsWithJoiner;
+    _lastCell.isIndicator = isIndicator;
+    _lastCell.line = line;
+    storeWhole(_lastCell.storage, last.y, last.x, last.cols, last.rows);
 }
 
 // MARK: Characters
@@ -586,9 +602,9 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
         p += r;
     }
     if (placed >= 0) {
-        last = {last.y, placed, buffer.cols(), buffer.rows()};
+        storeWhole(last, last.y, placed, buffer.cols(), buffer.rows());
         buffer.setX(x);
-        _lastCell = {true, false, false, last, line};
+        noteLastCell(false, false, line);
     }
     return size_t(p - begin);
 }
@@ -606,10 +622,9 @@ bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
     cell.setValue(code, int8_t(width));
     cells[x] = cell;
     if (width == 2) cells[x + 1] = _continuationCell;
-    const Buffer::LastBufferStorage storage{row, x, buffer.cols(), buffer.rows()};
-    buffer.lastBufferStorage = storage;
+    storeWhole(buffer.lastBufferStorage, row, x, buffer.cols(), buffer.rows());
     buffer.setX(x + width);
-    _lastCell = {true, false, isIndicator, storage, line};
+    noteLastCell(false, isIndicator, line);
     return true;
 }
 
@@ -764,7 +779,7 @@ const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) 
         CharData cell = _printCell;
         cell.code = p[0];
         line->cellsForWrite(x + 1)[x] = cell;
-        last = {row, x, _cols, _rows};
+        storeWhole(last, row, x, _cols, _rows);
         buffer.setX(x + 1);
         column = x;
         ++p;
@@ -778,9 +793,9 @@ void Terminal::finishJoin() {
     PendingJoin& pending = _pendingJoin;
     if (!pending.active) return;
     pending.active = false;
-    CharData cell = (*pending.line)[pending.column];
-    cell.setValue(code(pending.view()), int8_t(pending.width));
-    pending.line->set(pending.column, cell);
+    // The column is inside the row (joinToLastCell held it there).
+    pending.line->cellsForWrite(pending.column + 1)[pending.column].setValue(code(pending.view()),
+                                                                             int8_t(pending.width));
     updateRange(pending.row - _buffer->yBase());
     const std::string_view text = pending.view();
     noteLastCell(pending.lastScalar == zeroWidthJoiner,
