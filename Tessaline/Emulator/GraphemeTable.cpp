@@ -43,18 +43,17 @@ uint32_t GraphemeTable::hashOf(std::string_view text) {
         const uint64_t y = (b + x) * 0xC2B2AE3D27D4EB4Full;
         return uint32_t((x ^ y) >> 32) ^ uint32_t(y);
     }
-    // FNV-1a with an avalanche for the long ones (FNV leaves the low bits poorly mixed).
-    uint32_t h = 2166136261u;
-    for (char c : text) {
-        h ^= uint8_t(c);
-        h *= 16777619u;
+    // Longer ones (emoji sequences of joined people) a word at a time, the last word read overlapping.
+    uint64_t h = n * 0x9E3779B97F4A7C15ull;
+    uint64_t w = 0;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 32;
     }
-    h ^= h >> 16;
-    h *= 0x85EBCA6Bu;
-    h ^= h >> 13;
-    h *= 0xC2B2AE35u;
-    h ^= h >> 16;
-    return h;
+    std::memcpy(&w, p + n - 8, 8);
+    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+    return uint32_t(h >> 32) ^ uint32_t(h);
 }
 
 size_t GraphemeTable::probe(std::string_view text, uint32_t hash) const {
@@ -96,6 +95,11 @@ uint32_t GraphemeTable::rehash(uint32_t hash) {
     return hash ^ (hash >> 15);
 }
 
+GraphemeTable::FilterBits GraphemeTable::filterBitsOf(uint32_t hash) {
+    const uint32_t second = rehash(hash);
+    return {size_t(hash & (filterBits - 1)) >> 6, uint64_t(1) << (hash & 63) | uint64_t(1) << (second & 63)};
+}
+
 void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code) {
     if (text.size() > sizeof(Recent::text)) return;
     Recent& entry = _recent[hash & (recentSize - 1)];
@@ -104,25 +108,25 @@ void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code)
     std::copy(text.begin(), text.end(), entry.text);
 }
 
-std::optional<int32_t> GraphemeTable::code(std::string_view text) {
-    if (text.size() > maxLength) return std::nullopt;
+int32_t GraphemeTable::codeOrZero(std::string_view text) {
+    if (text.size() > maxLength) return 0;
     const uint32_t hash = hashOf(text);
     if (_recent.empty()) {
         _recent.resize(recentSize);
         _filter.assign(filterBits / 64, 0);
     }
-    const size_t bitA = hash & (filterBits - 1);
-    const size_t bitB = rehash(hash) & (filterBits - 1);
-    // The places this lookup may read, fetched together rather than one after the other: once the table
-    // is large they are all outside the cache.
-    __builtin_prefetch(&_filter[bitA >> 6]);
-    __builtin_prefetch(&_filter[bitB >> 6]);
-    if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
+    const FilterBits filter = filterBitsOf(hash);
+    // A hit reads the recent entry after the filter: both fetched together, not one after the other.
     const Recent& recent = _recent[hash & (recentSize - 1)];
-    if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
+    __builtin_prefetch(&recent);
     const bool full = count() >= maxCount;
-    const bool mayHold = (_filter[bitA >> 6] >> (bitA & 63) & 1) && (_filter[bitB >> 6] >> (bitB & 63) & 1);
+    // Once the table is full most texts are not in it (new clusters of marks): the filter answers them
+    // before anything else is read.
+    const bool mayHold = (_filter[filter.word] & filter.bits) == filter.bits;
+    if (full && !mayHold) return 0;
+    if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
     if (mayHold) {
+        if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
         const uint32_t slot = _charToIndexMap[probe(text, hash)];
         if (slot != 0) {
             const int32_t found = firstCode + int32_t((slot & indexMask) - 1);
@@ -130,30 +134,28 @@ std::optional<int32_t> GraphemeTable::code(std::string_view text) {
             return found;
         }
     }
-    if (full) return std::nullopt;
+    if (full) return 0;
     if (size_t(count() + 1) * 2 > _charToIndexMap.size()) grow();
     const uint32_t index = uint32_t(count());
     const size_t at = probe(text, hash);
     _bytes.insert(_bytes.end(), text.begin(), text.end());
     _indexToCharMap.push_back(uint32_t(_bytes.size()));
     _charToIndexMap[at] = (hash & ~indexMask) | (index + 1);
-    _filter[bitA >> 6] |= uint64_t(1) << (bitA & 63);
-    _filter[bitB >> 6] |= uint64_t(1) << (bitB & 63);
+    _filter[filter.word] |= filter.bits;
     const int32_t made = firstCode + int32_t(index);
     remember(text, hash, made);
     return made;
 }
 
-std::optional<int32_t> GraphemeTable::codeForScalar(uint32_t scalar) {
-    if (!Utf8::isScalar(scalar)) return std::nullopt;
+int32_t GraphemeTable::makeCodeForScalar(uint32_t scalar) {
+    if (!Utf8::isScalar(scalar)) return 0;
     if (_scalarCodes.empty()) _scalarCodes.resize(0x110000 >> 8);
     std::unique_ptr<ScalarBlock>& block = _scalarCodes[scalar >> 8];
     if (!block) block = std::make_unique<ScalarBlock>(ScalarBlock{});
     int32_t& cached = (*block)[scalar & 0xFF];
     if (cached != 0) return cached;
-    std::optional<int32_t> made = code(Utf8::encode(scalar));
-    if (made) cached = *made;
-    return made;
+    cached = codeOrZero(Utf8::encode(scalar));
+    return cached;
 }
 
 } // namespace Tessaline

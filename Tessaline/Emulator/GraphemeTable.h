@@ -26,9 +26,19 @@ public:
 
     // The code of a character (its UTF-8 text), made when it is new; nothing when the table is full or
     // the text too long.
-    std::optional<int32_t> code(std::string_view text);
+    std::optional<int32_t> code(std::string_view text) { return present(codeOrZero(text)); }
+    // The same with 0 for nothing: an optional built in the callee comes back through memory.
+    int32_t codeOrZero(std::string_view text);
     // The same for a character of one scalar above U+FFFF (emoji, mostly), found by the scalar's value.
-    std::optional<int32_t> codeForScalar(uint32_t scalar);
+    std::optional<int32_t> codeForScalar(uint32_t scalar) { return present(codeForScalarOrZero(scalar)); }
+    int32_t codeForScalarOrZero(uint32_t scalar) {
+        if (scalar < 0x110000 && !_scalarCodes.empty()) {
+            if (const ScalarBlock* block = _scalarCodes[scalar >> 8].get()) {
+                if (const int32_t cached = (*block)[scalar & 0xFF]) return cached;
+            }
+        }
+        return makeCodeForScalar(scalar);
+    }
     // The code of a character already in the table.
     std::optional<int32_t> find(std::string_view text) const;
     // The text of a code, or nothing for a code never handed out. The view lasts until the next code
@@ -50,6 +60,10 @@ private:
     static constexpr uint32_t indexMask = 0xFFFF;
     static_assert(maxCount <= int(indexMask));
 
+    static std::optional<int32_t> present(int32_t code) {
+        return code != 0 ? std::optional<int32_t>(code) : std::nullopt;
+    }
+    int32_t makeCodeForScalar(uint32_t scalar);
     static uint32_t hashOf(std::string_view text);
     std::string_view textAt(uint32_t index) const {
         return {_bytes.data() + _indexToCharMap[index], _indexToCharMap[index + 1] - _indexToCharMap[index]};
@@ -59,6 +73,12 @@ private:
     void grow();
     // A second hash for the filter, from the first.
     static uint32_t rehash(uint32_t hash);
+    // The filter's word for a hash and the two bits in it.
+    struct FilterBits {
+        size_t word;
+        uint64_t bits;
+    };
+    static FilterBits filterBitsOf(uint32_t hash);
     void remember(std::string_view text, uint32_t hash, int32_t code);
 
     // Open addressing with linear probing, a power of two in size, at most half full.
@@ -73,11 +93,11 @@ private:
         uint8_t length = 0;
         char text[11] = {};
     };
-    static constexpr size_t recentSize = 4096;
+    static constexpr size_t recentSize = 16384;
     std::vector<Recent> _recent;
-    // Every text ever added sets two bits here, and a lookup walks the map only when both are set: a text
-    // the table does not hold mostly costs no walk. Eight bits per character: about one false "maybe" in
-    // twenty.
+    // Every text ever added sets two bits of one word here, and a lookup walks the map only when both are
+    // set: a text the table does not hold mostly costs no walk, and the test one load. Eight bits per
+    // character: about one false "maybe" in sixteen.
     static constexpr size_t filterBits = size_t(1) << 19;
     static_assert(filterBits >= size_t(maxCount) * 8);
     std::vector<uint64_t> _filter;

@@ -866,6 +866,15 @@ private:
     // The text of a code without allocating (scratch holds an encoded scalar).
     std::string_view characterText(int32_t code, std::array<char, 4>& scratch) const;
     void insertOwnCell(int32_t code, int width);
+    // Writes a cell of width 1 or 2 at the cursor when it fits there as it is (no wrap, no insert
+    // mode, a row of full width) and notes it as the last cell; false when it was left to insertOwnCell.
+    bool placeCellInRow(int32_t code, int width, bool isIndicator);
+    // After a cell placed so: the cells of the scalars from begin on that can go the same way, until one
+    // may join; answers the bytes taken.
+    size_t placeCellsInRow(const uint8_t* begin, const uint8_t* end);
+    // After an ASCII run that ends at p: joins the marks from p on to the run's last cell; answers
+    // where the general path goes on.
+    const uint8_t* joinMarksToAscii(const uint8_t* p, const uint8_t* end);
     // info: the scalar's width and joining classes (TerminalPrint.cpp).
     void joinToLastCell(uint32_t scalar, uint8_t info);
     // Gives the cell being joined its code.
@@ -874,6 +883,7 @@ private:
     BufferLine* lastWrittenLine();
     // Records what the print path just wrote into the last cell (see _lastCell).
     void noteLastCell(bool endsWithJoiner, bool isIndicator);
+    void noteLastCell(bool endsWithJoiner, bool isIndicator, BufferLine* line);
 
     // TerminalScroll.cpp. The erase attribute: default foreground, the current background, nothing
     // else; the erase cell: code 0, width 1 and that attribute (what erasing, inserting and scrolling
@@ -1043,12 +1053,16 @@ private:
         bool endsWithJoiner = false;
         bool isIndicator = false;
         Buffer::LastBufferStorage storage;
+        // Its row, good while storage is (only the print path writes during a run).
+        BufferLine* line = nullptr;
     };
     LastCell _lastCell;
     // The current attribute as a cell, remade when the attribute changes.
     CharData _printCell;
     Attribute _printCellAttribute;
     PendingJoin _pendingJoin;
+    // The continuation cell of a wide character (the buffer's filler attribute), made once per run.
+    CharData _continuationCell;
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
     // background no longer fits.
     BufferLinePtr _blankLine;

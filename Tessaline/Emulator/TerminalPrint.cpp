@@ -78,6 +78,17 @@ const uint8_t* findNonAscii(const uint8_t* p, const uint8_t* end) {
     return p;
 }
 
+// Where a cell was written, stored in one piece: the print path compares the four fields in one load, and a
+// load that spans several narrower stores waits for them to land.
+inline void storeWhole(Buffer::LastBufferStorage& to, int y, int x, int cols, int rows) {
+#if defined(__SSE2__)
+    static_assert(sizeof(Buffer::LastBufferStorage) == sizeof(__m128i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&to), _mm_set_epi32(rows, cols, x, y));
+#else
+    to = {y, x, cols, rows};
+#endif
+}
+
 bool isRegionalIndicator(uint32_t scalar) {
     return scalar >= 0x1F1E6 && scalar <= 0x1F1FF;
 }
@@ -399,7 +410,7 @@ void Terminal::printAscii(const uint8_t* begin, const uint8_t* end) {
         }
     }
     // An ASCII cell ends with no joiner and is no indicator.
-    noteLastCell(false, false);
+    noteLastCell(false, false, buffer.lines().peek(buffer.lastBufferStorage.y).get());
 }
 
 void Terminal::printGeneral(std::span<const uint8_t> data) {
@@ -407,6 +418,7 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
     const uint8_t* const end = p + data.size();
     ReadingBuffer& held = _readingBuffer;
     updateRange(_buffer->y());
+    _continuationCell = CharData(_buffer->curAttr, 0, 0);
 
     if (held.putbackCount > 0) {
         // The start of a sequence the last run did not finish, completed from this run.
@@ -437,7 +449,7 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
             if (b < 0x7F && charset == nullptr) {
                 const uint8_t* stop = findNonAscii(p, end);
                 printAscii(p, stop);
-                p = stop;
+                p = stop < end && *stop >= 0x80 ? joinMarksToAscii(stop, end) : stop;
             } else {
                 printByte(b);
                 ++p;
@@ -448,7 +460,7 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
         const int r = decodeUtf8(p, end, scalar);
         if (r > 0) {
             printScalar(scalar);
-            p += r;
+            p += r + placeCellsInRow(p + r, end);
         } else if (r < 0) {
             printByte(b);
             p -= r;
@@ -488,7 +500,16 @@ void Terminal::printByte(uint8_t b) {
 }
 
 void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
-    _lastCell = {true, endsWithJoiner, isIndicator, _buffer->lastBufferStorage};
+    noteLastCell(endsWithJoiner, isIndicator, nullptr);
+}
+
+void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator, BufferLine* line) {
+    const Buffer::LastBufferStorage& last = _buffer->lastBufferStorage;
+    _lastCell.known = true;
+    _lastCell.endsWithJoiner = endsWithJoiner;
+    _lastCell.isIndicator = isIndicator;
+    _lastCell.line = line;
+    storeWhole(_lastCell.storage, last.y, last.x, last.cols, last.rows);
 }
 
 // MARK: Characters
@@ -496,7 +517,8 @@ void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
 int32_t Terminal::scalarCode(uint32_t scalar) {
     if (scalar < 0x10000) return int32_t(scalar);
     // Past the table's bound a lone scalar still fits the cell as itself.
-    return _graphemes.codeForScalar(scalar).value_or(int32_t(scalar));
+    const int32_t made = _graphemes.codeForScalarOrZero(scalar);
+    return made != 0 ? made : int32_t(scalar);
 }
 
 void Terminal::printScalar(uint32_t scalar) {
@@ -531,8 +553,10 @@ void Terminal::printScalar(uint32_t scalar) {
     }
     // The cell before gets its code first: codes follow the order of the cells.
     finishJoin();
+    const int32_t code = scalarCode(scalar);
+    if (placeCellInRow(code, width, isRegionalIndicator(scalar))) return;
     const Buffer::LastBufferStorage before = _buffer->lastBufferStorage;
-    insertOwnCell(scalarCode(scalar), width);
+    insertOwnCell(code, width);
     // A wide character dropped at the edge (wraparound off) leaves the last cell what it was.
     if (width == 1 || !(_buffer->lastBufferStorage == before))
         noteLastCell(false, isRegionalIndicator(scalar));
@@ -545,6 +569,63 @@ void Terminal::insertOwnCell(int32_t code, int width) {
     CharData cell = _printCell;
     cell.setValue(code, int8_t(width));
     _buffer->insertCharacter(cell);
+}
+
+size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
+    Buffer& buffer = *_buffer;
+    Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
+    BufferLine* const line = _lastCell.line;
+    if (_pendingJoin.active || !_lastCell.known || line == nullptr || !(_lastCell.storage == last) ||
+        buffer.insertMode || buffer.yBase() + buffer.y() != last.y)
+        return 0;
+    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    const int columns = std::min({right + 1, _cols, line->count()});
+    int x = buffer.x();
+    int placed = -1;
+    const uint8_t* p = begin;
+    while (p < end && *p >= 0x80 && x < columns) {
+        uint32_t scalar = 0;
+        const int r = decodeUtf8(p, end, scalar);
+        if (r <= 0) break;
+        const uint8_t info = scalarInfo(scalar);
+        const int width = widthOf(info);
+        // A cell of its own (the one before ends with no joiner and is no indicator): anything that may
+        // join, or pair as an indicator, goes the general way.
+        if (width < 1 || (info & joinsBit) || isRegionalIndicator(scalar) || x + width > columns) break;
+        CharData* cells = line->cellsForWrite(x + width);
+        CharData cell = _printCell;
+        cell.setValue(scalarCode(scalar), int8_t(width));
+        cells[x] = cell;
+        if (width == 2) cells[x + 1] = _continuationCell;
+        placed = x;
+        x += width;
+        p += r;
+    }
+    if (placed >= 0) {
+        storeWhole(last, last.y, placed, buffer.cols(), buffer.rows());
+        buffer.setX(x);
+        noteLastCell(false, false, line);
+    }
+    return size_t(p - begin);
+}
+
+bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
+    Buffer& buffer = *_buffer;
+    const int x = buffer.x();
+    const int right = buffer.marginMode ? buffer.marginRight() : buffer.cols() - 1;
+    if (buffer.insertMode || x + width - 1 > right) return false;
+    const int row = buffer.yBase() + buffer.y();
+    BufferLine* line = buffer.lines().peek(row).get();
+    if (line == nullptr || x + width > line->count()) return false;
+    CharData* cells = line->cellsForWrite(x + width);
+    CharData cell = _printCell;
+    cell.setValue(code, int8_t(width));
+    cells[x] = cell;
+    if (width == 2) cells[x + 1] = _continuationCell;
+    storeWhole(buffer.lastBufferStorage, row, x, buffer.cols(), buffer.rows());
+    buffer.setX(x + width);
+    noteLastCell(false, isIndicator, line);
+    return true;
 }
 
 BufferLine* Terminal::lastWrittenLine() {
@@ -574,12 +655,16 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
         if (width > 0) insertOwnCell(scalarCode(scalar), width);
     };
     if (!pending.active) {
-        BufferLine* written = lastWrittenLine();
+        const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
+        // The row of a cell this run wrote is known; lastWrittenLine() finds any other.
+        BufferLine* written = _lastCell.known && _lastCell.line != nullptr && _lastCell.storage == last &&
+                                      last.cols == _cols && last.rows == _rows
+                                  ? _lastCell.line
+                                  : lastWrittenLine();
         if (written == nullptr) {
             standAlone();
             return;
         }
-        const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
         BufferLine& line = *written;
         pending.line = &line;
         pending.row = last.y;
@@ -631,13 +716,86 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
     pending.active = true;
 }
 
+// The common case of joining, letters and their marks, straight from the bytes: what printScalar and
+// joinToLastCell decide for them is known from the marks' classes, and the text is the bytes read. A
+// letter that marks follow is placed here too while it fits the row as printAscii would place it.
+const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) {
+    Buffer& buffer = *_buffer;
+    Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
+    BufferLine* const line = _lastCell.line;
+    // The run's last cell, written just now at a column the row has.
+    if (!_lastCell.known || line == nullptr || !(_lastCell.storage == last) || last.cols != _cols ||
+        last.rows != _rows || last.x >= std::min(_cols, line->count()) || (scalarInfo(p[-1]) & controlBit))
+        return p;
+    const int row = last.y;
+    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    const int columns = std::min(_cols, line->count());
+    PendingJoin& pending = _pendingJoin;
+    int column = last.x;
+    for (;;) {
+        // The cluster's text is the bytes read, in place.
+        const uint8_t* const start = p - 1;
+        uint32_t previous = 0;
+        uint8_t previousInfo = 0;
+        const uint8_t* q = p;
+        while (q < end && *q >= 0x80) {
+            uint32_t scalar = 0;
+            const int r = decodeUtf8(q, end, scalar);
+            if (r <= 0) break;
+            const uint8_t info = scalarInfo(scalar);
+            // Width 0 and Extend: joins whatever the cell holds. The joiner and the presentation selectors
+            // decide more than that, and an overlong cluster is refused: all are left to joinToLastCell.
+            if (widthOf(info) != 0 || !(info & extendsBit) || scalar == zeroWidthJoiner ||
+                scalar == emojiPresentation || scalar == textPresentation ||
+                size_t(q + r - start) > GraphemeTable::maxLength)
+                break;
+            previous = scalar;
+            previousInfo = info;
+            q += r;
+        }
+        if (q == p) break;
+        const std::string_view text(reinterpret_cast<const char*>(start), size_t(q - start));
+        if (q < end && *q >= 0x7F) {
+            // What joinToLastCell would hold at this point; the scalar at q goes the general way.
+            pending.active = true;
+            pending.line = line;
+            pending.row = row;
+            pending.p = column;
+            pending.column = column;
+            pending.width = 1;
+            std::copy(text.begin(), text.end(), pending.text);
+            pending.length = int(text.size());
+            pending.lastScalar = previous;
+            pending.lastInfo = previousInfo;
+            p = q;
+            break;
+        }
+        // Nothing after the marks can join the cell (ASCII finishes any join): its code now.
+        line->cellsForWrite(column + 1)[column].setValue(code(text), 1);
+        p = q;
+        if (end - p < 2 || p[0] < 0x20 || p[0] > 0x7E || p[1] < 0x80 || buffer.insertMode) break;
+        const int x = buffer.x();
+        if (buffer.yBase() + buffer.y() != row || x > right || x >= columns) break;
+        CharData cell = _printCell;
+        cell.code = p[0];
+        line->cellsForWrite(x + 1)[x] = cell;
+        storeWhole(last, row, x, _cols, _rows);
+        buffer.setX(x + 1);
+        column = x;
+        ++p;
+    }
+    updateRange(row - buffer.yBase());
+    noteLastCell(false, false, line);
+    return p;
+}
+
 void Terminal::finishJoin() {
     PendingJoin& pending = _pendingJoin;
     if (!pending.active) return;
     pending.active = false;
-    CharData cell = (*pending.line)[pending.column];
-    cell.setValue(code(pending.view()), int8_t(pending.width));
-    pending.line->set(pending.column, cell);
+    // The column is inside the row (joinToLastCell held it there).
+    pending.line->cellsForWrite(pending.column + 1)[pending.column].setValue(code(pending.view()),
+                                                                             int8_t(pending.width));
     updateRange(pending.row - _buffer->yBase());
     const std::string_view text = pending.view();
     noteLastCell(pending.lastScalar == zeroWidthJoiner,
@@ -657,7 +815,8 @@ int32_t Terminal::code(std::string_view character) {
         if (r == int(character.size())) return scalarCode(ascii ? p[0] : scalar);
     }
     // Past the table's bound (or its length limit) a new cluster shows as U+FFFD.
-    return _graphemes.code(character).value_or(0xFFFD);
+    const int32_t made = _graphemes.codeOrZero(character);
+    return made != 0 ? made : 0xFFFD;
 }
 
 std::string Terminal::character(int32_t code) const {

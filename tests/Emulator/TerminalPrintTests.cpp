@@ -361,3 +361,102 @@ TEST(TerminalPrint, CellChangedBetweenRunsIsReadAgain) {
     h.feed("\xF0\x9F\x91\xA9");
     EXPECT_EQ(h.dump(), "👨‍👩_");
 }
+
+namespace {
+
+// Every screen cell's code and width, the cursor, the wrap flags and the next grapheme code: what two
+// ways of printing the same text must agree on.
+std::string printedState(TerminalHarness& h) {
+    std::string out = h.dump(true) + "\n";
+    Buffer& buffer = h.buffer();
+    for (int y = 0; y < buffer.rows(); ++y) {
+        const BufferLine& line = *buffer.lines()[buffer.yBase() + y];
+        for (int x = 0; x < line.count(); ++x)
+            out += std::to_string(line[x].code) + ":" + std::to_string(line[x].width()) + " ";
+        out += "\n";
+    }
+    const auto [x, y] = h.cursor();
+    return out + "cursor " + std::to_string(x) + "," + std::to_string(y) + " next " +
+           std::to_string(h.terminal().graphemes().lastCharIndex());
+}
+
+} // namespace
+
+// A run joins a letter's marks and places the cells that fit straight from its bytes. The same text
+// goes the general way through a character set (every ASCII byte a cell of its own, marks joined to the
+// cell read back) and, on blank rows, through insert mode (every cell placed one by one): all three must
+// print the same cells with the same codes.
+TEST(TerminalPrint, FastPathsPrintAsTheGeneralPath) {
+    std::string zalgo = "a";
+    for (int i = 0; i < 70; ++i)
+        zalgo += "\xCC\x81";
+    const struct {
+        const char* name;
+        std::string setup; // fed first, in all three terminals
+        std::string text;  // no '#', which the United Kingdom set maps
+    } cases[] = {
+        {"letters with marks", "",
+         "a\xCC\x81"
+         "b\xCC\x82\xCC\x83 c\xCC\x84\xCC\x85\xCC\x86"
+         "d a\xCC\x81"},
+        {"a space takes marks", "", " \xCC\x81x"},
+        {"marks then the joiner", "", "e\xCC\x81\xE2\x80\x8D\xF0\x9F\x91\xA9x"},
+        {"marks then a keycap and VS16", "",
+         "*\xE2\x83\xA3\xEF\xB8\x8F"
+         "1\xEF\xB8\x8F\xE2\x83\xA3"},
+        {"marks then a wide character", "",
+         "a\xCC\x81\xE4\xB8\xAD"
+         "b\xCC\x81\xF0\x9F\x98\x80"},
+        {"marks then a vowel that is no mark", "",
+         "a\xCC\x81\xE1\x85\xA1"
+         "b\xE0\xA4\x83"},
+        {"marks around DEL", "", "a\xCC\x81\x7F\xCC\x82z"},
+        {"marks then a broken sequence", "",
+         "a\xCC\x81\xC3"
+         "A"},
+        {"a mark cut off at the end", "", "a\xCC\x81\xCC"},
+        {"an overlong cluster", "", zalgo + "b" + zalgo},
+        {"marks in the last column wrap on", "",
+         std::string(19, ' ') + "a\xCC\x81\xCC\x82"
+                                "b\xCC\x83"},
+        {"marks without wraparound", "\x1b[?7l",
+         "abcdefghijklmnopqrstu\xCC\x81v\xCC\x82\xE4\xB8\xAD\xCC\x83"},
+        {"insert mode", "ab\r\x1b[4h", "x\xCC\x81y\xE4\xB8\xAD\xCC\x82"},
+        {"margins", "\x1b[?69h\x1b[5;10s\x1b[1;8H",
+         "a\xCC\x81\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97"
+         "b\xCC\x82\xF0\x9F\x98\x80\xE4\xB8\xAD"},
+        {"right of the right margin", "\x1b[?69h\x1b[2;5s\x1b[1;12H",
+         "\xE4\xB8\xAD\xE6\x96\x87"
+         "a\xCC\x81"},
+        {"wide characters up to the edge", "",
+         "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97\xEA\xB0\x80\xEB\x82\x98\xEB\x8B\xA4\xF0\x9F\x98\x80\xF0\x9F"
+         "\x98"
+         "\x81\xF0\x9F\x98\x82\xE4\xB8\xAD"
+         "a\xE4\xB8\xAD\xE6\x96\x87"},
+        {"emoji sequences", "",
+         "\xE2\x9D\xA4\xEF\xB8\x8F\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA\xF0\x9F"
+         "\x87"
+         "\xAB\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"
+         "a\xEF\xB8\x8F"},
+        {"wide without wraparound", "\x1b[?7l",
+         std::string(17, 'x') + "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97"
+                                "a\xCC\x81"},
+        {"scrolling rows", "",
+         "a\xCC\x81\xE4\xB8\xAD\r\n\xE6\x96\x87"
+         "b\xCC\x82\r\n\r\n\r\n\xF0\x9F\x98\x80"
+         "c\xCC\x83\r\n" +
+             std::string(20, 'y') + "z\xCC\x84"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness fast(20, 4);
+        fast.feed(c.setup).feed(c.text);
+        TerminalHarness charset(20, 4);
+        charset.feed("\x1b(A").feed(c.setup).feed(c.text);
+        TerminalHarness inserting(20, 4);
+        inserting.feed("\x1b[4h").feed(c.setup).feed(c.text);
+        const std::string expected = printedState(fast);
+        EXPECT_EQ(printedState(charset), expected) << "joined the general way";
+        EXPECT_EQ(printedState(inserting), expected) << "placed the general way";
+    }
+}
