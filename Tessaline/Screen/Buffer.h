@@ -183,8 +183,10 @@ public:
     bool insertAsciiCell(uint8_t byte, const CharData& cell) {
         const int right = marginMode ? _marginRight : _cols - 1;
         if (insertMode || _x > right) return false;
-        BufferLine& line = *_lines[_yBase + _y];
-        if (_x >= line.count()) return false;
+        // A row not made yet is left to the run path, which makes it.
+        const BufferLinePtr& row = _lines.peek(_yBase + _y);
+        if (!row || _x >= row->count()) return false;
+        BufferLine& line = *row;
         CharData& target = line.cellsForWrite(_x + 1)[_x];
         target = cell;
         target.code = byte;
