@@ -30,10 +30,11 @@ __attribute__((always_inline)) inline void scanParameterWindow(const uint8_t* p,
     w.values[0] = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    auto isDigit = [](__m128i v) {
-        // Signed compares are right here: bytes from 0x80 up read negative and are no digits.
-        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
-                             _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
+    // A byte's digit value, and in `digit` whether it is one (unsigned: anything below '0' wraps high).
+    auto digitValue = [](__m128i v, __m128i& digit) {
+        const __m128i value = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+        digit = _mm_cmpeq_epi8(_mm_min_epu8(value, _mm_set1_epi8(9)), value);
+        return value;
     };
     for (uint32_t half = 0; half < 2; ++half) {
         const uint8_t* q = p + 16 * half;
@@ -43,21 +44,21 @@ __attribute__((always_inline)) inline void scanParameterWindow(const uint8_t* p,
             half == 0 ? _mm_slli_si128(v0, 1) : _mm_loadu_si128(reinterpret_cast<const __m128i*>(q - 1));
         const __m128i v2 =
             half == 0 ? _mm_slli_si128(v0, 2) : _mm_loadu_si128(reinterpret_cast<const __m128i*>(q - 2));
-        const __m128i d0 = isDigit(v0);
-        const __m128i d1 = _mm_and_si128(d0, isDigit(v1));
-        const __m128i d2 = _mm_and_si128(d1, isDigit(v2));
-        const __m128i ascii0 = _mm_set1_epi8('0');
+        __m128i d0, d1, d2;
+        const __m128i t0 = digitValue(v0, d0), t1 = digitValue(v1, d1), t2 = digitValue(v2, d2);
+        d1 = _mm_and_si128(d1, d0);
+        d2 = _mm_and_si128(d2, d1);
         // The digit values of a number's last three bytes, zero where they are no part of it.
-        const __m128i a0 = _mm_and_si128(_mm_sub_epi8(v0, ascii0), d0);
-        const __m128i a1 = _mm_and_si128(_mm_sub_epi8(v1, ascii0), d1);
-        const __m128i a2 = _mm_and_si128(_mm_sub_epi8(v2, ascii0), d2);
-        const __m128i ten = _mm_set1_epi16(10), hundred = _mm_set1_epi16(100);
-        const __m128i low = _mm_add_epi16(
-            _mm_add_epi16(_mm_unpacklo_epi8(a0, zero), _mm_mullo_epi16(_mm_unpacklo_epi8(a1, zero), ten)),
-            _mm_mullo_epi16(_mm_unpacklo_epi8(a2, zero), hundred));
-        const __m128i high = _mm_add_epi16(
-            _mm_add_epi16(_mm_unpackhi_epi8(a0, zero), _mm_mullo_epi16(_mm_unpackhi_epi8(a1, zero), ten)),
-            _mm_mullo_epi16(_mm_unpackhi_epi8(a2, zero), hundred));
+        const __m128i a0 = _mm_and_si128(t0, d0);
+        const __m128i a1 = _mm_and_si128(t1, d1);
+        const __m128i a2 = _mm_and_si128(t2, d2);
+        // The last two digits fit a byte; ten times a digit stays inside its byte, so word shifts do.
+        const __m128i tens = _mm_add_epi8(a0, _mm_add_epi8(_mm_slli_epi16(a1, 3), _mm_add_epi8(a1, a1)));
+        const __m128i hundred = _mm_set1_epi16(100);
+        const __m128i low = _mm_add_epi16(_mm_unpacklo_epi8(tens, zero),
+                                          _mm_mullo_epi16(_mm_unpacklo_epi8(a2, zero), hundred));
+        const __m128i high = _mm_add_epi16(_mm_unpackhi_epi8(tens, zero),
+                                           _mm_mullo_epi16(_mm_unpackhi_epi8(a2, zero), hundred));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(w.values + 1 + 16 * half), low);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(w.values + 9 + 16 * half), high);
         // ':' is 0x3A and ';' 0x3B: the same byte with the low bit cleared.
