@@ -1,6 +1,7 @@
 #include "EscapeSequenceParser.h"
 
 #include "ControlScan.h"
+#include "ParameterScan.h"
 
 #include <chrono>
 #include <cstdio>
@@ -485,6 +486,51 @@ void EscapeSequenceParser::parseBytes(std::span<const uint8_t> input) {
                 int current = _seq.current;
                 int64_t value = _seq.pars[current];
                 for (;;) {
+                    if (value == 0 && n - i >= ParameterWindow::readable) {
+                        // Whole parameters from a window of bytes: a branch per parameter, not per byte.
+                        ParameterWindow w;
+                        scanParameterWindow(data + i, w);
+                        uint32_t separators = w.separators;
+                        uint32_t start = 0;
+                        bool longNumber = false;
+                        if (w.shortNumbers) {
+                            // Numbers of up to three digits, read from the window's table.
+                            while (separators != 0) {
+                                const uint32_t at = uint32_t(__builtin_ctz(separators));
+                                _seq.pars[current] = w.values[at];
+                                _seq.parsTxt[current] = data[i + at];
+                                current += int(current < maxParameters);
+                                separators &= separators - 1;
+                            }
+                            if (w.separators != 0) start = 32 - uint32_t(__builtin_clz(w.separators));
+                        } else {
+                            while (separators != 0) {
+                                const uint32_t at = uint32_t(__builtin_ctz(separators));
+                                if (at - start > 8) [[unlikely]] {
+                                    longNumber = true;
+                                    break;
+                                }
+                                _seq.pars[current] = parseShortNumber(data + i + start, at - start);
+                                _seq.parsTxt[current] = data[i + at];
+                                current += int(current < maxParameters);
+                                start = at + 1;
+                                separators &= separators - 1;
+                            }
+                        }
+                        if (!longNumber && w.end < ParameterWindow::size && w.end - start <= 8) {
+                            // The parameters end inside the window, so the last one is whole.
+                            value = w.shortNumbers ? int64_t(w.values[w.end])
+                                                   : parseShortNumber(data + i + start, w.end - start);
+                            i += w.end;
+                            b = data[i];
+                            break;
+                        }
+                        // A long number, or parameters going on past the window: on from the first
+                        // parameter not taken, a byte at a time if that one is long.
+                        i += start;
+                        b = data[i];
+                        if (start != 0 && !longNumber) continue;
+                    }
                     const uint8_t d = uint8_t(b - '0');
                     if (d <= 9) {
                         const int64_t shifted = value * 10 + d;

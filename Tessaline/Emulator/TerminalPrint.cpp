@@ -378,6 +378,10 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
         _printCellAttribute = _curAttr;
     }
     if (charset == nullptr && _readingBuffer.putbackCount == 0) {
+        if (data.size() == 1 && data[0] < 0x7F && _buffer->insertAsciiCell(data[0], _printCell)) {
+            updateRange(*_buffer, _buffer->y());
+            return;
+        }
         const uint8_t* begin = data.data();
         const uint8_t* end = begin + data.size();
         if (findNonAscii(begin, end) == end) {

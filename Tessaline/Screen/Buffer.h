@@ -177,6 +177,23 @@ public:
     // The same with the cell to write given whole (its code is replaced by each byte), so that a caller
     // writing many runs in one attribute packs the attribute once.
     int insertAsciiRun(std::span<const uint8_t> bytes, const CharData& cell);
+    // The same for one byte when it lands on the cursor's row as that stands (no insert mode, no wrap, a
+    // row as wide as the cursor), inline: the character between two sequences of dense attribute changes
+    // pays for no run. Answers false, having written nothing, for every other case.
+    bool insertAsciiCell(uint8_t byte, const CharData& cell) {
+        const int right = marginMode ? _marginRight : _cols - 1;
+        if (insertMode || _x > right) return false;
+        // A row not made yet is left to the run path, which makes it.
+        const BufferLinePtr& row = _lines.peek(_yBase + _y);
+        if (!row || _x >= row->count()) return false;
+        BufferLine& line = *row;
+        CharData& target = line.cellsForWrite(_x + 1)[_x];
+        target = cell;
+        target.code = byte;
+        ++_x;
+        lastBufferStorage = {_yBase + _y, _x - 1, _cols, _rows};
+        return true;
+    }
 
     // index -1 rebuilds every stop; any other index extends the stops from the stop at or before it.
     void setupTabStops(int index, int tabStopWidth);

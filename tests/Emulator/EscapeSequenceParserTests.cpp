@@ -520,6 +520,81 @@ TEST(EscapeSequenceParser, AgreesWithTheTableOnRandomStreams) {
     }
 }
 
+// CSI parameters are read many bytes at a time when enough follow in the read; the result must be the
+// table's for numbers of any length, any separators, the parameter cap and whatever cuts a sequence short.
+TEST(EscapeSequenceParser, CsiParameterWindowsAgreeWithTheTable) {
+    static const std::string alphabet[] = {
+        "\x1b[",
+        "\x1b[",
+        "\x9b",
+        "m",
+        "m",
+        ";",
+        ";",
+        ":",
+        "0",
+        "7",
+        "38",
+        "255",
+        "1234",
+        "00042",
+        "99999999",
+        "123456789",
+        "9223372036854775807",
+        std::string(40, '9'),
+        "38;5;",
+        "48:2:",
+        "?",
+        ">",
+        "$",
+        " ",
+        "\x18",
+        "\x1b",
+        "\n",
+        "\xc3\xa9",
+        "\x7f",
+        "x",
+        "@",
+    };
+    uint64_t seed = 7;
+    auto next = [&] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return uint32_t(seed >> 33);
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string stream;
+        for (int k = int(next() % 200); k > 0; --k)
+            stream += alphabet[next() % std::size(alphabet)];
+        const Log expected = referenceLog(stream);
+        Recorder whole;
+        whole.parser.parse(stream);
+        ASSERT_EQ(joined(whole.log), expected) << visible(stream);
+        Recorder pieces;
+        for (size_t at = 0; at < stream.size();) {
+            const size_t length = 1 + next() % 100;
+            pieces.parser.parse(std::string_view(stream).substr(at, length));
+            at += length;
+        }
+        ASSERT_EQ(joined(pieces.log), expected) << visible(stream);
+    }
+    // Dense SGR as programs write it, cut at every byte.
+    std::string sgr;
+    for (int k = 0; k < 12; ++k) {
+        sgr += "\x1b[38;5;" + std::to_string(k * 23) + ";48;2;" + std::to_string(k) + ";0;255m" +
+               char('a' + k) + "\x1b[38:2::10:200:3;48:5:" + std::to_string(k * 9) + ";1;4:3m" +
+               char('A' + k);
+    }
+    sgr += "\x1b[" + std::string(34, ';') + "1m\x1b[0000000000000000000000007;0012345678;01234m.";
+    const Log expected = referenceLog(sgr);
+    for (size_t cut = 0; cut <= sgr.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        Recorder r;
+        r.parser.parse(std::string_view(sgr).substr(0, cut));
+        r.parser.parse(std::string_view(sgr).substr(cut));
+        ASSERT_EQ(joined(r.log), expected);
+    }
+}
+
 TEST(EscapeSequenceParser, ParameterAndCollectCaps) {
     Recorder r;
     std::string many = "\x1b[";

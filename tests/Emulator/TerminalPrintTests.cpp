@@ -460,3 +460,46 @@ TEST(TerminalPrint, FastPathsPrintAsTheGeneralPath) {
         EXPECT_EQ(printedState(inserting), expected) << "placed the general way";
     }
 }
+
+// A lone ASCII byte between two sequences takes a path of its own; fed a byte per run, text must leave
+// the cells, cursor and last written position that one run leaves, whatever the modes around it.
+TEST(TerminalPrint, OneByteRunsMatchOneRun) {
+    struct Case {
+        const char* name;
+        std::string setup;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"plain", "\x1b[31;4m", "ab c~"},
+        {"wraps at the edge", "\x1b[1;9H\x1b[1;38;5;9m", "abcd"},
+        {"scrolls at the bottom", "\x1b[4;9H", "abcdef"},
+        {"no wraparound", "\x1b[?7l\x1b[1;9H", "abcd"},
+        {"insert mode", "xyz\r\x1b[4h", "ab"},
+        {"left and right margins", "\x1b[?69h\x1b[3;6s\x1b[1;5H", "abcdef"},
+        {"past the right margin", "\x1b[?69h\x1b[3;6s\x1b[1;8H", "abc"},
+        {"line drawing set", "\x1b(0", "lqk"},
+        {"held UTF-8 start", "", "a\xc3\xa9z"},
+        {"DEL and controls in runs", "",
+         "a\x7f"
+         "b"},
+        {"double-width row", "\x1b#6", "abcdef"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness whole(10, 4), bytewise(10, 4);
+        whole.feed(c.setup).feed(c.text);
+        bytewise.feed(c.setup);
+        for (char ch : c.text)
+            bytewise.feed(std::string_view(&ch, 1));
+        EXPECT_EQ(bytewise.dump(true), whole.dump(true));
+        EXPECT_EQ(bytewise.cursor(), whole.cursor());
+        EXPECT_EQ(bytewise.buffer().lastBufferStorage, whole.buffer().lastBufferStorage);
+        for (int y = 0; y < 4; ++y) {
+            const BufferLine& a = *whole.terminal().getLine(y);
+            const BufferLine& b = *bytewise.terminal().getLine(y);
+            ASSERT_EQ(b.count(), a.count());
+            for (int x = 0; x < a.count(); ++x)
+                EXPECT_TRUE(b[x] == a[x]) << "row " << y << " column " << x;
+        }
+    }
+}
