@@ -139,6 +139,7 @@ void Terminal::scroll(bool isWrapped) {
                             boolText(isCurrentBufferAlternate()));
             } else {
                 // The top row comes round to the bottom, where it is reused as the new row.
+                buffer.clearImagesFromLine(topRow);
                 reuseAsTemplate(*lines.rotate(topRow, bottomRow, true));
                 finishScroll();
                 return;
@@ -159,17 +160,18 @@ void Terminal::scroll(bool isWrapped) {
             lines.push(templateCopy());
             buffer.setYBase(buffer.yBase() + 1);
         } else {
+            // The new row enters at the newest end of the ring (the oldest row, which falls off a full
+            // ring, comes round as it) and turns back over the rows below the region, which move in
+            // the ring but not on the screen: finishScroll marks the region, nothing else changed.
             wasFull = lines.isFull();
-            BufferLinePtr line;
             if (wasFull) {
-                // The oldest row falls off the ring: it becomes the inserted row.
-                line = std::move(lines[0]);
+                buffer.clearImagesFromLine(0);
+                reuseAsTemplate(lines.rotateOldestToNewest("can only recycle when the buffer is full"));
+            } else {
+                lines.push(templateCopy());
+                buffer.setYBase(buffer.yBase() + 1);
             }
-            reuseAsTemplate(line);
-            // The rows below the region move in the ring but not on the screen, and finishScroll marks
-            // the region: nothing else changed.
-            lines.splice(bottomRow + 1, 0, {line}, nullptr);
-            if (!wasFull) buffer.setYBase(buffer.yBase() + 1);
+            lines.rotate(buffer.yBase() + buffer.scrollBottom(), lines.count() - 1, false);
         }
         if (wasFull) {
             if (buffer.hasScrollback()) ++buffer.linesTop;

@@ -243,7 +243,7 @@ void Buffer::attachImage(const TerminalImagePtr& image, int toLineAt) {
     line.attach(image);
 }
 
-void Buffer::clearImagesFromLine(int at) {
+void Buffer::clearImagesFromRow(int at) {
     // A row the ring has not made yet has no strips.
     const BufferLinePtr& line = _lines.peek(at);
     if (!line || !line->images) return;

@@ -205,7 +205,10 @@ public:
     void tabClear(int pos);
 
     void attachImage(const TerminalImagePtr& image, int toLineAt);
-    void clearImagesFromLine(int at);
+    // Scrolling calls this for every row it drops, and almost always no row has strips.
+    void clearImagesFromLine(int at) {
+        if (_linesWithImagesCount > 0) clearImagesFromRow(at);
+    }
     // Takes out of the strips of line `at` each one `take` accepts (it may move the strip away); answers
     // whether any went. A slot the ring has not made holds none and stays unmade.
     template<class Take>
@@ -229,6 +232,7 @@ public:
     void recalculateLinesWithImagesCount();
 
 private:
+    void clearImagesFromRow(int at);
     // Moves the cursor to the start of the next row for a character that does not fit.
     void wrapCursor();
     void setupRing(int capacity);

@@ -256,7 +256,9 @@ void BufferLine::clear(const Attribute& attribute) {
 void BufferLine::clear(const CharData& blank) {
     // Past the content mark the cells already are the blank: only what was written needs wiping. A block
     // shared with a copy is not copied first: the row gets a new one, filled whole.
-    int end = blank == _blank ? _contentEnd : _count;
+    // The content end is rounded up to whole groups of four cells: the cells past it are the blank
+    // already, and writing them again spares the fill its uneven tail.
+    int end = blank == _blank ? std::min((_contentEnd + 3) & ~3, _count) : _count;
     if (_shared) {
         unshare(false);
         end = _count;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,12 +20,16 @@ struct CircularSlot {
     using Slot = std::optional<T>;
     static bool isEmpty(const Slot& s) { return !s.has_value(); }
     static T& value(Slot& s) { return *s; }
+    static constexpr bool relocatable = false;
 };
 template<class U>
 struct CircularSlot<std::shared_ptr<U>> {
     using Slot = std::shared_ptr<U>;
     static bool isEmpty(const Slot& s) { return !s; }
     static Slot& value(Slot& s) { return s; }
+    // A shared pointer is two plain pointers that refer to nothing inside it: moved as bytes, it is
+    // still the same handle.
+    static constexpr bool relocatable = true;
 };
 
 // A ring of a fixed number of slots (maxLength). Logical index 0 is the oldest element.
@@ -141,10 +146,26 @@ public:
         const size_t a = slotNumber(first);
         const size_t b = slotNumber(last);
         if (a < b) {
+            Slot* s = _slots.data();
+            if constexpr (Traits::relocatable) {
+                // One stretch of slots: the handles move as bytes, which touches no reference count
+                // and is one block move however tall the range is.
+                alignas(Slot) unsigned char saved[sizeof(Slot)];
+                Slot* from = towardsStart ? s + a : s + b;
+                Slot* to = towardsStart ? s + b : s + a;
+                std::memcpy(saved, static_cast<void*>(from), sizeof(Slot));
+                if (towardsStart)
+                    std::memmove(static_cast<void*>(s + a), static_cast<const void*>(s + a + 1),
+                                 (b - a) * sizeof(Slot));
+                else
+                    std::memmove(static_cast<void*>(s + a + 1), static_cast<const void*>(s + a),
+                                 (b - a) * sizeof(Slot));
+                std::memcpy(static_cast<void*>(to), saved, sizeof(Slot));
+                return to;
+            }
             // One stretch of slots: the element is swapped along it (a swap of handles touches no
             // reference count and checks nothing, unlike a move).
             using std::swap;
-            Slot* s = _slots.data();
             if (towardsStart) {
                 for (size_t i = a; i < b; ++i)
                     swap(s[i], s[i + 1]);

@@ -1,7 +1,11 @@
 // The core scroll and cursor primitives: restrictCursor, setCursor, scroll and index.
+#include "RgbaImageStrip.h"
 #include "TerminalHarness.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <deque>
 
 using namespace Tessaline;
 using namespace Tessaline::Testing;
@@ -223,4 +227,104 @@ TEST(TerminalScroll, Index) {
     h.feed("\x1b"
            "E");
     EXPECT_EQ(h.cursor(), (std::pair{3, 2})) << "NEL to the left margin in origin and margin mode";
+}
+
+// Rows move by handle through the ring, whose slots wrap round its end once it is full: line feeds and
+// reverse indexes in changing regions must leave the rows a plain list of rows would hold.
+TEST(TerminalScroll, RegionScrollsMatchAListOfRows) {
+    struct Step {
+        int top;
+        int bottom;
+        int feeds;   // line feeds on the region's bottom row
+        int reverse; // reverse indexes on its top row
+    };
+    struct Case {
+        const char* name;
+        int rows;
+        int scrollback;
+        std::vector<Step> steps;
+    };
+    const std::vector<Case> cases = {
+        {"top region fills the ring, then turns it",
+         6,
+         3,
+         {{0, 3, 2, 0}, {0, 2, 5, 1}, {0, 4, 7, 2}, {0, 5, 4, 0}}},
+        {"inner regions", 6, 3, {{1, 4, 3, 2}, {2, 5, 6, 1}, {1, 2, 2, 3}}},
+        {"mixed, ring wrapping",
+         7,
+         5,
+         {{0, 3, 9, 1}, {2, 6, 4, 2}, {0, 6, 3, 0}, {0, 1, 6, 2}, {3, 6, 5, 4}, {0, 4, 11, 3}}},
+        {"no scroll-back", 5, 0, {{0, 2, 4, 1}, {1, 4, 3, 2}, {0, 4, 2, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(8, c.rows, c.scrollback);
+        const size_t capacity = size_t(c.rows + c.scrollback);
+        int next = 0;
+        auto label = [&] {
+            char text[8];
+            std::snprintf(text, sizeof text, "r%02d", next++ % 100);
+            return std::string(text);
+        };
+        // Oldest first; the screen is the last `rows` of them.
+        std::deque<std::string> model;
+        for (int r = 0; r < c.rows; ++r) {
+            model.push_back(label());
+            h.feed((r > 0 ? "\r\n" : "") + model.back());
+        }
+        auto base = [&] { return int(model.size()) - c.rows; };
+        auto dumpModel = [&] {
+            std::string out;
+            for (size_t i = 0; i < model.size(); ++i)
+                out += (i > 0 ? "\n" : "") + model[i];
+            return out;
+        };
+        for (const Step& step : c.steps) {
+            h.feed("\x1b[" + std::to_string(step.top + 1) + ";" + std::to_string(step.bottom + 1) + "r");
+            h.feed("\x1b[" + std::to_string(step.bottom + 1) + "H");
+            for (int k = 0; k < step.feeds; ++k) {
+                const std::string text = label();
+                h.feed("\n" + text + "\r");
+                if (step.top == 0 && c.scrollback > 0) {
+                    model.insert(model.begin() + base() + step.bottom + 1, text);
+                    if (model.size() > capacity) model.pop_front();
+                } else {
+                    const int at = base();
+                    model.erase(model.begin() + at + step.top);
+                    model.insert(model.begin() + at + step.bottom, text);
+                }
+                ASSERT_EQ(h.dumpAll(), dumpModel()) << "feed " << k;
+            }
+            h.feed("\x1b[" + std::to_string(step.top + 1) + "H");
+            for (int k = 0; k < step.reverse; ++k) {
+                const std::string text = label();
+                h.feed("\x1bM" + text + "\r");
+                const int at = base();
+                model.erase(model.begin() + at + step.bottom);
+                model.insert(model.begin() + at + step.top, text);
+                ASSERT_EQ(h.dumpAll(), dumpModel()) << "reverse index " << k;
+            }
+        }
+    }
+}
+
+// A row with image strips that scrolls out of a region, or falls off a full ring, no longer counts.
+TEST(TerminalScroll, RowsLeavingTakeTheirImagesFromTheCount) {
+    auto strip = [] { return std::make_shared<RgbaImageStrip>(std::vector<uint8_t>(4), 1, 1); };
+    {
+        TerminalHarness h(10, 5, 2);
+        Buffer& b = h.buffer();
+        b.attachImage(strip(), 1);
+        h.feed("\x1b[2;4r\x1b[4H\n");
+        EXPECT_EQ(b.linesWithImagesCount(), 0) << "a region below the top drops its top row";
+    }
+    {
+        TerminalHarness h(10, 5, 2); // capacity 7
+        Buffer& b = h.buffer();
+        h.feed("\n\n\n\n\n\n");
+        ASSERT_TRUE(b.lines().isFull());
+        b.attachImage(strip(), 0);
+        h.feed("\x1b[1;3r\x1b[3H\n");
+        EXPECT_EQ(b.linesWithImagesCount(), 0) << "a region at the top pushes the oldest row off the ring";
+    }
 }
