@@ -95,14 +95,18 @@ uint32_t GraphemeTable::rehash(uint32_t hash) {
     return hash ^ (hash >> 15);
 }
 
-GraphemeTable::FilterBits GraphemeTable::filterBitsOf(uint32_t hash) {
-    const uint32_t second = rehash(hash);
-    return {size_t(hash & (filterBits - 1)) >> 6, uint64_t(1) << (hash & 63) | uint64_t(1) << (second & 63)};
+uint64_t GraphemeTable::filterBitsOf(uint32_t hash) {
+    return uint64_t(1) << (hash & 63) | uint64_t(1) << (rehash(hash) & 63);
+}
+
+// The bucket from the bits above the filter's, the entry in it from the bits above those.
+GraphemeTable::Recent& GraphemeTable::recentFor(uint32_t hash) {
+    return _buckets[(hash >> 6) & (bucketCount - 1)].recent[(hash >> 19) % 3];
 }
 
 void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code) {
     if (text.size() > sizeof(Recent::text)) return;
-    Recent& entry = _recent[hash & (recentSize - 1)];
+    Recent& entry = recentFor(hash);
     entry.code = code;
     entry.length = uint8_t(text.size());
     std::copy(text.begin(), text.end(), entry.text);
@@ -111,21 +115,17 @@ void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code)
 int32_t GraphemeTable::codeOrZero(std::string_view text) {
     if (text.size() > maxLength) return 0;
     const uint32_t hash = hashOf(text);
-    if (_recent.empty()) {
-        _recent.resize(recentSize);
-        _filter.assign(filterBits / 64, 0);
-    }
-    const FilterBits filter = filterBitsOf(hash);
-    // A hit reads the recent entry after the filter: both fetched together, not one after the other.
-    const Recent& recent = _recent[hash & (recentSize - 1)];
-    __builtin_prefetch(&recent);
+    if (_buckets.empty()) _buckets.resize(bucketCount);
+    Bucket& bucket = _buckets[(hash >> 6) & (bucketCount - 1)];
+    const uint64_t bits = filterBitsOf(hash);
     const bool full = count() >= maxCount;
     // Once the table is full most texts are not in it (new clusters of marks): the filter answers them
     // before anything else is read.
-    const bool mayHold = (_filter[filter.word] & filter.bits) == filter.bits;
+    const bool mayHold = (bucket.filter & bits) == bits;
     if (full && !mayHold) return 0;
     if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
     if (mayHold) {
+        const Recent& recent = recentFor(hash);
         if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
         const uint32_t slot = _charToIndexMap[probe(text, hash)];
         if (slot != 0) {
@@ -141,7 +141,7 @@ int32_t GraphemeTable::codeOrZero(std::string_view text) {
     _bytes.insert(_bytes.end(), text.begin(), text.end());
     _indexToCharMap.push_back(uint32_t(_bytes.size()));
     _charToIndexMap[at] = (hash & ~indexMask) | (index + 1);
-    _filter[filter.word] |= filter.bits;
+    bucket.filter |= bits;
     const int32_t made = firstCode + int32_t(index);
     remember(text, hash, made);
     return made;

@@ -73,12 +73,10 @@ private:
     void grow();
     // A second hash for the filter, from the first.
     static uint32_t rehash(uint32_t hash);
-    // The filter's word for a hash and the two bits in it.
-    struct FilterBits {
-        size_t word;
-        uint64_t bits;
-    };
-    static FilterBits filterBitsOf(uint32_t hash);
+    // The two filter bits of a hash in its bucket's word.
+    static uint64_t filterBitsOf(uint32_t hash);
+    struct Recent;
+    Recent& recentFor(uint32_t hash);
     void remember(std::string_view text, uint32_t hash, int32_t code);
 
     // Open addressing with linear probing, a power of two in size, at most half full.
@@ -93,14 +91,17 @@ private:
         uint8_t length = 0;
         char text[11] = {};
     };
-    static constexpr size_t recentSize = 16384;
-    std::vector<Recent> _recent;
-    // Every text ever added sets two bits of one word here, and a lookup walks the map only when both are
-    // set: a text the table does not hold mostly costs no walk, and the test one load. Eight bits per
-    // character: about one false "maybe" in sixteen.
-    static constexpr size_t filterBits = size_t(1) << 19;
-    static_assert(filterBits >= size_t(maxCount) * 8);
-    std::vector<uint64_t> _filter;
+    // A cache line per hash: a word of a filter, where every text ever added sets two bits (a lookup walks
+    // the map only when both are set: a text the table does not hold mostly costs no walk), and three
+    // recent characters. One load answers both a miss and a hit. Eight filter bits per character: about
+    // one false "maybe" in sixteen.
+    struct alignas(64) Bucket {
+        uint64_t filter = 0;
+        Recent recent[3];
+    };
+    static constexpr size_t bucketCount = 8192;
+    static_assert(bucketCount * 64 >= size_t(maxCount) * 8);
+    std::vector<Bucket> _buckets;
     // Codes of single scalars by value, in blocks of 256 made as they are first used (0: none yet).
     using ScalarBlock = std::array<int32_t, 256>;
     std::vector<std::unique_ptr<ScalarBlock>> _scalarCodes;

@@ -105,6 +105,8 @@ enum ScalarInfoBits : uint8_t {
     // ... and Extend, ZWJ and SpacingMark extend anything else.
     extendsBit = 16,
     pictographBit = 32,
+    // Takes the emoji presentation selector (U+FE0F) as a variation.
+    vs16BaseBit = 64,
 };
 
 int widthOf(uint8_t info) {
@@ -155,6 +157,7 @@ private:
             uint8_t info = uint8_t(UnicodeUtil::columnWidth(c) + 1);
             for (size_t k = 0; k < std::size(_sets); ++k)
                 if (_sets[k].contains(UChar32(c))) info |= uint8_t(joinsBit << k);
+            if (UnicodeUtil::bisearch(c, UnicodeWidthData::emojiVs16Base, 182)) info |= vs16BaseBit;
             (*block)[i] = info;
         }
         // Identical blocks are stored once (all of CJK is one block), which keeps the table in the cache.
@@ -460,6 +463,10 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
             }
             continue;
         }
+        if (const size_t placed = placeCellsInRow(p, end)) {
+            p += placed;
+            continue;
+        }
         uint32_t scalar = 0;
         const int r = decodeUtf8(p, end, scalar);
         if (r > 0) {
@@ -575,40 +582,105 @@ void Terminal::insertOwnCell(int32_t code, int width) {
     _buffer->insertCharacter(cell);
 }
 
+// Whole clusters from begin on, each with the scalars that join it, go into the row in place while the
+// cluster is one of the common shapes (marks, emoji with VS16, a skin tone or joined people, flags) and
+// fits: the cell's text is the bytes read, and what joinToLastCell would decide for each join follows
+// from the scalars' classes. Anything else stops the loop before its cluster, for the general path.
 size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
     Buffer& buffer = *_buffer;
     Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
     BufferLine* const line = _lastCell.line;
-    if (_pendingJoin.active || !_lastCell.known || line == nullptr || !(_lastCell.storage == last) ||
-        buffer.insertMode || buffer.yBase() + buffer.y() != last.y)
+    if (_pendingJoin.active || !_lastCell.known || _lastCell.endsWithJoiner || line == nullptr ||
+        !(_lastCell.storage == last) || buffer.insertMode || buffer.yBase() + buffer.y() != last.y)
         return 0;
     const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
     const int columns = std::min({right + 1, _cols, line->count()});
+    const bool asciiCells = charset == nullptr;
     int x = buffer.x();
     int placed = -1;
+    bool indicator = _lastCell.isIndicator;
+    bool joiner = false;
     const uint8_t* p = begin;
-    while (p < end && *p >= 0x80 && x < columns) {
-        uint32_t scalar = 0;
-        const int r = decodeUtf8(p, end, scalar);
-        if (r <= 0) break;
-        const uint8_t info = scalarInfo(scalar);
-        const int width = widthOf(info);
-        // A cell of its own (the one before ends with no joiner and is no indicator): anything that may
-        // join, or pair as an indicator, goes the general way.
-        if (width < 1 || (info & joinsBit) || isRegionalIndicator(scalar) || x + width > columns) break;
-        CharData* cells = line->cellsForWrite(x + width);
+    while (p < end && x < columns) {
+        uint32_t base = *p;
+        int r = 1;
+        if (base < 0x80) {
+            // ASCII never joins the cell before it (through a character set it goes the general way).
+            if (!asciiCells || base < 0x20 || base == 0x7F) break;
+        } else if ((r = decodeUtf8(p, end, base)) <= 0) {
+            break;
+        }
+        const uint8_t baseInfo = scalarInfo(base);
+        const int width = widthOf(baseInfo);
+        if (width < 1 || (baseInfo & (joinsBit | controlBit)) || x + width > columns ||
+            (indicator && isRegionalIndicator(base)))
+            break;
+        int cellWidth = width;
+        int count = 1;
+        uint32_t previous = base;
+        uint8_t beforeJoinerInfo = 0;
+        uint8_t previousInfo = baseInfo;
+        const uint8_t* q = p + r;
+        bool unusual = false;
+        while (q < end) {
+            uint32_t scalar = *q;
+            int taken = 1;
+            if (scalar < 0x80) {
+                // Any other ASCII ends the cluster; DEL and controls drop without ending it.
+                unusual = scalar < 0x20 || scalar == 0x7F;
+                break;
+            }
+            // A broken or cut-off sequence ends the cluster.
+            if ((taken = decodeUtf8(q, end, scalar)) <= 0) break;
+            const uint8_t info = scalarInfo(scalar);
+            const int scalarWidth = widthOf(info);
+            const bool pair = count == 1 && isRegionalIndicator(base) && isRegionalIndicator(scalar);
+            if (scalarWidth >= 1 && !(info & joinsBit) && previous != zeroWidthJoiner && !pair) break;
+            // The ways it joins that formsOneCluster decides from the classes alone.
+            if (scalarWidth < 0 || size_t(q + taken - p) > GraphemeTable::maxLength ||
+                scalar == textPresentation) {
+                unusual = true;
+            } else if (scalar == emojiPresentation) {
+                // Widens the base that takes it; any other selector is dropped from the text.
+                unusual = count != 1 || !(baseInfo & vs16BaseBit) || (cellWidth != 2 && x + 2 > columns);
+                cellWidth = 2;
+            } else if (!(info & extendsBit) && !pair) {
+                unusual = !(previous == zeroWidthJoiner && (info & pictographBit) &&
+                            (beforeJoinerInfo & pictographBit));
+            }
+            if (unusual) break;
+            beforeJoinerInfo = previousInfo;
+            previous = scalar;
+            previousInfo = info;
+            ++count;
+            q += taken;
+        }
+        if (unusual) break;
+        CharData* cells = line->cellsForWrite(x + cellWidth);
+        // Codes follow the order in which the general path makes them: the base's own, then the cluster's.
+        const int32_t baseCode = base < 0x80 ? int32_t(base) : scalarCode(base);
         CharData cell = _printCell;
-        cell.setValue(scalarCode(scalar), int8_t(width));
+        cell.setValue(count == 1 ? baseCode : code({reinterpret_cast<const char*>(p), size_t(q - p)}),
+                      int8_t(cellWidth));
         cells[x] = cell;
-        if (width == 2) cells[x + 1] = _continuationCell;
+        if (width == 2) {
+            cells[x + 1] = _continuationCell;
+        } else if (cellWidth == 2) {
+            cell.setValue(0, 0);
+            cell.setPayload({});
+            cells[x + 1] = cell;
+        }
         placed = x;
-        x += width;
-        p += r;
+        x += cellWidth;
+        indicator = count == 1 && isRegionalIndicator(base);
+        joiner = previous == zeroWidthJoiner;
+        p = q;
     }
     if (placed >= 0) {
         storeWhole(last, last.y, placed, buffer.cols(), buffer.rows());
         buffer.setX(x);
-        noteLastCell(false, false, line);
+        updateRange(last.y - buffer.yBase());
+        noteLastCell(joiner, indicator, line);
     }
     return size_t(p - begin);
 }
@@ -697,9 +769,8 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
     }
 
     if (scalar == emojiPresentation || scalar == textPresentation) {
-        const auto& bases = UnicodeWidthData::emojiVs16Base;
         // A selector after a character without an emoji variation is dropped.
-        if (!UnicodeUtil::bisearch(previous, bases, 182)) return;
+        if (!(pending.lastInfo & vs16BaseBit)) return;
         if (scalar == emojiPresentation) {
             if (pending.width != 2 && pending.p + 1 < _cols) {
                 CharData continuation = (*pending.line)[pending.column];

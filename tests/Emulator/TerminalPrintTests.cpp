@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
+
 using namespace Tessaline;
 using namespace Tessaline::Testing;
 
@@ -364,15 +367,23 @@ TEST(TerminalPrint, CellChangedBetweenRunsIsReadAgain) {
 
 namespace {
 
-// Every screen cell's code and width, the cursor, the wrap flags and the next grapheme code: what two
-// ways of printing the same text must agree on.
+// Every screen cell's code and width and all its other bytes (attribute, payload), the cursor, the wrap
+// flags and the next grapheme code: what two ways of printing the same text must agree on.
 std::string printedState(TerminalHarness& h) {
     std::string out = h.dump(true) + "\n";
     Buffer& buffer = h.buffer();
     for (int y = 0; y < buffer.rows(); ++y) {
         const BufferLine& line = *buffer.lines()[buffer.yBase() + y];
-        for (int x = 0; x < line.count(); ++x)
-            out += std::to_string(line[x].code) + ":" + std::to_string(line[x].width()) + " ";
+        for (int x = 0; x < line.count(); ++x) {
+            out += std::to_string(line[x].code) + ":" + std::to_string(line[x].width()) + ":";
+            std::array<uint8_t, sizeof(CharData)> bytes;
+            std::memcpy(bytes.data(), &line[x], bytes.size());
+            for (uint8_t b : bytes) {
+                out += "0123456789abcdef"[b >> 4];
+                out += "0123456789abcdef"[b & 15];
+            }
+            out += " ";
+        }
         out += "\n";
     }
     const auto [x, y] = h.cursor();
@@ -441,6 +452,42 @@ TEST(TerminalPrint, FastPathsPrintAsTheGeneralPath) {
         {"wide without wraparound", "\x1b[?7l",
          std::string(17, 'x') + "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97"
                                 "a\xCC\x81"},
+        {"emoji sequences among letters, in colour", "\x1b[1;31;44m",
+         "a \xE2\x9D\xA4\xEF\xB8\x8F b\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"
+         "c\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA "
+         "\xF0\x9F\xA7\x91\xE2\x80\x8D\xF0\x9F\xA4\x9D\xE2\x80\x8D\xF0\x9F\xA7\x91"
+         "d\xC2\xA9\xEF\xB8\x8F\xE4\xB8\xAD\xEF\xB8\x8F"},
+        {"VS16 widening in a linked cell", "\x1b]8;;http://example.com\x1b\\",
+         "\xE2\x9D\xA4\xEF\xB8\x8F\xE2\x98\xBA\xEF\xB8\x8F"},
+        {"VS16 at the edge", "", std::string(18, ' ') + "\xE2\x9D\xA4\xEF\xB8\x8F\xE2\x9D\xA4\xEF\xB8\x8F"},
+        {"VS16 in the last column", "", std::string(19, ' ') + "\xE2\x9D\xA4\xEF\xB8\x8Fz"},
+        {"VS16 at the right margin", "\x1b[?69h\x1b[2;5s\x1b[1;4H", "\xE2\x9D\xA4\xEF\xB8\x8Fz"},
+        // Each after plain cells, so that the run's fast path meets it.
+        {"VS15", "", "x\xE4\xB8\xAD\xE2\x9D\xA4\xEF\xB8\x8E"},
+        {"VS16 twice", "", "x\xE4\xB8\xAD\xE2\x9D\xA4\xEF\xB8\x8F\xEF\xB8\x8F"},
+        {"VS16 after a mark", "", "x\xE4\xB8\xAD\xE2\x9D\xA4\xCC\x81\xEF\xB8\x8F"},
+        {"VS16 after no base", "",
+         "x\xE4\xB8\xAD\xE6\x96\x87\xEF\xB8\x8F"
+         "a\xEF\xB8\x8F"},
+        {"indicators in threes", "",
+         "x\xE4\xB8\xAD\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA\xF0\x9F\x87\xAB\xF0\x9F\x87\xAC\xF0\x9F\x87\xAD"},
+        {"indicators with marks", "",
+         "x\xE4\xB8\xAD\xF0\x9F\x87\xA9\xCC\x81\xF0\x9F\x87\xAA\xE4\xB8\xAD\xF0\x9F\x87\xA9"},
+        {"a joiner after no pictograph", "", "x\xE4\xB8\xAD\xE6\x96\x87\xE2\x80\x8D\xE6\x96\x87"},
+        {"a joiner after a letter", "",
+         "x\xE4\xB8\xAD"
+         "a\xE2\x80\x8D\xF0\x9F\x91\xA9"},
+        {"two joiners", "", "x\xE4\xB8\xAD\xF0\x9F\x91\xA8\xE2\x80\x8D\xE2\x80\x8D\xF0\x9F\x91\xA9"},
+        {"a joiner at the end", "", "x\xE4\xB8\xAD\xF0\x9F\x91\xA8\xE2\x80\x8D"},
+        {"a joiner, a mark, a pictograph", "",
+         "x\xE4\xB8\xAD\xF0\x9F\x91\xA8\xE2\x80\x8D\xCC\x81\xF0\x9F\x91\xA9"},
+        {"skin tones after others", "",
+         "x\xE4\xB8\xAD\xF0\x9F\x8F\xBD"
+         "x\xF0\x9F\x8F\xBD\xF0\x9F\x8F\xBD"},
+        {"DEL inside emoji", "", "x\xE4\xB8\xAD\xF0\x9F\x91\x8D\x7F\xF0\x9F\x8F\xBD\xE4\xB8\xAD\x7F\xCC\x81"},
+        {"broken bytes after emoji", "",
+         "x\xE4\xB8\xAD\xF0\x9F\x91\x8D\xC3\xF0\x9F\x8F\xBD\xE4\xB8\xAD\xF0\x9F"},
+        {"an overlong emoji cluster", "", "x\xE4\xB8\xAD\xF0\x9F\x91\x8D" + zalgo.substr(1)},
         {"scrolling rows", "",
          "a\xCC\x81\xE4\xB8\xAD\r\n\xE6\x96\x87"
          "b\xCC\x82\r\n\r\n\r\n\xF0\x9F\x98\x80"
