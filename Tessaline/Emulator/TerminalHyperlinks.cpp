@@ -37,6 +37,13 @@ void gatherLiveCodes(const BufferLine& line, LiveCodes& live) {
         if (const uint16_t code = cells[c].payload().code) live.set(code);
 }
 
+// Rows first ... end - 1 of a ring (slots it has not made hold nothing); answers end.
+int gatherLiveCodes(const CircularBufferLineList& lines, int first, int end, LiveCodes& live) {
+    for (int row = first; row < end; ++row)
+        if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
+    return std::max(first, end);
+}
+
 void gatherLiveCodes(const Buffer& buffer, LiveCodes& live) {
     // Every slot of the ring's storage: rows outside the current count can come back into it.
     for (const BufferLinePtr& line : buffer.lines().getArray())
@@ -161,8 +168,7 @@ void Terminal::stepPayloadCollection() {
         // turn took its handles with it).
         const int scrollbackEnd = std::min(buffer.yBase(), lines.count());
         const int slots = int(lines.getArray().size());
-        for (int row = scrollbackEnd; row < slots; ++row)
-            if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, *handles.live);
+        gatherLiveCodes(lines, scrollbackEnd, slots, *handles.live);
         gatherLiveCodes(*_altBuffer, *handles.live);
         handles.pass = PayloadHandles::Pass{handles.codes.size(), buffer.linesTop,
                                             int64_t(scrollbackEnd) + buffer.linesTop};
@@ -171,9 +177,8 @@ void Terminal::stepPayloadCollection() {
     LiveCodes& live = *handles.live;
 
     const int end = int(std::max<int64_t>(pass.end - buffer.linesTop, 0));
-    int row = int(std::max<int64_t>(pass.next - buffer.linesTop, 0));
-    for (const int stop = std::min(end, row + rowsPerStep); row < stop; ++row)
-        if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
+    const int first = int(std::max<int64_t>(pass.next - buffer.linesTop, 0));
+    const int row = gatherLiveCodes(lines, first, std::min(end, first + rowsPerStep), live);
     pass.next = int64_t(row) + buffer.linesTop;
     // The copy shown under synchronized output may hold cells the buffer lost since; it never changes
     // while it is shown.
@@ -202,11 +207,9 @@ bool Terminal::markSnapshotRows(PayloadHandles::Pass& pass, LiveCodes& live, int
         pass.snapshotNext = 0;
     }
     const CircularBufferLineList& lines = synchronizedOutputBuffer->lines();
-    int row = pass.snapshotNext;
-    for (const int stop = std::min(lines.count(), row + rows); row < stop; ++row)
-        if (const BufferLinePtr& line = lines.peek(row)) gatherLiveCodes(*line, live);
-    pass.snapshotNext = row;
-    return row >= lines.count();
+    pass.snapshotNext =
+        gatherLiveCodes(lines, pass.snapshotNext, std::min(lines.count(), pass.snapshotNext + rows), live);
+    return pass.snapshotNext >= lines.count();
 }
 
 size_t Terminal::collectPayloadHandles(bool untilInUse) {
