@@ -2,7 +2,12 @@
 
 #include "Utf8.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace Tessaline {
 
@@ -18,27 +23,36 @@ bool sameText(std::string_view a, const char* b, size_t length) {
 
 } // namespace
 
+// A text of at most 8 bytes as one word, its first byte lowest, reading only its own bytes.
+uint64_t GraphemeTable::wordOf(const char* p, size_t n) {
+    if (n >= 4) {
+        uint32_t lo = 0;
+        uint32_t hi = 0;
+        std::memcpy(&lo, p, 4);
+        std::memcpy(&hi, p + n - 4, 4);
+        return lo | uint64_t(hi) << (8 * (n - 4));
+    }
+    if (n == 0) return 0;
+    return uint8_t(p[0]) | uint64_t(uint8_t(p[n / 2])) << (8 * (n / 2)) | uint64_t(uint8_t(p[n - 1])) << (8 * (n - 1));
+}
+
+uint32_t GraphemeTable::hashOfWord(uint64_t word, size_t n) {
+    const uint64_t x = (word ^ n) * 0x9E3779B97F4A7C15ull;
+    const uint64_t y = (x ^ (x >> 29)) * 0xC2B2AE3D27D4EB4Full;
+    return uint32_t(y >> 32) ^ uint32_t(y);
+}
+
 uint32_t GraphemeTable::hashOf(std::string_view text) {
-    // Texts up to 16 bytes (nearly all) are read as two words, overlapping where they are shorter, and
-    // mixed by multiplication: no loop over the bytes.
+    // Texts up to 16 bytes (nearly all) are read as one or two words, overlapping where they are
+    // shorter, and mixed by multiplication: no loop over the bytes.
     const size_t n = text.size();
     const char* p = text.data();
+    if (n <= 8) return hashOfWord(wordOf(p, n), n);
     if (n <= 16) {
         uint64_t a = 0;
         uint64_t b = 0;
-        if (n >= 8) {
-            std::memcpy(&a, p, 8);
-            std::memcpy(&b, p + n - 8, 8);
-        } else if (n >= 4) {
-            uint32_t lo = 0;
-            uint32_t hi = 0;
-            std::memcpy(&lo, p, 4);
-            std::memcpy(&hi, p + n - 4, 4);
-            a = lo;
-            b = hi;
-        } else if (n > 0) {
-            a = uint64_t(uint8_t(p[0])) << 16 | uint64_t(uint8_t(p[n / 2])) << 8 | uint8_t(p[n - 1]);
-        }
+        std::memcpy(&a, p, 8);
+        std::memcpy(&b, p + n - 8, 8);
         const uint64_t x = (a ^ n) * 0x9E3779B97F4A7C15ull;
         const uint64_t y = (b + x) * 0xC2B2AE3D27D4EB4Full;
         return uint32_t((x ^ y) >> 32) ^ uint32_t(y);
@@ -56,95 +70,121 @@ uint32_t GraphemeTable::hashOf(std::string_view text) {
     return uint32_t(h >> 32) ^ uint32_t(h);
 }
 
-size_t GraphemeTable::probe(std::string_view text, uint32_t hash) const {
-    const size_t mask = _charToIndexMap.size() - 1;
-    const uint32_t tag = hash & ~indexMask;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const uint32_t slot = _charToIndexMap[i];
-        if (slot == 0) return i;
-        if ((slot & ~indexMask) == tag) {
-            const std::string_view stored = textAt((slot & indexMask) - 1);
-            if (sameText(text, stored.data(), stored.size())) return i;
+namespace {
+
+// The slots of a bucket whose tag is the given one, and those that are empty, a bit each.
+struct SlotMasks {
+    uint32_t matches;
+    uint32_t empty;
+};
+
+SlotMasks slotMasks(const uint8_t* tags, uint8_t tag) {
+    constexpr uint32_t used = (1u << 12) - 1;
+#if defined(__SSE2__)
+    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(tags));
+    const uint32_t matches = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(tag)))));
+    const uint32_t empty = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
+    return {matches & used, empty & used};
+#else
+    SlotMasks masks{0, 0};
+    for (int k = 0; k < 12; ++k) {
+        masks.matches |= uint32_t(tags[k] == tag) << k;
+        masks.empty |= uint32_t(tags[k] == 0) << k;
+    }
+    return masks;
+#endif
+}
+
+// Never 0, so that no empty slot matches. From the hash's low bits, the bucket from those above.
+uint8_t tagOf(uint32_t hash) {
+    return uint8_t(std::max(hash & 0xFF, 1u));
+}
+
+} // namespace
+
+inline GraphemeTable::Place GraphemeTable::locate(std::string_view text, uint32_t hash, uint64_t word) const {
+    const size_t mask = _buckets.size() - 1;
+    const uint8_t tag = tagOf(hash);
+    const size_t n = text.size();
+    for (size_t i = (hash >> 8) & mask;; i = (i + 1) & mask) {
+        Bucket& bucket = const_cast<Bucket&>(_buckets[i]);
+        const SlotMasks masks = slotMasks(bucket.tags, tag);
+        for (uint32_t m = masks.matches; m != 0; m &= m - 1) {
+            const char* entry = _entries.data() + bucket.offsets[__builtin_ctz(m)];
+            // A short text in one comparison of words: the entries are followed by padding.
+            uint64_t stored = 0;
+            std::memcpy(&stored, entry + headerSize, 8);
+            const bool same = wordsInOrder && n <= 8
+                                  ? int(uint8_t(entry[0]) == n) & int((stored & lowBytes(n)) == word)
+                                  : sameText(text, entry + headerSize, uint8_t(entry[0]));
+            if (same) return {&bucket, __builtin_ctz(m), int32_t(uint8_t(entry[1]) | uint8_t(entry[2]) << 8)};
         }
+        if (masks.empty != 0) return {&bucket, __builtin_ctz(masks.empty), -1};
     }
 }
 
 void GraphemeTable::grow() {
-    std::vector<uint32_t> old = std::move(_charToIndexMap);
-    _charToIndexMap.assign(old.empty() ? 64 : old.size() * 2, 0);
-    const size_t mask = _charToIndexMap.size() - 1;
-    for (uint32_t slot : old) {
-        if (slot == 0) continue;
-        size_t i = hashOf(textAt((slot & indexMask) - 1)) & mask;
-        while (_charToIndexMap[i] != 0)
-            i = (i + 1) & mask;
-        _charToIndexMap[i] = slot;
+    _buckets.assign(_buckets.empty() ? 4 : _buckets.size() * 2, Bucket{});
+    const size_t mask = _buckets.size() - 1;
+    for (const uint32_t offset : _entryOffsets) {
+        const uint32_t hash = hashOf(entryText(offset));
+        for (size_t i = (hash >> 8) & mask;; i = (i + 1) & mask) {
+            Bucket& bucket = _buckets[i];
+            const uint32_t empty = slotMasks(bucket.tags, 0).empty;
+            if (empty == 0) continue;
+            bucket.tags[__builtin_ctz(empty)] = tagOf(hash);
+            bucket.offsets[__builtin_ctz(empty)] = offset;
+            break;
+        }
     }
 }
 
 std::optional<int32_t> GraphemeTable::find(std::string_view text) const {
-    if (_charToIndexMap.empty()) return std::nullopt;
-    const uint32_t slot = _charToIndexMap[probe(text, hashOf(text))];
-    if (slot == 0) return std::nullopt;
-    return firstCode + int32_t((slot & indexMask) - 1);
+    if (_buckets.empty()) return std::nullopt;
+    if (text.size() > maxLength) return std::nullopt;
+    const uint64_t word = text.size() <= 8 ? wordOf(text.data(), text.size()) : 0;
+    const Place place = locate(text, text.size() <= 8 ? hashOfWord(word, text.size()) : hashOf(text), word);
+    if (place.index < 0) return std::nullopt;
+    return firstCode + place.index;
 }
 
-uint32_t GraphemeTable::rehash(uint32_t hash) {
-    hash ^= 0x9E3779B9u;
-    hash *= 0x85EBCA6Bu;
-    return hash ^ (hash >> 15);
-}
-
-uint64_t GraphemeTable::filterBitsOf(uint32_t hash) {
-    return uint64_t(1) << (hash & 63) | uint64_t(1) << (rehash(hash) & 63);
-}
-
-// The bucket from the bits above the filter's, the entry in it from the bits above those.
-GraphemeTable::Recent& GraphemeTable::recentFor(uint32_t hash) {
-    return _buckets[(hash >> 6) & (bucketCount - 1)].recent[(hash >> 19) % 3];
-}
-
-void GraphemeTable::remember(std::string_view text, uint32_t hash, int32_t code) {
-    if (text.size() > sizeof(Recent::text)) return;
-    Recent& entry = recentFor(hash);
-    entry.code = code;
-    entry.length = uint8_t(text.size());
-    std::copy(text.begin(), text.end(), entry.text);
-}
-
-int32_t GraphemeTable::codeOrZero(std::string_view text) {
-    if (text.size() > maxLength) return 0;
-    const uint32_t hash = hashOf(text);
-    if (_buckets.empty()) _buckets.resize(bucketCount);
-    Bucket& bucket = _buckets[(hash >> 6) & (bucketCount - 1)];
-    const uint64_t bits = filterBitsOf(hash);
-    const bool full = count() >= maxCount;
-    // Once the table is full most texts are not in it (new clusters of marks): the filter answers them
-    // before anything else is read.
-    const bool mayHold = (bucket.filter & bits) == bits;
-    if (full && !mayHold) return 0;
-    if (!_charToIndexMap.empty()) __builtin_prefetch(&_charToIndexMap[hash & (_charToIndexMap.size() - 1)]);
-    if (mayHold) {
-        const Recent& recent = recentFor(hash);
-        if (recent.code != 0 && sameText(text, recent.text, recent.length)) return recent.code;
-        const uint32_t slot = _charToIndexMap[probe(text, hash)];
-        if (slot != 0) {
-            const int32_t found = firstCode + int32_t((slot & indexMask) - 1);
-            remember(text, hash, found);
-            return found;
+int32_t GraphemeTable::codeOrZero(std::string_view text, size_t readable) {
+    const size_t n = text.size();
+    if (n > maxLength) return 0;
+    // A short text with 8 bytes to read is one load and a mask, and no branch on its length.
+    uint64_t word = 0;
+    if (n <= 8) {
+        if (wordsInOrder && readable >= 8) {
+            std::memcpy(&word, text.data(), 8);
+            word &= lowBytes(n);
+        } else {
+            word = wordOf(text.data(), n);
         }
     }
-    if (full) return 0;
-    if (size_t(count() + 1) * 2 > _charToIndexMap.size()) grow();
+    const uint32_t hash = n <= 8 ? hashOfWord(word, n) : hashOf(text);
+    if (_buckets.empty()) grow();
+    const Place place = locate(text, hash, word);
+    if (place.index >= 0) return firstCode + place.index;
+    if (count() >= maxCount) return 0;
+    return make(text, hash, word, place);
+}
+
+int32_t GraphemeTable::make(std::string_view text, uint32_t hash, uint64_t word, Place place) {
+    if (size_t(count() + 1) * 3 > _buckets.size() * slotsPerBucket * 2) {
+        grow();
+        place = locate(text, hash, word);
+    }
     const uint32_t index = uint32_t(count());
-    const size_t at = probe(text, hash);
-    _bytes.insert(_bytes.end(), text.begin(), text.end());
-    _indexToCharMap.push_back(uint32_t(_bytes.size()));
-    _charToIndexMap[at] = (hash & ~indexMask) | (index + 1);
-    bucket.filter |= bits;
-    const int32_t made = firstCode + int32_t(index);
-    remember(text, hash, made);
-    return made;
+    _entries.resize(_entries.size() - padding);
+    const uint32_t offset = uint32_t(_entries.size());
+    const char header[headerSize] = {char(text.size()), char(index & 0xFF), char(index >> 8)};
+    _entries.insert(_entries.end(), header, header + headerSize);
+    _entries.insert(_entries.end(), text.begin(), text.end());
+    _entries.resize(_entries.size() + padding);
+    _entryOffsets.push_back(offset);
+    place.bucket->tags[place.slot] = tagOf(hash);
+    place.bucket->offsets[place.slot] = offset;
+    return firstCode + int32_t(index);
 }
 
 int32_t GraphemeTable::makeCodeForScalar(uint32_t scalar) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -12,11 +13,12 @@ namespace Tessaline {
 
 // The characters a terminal's cells hold by number: every character of several scalars, and every
 // scalar above U+FFFF, gets a code from 0x400001 up, handed out in increasing order, never reused and
-// never removed. A flat hash map finds the code of a text; a dense vector finds the text of a code.
+// never removed. A hash map of cache-line buckets finds the code of a text; a dense vector finds the text
+// of a code.
 //
 // The byte stream decides what goes in, so the table is bounded: past maxCount characters, or for a
-// text longer than maxLength bytes, it hands out nothing and the print path shows U+FFFD instead. At the
-// bound it holds about 1.5 MB.
+// text longer than maxLength bytes, it hands out nothing and the print path shows U+FFFD instead. Full of
+// short texts (letters with marks) it holds about 1 MB.
 class GraphemeTable {
 public:
     static constexpr int32_t firstCode = 0x400001;
@@ -28,7 +30,10 @@ public:
     // the text too long.
     std::optional<int32_t> code(std::string_view text) { return present(codeOrZero(text)); }
     // The same with 0 for nothing: an optional built in the callee comes back through memory.
-    int32_t codeOrZero(std::string_view text);
+    int32_t codeOrZero(std::string_view text) { return codeOrZero(text, text.size()); }
+    // The same, where `readable` bytes from the text's start may be read (at least its length): with 8
+    // of them a short text is hashed and compared as one word, with no branch on its length.
+    int32_t codeOrZero(std::string_view text, size_t readable);
     // The same for a character of one scalar above U+FFFF (emoji, mostly), found by the scalar's value.
     std::optional<int32_t> codeForScalar(uint32_t scalar) { return present(codeForScalarOrZero(scalar)); }
     int32_t codeForScalarOrZero(uint32_t scalar) {
@@ -46,62 +51,64 @@ public:
     std::optional<std::string_view> text(int32_t code) const {
         const uint32_t index = uint32_t(code - firstCode);
         if (index >= uint32_t(count())) return std::nullopt;
-        return std::string_view(_bytes.data() + _indexToCharMap[index],
-                                _indexToCharMap[index + 1] - _indexToCharMap[index]);
+        return entryText(_entryOffsets[index]);
     }
 
-    int count() const { return int(_indexToCharMap.size()) - 1; }
+    int count() const { return int(_entryOffsets.size()); }
     // The next code to hand out.
     int32_t lastCharIndex() const { return firstCode + count(); }
 
 private:
-    // A slot holds the high 16 bits of the text's hash and its index plus 1 (0: empty): four bytes, so
-    // that the map of a full table stays small enough to live in the cache.
-    static constexpr uint32_t indexMask = 0xFFFF;
-    static_assert(maxCount <= int(indexMask));
+    // Every text lies in _entries behind a header of three bytes: its length and its index (16 bits,
+    // little-endian). A bucket holds a byte of each text's hash and the entry's offset, so that a hit
+    // reads the bucket and then the entry, and nothing else: once the table fills up it no longer fits
+    // the cache, and every further dependent load is a wait.
+    static constexpr size_t headerSize = 3;
+    static_assert(maxCount <= 0xFFFF);
+    static_assert(1 + size_t(maxCount) * (headerSize + maxLength) <= 0xFFFFFFFFu);
+    // A cache line: twelve slots, filled from the first and never emptied (a bucket with an empty slot
+    // ends a search), their hash bytes in front (0: empty) so that one comparison finds the candidates.
+    // At most two thirds of the slots are used.
+    static constexpr int slotsPerBucket = 12;
+    struct alignas(64) Bucket {
+        uint8_t tags[16];
+        uint32_t offsets[slotsPerBucket];
+    };
+    static_assert(sizeof(Bucket) == 64);
 
     static std::optional<int32_t> present(int32_t code) {
         return code != 0 ? std::optional<int32_t>(code) : std::nullopt;
     }
     int32_t makeCodeForScalar(uint32_t scalar);
     static uint32_t hashOf(std::string_view text);
-    std::string_view textAt(uint32_t index) const {
-        return {_bytes.data() + _indexToCharMap[index], _indexToCharMap[index + 1] - _indexToCharMap[index]};
+    // Words read with one load hold the bytes in text order only on a little-endian machine; elsewhere
+    // texts are read a byte at a time.
+    static constexpr bool wordsInOrder = std::endian::native == std::endian::little;
+    static uint64_t wordOf(const char* p, size_t n);
+    static uint32_t hashOfWord(uint64_t word, size_t n);
+    // The low n bytes of a word, n from 1 to 8.
+    static uint64_t lowBytes(size_t n) { return n == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * n); }
+    std::string_view entryText(uint32_t offset) const {
+        return {_entries.data() + offset + headerSize, size_t(uint8_t(_entries[offset]))};
     }
-    // The slot holding text, or the empty slot where it would go.
-    size_t probe(std::string_view text, uint32_t hash) const;
+    // Where a text is, or the empty slot where it would go.
+    struct Place {
+        Bucket* bucket;
+        int slot;
+        int32_t index; // -1: not there, and slot is the empty one
+    };
+    // word: the text as wordOf gives it, when it has at most 8 bytes.
+    [[gnu::always_inline]] Place locate(std::string_view text, uint32_t hash, uint64_t word) const;
     void grow();
-    // A second hash for the filter, from the first.
-    static uint32_t rehash(uint32_t hash);
-    // The two filter bits of a hash in its bucket's word.
-    static uint64_t filterBitsOf(uint32_t hash);
-    struct Recent;
-    Recent& recentFor(uint32_t hash);
-    void remember(std::string_view text, uint32_t hash, int32_t code);
+    // Adds a text that locate did not find at place.
+    [[gnu::noinline]] int32_t make(std::string_view text, uint32_t hash, uint64_t word, Place place);
 
-    // Open addressing with linear probing, a power of two in size, at most half full.
-    std::vector<uint32_t> _charToIndexMap;
-    // Where each text starts in _bytes, plus one entry for the end of the last.
-    std::vector<uint32_t> _indexToCharMap{0};
-    std::vector<char> _bytes;
-    // The characters looked up last, by hash, with their text inline: the map and the texts are too big
-    // for the cache once the table fills up, and the same few characters come back again and again.
-    struct Recent {
-        int32_t code = 0; // 0: empty
-        uint8_t length = 0;
-        char text[11] = {};
-    };
-    // A cache line per hash: a word of a filter, where every text ever added sets two bits (a lookup walks
-    // the map only when both are set: a text the table does not hold mostly costs no walk), and three
-    // recent characters. One load answers both a miss and a hit. Eight filter bits per character: about
-    // one false "maybe" in sixteen.
-    struct alignas(64) Bucket {
-        uint64_t filter = 0;
-        Recent recent[3];
-    };
-    static constexpr size_t bucketCount = 8192;
-    static_assert(bucketCount * 64 >= size_t(maxCount) * 8);
     std::vector<Bucket> _buckets;
+    // The entries' offsets in _entries by index.
+    std::vector<uint32_t> _entryOffsets;
+    // Eight bytes of padding end it, so that any text may be read as a word.
+    static constexpr size_t padding = 8;
+    std::vector<char> _entries = std::vector<char>(padding);
     // Codes of single scalars by value, in blocks of 256 made as they are first used (0: none yet).
     using ScalarBlock = std::array<int32_t, 256>;
     std::vector<std::unique_ptr<ScalarBlock>> _scalarCodes;

@@ -846,7 +846,10 @@ const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) 
             break;
         }
         // Nothing after the marks can join the cell (ASCII finishes any join): its code now.
-        line->cellsForWrite(column + 1)[column].setValue(code(text), 1);
+        // The text is a letter and marks, never a lone scalar: straight to the table, which may read
+        // whole words of the bytes that follow.
+        const int32_t made = _graphemes.codeOrZero(text, size_t(end - start));
+        line->cellsForWrite(column + 1)[column].setValue(made != 0 ? made : 0xFFFD, 1);
         p = q;
         if (end - p < 2 || p[0] < 0x20 || p[0] > 0x7E || p[1] < 0x80 || buffer.insertMode) break;
         const int x = buffer.x();
