@@ -1,8 +1,8 @@
 #include "KittyGraphicsState.h"
+#include "KittyTestData.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 using namespace Tessaline;
@@ -15,12 +15,8 @@ KittyGraphicsPayloadPtr pngOfSize(size_t bytes) {
 
 // "id:bytes" of the stored images in id order, then the total.
 std::string describe(const KittyGraphicsState& state) {
-    std::vector<uint32_t> ids;
-    for (const auto& entry : state.imagesById)
-        ids.push_back(entry.first);
-    std::sort(ids.begin(), ids.end());
     std::string out;
-    for (uint32_t id : ids)
+    for (uint32_t id : Testing::sortedImageIds(state))
         out += std::to_string(id) + ":" + std::to_string(state.imagesById.at(id).byteSize) + " ";
     return out + "total " + std::to_string(state.totalImageBytes);
 }

@@ -15,13 +15,17 @@ std::vector<uint8_t> bytesOf(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
-std::string storedImageIds(const KittyGraphicsState& state) {
+std::vector<uint32_t> sortedImageIds(const KittyGraphicsState& state) {
     std::vector<uint32_t> ids;
     for (const auto& entry : state.imagesById)
         ids.push_back(entry.first);
     std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::string storedImageIds(const KittyGraphicsState& state) {
     std::string out;
-    for (uint32_t id : ids)
+    for (uint32_t id : sortedImageIds(state))
         out += (out.empty() ? "" : " ") + std::to_string(id);
     return out;
 }

@@ -25,7 +25,9 @@ inline constexpr bool sanitizedBuild = false;
 #endif
 
 std::vector<uint8_t> bytesOf(std::string_view text);
-// The ids of the stored images, ascending, separated by spaces.
+// The ids of the stored images, ascending.
+std::vector<uint32_t> sortedImageIds(const KittyGraphicsState& state);
+// The same, separated by spaces.
 std::string storedImageIds(const KittyGraphicsState& state);
 std::string textOf(std::span<const uint8_t> bytes);
 
