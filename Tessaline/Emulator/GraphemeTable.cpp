@@ -142,31 +142,34 @@ void GraphemeTable::grow() {
 std::optional<int32_t> GraphemeTable::find(std::string_view text) const {
     if (_buckets.empty()) return std::nullopt;
     if (text.size() > maxLength) return std::nullopt;
-    const uint64_t word = text.size() <= 8 ? wordOf(text.data(), text.size()) : 0;
-    const Place place = locate(text, text.size() <= 8 ? hashOfWord(word, text.size()) : hashOf(text), word);
+    const Key key = keyOf(text, text.size());
+    const Place place = locate(text, key.hash, key.word);
     if (place.index < 0) return std::nullopt;
     return firstCode + place.index;
 }
 
-int32_t GraphemeTable::codeOrZero(std::string_view text, size_t readable) {
+inline GraphemeTable::Key GraphemeTable::keyOf(std::string_view text, size_t readable) {
     const size_t n = text.size();
-    if (n > maxLength) return 0;
+    if (n > 8) return {hashOf(text), 0};
     // A short text with 8 bytes to read is one load and a mask, and no branch on its length.
     uint64_t word = 0;
-    if (n <= 8) {
-        if (wordsInOrder && readable >= 8) {
-            std::memcpy(&word, text.data(), 8);
-            word &= lowBytes(n);
-        } else {
-            word = wordOf(text.data(), n);
-        }
+    if (wordsInOrder && readable >= 8) {
+        std::memcpy(&word, text.data(), 8);
+        word &= lowBytes(n);
+    } else {
+        word = wordOf(text.data(), n);
     }
-    const uint32_t hash = n <= 8 ? hashOfWord(word, n) : hashOf(text);
+    return {hashOfWord(word, n), word};
+}
+
+int32_t GraphemeTable::codeOrZero(std::string_view text, size_t readable) {
+    if (text.size() > maxLength) return 0;
+    const Key key = keyOf(text, readable);
     if (_buckets.empty()) grow();
-    const Place place = locate(text, hash, word);
+    const Place place = locate(text, key.hash, key.word);
     if (place.index >= 0) return firstCode + place.index;
     if (count() >= maxCount) return 0;
-    return make(text, hash, word, place);
+    return make(text, key.hash, key.word, place);
 }
 
 int32_t GraphemeTable::make(std::string_view text, uint32_t hash, uint64_t word, Place place) {

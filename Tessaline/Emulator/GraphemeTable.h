@@ -86,6 +86,12 @@ private:
     static constexpr bool wordsInOrder = std::endian::native == std::endian::little;
     static uint64_t wordOf(const char* p, size_t n);
     static uint32_t hashOfWord(uint64_t word, size_t n);
+    // A text's hash, and the text as wordOf gives it when it has at most 8 bytes (else 0).
+    struct Key {
+        uint32_t hash;
+        uint64_t word;
+    };
+    [[gnu::always_inline]] static Key keyOf(std::string_view text, size_t readable);
     // The low n bytes of a word, n from 1 to 8.
     static uint64_t lowBytes(size_t n) { return n == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * n); }
     std::string_view entryText(uint32_t offset) const {
@@ -97,7 +103,7 @@ private:
         int slot;
         int32_t index; // -1: not there, and slot is the empty one
     };
-    // word: the text as wordOf gives it, when it has at most 8 bytes.
+    // word: as keyOf gives it.
     [[gnu::always_inline]] Place locate(std::string_view text, uint32_t hash, uint64_t word) const;
     void grow();
     // Adds a text that locate did not find at place.
