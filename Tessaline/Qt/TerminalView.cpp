@@ -7,6 +7,7 @@
 #include "TerminalProgressBarView.h"
 
 #include <QAbstractSlider>
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -47,7 +48,6 @@ void TerminalView::queuePendingDisplay() {
 }
 
 void TerminalView::updateDisplay(bool notifyAccessibility) {
-    (void)notifyAccessibility; // no accessibility notices are posted on this platform yet
     // A redraw now covers what a scheduled one would have shown.
     if (_pendingDisplayTask != 0) {
         _executor.cancel(_pendingDisplayTask);
@@ -85,6 +85,12 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
         QRect rows = dirtyRowsRect(s, e, terminal.rows(), size(), cellDimension().height()).toAlignedRect();
         if (_scroller && _scroller->isVisible()) rows.setRight(std::min(rows.right(), _scroller->x() - 1));
         update(rows);
+    }
+    if (notifyAccessibility && QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, QVariant());
+        QAccessible::updateAccessibility(&changed);
+        QAccessibleTextSelectionEvent selected(this, 0, 0);
+        QAccessible::updateAccessibility(&selected);
     }
     _pendingDisplay = false;
 }
