@@ -11,8 +11,11 @@
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 
 #include <climits>
@@ -20,6 +23,46 @@
 #include <cstdio>
 
 namespace Tessaline {
+
+namespace {
+
+// The scroll bar, painted flat: a track and a knob in solid colours where the desktop's style lays them
+// out. The styles' own bars fill gradients over their whole height, which under a flood of output (the
+// bar changes with every switch of screens) cost more than the rows themselves.
+class FlatScrollBar final : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QColor mark = palette().color(isEnabled() ? QPalette::Mid : QPalette::Midlight);
+        for (auto [control, up] :
+             {std::pair{QStyle::SC_ScrollBarSubLine, true}, {QStyle::SC_ScrollBarAddLine, false}}) {
+            const QRectF box = style()->subControlRect(QStyle::CC_ScrollBar, &option, control, this);
+            if (box.isEmpty()) continue;
+            const QPointF c = box.center();
+            const double r = std::min(box.width(), box.height()) / 5;
+            const QPointF tip(c.x(), up ? c.y() - r : c.y() + r);
+            const QPointF left(c.x() - r, up ? c.y() + r / 2 : c.y() - r / 2);
+            const QPointF right(c.x() + r, up ? c.y() + r / 2 : c.y() - r / 2);
+            QPainterPath arrow(tip);
+            arrow.lineTo(left);
+            arrow.lineTo(right);
+            arrow.closeSubpath();
+            painter.fillPath(arrow, mark);
+        }
+        if (!isEnabled() || maximum() <= minimum()) return;
+        const QRect knob =
+            style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+        painter.fillRect(knob.adjusted(3, 1, -3, -1), mark);
+    }
+};
+
+} // namespace
 
 // MARK: Feeding and redraw
 
@@ -214,7 +257,7 @@ void TerminalView::ensureCaretIsVisible() {
 
 void TerminalView::setupScroller() {
     if (!_scroller) {
-        _scroller = new QScrollBar(Qt::Vertical, this);
+        _scroller = new FlatScrollBar(Qt::Vertical, this);
         _scroller->setCursor(Qt::ArrowCursor);
         _scroller->setFocusPolicy(Qt::NoFocus);
         connect(_scroller, &QAbstractSlider::actionTriggered, this, &TerminalView::scrollerActivated);
