@@ -44,6 +44,7 @@ void PlainRowPainter::prepare() {
         _otherGlyphs[face].clear();
     }
     _complex.clear();
+    _blockFonts.clear();
     const QFontMetricsF metrics(fonts.normal);
     _baseline = _view.cellDimension().height() - std::ceil(metrics.descent() + metrics.leading());
     _ready = true;
@@ -129,13 +130,31 @@ const PlainRowPainter::Glyphs& PlainRowPainter::complexGlyphs(int face, const Ch
     if (auto it = _complex.find(key); it != _complex.end()) return it->second;
     if (_complex.size() >= maxComplexEntries || _fonts.size() >= maxFonts) {
         _complex.clear();
+        _blockFonts.clear();
         _fonts.resize(4);
     }
+    if (cell.isSimpleRune()) {
+        const char32_t scalar = cell.getCharacter();
+        const uint64_t block = (uint64_t(face) << 32) | (scalar >> 7);
+        if (auto known = _blockFonts.find(block); known != _blockFonts.end()) {
+            const auto [font, missing] = known->second;
+            const QChar units[2] = {scalar > 0xFFFF ? QChar::highSurrogate(scalar) : QChar(char16_t(scalar)),
+                                    QChar::lowSurrogate(scalar)};
+            quint32 glyphs[2] = {0, 0};
+            int glyphCount = 2;
+            const bool found = _fonts[size_t(font)].glyphIndexesForChars(units, scalar > 0xFFFF ? 2 : 1,
+                                                                         glyphs, &glyphCount) &&
+                               glyphCount == 1;
+            if (found && (glyphs[0] != 0 || missing))
+                return _complex.emplace(key, Glyphs{{font, glyphs[0], QPointF(0, 0)}}).first->second;
+        }
+        Glyphs glyphs = shape(face, std::u32string(1, scalar));
+        if (glyphs.size() == 1 && glyphs[0].offset == QPointF(0, 0))
+            _blockFonts[block] = {glyphs[0].font, glyphs[0].glyph == 0};
+        return _complex.emplace(key, std::move(glyphs)).first->second;
+    }
     _scalars.clear();
-    if (cell.isSimpleRune())
-        _scalars.push_back(cell.getCharacter());
-    else
-        Utf8::decode(terminal.character(cell.code), _scalars);
+    Utf8::decode(terminal.character(cell.code), _scalars);
 
     Glyphs glyphs;
     for (char32_t scalar : _scalars) {
