@@ -9,11 +9,13 @@
 // leaves out what other processes took), and the ratios view / bare of those medians.
 //
 //   build/release/bench/quillaby_view_bench
+#include "CellMetrics.h"
 #include "TerminalView.h"
 #include "Workloads.h"
 
 #include <QApplication>
 #include <QPaintEvent>
+#include <QStyle>
 
 #include <benchmark/benchmark.h>
 
@@ -126,11 +128,13 @@ struct ViewRun {
 
 ViewRun runView(const std::string& data) {
     ViewRun run;
-    CountingView view;
-    view.setFont(TerminalView::defaultFont());
-    const QSizeF cell = view.cellDimension();
-    view.resize(int(std::ceil(cell.width() * cols)) + view.scrollerWidth(),
-                int(std::ceil(cell.height() * rows)));
+    // Made at its size, as the application makes its views, rather than resized to it.
+    const QFont font = TerminalView::defaultFont();
+    const QSizeF cell = CellMetrics::cellSize(FontMeasures::of(font), 1);
+    const int barWidth = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    CountingView view(
+        QRect(0, 0, int(std::ceil(cell.width() * cols)) + barWidth, int(std::ceil(cell.height() * rows))),
+        font);
     view.show();
     QCoreApplication::processEvents();
     run.sized = view.terminal().cols() == cols && view.terminal().rows() == rows;
