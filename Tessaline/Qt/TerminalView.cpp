@@ -97,6 +97,7 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
         _pendingDisplayTask = 0;
     }
     updateCursorPosition();
+    if (_scrollerStale) updateScroller();
     Terminal& terminal = *_terminal;
     const int s = terminal.refreshStart;
     const int e = terminal.refreshEnd;
@@ -303,6 +304,7 @@ void TerminalView::scrollerActivated(int action) {
 }
 
 void TerminalView::updateScroller() {
+    _scrollerStale = false;
     if (!_scroller) return;
     const ScrollMetrics metrics = scrollMetrics();
     const ScrollerSteps steps = ScrollerSteps::of(metrics);

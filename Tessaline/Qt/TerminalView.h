@@ -297,6 +297,8 @@ private:
         bool operator==(const ScrollerState&) const = default;
     };
     std::optional<ScrollerState> _scrollerState;
+    // The buffer scrolled since the bar was last brought up to date.
+    bool _scrollerStale = false;
 
     // Progress
     TerminalProgressBarView* _progressBarView = nullptr;

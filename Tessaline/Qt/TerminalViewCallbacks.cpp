@@ -58,7 +58,8 @@ void TerminalView::send(Terminal&, std::span<const uint8_t> data) {
 }
 
 void TerminalView::scrolled(Terminal&, int) {
-    updateScroller();
+    // Output scrolls once per line; the bar follows at the next redraw, the only time it is seen.
+    _scrollerStale = true;
     if (auto* delegate = _terminalDelegate.get()) delegate->scrolled(*this, scrollPosition());
 }
 
