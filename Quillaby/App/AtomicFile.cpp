@@ -67,7 +67,8 @@ bool AtomicFile::replace(const QString& path, const QByteArray& bytes, const QSt
 
     // A new file gets 0644 less the umask; an existing file's bits are copied exactly, set-id bits
     // included, once the content is in.
-    int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, keepMode ? 0600 : mode);
+    int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                    keepMode ? 0600 : mode);
     int failure = fd < 0 ? errno : 0;
     if (failure == 0) {
         failure = writeAll(fd, bytes);

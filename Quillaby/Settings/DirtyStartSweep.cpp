@@ -86,8 +86,8 @@ void repairDefaultSkin(SettingsStore& store, const QList<SkinManifest>& skins) {
         if (skin.name == stored) return;
     }
     const QString first = skins.first().name;
-    Log::write(QStringLiteral("DirtyStartSweep: defaultSkin '") + stored + QStringLiteral("' missing — resetting to '") +
-               first + QStringLiteral("'"));
+    Log::write(QStringLiteral("DirtyStartSweep: defaultSkin '") + stored +
+               QStringLiteral("' missing — resetting to '") + first + QStringLiteral("'"));
     store.setDefaultSkin(first);
 }
 

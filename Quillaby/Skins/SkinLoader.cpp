@@ -24,7 +24,8 @@ const QString skinFileName = QStringLiteral("skin.json");
 // a symbolic link is not followed, so deleting a skin never reaches outside the skins folder.
 QStringList subfolders(const QString& folder) {
     QStringList result;
-    QDirIterator it(folder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    QDirIterator it(folder,
+                    QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     while (it.hasNext())
         result.append(it.next());
     return result;

@@ -27,7 +27,7 @@ QJsonArray texts(const QList<QString>& values) {
     return array;
 }
 
-template <typename Record>
+template<typename Record>
 QJsonArray objects(const QList<Record>& records) {
     QJsonArray array;
     for (const Record& r : records)
@@ -51,11 +51,11 @@ void put(QJsonObject& o, const char* key, const std::optional<QList<double>>& v)
 void put(QJsonObject& o, const char* key, const std::optional<QList<QString>>& v) {
     if (v) o.insert(QLatin1String(key), texts(*v));
 }
-template <typename Record>
+template<typename Record>
 void put(QJsonObject& o, const char* key, const std::optional<QList<Record>>& v) {
     if (v) o.insert(QLatin1String(key), objects(*v));
 }
-template <typename Record>
+template<typename Record>
 void put(QJsonObject& o, const char* key, const std::optional<Record>& v) {
     if (v) o.insert(QLatin1String(key), v->toJson());
 }
@@ -92,20 +92,20 @@ std::optional<QJsonObject> finiteOnly(QJsonObject object, QString* error) {
     return object;
 }
 
-template <typename Record>
+template<typename Record>
 auto objectsOf(StrictJsonReader& r) {
     return [&r](const QJsonValue& v) {
         return r.objectValue(v, [&](const QJsonObject& o) { return Record::read(r, o); });
     };
 }
 
-template <typename Record>
+template<typename Record>
 auto objectOf(StrictJsonReader& r) {
     return [&r](const QJsonObject& o) { return Record::read(r, o); };
 }
 
 // The twelve top-level members; the two records differ only in how "version" and "palette" are read.
-template <typename Record>
+template<typename Record>
 void putCommon(QJsonObject& o, const Record& record) {
     o.insert(QStringLiteral("name"), record.name);
     put(o, "author", record.author);
@@ -120,7 +120,7 @@ void putCommon(QJsonObject& o, const Record& record) {
     put(o, "screenInFront", record.screenInFront);
 }
 
-template <typename Record>
+template<typename Record>
 std::optional<Record> readRecord(StrictJsonReader& r, const QJsonObject& o, QString* error) {
     using Palette = decltype(Record::palette);
     Record record;
@@ -146,7 +146,7 @@ std::optional<Record> readRecord(StrictJsonReader& r, const QJsonObject& o, QStr
     return record;
 }
 
-template <typename Record>
+template<typename Record>
 std::optional<Record> decodeBytes(const QByteArray& json, QString* error) {
     StrictJsonReader r;
     QJsonObject object = r.document(json);
@@ -176,8 +176,9 @@ Export::Point Export::Point::read(StrictJsonReader& r, const QJsonObject& o) {
 }
 
 QJsonObject Export::Frame::toJson() const {
-    return QJsonObject{
-        {QStringLiteral("image"), image}, {QStringLiteral("width"), width}, {QStringLiteral("height"), height}};
+    return QJsonObject{{QStringLiteral("image"), image},
+                       {QStringLiteral("width"), width},
+                       {QStringLiteral("height"), height}};
 }
 
 Export::Frame Export::Frame::read(StrictJsonReader& r, const QJsonObject& o) {

@@ -90,7 +90,7 @@ File::Effects readEffects(StrictJsonReader& r, const QJsonObject& o) {
     return effects;
 }
 
-template <typename Read>
+template<typename Read>
 auto objectsOf(StrictJsonReader& r, Read read) {
     return [&r, read](const QJsonValue& v) {
         return r.objectValue(v, [&](const QJsonObject& o) { return read(r, o); });
@@ -169,8 +169,8 @@ SkinManifest SkinManifestFile::toSkinManifest(const QString& skinDirectory, bool
     SkinManifest skin;
     skin.id = folderName;
     skin.name = name;
-    skin.frameImageName = isBundled ? folderName + QLatin1Char('/') + frame.image
-                                    : folder + QLatin1Char('/') + frame.image;
+    skin.frameImageName =
+        isBundled ? folderName + QLatin1Char('/') + frame.image : folder + QLatin1Char('/') + frame.image;
     skin.frameSize = QSizeF(frame.width, frame.height);
     skin.viewportRect = QRectF(viewport.x, viewport.y, viewport.width, viewport.height);
     skin.viewportCornerRadius = viewport.cornerRadius.value_or(4.0);
@@ -178,7 +178,8 @@ SkinManifest SkinManifestFile::toSkinManifest(const QString& skinDirectory, bool
         for (const Point& p : *viewport.corners)
             skin.viewportCornerOffsets.append(QPointF(p.x, p.y));
     }
-    if (viewport.cornerRadii && viewport.cornerRadii->size() == 4) skin.viewportCornerRadii = *viewport.cornerRadii;
+    if (viewport.cornerRadii && viewport.cornerRadii->size() == 4)
+        skin.viewportCornerRadii = *viewport.cornerRadii;
     for (const Button& b : buttons.mid(0, 4))
         skin.buttons.append({QRectF(b.x, b.y, b.width, b.height), b.label, b.key});
     if (keys) {

@@ -42,7 +42,7 @@ public:
     // List elements and nested records, read from a value already found.
     QString textValue(const QJsonValue& value);
     double numberValue(const QJsonValue& value);
-    template <typename Read>
+    template<typename Read>
     auto objectValue(const QJsonValue& value, Read&& read) -> std::invoke_result_t<Read, const QJsonObject&> {
         if (!ok()) return {};
         if (!value.isObject()) {
@@ -53,14 +53,14 @@ public:
     }
 
     // A nested record: read(object) builds it from the member's object.
-    template <typename Read>
+    template<typename Read>
     auto object(const QJsonObject& parent, const char* key, Read&& read)
         -> std::invoke_result_t<Read, const QJsonObject&> {
         Scope scope(*this, key);
         QJsonValue value = required(parent, key);
         return objectValue(value, read);
     }
-    template <typename Read>
+    template<typename Read>
     auto optionalObject(const QJsonObject& parent, const char* key, Read&& read)
         -> std::optional<std::invoke_result_t<Read, const QJsonObject&>> {
         Scope scope(*this, key);
@@ -72,13 +72,13 @@ public:
     }
 
     // A list: element(value) reads one element, with the element's index on the path.
-    template <typename Element>
+    template<typename Element>
     auto list(const QJsonObject& parent, const char* key, Element&& element)
         -> QList<std::invoke_result_t<Element, const QJsonValue&>> {
         Scope scope(*this, key);
         return listValue(required(parent, key), element);
     }
-    template <typename Element>
+    template<typename Element>
     auto optionalList(const QJsonObject& parent, const char* key, Element&& element)
         -> std::optional<QList<std::invoke_result_t<Element, const QJsonValue&>>> {
         Scope scope(*this, key);
@@ -115,7 +115,7 @@ private:
         StrictJsonReader& _reader;
     };
 
-    template <typename Element>
+    template<typename Element>
     auto listValue(const QJsonValue& value, Element& element)
         -> QList<std::invoke_result_t<Element, const QJsonValue&>> {
         QList<std::invoke_result_t<Element, const QJsonValue&>> result;

@@ -58,17 +58,30 @@ TEST(SkinManifestFile, StrictDecodingRejectsTheWholeFileForOneBadValue) {
     const Case cases[] = {
         {"no buttons", {"buttons"}, QJsonValue::Undefined, "\"buttons\": missing"},
         {"null name", {"name"}, QJsonValue::Null, "\"name\": null where a value is required"},
-        {"a number in quotes", {"frame", "width"}, "12", "\"frame\".\"width\": expected a number, found a string"},
-        {"unused effects still typed", {"effects"}, QJsonObject{{"glow", "yes"}},
+        {"a number in quotes",
+         {"frame", "width"},
+         "12",
+         "\"frame\".\"width\": expected a number, found a string"},
+        {"unused effects still typed",
+         {"effects"},
+         QJsonObject{{"glow", "yes"}},
          "\"effects\".\"glow\": expected a boolean, found a string"},
         {"unused author still typed", {"author"}, 7, "\"author\": expected a string, found a number"},
-        {"one bad button", {"buttons"}, QJsonArray{button("A"), QJsonObject{{"x", 1}}},
+        {"one bad button",
+         {"buttons"},
+         QJsonArray{button("A"), QJsonObject{{"x", 1}}},
          "\"buttons\"[1].\"label\": missing"},
-        {"a bad corner", {"viewport", "corners"}, QJsonArray{QJsonObject{{"x", 1}, {"y", "2"}}},
+        {"a bad corner",
+         {"viewport", "corners"},
+         QJsonArray{QJsonObject{{"x", 1}, {"y", "2"}}},
          "\"viewport\".\"corners\"[0].\"y\": expected a number, found a string"},
-        {"ansi of numbers", {"palette", "ansi"}, QJsonArray{1, 2},
+        {"ansi of numbers",
+         {"palette", "ansi"},
+         QJsonArray{1, 2},
          "\"palette\".\"ansi\"[0]: expected a string, found a number"},
-        {"a key name that is a number", {"keys"}, QJsonArray{QJsonObject{{"key", 5}, {"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}}},
+        {"a key name that is a number",
+         {"keys"},
+         QJsonArray{QJsonObject{{"key", 5}, {"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}}},
          "\"keys\"[0].\"key\": expected a string, found a number"},
         {"0 is no flag", {"screenInFront"}, 0, "\"screenInFront\": expected a boolean, found a number"},
         {"launch scale text", {"launchScale"}, "1", "\"launchScale\": expected a number, found a string"},
@@ -106,7 +119,9 @@ TEST(SkinManifestFile, WhatTheLoaderIgnoresOrTakesAsAbsentDoesNotReject) {
         {"null author", {"author"}, QJsonValue::Null},
         {"null keys", {"keys"}, QJsonValue::Null},
         {"scanline style is not read", {"effects"}, QJsonObject{{"scanlineStyle", 3}}},
-        {"curve handles are not read", {"viewport", "corners"}, QJsonArray{QJsonObject{{"x", 1}, {"y", 2}, {"hi", "no"}}}},
+        {"curve handles are not read",
+         {"viewport", "corners"},
+         QJsonArray{QJsonObject{{"x", 1}, {"y", 2}, {"hi", "no"}}}},
         {"a fraction", {"launchScale"}, 1.5},
     };
     for (const Case& c : cases) {
@@ -123,12 +138,15 @@ TEST(SkinManifestFile, ConvertsToTheInMemorySkin) {
     QJsonArray buttons;
     for (const char* label : {"1", "2", "3", "4", "5", "6"})
         buttons.append(button(label));
-    buttons[0] = QJsonObject{{"label", "A"}, {"x", 1}, {"y", 2}, {"width", 3}, {"height", 4}, {"key", "Return"}};
+    buttons[0] =
+        QJsonObject{{"label", "A"}, {"x", 1}, {"y", 2}, {"width", 3}, {"height", 4}, {"key", "Return"}};
     object.insert("buttons", buttons);
-    object.insert("keys", QJsonArray{QJsonObject{{"key", "Shift"}, {"x", 5}, {"y", 6}, {"width", 7}, {"height", 8}, {"shape", "circle"}}});
+    object.insert(
+        "keys", QJsonArray{QJsonObject{
+                    {"key", "Shift"}, {"x", 5}, {"y", 6}, {"width", 7}, {"height", 8}, {"shape", "circle"}}});
     setAt(object, {"viewport", "corners"},
-          QJsonArray{QJsonObject{{"x", 7}, {"y", 4}}, QJsonObject{{"x", -7}, {"y", 4}}, QJsonObject{{"x", 0}, {"y", 0}},
-                     QJsonObject{{"x", 0}, {"y", 0}}});
+          QJsonArray{QJsonObject{{"x", 7}, {"y", 4}}, QJsonObject{{"x", -7}, {"y", 4}},
+                     QJsonObject{{"x", 0}, {"y", 0}}, QJsonObject{{"x", 0}, {"y", 0}}});
     setAt(object, {"viewport", "cornerRadii"}, QJsonArray{1, 2, 3, 4});
     setAt(object, {"palette", "cursor"}, "FFFFFF");
     object.insert("launchScale", 0.75);
@@ -227,7 +245,10 @@ TEST(SkinManifestFile, ASkinWithoutFrameOrViewportAreaIsRefused) {
     };
     const Case cases[] = {
         {"zero frame width", {"frame", "width"}, 0, "the frame size 0 x 600 is not positive"},
-        {"negative viewport height", {"viewport", "height"}, -5, "the viewport size 320 x -5 is not positive"},
+        {"negative viewport height",
+         {"viewport", "height"},
+         -5,
+         "the viewport size 320 x -5 is not positive"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -48,14 +48,16 @@ QJsonObject point(double x, double y) {
 
 TEST(SkinManifestExport, TheMinimalRecordWritesExactlyItsRequiredMembers) {
     const QJsonObject json = *minimalExport().encode();
-    EXPECT_EQ(json, (QJsonObject{
-                        {"name", "Retro"},
-                        {"version", "1.0"},
-                        {"frame", QJsonObject{{"image", "frame@2x.png"}, {"width", 400}, {"height", 600}}},
-                        {"viewport", QJsonObject{{"x", 40}, {"y", 50}, {"width", 320}, {"height", 200}, {"cornerRadius", 6}}},
-                        {"palette", QJsonObject{{"foreground", "#33FF66"}, {"background", "#000000"}}},
-                        {"buttons", QJsonArray{}},
-                    }));
+    EXPECT_EQ(json,
+              (QJsonObject{
+                  {"name", "Retro"},
+                  {"version", "1.0"},
+                  {"frame", QJsonObject{{"image", "frame@2x.png"}, {"width", 400}, {"height", 600}}},
+                  {"viewport",
+                   QJsonObject{{"x", 40}, {"y", 50}, {"width", 320}, {"height", 200}, {"cornerRadius", 6}}},
+                  {"palette", QJsonObject{{"foreground", "#33FF66"}, {"background", "#000000"}}},
+                  {"buttons", QJsonArray{}},
+              }));
     // The builder's file: pretty-printed, keys sorted.
     const QByteArray text = QJsonDocument(json).toJson();
     EXPECT_LT(text.indexOf("\"buttons\""), text.indexOf("\"frame\""));
@@ -69,9 +71,11 @@ TEST(SkinManifestExport, OptionalMembersAreWrittenOnlyWhenPresentAndNeverCompare
     record.launchScale = 1.0;
     record.screenInFront = false;
     record.effects = SkinManifestExport::Effects{};
-    record.buttons = {{QStringLiteral("MENU"), 1, 2, 3, 4, std::nullopt, QStringLiteral("terminal"), std::nullopt}};
-    record.drawer = SkinManifestExport::Drawer{QStringLiteral("left"), QList<SkinManifestExport::Point>{{1, 2, QList<double>{3, 4}, std::nullopt}},
-                                               std::nullopt, std::nullopt, std::nullopt};
+    record.buttons = {
+        {QStringLiteral("MENU"), 1, 2, 3, 4, std::nullopt, QStringLiteral("terminal"), std::nullopt}};
+    record.drawer = SkinManifestExport::Drawer{
+        QStringLiteral("left"), QList<SkinManifestExport::Point>{{1, 2, QList<double>{3, 4}, std::nullopt}},
+        std::nullopt, std::nullopt, std::nullopt};
     const QJsonObject json = *record.encode();
     EXPECT_EQ(json.value("name"), QJsonValue(""));
     EXPECT_EQ(json.value("author"), QJsonValue(""));
@@ -79,10 +83,15 @@ TEST(SkinManifestExport, OptionalMembersAreWrittenOnlyWhenPresentAndNeverCompare
     EXPECT_EQ(json.value("screenInFront"), QJsonValue(false));
     EXPECT_EQ(json.value("effects"), QJsonValue(QJsonObject{}));
     EXPECT_FALSE(json.contains("keys"));
-    EXPECT_EQ(json.value("buttons")[0].toObject(),
-              (QJsonObject{{"label", "MENU"}, {"x", 1}, {"y", 2}, {"width", 3}, {"height", 4}, {"defaultPanel", "terminal"}}));
+    EXPECT_EQ(json.value("buttons")[0].toObject(), (QJsonObject{{"label", "MENU"},
+                                                                {"x", 1},
+                                                                {"y", 2},
+                                                                {"width", 3},
+                                                                {"height", 4},
+                                                                {"defaultPanel", "terminal"}}));
     EXPECT_EQ(json.value("drawer").toObject(),
-              (QJsonObject{{"edge", "left"}, {"mask", QJsonArray{QJsonObject{{"x", 1}, {"y", 2}, {"hi", QJsonArray{3, 4}}}}}}));
+              (QJsonObject{{"edge", "left"},
+                           {"mask", QJsonArray{QJsonObject{{"x", 1}, {"y", 2}, {"hi", QJsonArray{3, 4}}}}}}));
 }
 
 TEST(SkinManifestExport, ANumberThatIsNotFiniteFailsTheEncode) {
@@ -96,7 +105,10 @@ TEST(SkinManifestExport, ANumberThatIsNotFiniteFailsTheEncode) {
     const Case cases[] = {
         {"frame width", [&](SkinManifestExport& r) { r.frame.width = inf; }, "\"frame\".\"width\""},
         {"launch scale", [&](SkinManifestExport& r) { r.launchScale = nan; }, "\"launchScale\""},
-        {"a radius", [&](SkinManifestExport& r) { r.viewport.cornerRadii = QList<double>{1, 2, -inf, 4}; },
+        {"a radius",
+         [&](SkinManifestExport& r) {
+             r.viewport.cornerRadii = QList<double>{1, 2, -inf, 4};
+         },
          "\"viewport\".\"cornerRadii\"[2]"},
     };
     for (const Case& c : cases) {
@@ -125,18 +137,30 @@ TEST(SkinManifestImport, AnyFailureAnywhereFailsTheWholeImport) {
     const Case cases[] = {
         {"no buttons", [](QJsonObject& o) { o.remove("buttons"); }},
         {"no palette", [](QJsonObject& o) { o.remove("palette"); }},
-        {"viewport without corner radius", [&](QJsonObject& o) { setIn(o, "viewport", "cornerRadius", QJsonValue::Undefined); }},
+        {"viewport without corner radius",
+         [&](QJsonObject& o) { setIn(o, "viewport", "cornerRadius", QJsonValue::Undefined); }},
         {"version a number", [](QJsonObject& o) { o.insert("version", 1); }},
         {"null name", [](QJsonObject& o) { o.insert("name", QJsonValue::Null); }},
         {"Name for name", [](QJsonObject& o) { o.insert("Name", o.take("name")); }},
-        {"drawer without edge", [](QJsonObject& o) { o.insert("drawer", QJsonObject{{"defaultWidget", "clock"}}); }},
+        {"drawer without edge",
+         [](QJsonObject& o) {
+             o.insert("drawer", QJsonObject{{"defaultWidget", "clock"}});
+         }},
         {"launch scale as text", [](QJsonObject& o) { o.insert("launchScale", "1"); }},
         {"a flag as 1", [](QJsonObject& o) { o.insert("screenInFront", 1); }},
-        {"deep in a drawer", [](QJsonObject& o) {
-             o.insert("drawer", QJsonObject{{"edge", "top"}, {"chevron", QJsonObject{{"x", 1}, {"y", 1}, {"width", 1}, {"height", 1}}}});
+        {"deep in a drawer",
+         [](QJsonObject& o) {
+             o.insert("drawer",
+                      QJsonObject{{"edge", "top"},
+                                  {"chevron", QJsonObject{{"x", 1}, {"y", 1}, {"width", 1}, {"height", 1}}}});
          }},
-        {"one bad handle", [](QJsonObject& o) {
-             o.insert("drawer", QJsonObject{{"edge", "top"}, {"mask", QJsonArray{point(1, 2), QJsonObject{{"x", 1}, {"y", 2}, {"ho", QJsonArray{"a"}}}}}});
+        {"one bad handle",
+         [](QJsonObject& o) {
+             o.insert(
+                 "drawer",
+                 QJsonObject{{"edge", "top"},
+                             {"mask", QJsonArray{point(1, 2),
+                                                 QJsonObject{{"x", 1}, {"y", 2}, {"ho", QJsonArray{"a"}}}}}});
          }},
     };
     for (const Case& c : cases) {
@@ -161,8 +185,11 @@ TEST(SkinManifestImport, TakesWhatThereIsUnchangedAndLeavesAbsentWhatIsMissing) 
     viewport.insert("x", 12.5);
     viewport.insert("corners", QJsonArray{point(1, 1), point(2, 2), point(3, 3)});
     object.insert("viewport", viewport);
-    object.insert("drawer", QJsonObject{{"edge", "Side"}, {"mask", QJsonArray{QJsonObject{{"x", 1}, {"y", 2}, {"hi", QJsonArray{9}}}}}});
-    object.insert("keys", QJsonArray{QJsonObject{{"key", "A"}, {"x", 1}, {"y", 2}, {"width", 3}, {"height", 4}}});
+    object.insert("drawer",
+                  QJsonObject{{"edge", "Side"},
+                              {"mask", QJsonArray{QJsonObject{{"x", 1}, {"y", 2}, {"hi", QJsonArray{9}}}}}});
+    object.insert("keys",
+                  QJsonArray{QJsonObject{{"key", "A"}, {"x", 1}, {"y", 2}, {"width", 3}, {"height", 4}}});
 
     QString error;
     const std::optional<SkinManifestImport> record = SkinManifestImport::decode(object, &error);
@@ -188,9 +215,12 @@ TEST(SkinManifestImport, ReadsBackWhatTheExportWrote) {
     record.author = QStringLiteral("me");
     record.palette.cursor = QStringLiteral("#FFFFFF");
     record.palette.ansi = QList<QString>(16, QStringLiteral("#101010"));
-    record.viewport.corners = QList<SkinManifestExport::Point>{{1, 2, {}, {}}, {3, 4, {}, {}}, {5, 6, {}, {}}, {7, 8, {}, {}}};
-    record.keys = QList<SkinManifestExport::Key>{{QStringLiteral("tab"), 1, 2, 3, 4, QStringLiteral("circle")}};
-    record.effects = SkinManifestExport::Effects{true, 0.3, QStringLiteral("heavy"), std::nullopt, std::nullopt, true, 0.2};
+    record.viewport.corners =
+        QList<SkinManifestExport::Point>{{1, 2, {}, {}}, {3, 4, {}, {}}, {5, 6, {}, {}}, {7, 8, {}, {}}};
+    record.keys =
+        QList<SkinManifestExport::Key>{{QStringLiteral("tab"), 1, 2, 3, 4, QStringLiteral("circle")}};
+    record.effects = SkinManifestExport::Effects{
+        true, 0.3, QStringLiteral("heavy"), std::nullopt, std::nullopt, true, 0.2};
     record.launchScale = 0.8;
     record.screenInFront = true;
     const QByteArray file = QJsonDocument(*record.encode()).toJson();
