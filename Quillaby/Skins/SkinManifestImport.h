@@ -5,7 +5,8 @@
 namespace Quillaby {
 
 // The record through which the builder opens an installed skin: the export's shape with an optional
-// version and a palette whose members are all optional. Same encoding and decoding rules.
+// version and a palette whose members are all optional. Same encoding and decoding rules; written beside
+// the export record in SkinManifestExport.cpp, whose nested types it shares.
 struct SkinManifestImport {
     struct ImportPalette {
         std::optional<QString> foreground;
