@@ -48,9 +48,16 @@ QVBoxLayout* column(QWidget* owner, int spacing) {
     return layout;
 }
 
+// The message editor asks for a few lines, not the tall default of a text editor.
+class MessageEditor : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+    QSize sizeHint() const override { return QSize(QPlainTextEdit::sizeHint().width(), 120); }
+};
+
 // The size of a symbol set beside text of the given style.
 qreal symbolSize(Text style) {
-    return AboutStyle::font(style).pixelSize() + 3;
+    return AboutStyle::font(style).pixelSize() + 4;
 }
 
 void showSymbol(QLabel* label, Symbol symbol, Text style, const QColor& color) {
@@ -272,7 +279,7 @@ QWidget* AboutSettingsTab::buildFeedback() {
     AboutStyle::setTextColor(messageLabel, AboutStyle::secondary(palette()));
     layout->addWidget(messageLabel);
 
-    _message = new QPlainTextEdit(area);
+    _message = new MessageEditor(area);
     _message->setObjectName(QStringLiteral("message"));
     _message->setFont(AboutStyle::font(Text::Body));
     _message->setMinimumHeight(90);
@@ -293,12 +300,15 @@ QWidget* AboutSettingsTab::buildFeedback() {
         if (!isSendDisabled(_vm.feedbackState(), _vm.message())) _vm.sendFeedback();
     });
     actions->addWidget(_send, 0, Qt::AlignVCenter);
+    // The status: a symbol and its text, set close together like one label.
+    auto* status = row(4);
     _feedbackSymbol = new QLabel(area);
     _feedbackSymbol->setObjectName(QStringLiteral("feedbackSymbol"));
-    actions->addWidget(_feedbackSymbol, 0, Qt::AlignVCenter);
+    status->addWidget(_feedbackSymbol, 0, Qt::AlignVCenter);
     _feedbackText = AboutStyle::label(QString(), Text::Caption, area);
     _feedbackText->setObjectName(QStringLiteral("feedbackStatus"));
-    actions->addWidget(_feedbackText, 0, Qt::AlignVCenter);
+    status->addWidget(_feedbackText, 0, Qt::AlignVCenter);
+    actions->addLayout(status);
     actions->addStretch(1);
     layout->addLayout(actions);
     return area;

@@ -71,6 +71,8 @@ AboutView::AboutView(QWidget* parent)
     connect(website, &QPushButton::clicked, this,
             [] { WebService::openInBrowser(WebService::homePage().toString()); });
     column->addWidget(website, 0, Qt::AlignHCenter);
+    // As much room under the link as above the symbol.
+    column->addSpacing(20);
 }
 
 AboutWindowController& AboutWindowController::shared() {

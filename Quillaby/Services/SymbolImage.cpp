@@ -49,22 +49,23 @@ void paint(QPainter& p, Symbol symbol, const QColor& color) {
         break;
     }
     case Symbol::WifiSlash: {
-        p.setPen(strokePen(color, 0.08));
+        // Two arcs and a dot: small sizes cannot carry the third arc.
+        p.setPen(strokePen(color, 0.11));
         const QPointF centre(0.5, 0.8);
-        for (qreal radius : {0.2, 0.4, 0.6}) {
+        for (qreal radius : {0.3, 0.56}) {
             QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
-            p.drawArc(box, 45 * 16, 90 * 16);
+            p.drawArc(box, 40 * 16, 100 * 16);
         }
         p.setPen(Qt::NoPen);
         p.setBrush(color);
-        p.drawEllipse(centre, 0.07, 0.07);
+        p.drawEllipse(centre, 0.1, 0.1);
         // The slash, with a gap cut around it so it reads over the arcs.
         p.setCompositionMode(QPainter::CompositionMode_Clear);
-        p.setPen(strokePen(Qt::black, 0.2));
-        p.drawLine(QPointF(0.16, 0.12), QPointF(0.84, 0.88));
+        p.setPen(strokePen(Qt::black, 0.24));
+        p.drawLine(QPointF(0.14, 0.1), QPointF(0.86, 0.9));
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        p.setPen(strokePen(color, 0.08));
-        p.drawLine(QPointF(0.16, 0.12), QPointF(0.84, 0.88));
+        p.setPen(strokePen(color, 0.1));
+        p.drawLine(QPointF(0.14, 0.1), QPointF(0.86, 0.9));
         break;
     }
     case Symbol::ArrowDownToLine:
