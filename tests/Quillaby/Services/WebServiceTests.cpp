@@ -250,3 +250,17 @@ TEST_F(FeedbackServiceTest, AWorkerThreadPostsAndWaitsWithItsOwnManager) {
     EXPECT_EQ(requests[0].contentType, "application/json");
     EXPECT_EQ(requests[0].body, R"({"reason":"SIGSEGV"})");
 }
+
+TEST(LoopbackHttpServer, StopsAfterItsRequestBound) {
+    LoopbackHttpServer bounded(2);
+    ASSERT_TRUE(bounded.start());
+    WebService::setSiteAddressForTesting(bounded.url());
+    bounded.enqueue(ScriptedReply::json(200, R"({"version":"1"})"));
+    EXPECT_TRUE(std::holds_alternative<RemoteVersion>(*fetchVersion()));
+    // Unscripted: 503.
+    EXPECT_EQ(fetchVersion(), VersionResult(VersionServiceError::BadResponse));
+    EXPECT_FALSE(bounded.isListening());
+    EXPECT_EQ(fetchVersion(), VersionResult(VersionServiceError::Network));
+    EXPECT_EQ(bounded.requestCount(), 2);
+    WebService::setSiteAddressForTesting(QUrl());
+}
