@@ -74,8 +74,8 @@ AboutSettingsTab::SkinSources& AboutSettingsTab::skinSources() {
     return sources;
 }
 
-std::optional<SkinManifest::TerminalPalette> AboutSettingsTab::paletteNamed(const QString& name,
-                                                                            const QList<SkinManifest>& skins) {
+std::optional<SkinManifest::TerminalPalette>
+AboutSettingsTab::paletteNamed(const QString& name, const QList<SkinManifest>& skins) {
     const QList<SkinManifest>& searched = skins.isEmpty() ? SkinManifest::fallbackSkins() : skins;
     for (const SkinManifest& skin : searched) {
         if (skin.name == name) return skin.palette;
@@ -85,7 +85,8 @@ std::optional<SkinManifest::TerminalPalette> AboutSettingsTab::paletteNamed(cons
 
 QColor AboutSettingsTab::accent() const {
     const SkinSources& sources = skinSources();
-    std::optional<QString> name = sources.deviceWindowSkinName ? sources.deviceWindowSkinName() : std::nullopt;
+    std::optional<QString> name =
+        sources.deviceWindowSkinName ? sources.deviceWindowSkinName() : std::nullopt;
     const QString sought = name ? *name : SettingsStore::shared().defaultSkin();
     const QList<SkinManifest> skins = sources.loadedSkins ? sources.loadedSkins() : QList<SkinManifest>();
     if (std::optional<SkinManifest::TerminalPalette> palette = paletteNamed(sought, skins))
@@ -158,12 +159,14 @@ QWidget* AboutSettingsTab::buildHeader() {
     auto* name = new QLabel(QStringLiteral("Quillaby"), header);
     name->setFont(AboutStyle::displayFont(22, QFont::DemiBold));
     texts->addWidget(name);
-    _version = AboutStyle::label(QStringLiteral("Version %1 (%2)").arg(AppInfo::shortVersion(), AppInfo::build()),
-                                 Text::Caption, header);
+    _version =
+        AboutStyle::label(QStringLiteral("Version %1 (%2)").arg(AppInfo::shortVersion(), AppInfo::build()),
+                          Text::Caption, header);
     _version->setObjectName(QStringLiteral("version"));
     _version->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     texts->addWidget(_version, 0, Qt::AlignLeft);
-    auto* tagline = AboutStyle::label(QStringLiteral("A native skinnable terminal for Linux."), Text::Caption, header);
+    auto* tagline =
+        AboutStyle::label(QStringLiteral("A native skinnable terminal for Linux."), Text::Caption, header);
     AboutStyle::setTextColor(tagline, AboutStyle::secondary(palette()));
     texts->addWidget(tagline);
     layout->addLayout(texts);
@@ -200,7 +203,8 @@ QWidget* AboutSettingsTab::buildWhatsNew() {
     auto* list = new QWidget(_notesBox);
     _notesColumn = column(list, 6);
     box->addWidget(list);
-    _offlineNote = AboutStyle::label(QStringLiteral("offline — showing bundled notes"), Text::Caption, _notesBox);
+    _offlineNote =
+        AboutStyle::label(QStringLiteral("offline — showing bundled notes"), Text::Caption, _notesBox);
     _offlineNote->setObjectName(QStringLiteral("offlineNote"));
     AboutStyle::setTextColor(_offlineNote, AboutStyle::secondary(palette()));
     box->addWidget(_offlineNote);
@@ -285,8 +289,9 @@ QWidget* AboutSettingsTab::buildFeedback() {
     _message->setMinimumHeight(90);
     QColor outline = AboutStyle::secondary(palette());
     outline.setAlphaF(0.3);
-    _message->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; padding: 2px; }")
-                                .arg(AboutStyle::css(outline)));
+    _message->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; padding: 2px; }")
+            .arg(AboutStyle::css(outline)));
     connect(_message, &QPlainTextEdit::textChanged, this, [this] {
         const QString text = _message->toPlainText();
         if (text != _vm.message()) _vm.setMessage(text);
@@ -443,8 +448,8 @@ void AboutSettingsTab::refreshSendButton() {
         const int size = int(symbolSize(Text::Caption));
         _send->setIconSize(QSize(size, size));
         // The button is disabled while sending: the frame must not be greyed out.
-        QPixmap frame = ActivitySpinner::frame(_sendingFrame, size, AboutStyle::contrastingText(_appliedAccent),
-                                               devicePixelRatioF());
+        QPixmap frame = ActivitySpinner::frame(
+            _sendingFrame, size, AboutStyle::contrastingText(_appliedAccent), devicePixelRatioF());
         QIcon icon;
         icon.addPixmap(frame, QIcon::Normal);
         icon.addPixmap(frame, QIcon::Disabled);

@@ -55,7 +55,8 @@ QColor AboutStyle::secondary(const QPalette& palette) {
 
 QColor AboutStyle::contrastingText(const QColor& background) {
     // Relative luminance of sRGB, without the gamma step: close enough to pick black or white.
-    const qreal luminance = 0.2126 * background.redF() + 0.7152 * background.greenF() + 0.0722 * background.blueF();
+    const qreal luminance =
+        0.2126 * background.redF() + 0.7152 * background.greenF() + 0.0722 * background.blueF();
     return luminance > 0.55 ? QColor(Qt::black) : QColor(Qt::white);
 }
 

@@ -39,9 +39,9 @@ AboutView::AboutView(QWidget* parent)
     name->setFont(AboutStyle::displayFont(28, QFont::DemiBold));
     column->addWidget(name, 0, Qt::AlignHCenter);
 
-    auto* version = AboutStyle::label(
-        QStringLiteral("Version %1 (%2)").arg(AppInfo::shortVersion(), AppInfo::build()),
-        AboutStyle::Text::Caption, this);
+    auto* version =
+        AboutStyle::label(QStringLiteral("Version %1 (%2)").arg(AppInfo::shortVersion(), AppInfo::build()),
+                          AboutStyle::Text::Caption, this);
     version->setObjectName(QStringLiteral("version"));
     AboutStyle::setTextColor(version, AboutStyle::secondary(palette()));
     column->addWidget(version, 0, Qt::AlignHCenter);
@@ -59,7 +59,8 @@ AboutView::AboutView(QWidget* parent)
     tagline->addWidget(AboutStyle::label(QStringLiteral("A native skinnable terminal for Linux."),
                                          AboutStyle::Text::Callout, this),
                        0, Qt::AlignHCenter);
-    auto* engine = AboutStyle::label(QStringLiteral("Terminal engine: Tessaline"), AboutStyle::Text::Caption, this);
+    auto* engine =
+        AboutStyle::label(QStringLiteral("Terminal engine: Tessaline"), AboutStyle::Text::Caption, this);
     AboutStyle::setTextColor(engine, AboutStyle::secondary(palette()));
     tagline->addWidget(engine, 0, Qt::AlignHCenter);
     column->addLayout(tagline);

@@ -70,8 +70,7 @@ void BrandMarkView::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels(int(std::round(width() * ratio)), int(std::round(height() * ratio)));
     if (_scaled.size() != pixels) {
-        _scaled = QPixmap::fromImage(
-            _image.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        _scaled = QPixmap::fromImage(_image.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         _scaled.setDevicePixelRatio(ratio);
     }
     QPainter p(this);

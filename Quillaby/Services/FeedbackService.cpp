@@ -32,8 +32,8 @@ QPointer<QNetworkReply> FeedbackService::send(const std::optional<QString>& emai
                                               QObject* context,
                                               std::function<void(std::optional<FeedbackError>)> done,
                                               std::chrono::milliseconds silence) {
-    return HttpClient::post(WebService::mainThreadManager(), makeRequest(silence), body(email, message), context,
-                            [done = std::move(done)](const HttpResponse& response) {
+    return HttpClient::post(WebService::mainThreadManager(), makeRequest(silence), body(email, message),
+                            context, [done = std::move(done)](const HttpResponse& response) {
                                 switch (response.outcome) {
                                 case HttpResponse::Outcome::Ok:
                                     done(std::nullopt);

@@ -74,7 +74,7 @@ HttpResponse HttpClient::responseOf(QNetworkReply& reply) {
     }
     response.body = reply.readAll();
     response.outcome = response.status >= 200 && response.status <= 299 ? HttpResponse::Outcome::Ok
-                                                                         : HttpResponse::Outcome::BadResponse;
+                                                                        : HttpResponse::Outcome::BadResponse;
     return response;
 }
 

@@ -31,7 +31,8 @@ QNetworkRequest VersionService::makeRequest(std::chrono::milliseconds silence) {
     return HttpClient::makeRequest(endpoint(), silence);
 }
 
-QPointer<QNetworkReply> VersionService::fetch(QObject* context, std::function<void(const VersionResult&)> done,
+QPointer<QNetworkReply> VersionService::fetch(QObject* context,
+                                              std::function<void(const VersionResult&)> done,
                                               std::chrono::milliseconds silence) {
     return HttpClient::get(WebService::mainThreadManager(), makeRequest(silence), context,
                            [done = std::move(done)](const HttpResponse& response) { done(parse(response)); });
@@ -48,7 +49,8 @@ VersionResult VersionService::parse(const HttpResponse& response) {
     }
     QJsonParseError error;
     QJsonDocument document = QJsonDocument::fromJson(response.body, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) return VersionServiceError::BadResponse;
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return VersionServiceError::BadResponse;
     QJsonObject object = document.object();
     QJsonValue version = object.value(QLatin1String("version"));
     if (!version.isString()) return VersionServiceError::BadResponse;

@@ -57,7 +57,8 @@ QNetworkAccessManager* WebService::makeNetworkManager() {
 }
 
 QNetworkAccessManager& WebService::mainThreadManager() {
-    Q_ASSERT(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread());
+    Q_ASSERT(!QCoreApplication::instance() ||
+             QThread::currentThread() == QCoreApplication::instance()->thread());
     // Parented to the application, so it goes before the application's own teardown.
     static QNetworkAccessManager* manager = [] {
         QNetworkAccessManager* made = makeNetworkManager();

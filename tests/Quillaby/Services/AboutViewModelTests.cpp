@@ -36,8 +36,8 @@ TEST(AboutViewModel, ComponentsOfVersionStrings) {
         {"...", {}},
         {"1.99999999999999999999", {1, 0}},
         {"9223372036854775807", {9223372036854775807}},
-        {"1.٣", {1, 0}},  // an Arabic-Indic three: a numeral, but not an ASCII digit
-        {"1.Ⅻ", {1, 0}},  // a Roman numeral twelve
+        {"1.٣", {1, 0}}, // an Arabic-Indic three: a numeral, but not an ASCII digit
+        {"1.Ⅻ", {1, 0}}, // a Roman numeral twelve
         {"1.x", {1, 0}},
     };
     for (const Case& c : cases) {
@@ -53,10 +53,12 @@ TEST(AboutViewModel, IsNewerComparesComponentsWithMissingOnesAsZero) {
         bool newer;
     };
     const Case cases[] = {
-        {"1.2.10", "1.2.9", true},  {"1.2.9", "1.2.10", false}, {"1.3", "1.2.9", true},
-        {"1.2", "1.2.0", false},    {"1.2.0", "1.2", false},    {"2.0-beta", "2.0", false},
-        {"2.0", "2.0-beta", false}, {"1.2.1", "1.2", true},     {"", "0.0.1", false},
-        {"", "", false},            {"0.0.1", "", true},        {"v1.0", "1.0", false},
+        {"1.2.10", "1.2.9", true},  {"1.2.9", "1.2.10", false},
+        {"1.3", "1.2.9", true},     {"1.2", "1.2.0", false},
+        {"1.2.0", "1.2", false},    {"2.0-beta", "2.0", false},
+        {"2.0", "2.0-beta", false}, {"1.2.1", "1.2", true},
+        {"", "0.0.1", false},       {"", "", false},
+        {"0.0.1", "", true},        {"v1.0", "1.0", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE((c.version + " vs " + c.than).toStdString());
@@ -174,7 +176,10 @@ TEST_F(AboutViewModelTest, SendTrimsAndJoinsSubjectAndMessageThenEmptiesThem) {
         QJsonObject expected;
     };
     const Case cases[] = {
-        {"all three", "  me@x.org ", "  Idea ", "\n  Add tabs. \n",
+        {"all three",
+         "  me@x.org ",
+         "  Idea ",
+         "\n  Add tabs. \n",
          {{"email", "me@x.org"}, {"message", "Idea\n\nAdd tabs."}}},
         {"blank subject and email", "   ", " \t ", "Just this", {{"message", "Just this"}}},
         {"inner blanks kept", "", "A  b", "line 1\n\nline 2", {{"message", "A  b\n\nline 1\n\nline 2"}}},
@@ -188,7 +193,8 @@ TEST_F(AboutViewModelTest, SendTrimsAndJoinsSubjectAndMessageThenEmptiesThem) {
         changes.clear();
         sendAndWait();
         EXPECT_EQ(vm.feedbackState(), FeedbackState::sent());
-        EXPECT_EQ(changes, (QList<Field>{Field::FeedbackState, Field::FeedbackState, Field::Subject, Field::Message}));
+        EXPECT_EQ(changes,
+                  (QList<Field>{Field::FeedbackState, Field::FeedbackState, Field::Subject, Field::Message}));
         EXPECT_EQ(vm.subject(), "");
         EXPECT_EQ(vm.message(), "");
         EXPECT_EQ(vm.email(), c.email);
@@ -206,7 +212,8 @@ TEST_F(AboutViewModelTest, AFailedSendKeepsTheForm) {
     vm.setSubject("S");
     vm.setMessage("M");
     sendAndWait();
-    EXPECT_EQ(vm.feedbackState(), FeedbackState::failed("Couldn't send — check your connection and try again."));
+    EXPECT_EQ(vm.feedbackState(),
+              FeedbackState::failed("Couldn't send — check your connection and try again."));
     EXPECT_EQ(vm.email(), "me@x.org");
     EXPECT_EQ(vm.subject(), "S");
     EXPECT_EQ(vm.message(), "M");

@@ -84,7 +84,11 @@ TEST(AboutSettingsTab, AccentIsTheSkinsTextColourElseOrange) {
         {"the device window's skin wins", QString("Handheld v1"), {}, "Walkie MK-1", handheld},
         {"names compare exactly", QString("handheld v1"), {}, "Walkie MK-1", QColor("#DE5200")},
         {"loaded skins replace the built-in ones", QString("Custom"), {custom}, "", QColor(0, 0, 255)},
-        {"a built-in skin missing from the loaded list", QString("Walkie MK-1"), {custom}, "", QColor("#DE5200")},
+        {"a built-in skin missing from the loaded list",
+         QString("Walkie MK-1"),
+         {custom},
+         "",
+         QColor("#DE5200")},
     };
     AboutSettingsTab tab(QColor("#00FF41"));
     for (const Case& c : cases) {
@@ -148,7 +152,8 @@ protected:
 
     void showAndLoad() {
         tab->show();
-        ASSERT_TRUE(waitUntil([&] { return tab->model().loadState() != AboutViewModel::LoadState::Loading; }));
+        ASSERT_TRUE(
+            waitUntil([&] { return tab->model().loadState() != AboutViewModel::LoadState::Loading; }));
     }
 
     QTemporaryDir bundle;
@@ -199,7 +204,9 @@ TEST_F(AboutTabTest, TheSameVersionIsUpToDate) {
     for (const QString& version : {running, running + ".0", running + "-beta"}) {
         SCOPED_TRACE(version.toStdString());
         server.enqueue(ScriptedReply::json(
-            200, QString(R"json({"version":"%1","notes":[],"download_url":"javascript:alert(1)"})json").arg(version).toUtf8()));
+            200, QString(R"json({"version":"%1","notes":[],"download_url":"javascript:alert(1)"})json")
+                     .arg(version)
+                     .toUtf8()));
         tab->hide();
         showAndLoad();
         EXPECT_EQ(status(), "You're up to date.");
@@ -245,12 +252,14 @@ TEST_F(AboutTabTest, SendingFeedbackFromTheForm) {
     EXPECT_EQ(send->text(), "Sending…");
     EXPECT_FALSE(send->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return send->isEnabled(); }));
-    EXPECT_EQ(child<QLabel>("feedbackStatus")->text(), "Couldn't send — check your connection and try again.");
+    EXPECT_EQ(child<QLabel>("feedbackStatus")->text(),
+              "Couldn't send — check your connection and try again.");
     EXPECT_EQ(message->toPlainText(), "   x");
 
     server.enqueue(ScriptedReply::empty(204));
     send->click();
-    ASSERT_TRUE(waitUntil([&] { return tab->model().feedbackState().kind == AboutViewModel::FeedbackState::Kind::Sent; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return tab->model().feedbackState().kind == AboutViewModel::FeedbackState::Kind::Sent; }));
     EXPECT_EQ(child<QLabel>("feedbackStatus")->text(), "Sent ✓");
     EXPECT_TRUE(visible("feedbackSymbol"));
     EXPECT_EQ(send->text(), "Send");

@@ -17,9 +17,12 @@ TEST(ChangelogParser, ReadsTheBulletsOfTheNewestReleasedSection) {
     };
     const Case cases[] = {
         {"unreleased skipped, later sections never read",
-         "# Changelog\n- before any heading\n## [Unreleased]\n- soon\n## [1.2.0]\n- One\n- Two\n## [1.1.0]\n- Old\n",
+         "# Changelog\n- before any heading\n## [Unreleased]\n- soon\n## [1.2.0]\n- One\n- Two\n## "
+         "[1.1.0]\n- Old\n",
          {"One", "Two"}},
-        {"every spelling of unreleased", "## Unreleased changes\n- a\n## UNRELEASED\n- b\n## 1.0\n- c\n", {"c"}},
+        {"every spelling of unreleased",
+         "## Unreleased changes\n- a\n## UNRELEASED\n- b\n## 1.0\n- c\n",
+         {"c"}},
         {"released section without bullets", "## 2.0\nJust words.\n## 1.0\n- Old\n", {}},
         {"bold stripped", "## 1.0\n- **Fast** scrolling\n- ****\n", {"Fast scrolling"}},
         {"blank items dropped", "## 1.0\n- \n-    \n-\t\n- kept\n", {"kept"}},
@@ -29,7 +32,9 @@ TEST(ChangelogParser, ReadsTheBulletsOfTheNewestReleasedSection) {
         {"no heading", "- a\n- b\n", {}},
         {"heading needs its blank", "##1.0\n- a\n", {}},
         {"empty", "", {}},
-        {"CRLF like LF", "## [Unreleased]\r\n- soon\r\n## 1.0\r\n- One\r\n-  Two  \r\n## 0.9\r\n- Old\r\n", {"One", "Two"}},
+        {"CRLF like LF",
+         "## [Unreleased]\r\n- soon\r\n## 1.0\r\n- One\r\n-  Two  \r\n## 0.9\r\n- Old\r\n",
+         {"One", "Two"}},
         {"non-breaking spaces trimmed", "## 1.0\n\u00a0- note\u3000\n", {"note"}},
     };
     for (const Case& c : cases) {

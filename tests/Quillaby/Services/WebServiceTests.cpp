@@ -63,7 +63,8 @@ TEST(WebService, ProductionRequestsWaitTenAndFifteenSecondsOfSilence) {
     EXPECT_FALSE(version.header(QNetworkRequest::ContentTypeHeader).isValid());
     QNetworkRequest feedback = FeedbackService::makeRequest();
     EXPECT_EQ(feedback.transferTimeout(), 15'000);
-    EXPECT_EQ(feedback.header(QNetworkRequest::ContentTypeHeader).toString(), QStringLiteral("application/json"));
+    EXPECT_EQ(feedback.header(QNetworkRequest::ContentTypeHeader).toString(),
+              QStringLiteral("application/json"));
     EXPECT_EQ(WebService::mainThreadManager().proxy().type(), QNetworkProxy::NoProxy);
 }
 
@@ -119,28 +120,36 @@ TEST_F(VersionServiceTest, ReadsTheVersionDocument) {
     };
     const Case cases[] = {
         {"whole document",
-         ScriptedReply::json(200, R"({"version":"1.4.0","notes":["Faster","Tabs"],"download_url":"https://x.org/q",
+         ScriptedReply::json(200,
+                             R"({"version":"1.4.0","notes":["Faster","Tabs"],"download_url":"https://x.org/q",
                                       "extra":true})"),
          RemoteVersion{"1.4.0", {"Faster", "Tabs"}, "https://x.org/q"}},
-        {"version only", ScriptedReply::json(200, R"({"version":"1.4.0"})"), RemoteVersion{"1.4.0", {}, downloadPage}},
-        {"empty version accepted", ScriptedReply::json(200, R"({"version":""})"), RemoteVersion{"", {}, downloadPage}},
+        {"version only", ScriptedReply::json(200, R"({"version":"1.4.0"})"),
+         RemoteVersion{"1.4.0", {}, downloadPage}},
+        {"empty version accepted", ScriptedReply::json(200, R"({"version":""})"),
+         RemoteVersion{"", {}, downloadPage}},
         {"a number among the notes voids them",
-         ScriptedReply::json(200, R"({"version":"2","notes":["a",1,"b"]})"), RemoteVersion{"2", {}, downloadPage}},
+         ScriptedReply::json(200, R"({"version":"2","notes":["a",1,"b"]})"),
+         RemoteVersion{"2", {}, downloadPage}},
         {"notes not a list", ScriptedReply::json(200, R"({"version":"2","notes":"a"})"),
          RemoteVersion{"2", {}, downloadPage}},
-        {"null notes and link", ScriptedReply::json(200, R"({"version":"2","notes":null,"download_url":null})"),
+        {"null notes and link",
+         ScriptedReply::json(200, R"({"version":"2","notes":null,"download_url":null})"),
          RemoteVersion{"2", {}, downloadPage}},
         {"empty link kept", ScriptedReply::json(200, R"({"version":"2","download_url":""})"),
          RemoteVersion{"2", {}, ""}},
-        {"link that is no URL kept", ScriptedReply::json(200, R"({"version":"2","download_url":"not a url"})"),
+        {"link that is no URL kept",
+         ScriptedReply::json(200, R"({"version":"2","download_url":"not a url"})"),
          RemoteVersion{"2", {}, "not a url"}},
         {"numeric version", ScriptedReply::json(200, R"({"version":1.2})"), VersionServiceError::BadResponse},
         {"no version", ScriptedReply::json(200, R"({"notes":["a"]})"), VersionServiceError::BadResponse},
         {"array", ScriptedReply::json(200, R"([{"version":"1.0"}])"), VersionServiceError::BadResponse},
         {"not JSON", ScriptedReply::text(200, "<html>maintenance</html>"), VersionServiceError::BadResponse},
         {"empty body", ScriptedReply::empty(200), VersionServiceError::BadResponse},
-        {"404 with a valid body", ScriptedReply::json(404, R"({"version":"9.9"})"), VersionServiceError::BadResponse},
-        {"500 with a valid body", ScriptedReply::json(500, R"({"version":"9.9"})"), VersionServiceError::BadResponse},
+        {"404 with a valid body", ScriptedReply::json(404, R"({"version":"9.9"})"),
+         VersionServiceError::BadResponse},
+        {"500 with a valid body", ScriptedReply::json(500, R"({"version":"9.9"})"),
+         VersionServiceError::BadResponse},
     };
     for (const Case& c : cases)
         server.enqueue(c.reply);
@@ -172,7 +181,8 @@ TEST_F(VersionServiceTest, ASilentServerOrARefusedPortIsANetworkError) {
 TEST_F(VersionServiceTest, AnAbortedRequestIsANetworkErrorAndAGoneContextHearsNothing) {
     server.enqueue(ScriptedReply::silence());
     std::optional<VersionResult> result;
-    QPointer<QNetworkReply> reply = VersionService::fetch(nullptr, [&](const VersionResult& r) { result = r; });
+    QPointer<QNetworkReply> reply =
+        VersionService::fetch(nullptr, [&](const VersionResult& r) { result = r; });
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; }));
     reply->abort();
     ASSERT_TRUE(result);
@@ -181,7 +191,8 @@ TEST_F(VersionServiceTest, AnAbortedRequestIsANetworkErrorAndAGoneContextHearsNo
     server.enqueue(ScriptedReply::json(200, R"({"version":"1"})"));
     bool called = false;
     auto context = std::make_unique<QObject>();
-    QPointer<QNetworkReply> second = VersionService::fetch(context.get(), [&](const VersionResult&) { called = true; });
+    QPointer<QNetworkReply> second =
+        VersionService::fetch(context.get(), [&](const VersionResult&) { called = true; });
     context.reset();
     ASSERT_TRUE(waitUntil([&] { return second.isNull(); }));
     EXPECT_FALSE(called);
@@ -206,7 +217,8 @@ TEST_F(FeedbackServiceTest, PostsCompactJsonAndLeavesAnEmptyEmailOut) {
         EXPECT_FALSE(request.body.contains('\n')) << request.body.toStdString();
         EXPECT_FALSE(request.body.contains(": ")) << request.body.toStdString();
     }
-    const QJsonObject common{{"version", AppInfo::shortVersion()}, {"machine_id", MachineIdentifier::value()}};
+    const QJsonObject common{{"version", AppInfo::shortVersion()},
+                             {"machine_id", MachineIdentifier::value()}};
     auto with = [&](QJsonObject extra) {
         for (auto it = common.begin(); it != common.end(); ++it)
             extra.insert(it.key(), it.value());
@@ -237,12 +249,14 @@ TEST_F(FeedbackServiceTest, AWorkerThreadPostsAndWaitsWithItsOwnManager) {
     std::thread worker([&] {
         std::unique_ptr<QNetworkAccessManager> manager(WebService::makeNetworkManager());
         for (const char* record : {R"({"reason":"SIGSEGV"})", R"({"reason":"SIGABRT"})"}) {
-            HttpResponse response = HttpClient::postAndWait(*manager, HttpClient::makeJsonRequest(crash, 15s), record);
+            HttpResponse response =
+                HttpClient::postAndWait(*manager, HttpClient::makeJsonRequest(crash, 15s), record);
             outcomes.append(response.outcome);
         }
     });
     worker.join();
-    EXPECT_EQ(outcomes, (QList<HttpResponse::Outcome>{HttpResponse::Outcome::Ok, HttpResponse::Outcome::BadResponse}));
+    EXPECT_EQ(outcomes,
+              (QList<HttpResponse::Outcome>{HttpResponse::Outcome::Ok, HttpResponse::Outcome::BadResponse}));
     const QList<RecordedRequest> requests = server.requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests[0].method, "POST");

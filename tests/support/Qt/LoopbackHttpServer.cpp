@@ -141,8 +141,8 @@ private:
             socket->setProperty("silenced", true);
             _buffers.remove(socket);
         } else {
-            QByteArray response = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
-                                  reasonPhrase(reply.status) + "\r\n";
+            QByteArray response =
+                "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
             if (!reply.contentType.isEmpty()) response += "Content-Type: " + reply.contentType + "\r\n";
             if (reply.status != 204 && reply.status >= 200)
                 response += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";

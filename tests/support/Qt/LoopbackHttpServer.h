@@ -28,7 +28,9 @@ struct ScriptedReply {
     // Never answer; the connection stays open and silent until the client gives up.
     bool silent = false;
 
-    static ScriptedReply json(int status, QByteArray body) { return {status, std::move(body), "application/json"}; }
+    static ScriptedReply json(int status, QByteArray body) {
+        return {status, std::move(body), "application/json"};
+    }
     static ScriptedReply text(int status, QByteArray body) { return {status, std::move(body), "text/plain"}; }
     // A status with no body at all (204).
     static ScriptedReply empty(int status) { return {status, {}, {}}; }
@@ -44,7 +46,8 @@ struct ScriptedReply {
 // bodies over 1 MiB close their connection unanswered.
 class LoopbackHttpServer {
 public:
-    explicit LoopbackHttpServer(int maxRequests = 64, std::chrono::milliseconds lifetime = std::chrono::seconds(60));
+    explicit LoopbackHttpServer(int maxRequests = 64,
+                                std::chrono::milliseconds lifetime = std::chrono::seconds(60));
     ~LoopbackHttpServer();
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
