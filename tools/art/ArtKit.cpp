@@ -90,10 +90,12 @@ void boxPass(QImage& image, int radius, bool horizontal) {
     const int span = horizontal ? width : height;
     const int window = 2 * radius + 1;
     std::vector<quint32> source(span);
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     for (int line = 0; line < lines; ++line) {
         auto at = [&](int i) -> quint32& {
-            return horizontal ? reinterpret_cast<quint32*>(image.scanLine(line))[i]
-                              : reinterpret_cast<quint32*>(image.scanLine(i))[line];
+            return horizontal ? reinterpret_cast<quint32*>(bits + line * stride)[i]
+                              : reinterpret_cast<quint32*>(bits + i * stride)[line];
         };
         for (int i = 0; i < span; ++i)
             source[i] = at(i);
