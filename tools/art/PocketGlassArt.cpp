@@ -65,9 +65,10 @@ void drawGlass(QPainter& p, const SkinArt& skin) {
     p.setPen(Qt::NoPen);
     // Front camera in the top border.
     QPointF camera(box.center().x(), box.top() + 7.5);
-    p.fillPath(circle(camera, 2.6), QColor(24, 28, 36));
-    p.fillPath(circle(camera, 1.3), QColor(40, 60, 96));
-    p.fillPath(circle(camera + QPointF(-0.5, -0.6), 0.5), QColor(255, 255, 255, 150));
+    p.fillPath(circle(camera, 3.4), QColor(30, 35, 46));
+    p.fillPath(circle(camera, 1.9), QColor(44, 66, 110));
+    p.fillPath(circle(camera, 0.9), QColor(8, 10, 16));
+    p.fillPath(circle(camera + QPointF(-0.7, -0.8), 0.6), QColor(255, 255, 255, 170));
 }
 
 void drawKey(QPainter& p, const QRectF& rect, bool round, QColor colour, const QString& legend) {
