@@ -16,12 +16,16 @@ namespace QuillabyArt {
 
 namespace {
 
-qreal length(QPointF v) { return std::hypot(v.x(), v.y()); }
+qreal length(QPointF v) {
+    return std::hypot(v.x(), v.y());
+}
 QPointF unit(QPointF v) {
     qreal l = length(v);
     return l > 1e-9 ? v / l : QPointF();
 }
-qreal dot(QPointF a, QPointF b) { return a.x() * b.x() + a.y() * b.y(); }
+qreal dot(QPointF a, QPointF b) {
+    return a.x() * b.x() + a.y() * b.y();
+}
 
 // Qt's arc angles: degrees, counter-clockwise as seen, zero at three o'clock.
 qreal qtAngle(QPointF centre, QPointF point) {
@@ -66,8 +70,7 @@ Layer makeLayer(QPainter& painter, const QRectF& bounds, qreal margin) {
     QTransform world = painter.worldTransform();
     layer.scale = std::sqrt(std::abs(world.determinant()));
     QRect pixels = world.mapRect(bounds.adjusted(-margin, -margin, margin, margin)).toAlignedRect();
-    if (QPaintDevice* device = painter.device())
-        pixels &= QRect(0, 0, device->width(), device->height());
+    if (QPaintDevice* device = painter.device()) pixels &= QRect(0, 0, device->width(), device->height());
     layer.origin = pixels.topLeft();
     layer.image = QImage(pixels.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     layer.image.fill(Qt::transparent);
@@ -107,10 +110,8 @@ void boxPass(QImage& image, int radius, bool horizontal) {
         for (int i = 0; i < std::min(radius, span); ++i)
             add(source[i], 1);
         for (int i = 0; i < span; ++i) {
-            if (i + radius < span)
-                add(source[i + radius], 1);
-            if (i - radius - 1 >= 0)
-                add(source[i - radius - 1], -1);
+            if (i + radius < span) add(source[i + radius], 1);
+            if (i - radius - 1 >= 0) add(source[i - radius - 1], -1);
             quint32 out = 0;
             for (int c = 0; c < 4; ++c)
                 out |= ((sum[c] + window / 2) / window) << (8 * c);
@@ -130,8 +131,9 @@ void blur(QImage& image, qreal blurPixels) {
 }
 
 QString faceFile(Face face) {
-    static const char* const names[] = {"DejaVuSans.ttf",     "DejaVuSans-Bold.ttf",  "DejaVuSansMono.ttf",
-                                        "DejaVuSansMono-Bold.ttf", "DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf"};
+    static const char* const names[] = {"DejaVuSans.ttf",     "DejaVuSans-Bold.ttf",
+                                        "DejaVuSansMono.ttf", "DejaVuSansMono-Bold.ttf",
+                                        "DejaVuSerif.ttf",    "DejaVuSerif-Bold.ttf"};
     return QStringLiteral("/usr/share/fonts/truetype/dejavu/") + names[int(face)];
 }
 
@@ -332,8 +334,7 @@ void screw(QPainter& painter, QPointF centre, qreal radius, qreal slotDegrees, b
     QPainterPath cuts;
     qreal w = radius * 0.3, l = radius * 1.5;
     cuts.addRoundedRect(QRectF(-l / 2, -w / 2, l, w), w * 0.3, w * 0.3);
-    if (cross)
-        cuts.addRoundedRect(QRectF(-w / 2, -l / 2, w, l), w * 0.3, w * 0.3);
+    if (cross) cuts.addRoundedRect(QRectF(-w / 2, -l / 2, w, l), w * 0.3, w * 0.3);
     cuts = cuts.simplified();
     painter.fillPath(cuts.translated(0, 0.35), QColor(255, 255, 255, 150));
     painter.fillPath(cuts, QColor(48, 51, 56));
@@ -343,8 +344,7 @@ void screw(QPainter& painter, QPointF centre, qreal radius, qreal slotDegrees, b
 void led(QPainter& painter, QPointF centre, qreal radius, QColor colour, bool lit) {
     recess(painter, circle(centre, radius * 1.4), QColor(24, 25, 28), 0.6);
     QPainterPath lens = circle(centre, radius);
-    if (lit)
-        dropShadow(painter, lens, QPointF(), radius * 3.2, withAlpha(colour, 0.85));
+    if (lit) dropShadow(painter, lens, QPointF(), radius * 3.2, withAlpha(colour, 0.85));
     QRadialGradient glass(centre, radius);
     if (lit) {
         glass.setColorAt(0, mix(colour, Qt::white, 0.75));
@@ -357,7 +357,8 @@ void led(QPainter& painter, QPointF centre, qreal radius, QColor colour, bool li
     }
     painter.fillPath(lens, glass);
     QPainterPath glint;
-    glint.addEllipse(QRectF(centre.x() - radius * 0.55, centre.y() - radius * 0.7, radius * 0.7, radius * 0.45));
+    glint.addEllipse(
+        QRectF(centre.x() - radius * 0.55, centre.y() - radius * 0.7, radius * 0.7, radius * 0.45));
     painter.fillPath(glint, QColor(255, 255, 255, lit ? 190 : 110));
 }
 
@@ -370,8 +371,7 @@ void holeGrille(QPainter& painter, const QPainterPath& area, qreal pitch, qreal 
         qreal start = box.left() + holeRadius + 0.5 + ((row % 2) ? pitch / 2 : 0);
         for (qreal x = start; x <= box.right() - holeRadius - 0.5; x += pitch) {
             QRectF hole(x - holeRadius, y - holeRadius, 2 * holeRadius, 2 * holeRadius);
-            if (area.contains(hole.adjusted(-0.5, -0.5, 0.5, 0.5)))
-                holes.addEllipse(hole);
+            if (area.contains(hole.adjusted(-0.5, -0.5, 0.5, 0.5))) holes.addEllipse(hole);
         }
     }
     recess(painter, holes, inside, 0.6);
@@ -432,7 +432,9 @@ QPainterPath textPath(Face face, qreal size, const QString& text, qreal tracking
     return path;
 }
 
-qreal capHeight(Face face, qreal size) { return rawFont(face).capHeight() * size / outlineSize; }
+qreal capHeight(Face face, qreal size) {
+    return rawFont(face).capHeight() * size / outlineSize;
+}
 
 QPainterPath placed(const QPainterPath& text, QPointF anchor, Qt::Alignment alignment, qreal cap) {
     QRectF ink = text.boundingRect();
@@ -475,8 +477,7 @@ bool writePng(const QImage& image, qreal pixelsPerPoint, const QString& path, QS
     QImageWriter writer(path, "png");
     writer.setQuality(0); // strongest compression
     if (!writer.write(out)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, writer.errorString());
+        if (error) *error = QStringLiteral("%1: %2").arg(path, writer.errorString());
         return false;
     }
     return true;

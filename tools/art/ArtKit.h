@@ -16,8 +16,8 @@
 
 namespace QuillabyArt {
 
-using Quad = std::array<QPointF, 4>;  // top-left, top-right, bottom-right, bottom-left
-using Radii = std::array<qreal, 4>;   // same corner order
+using Quad = std::array<QPointF, 4>; // top-left, top-right, bottom-right, bottom-left
+using Radii = std::array<qreal, 4>;  // same corner order
 
 // The rectangle's corners plus per-corner offsets.
 Quad quadCorners(const QRectF& rect, const Quad& offsets = {});
@@ -63,7 +63,14 @@ void slotGrille(QPainter& painter, const QRectF& area, int count, qreal slotThic
 void brushedStreaks(QPainter& painter, const QPainterPath& shape, quint32 seed, qreal strength);
 
 // Lettering.
-enum class Face { Sans, SansBold, Mono, MonoBold, Serif, SerifBold };
+enum class Face {
+    Sans,
+    SansBold,
+    Mono,
+    MonoBold,
+    Serif,
+    SerifBold
+};
 // Registers the DejaVu files; false when one is missing.
 bool loadFaces(QString* error);
 // The text's outline with its baseline at y = 0 and its pen start at x = 0; `tracking` is extra space

@@ -70,7 +70,8 @@ void drawSmoothDevice(QPainter& p, const BodyTones& tones) {
 void drawPixelDevice(QPainter& p, const BodyTones& tones) {
     p.setRenderHint(QPainter::Antialiasing, true);
     p.fillPath(roundedRect(QRectF(1, 0, 14, 16), 3), tones.outline);
-    p.fillPath(roundedRect(QRectF(2, 1, 12, 14), 2), verticalGradient(QRectF(2, 1, 12, 14), tones.top, tones.bottom));
+    p.fillPath(roundedRect(QRectF(2, 1, 12, 14), 2),
+               verticalGradient(QRectF(2, 1, 12, 14), tones.top, tones.bottom));
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(QRectF(3, 2, 10, 8), screenInk);
     for (QPointF at : {QPointF(4, 3), QPointF(5, 4), QPointF(6, 5), QPointF(5, 6), QPointF(4, 7)})

@@ -5,6 +5,10 @@
 #include <QJsonObject>
 #include <QLinearGradient>
 
+#include <tuple>
+#include <utility>
+#include <vector>
+
 namespace QuillabyArt {
 
 namespace {
@@ -17,11 +21,16 @@ const QColor capDark(160, 151, 137);
 const QColor capAccent(214, 88, 46);
 const QColor capArrow(112, 105, 95);
 
-enum class Cap { Light, Dark, Accent, Arrow };
+enum class Cap {
+    Light,
+    Dark,
+    Accent,
+    Arrow
+};
 
 struct KeySpec {
-    const char* legend;
-    const char* key;
+    QString legend;
+    QString key;
     qreal units;
     Cap cap;
     bool circle = false;
@@ -31,36 +40,44 @@ constexpr qreal unitSize = 38;
 constexpr qreal keysLeft = 55;
 constexpr qreal keysTop = 580;
 
-// The keyboard, row by row, in key units.
-const std::vector<std::vector<KeySpec>>& layout() {
-    static const std::vector<std::vector<KeySpec>> rows = [] {
-        std::vector<std::vector<KeySpec>> r(5);
-        static const char* digits[] = {"`", "1", "2", "3", "4", "5", "6", "7", "8", "9", "0", "-", "="};
-        for (const char* d : digits)
-            r[0].push_back({d, d, 1, Cap::Light});
-        r[0].push_back({"delete", "delete", 2, Cap::Dark});
-        r[1].push_back({"tab", "tab", 1.5, Cap::Dark});
-        static const char* top[] = {"q", "w", "e", "r", "t", "y", "u", "i", "o", "p", "[", "]"};
-        for (const char* k : top)
-            r[1].push_back({k, k, 1, Cap::Light});
-        r[1].push_back({"\\", "\\", 1.5, Cap::Light});
-        r[2].push_back({"caps", "caps", 1.75, Cap::Dark});
-        static const char* home[] = {"a", "s", "d", "f", "g", "h", "j", "k", "l", ";", "'"};
-        for (const char* k : home)
-            r[2].push_back({k, k, 1, Cap::Light});
-        r[2].push_back({"return", "return", 2.25, Cap::Accent});
-        r[3].push_back({"shift", "shift", 2.25, Cap::Dark});
-        static const char* bottom[] = {"z", "x", "c", "v", "b", "n", "m", ",", ".", "/"};
-        for (const char* k : bottom)
-            r[3].push_back({k, k, 1, Cap::Light});
-        r[3].push_back({"shift", "shift", 1.75, Cap::Dark});
-        r[3].push_back({"\u25B2", "up", 1, Cap::Arrow, true});
-        r[4] = {{"ctrl", "ctrl", 1.25, Cap::Dark},   {"alt", "option", 1.25, Cap::Dark},
-                {"meta", "cmd", 1.5, Cap::Dark},     {"", "space", 6.5, Cap::Light},
-                {"meta", "cmd", 1.5, Cap::Dark},     {"\u25C0", "left", 1, Cap::Arrow, true},
-                {"\u25BC", "down", 1, Cap::Arrow, true}, {"\u25B6", "right", 1, Cap::Arrow, true}};
-        return r;
-    }();
+using Row = std::vector<KeySpec>;
+
+// One light one-unit key per character, the character its own name.
+Row characters(const char* keys) {
+    Row row;
+    for (const char* c = keys; *c; ++c)
+        row.push_back({QString(QChar(*c)), QString(QChar(*c)), 1, Cap::Light});
+    return row;
+}
+
+Row joined(std::initializer_list<Row> parts) {
+    Row row;
+    for (const Row& part : parts)
+        row.insert(row.end(), part.begin(), part.end());
+    return row;
+}
+
+// The keyboard, row by row, 15 units wide; the arrows are round keys in an inverted T.
+const std::vector<Row>& layout() {
+    static const std::vector<Row> rows{
+        joined({characters("`1234567890-="), {{"delete", "delete", 2, Cap::Dark}}}),
+        joined(
+            {{{"tab", "tab", 1.5, Cap::Dark}}, characters("qwertyuiop[]"), {{"\\", "\\", 1.5, Cap::Light}}}),
+        joined({{{"caps", "caps", 1.75, Cap::Dark}},
+                characters("asdfghjkl;'"),
+                {{"return", "return", 2.25, Cap::Accent}}}),
+        joined({{{"shift", "shift", 2.25, Cap::Dark}},
+                characters("zxcvbnm,./"),
+                {{"shift", "shift", 1.75, Cap::Dark}, {"\u25B2", "up", 1, Cap::Arrow, true}}}),
+        {{"ctrl", "ctrl", 1.25, Cap::Dark},
+         {"alt", "option", 1.25, Cap::Dark},
+         {"meta", "cmd", 1.5, Cap::Dark},
+         {"", "space", 6.5, Cap::Light},
+         {"meta", "cmd", 1.5, Cap::Dark},
+         {"\u25C0", "left", 1, Cap::Arrow, true},
+         {"\u25BC", "down", 1, Cap::Arrow, true},
+         {"\u25B6", "right", 1, Cap::Arrow, true}},
+    };
     return rows;
 }
 
@@ -83,15 +100,14 @@ void drawKeycap(QPainter& p, const QRectF& rect, QColor colour, bool round, cons
     QPainterPath skirt = round ? circle(rect.center(), rect.width() / 2) : roundedRect(rect, 4.5);
     dropShadow(p, skirt, QPointF(0, 1.6), 2.4, QColor(0, 0, 0, 150));
     p.fillPath(skirt, verticalGradient(rect, colour.darker(112), colour.darker(150)));
-    QRectF face = round ? QRectF(rect.center().x() - rect.width() * 0.36, rect.top() + 2.2, rect.width() * 0.72,
-                                 rect.width() * 0.72)
+    QRectF face = round ? QRectF(rect.center().x() - rect.width() * 0.36, rect.top() + 2.2,
+                                 rect.width() * 0.72, rect.width() * 0.72)
                         : rect.adjusted(3.2, 1.6, -3.2, -5.2);
     QPainterPath top = round ? circle(face.center(), face.width() / 2) : roundedRect(face, 3.5);
     p.fillPath(top, verticalGradient(face, colour.lighter(108), colour.darker(104)));
     innerShadow(p, top, QPointF(0, -1.2), 2.2, QColor(0, 0, 0, 40));
     innerShadow(p, top, QPointF(0.4, 0.8), 1.2, QColor(255, 255, 255, 120));
-    if (legend.isEmpty())
-        return;
+    if (legend.isEmpty()) return;
     bool word = legend.size() > 1;
     const qreal size = word ? 7.2 : 11;
     QColor ink = colour == capLight ? QColor(70, 64, 56) : QColor(250, 246, 238);
@@ -112,8 +128,8 @@ void drawMonitor(QPainter& p, const SkinArt& skin) {
     // The top of the case, seen from above, with its vents.
     p.save();
     p.setClipPath(shell);
-    p.fillRect(QRectF(40, 8, 600, 18), verticalGradient(QRectF(40, 8, 600, 18), QColor(244, 239, 226),
-                                                       QColor(226, 218, 202)));
+    p.fillRect(QRectF(40, 8, 600, 18),
+               verticalGradient(QRectF(40, 8, 600, 18), QColor(244, 239, 226), QColor(226, 218, 202)));
     p.fillRect(QRectF(40, 25.2, 600, 1.0), QColor(90, 78, 60, 120));
     p.fillRect(QRectF(40, 26.2, 600, 1.0), QColor(255, 255, 255, 150));
     p.restore();
@@ -188,8 +204,8 @@ void drawKeyboard(QPainter& p, SkinArt& skin) {
     // The front edge, facing the viewer.
     p.save();
     p.setClipPath(slab);
-    p.fillRect(QRectF(22, 778, 636, 14), verticalGradient(QRectF(22, 778, 636, 14), QColor(170, 160, 142),
-                                                          QColor(140, 130, 112)));
+    p.fillRect(QRectF(22, 778, 636, 14),
+               verticalGradient(QRectF(22, 778, 636, 14), QColor(170, 160, 142), QColor(140, 130, 112)));
     p.fillRect(QRectF(22, 777.5, 636, 0.8), QColor(255, 255, 255, 140));
     p.restore();
     p.setPen(QPen(QColor(60, 50, 36, 150), 0.9));
@@ -201,8 +217,9 @@ void drawKeyboard(QPainter& p, SkinArt& skin) {
     QRectF escape(53, 536, 28, 28);
     skin.keys.append({"escape", escape, true});
     drawKeycap(p, escape, capAccent, true, "esc");
-    embossText(p, placed(textPath(Face::SansBold, 8.5, "QUILLABY", 2.2), QPointF(98, 550),
-                         Qt::AlignLeft | Qt::AlignVCenter, capHeight(Face::SansBold, 8.5)),
+    embossText(p,
+               placed(textPath(Face::SansBold, 8.5, "QUILLABY", 2.2), QPointF(98, 550),
+                      Qt::AlignLeft | Qt::AlignVCenter, capHeight(Face::SansBold, 8.5)),
                darkInk, true);
     for (auto [x, label, lit] : {std::tuple{560.0, "CAPS", false}, std::tuple{608.0, "PWR", true}}) {
         led(p, QPointF(x, 546), 2.6, QColor(110, 240, 120), lit);
@@ -215,8 +232,9 @@ void drawKeyboard(QPainter& p, SkinArt& skin) {
         const qreal y = keysTop + row * unitSize;
         for (const KeySpec& spec : layout()[row]) {
             QRectF cell(x, y, spec.units * unitSize, unitSize);
-            QRectF cap = spec.circle ? QRectF(cell.center().x() - 15.5, y + 2.5, 31, 31) : cell.adjusted(2, 2, -2, -2);
-            drawKeycap(p, cap, capColour(spec.cap), spec.circle, QString::fromUtf8(spec.legend));
+            QRectF cap =
+                spec.circle ? QRectF(cell.center().x() - 15.5, y + 2.5, 31, 31) : cell.adjusted(2, 2, -2, -2);
+            drawKeycap(p, cap, capColour(spec.cap), spec.circle, spec.legend);
             skin.keys.append({spec.key, cap, spec.circle});
             x += cell.width();
         }
@@ -225,8 +243,9 @@ void drawKeyboard(QPainter& p, SkinArt& skin) {
 
 QList<QColor> ansi() {
     QList<QColor> colours;
-    for (const char* hex : {"#0A1F12", "#E0594A", "#5BE37D", "#E6C45A", "#4F8FD6", "#B673D6", "#4FCFC4", "#BFE8C8",
-                            "#3C5E48", "#FF7A6B", "#8CFFA8", "#FFE08A", "#7DB4FF", "#D9A0FF", "#8AF5EC", "#EFFFF2"})
+    for (const char* hex :
+         {"#0A1F12", "#E0594A", "#5BE37D", "#E6C45A", "#4F8FD6", "#B673D6", "#4FCFC4", "#BFE8C8", "#3C5E48",
+          "#FF7A6B", "#8CFFA8", "#FFE08A", "#7DB4FF", "#D9A0FF", "#8AF5EC", "#EFFFF2"})
         colours.append(QColor(hex));
     return colours;
 }
@@ -244,8 +263,8 @@ SkinArt drawDeskCrt(qreal scale) {
     skin.offsets = {QPointF(7, 4), QPointF(-7, 4), QPointF(0, 0), QPointF(0, 0)};
     skin.cornerRadius = 22;
     skin.palette = {QColor("#6CFF9A"), QColor("#04110A"), QColor("#C8FFD8"), ansi()};
-    skin.effects = QJsonObject{{"scanlines", true}, {"scanlineIntensity", 0.35}, {"glow", true},
-                               {"glowIntensity", 0.45}};
+    skin.effects = QJsonObject{
+        {"scanlines", true}, {"scanlineIntensity", 0.35}, {"glow", true}, {"glowIntensity", 0.45}};
 
     skin.image = newCanvas(skin.frame, scale);
     QPainter p;

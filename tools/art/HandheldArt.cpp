@@ -4,6 +4,8 @@
 
 #include <QLinearGradient>
 
+#include <utility>
+
 namespace QuillabyArt {
 
 namespace {
@@ -78,15 +80,16 @@ void drawLettering(QPainter& p) {
     QPainterPath mark = textPath(Face::SansBold, 23, "Quillaby", -0.2);
     mark = QTransform().shear(-0.16, 0).map(mark);
     embossText(p, placed(mark, QPointF(38, 322), Qt::AlignLeft, 0), ink, false);
-    QPainterPath model = placed(textPath(Face::SansBold, 7.5, "HH-1", 1.0), QPointF(360, 318),
-                                Qt::AlignRight, 0);
+    QPainterPath model =
+        placed(textPath(Face::SansBold, 7.5, "HH-1", 1.0), QPointF(360, 318), Qt::AlignRight, 0);
     QRectF plate = model.boundingRect().adjusted(-6, -4.5, 6, 4.5);
     recess(p, roundedRect(plate, 4), QColor(44, 48, 54), 0.8);
     p.fillPath(model, lime);
 }
 
 void drawKeys(QPainter& p, const QList<ButtonArt>& buttons) {
-    const QColor caps[] = {QColor(60, 64, 72), QColor(60, 64, 72), QColor(86, 106, 138), QColor(226, 104, 48)};
+    const QColor caps[] = {QColor(60, 64, 72), QColor(60, 64, 72), QColor(86, 106, 138),
+                           QColor(226, 104, 48)};
     for (int i = 0; i < buttons.size(); ++i) {
         QRectF r = buttons[i].rect;
         QPointF c = r.center();
@@ -104,16 +107,17 @@ void drawLowerPanel(QPainter& p) {
         QColor colour;
         bool lit;
     };
-    for (const Light& light : {Light{54, "PWR", lime, true}, Light{86, "LINK", teal, true},
-                               Light{118, "BUSY", amber, false}}) {
+    for (const Light& light :
+         {Light{54, "PWR", lime, true}, Light{86, "LINK", teal, true}, Light{118, "BUSY", amber, false}}) {
         led(p, QPointF(light.x, 446), 2.6, light.colour, light.lit);
         printText(p, centredText(Face::SansBold, 5.2, light.label, QPointF(light.x, 457), 0.4), quietInk);
     }
     // Vents.
     slotGrille(p, QRectF(42, 474, 104, 36), 9, 4.4, false, QColor(58, 62, 68));
-    printText(p, placed(textPath(Face::Mono, 6.2, "QUILLABY SYSTEMS  MODEL HH-1"), QPointF(42, 527),
-                        Qt::AlignLeft, 0),
-              quietInk);
+    printText(
+        p,
+        placed(textPath(Face::Mono, 6.2, "QUILLABY SYSTEMS  MODEL HH-1"), QPointF(42, 527), Qt::AlignLeft, 0),
+        quietInk);
 
     // Speaker behind a round-hole plate.
     QPainterPath plate = roundedRect(QRectF(250, 430, 112, 92), 18);

@@ -72,7 +72,8 @@ void drawGlass(QPainter& p, const SkinArt& skin) {
 }
 
 void drawKey(QPainter& p, const QRectF& rect, bool round, QColor colour, const QString& legend) {
-    QPainterPath shape = round ? circle(rect.center(), rect.width() / 2) : roundedRect(rect, rect.height() / 2);
+    QPainterPath shape =
+        round ? circle(rect.center(), rect.width() / 2) : roundedRect(rect, rect.height() / 2);
     QRectF well = rect.adjusted(-2.5, -2.5, 2.5, 2.5);
     recess(p, round ? circle(well.center(), well.width() / 2) : roundedRect(well, well.height() / 2),
            QColor(18, 22, 28), 1.0);
@@ -89,7 +90,9 @@ void drawKeypad(QPainter& p, SkinArt& skin) {
         return QRectF(columnsLeft + column * cellWidth, top, columns * cellWidth, height);
     };
     // Small pills: escape, tab and two modifiers.
-    const PadKey pills[] = {{"esc", "escape", keyCoral}, {"tab", "tab", keySlate}, {"ctrl", "ctrl", keySlate},
+    const PadKey pills[] = {{"esc", "escape", keyCoral},
+                            {"tab", "tab", keySlate},
+                            {"ctrl", "ctrl", keySlate},
                             {"shift", "shift", keySlate}};
     for (int i = 0; i < 4; ++i) {
         QRectF rect = cell(i, 370, 24).adjusted(9, 0, -9, 0);
@@ -97,8 +100,10 @@ void drawKeypad(QPainter& p, SkinArt& skin) {
         skin.keys.append({pills[i].key, rect, false});
     }
     // Arrows.
-    const PadKey arrows[] = {{"\u25C0", "left", keySlate}, {"\u25BC", "down", keySlate},
-                             {"\u25B2", "up", keySlate},   {"\u25B6", "right", keySlate}};
+    const PadKey arrows[] = {{"\u25C0", "left", keySlate},
+                             {"\u25BC", "down", keySlate},
+                             {"\u25B2", "up", keySlate},
+                             {"\u25B6", "right", keySlate}};
     for (int i = 0; i < 4; ++i) {
         QPointF c = cell(i, 406, 36).center();
         QRectF rect(c.x() - 18, c.y() - 18, 36, 36);
@@ -110,7 +115,10 @@ void drawKeypad(QPainter& p, SkinArt& skin) {
         {{"7", "7", keyGraphite}, {"8", "8", keyGraphite}, {"9", "9", keyGraphite}, {"\u00F7", "/", keyCyan}},
         {{"4", "4", keyGraphite}, {"5", "5", keyGraphite}, {"6", "6", keyGraphite}, {"\u00D7", "*", keyCyan}},
         {{"1", "1", keyGraphite}, {"2", "2", keyGraphite}, {"3", "3", keyGraphite}, {"\u2212", "-", keyCyan}},
-        {{"0", "0", keyGraphite}, {".", ".", keyGraphite}, {"\u232B", "delete", keyCoral}, {"+", "+", keyCyan}},
+        {{"0", "0", keyGraphite},
+         {".", ".", keyGraphite},
+         {"\u232B", "delete", keyCoral},
+         {"+", "+", keyCyan}},
     };
     for (int row = 0; row < 4; ++row) {
         for (int column = 0; column < 4; ++column) {
@@ -131,12 +139,12 @@ void drawKeypad(QPainter& p, SkinArt& skin) {
 
 void drawTrim(QPainter& p) {
     printText(p,
-              placed(textPath(Face::SansBold, 8, "QUILLABY", 2.6), QPointF(40, 350), Qt::AlignLeft | Qt::AlignVCenter,
-                     capHeight(Face::SansBold, 8)),
+              placed(textPath(Face::SansBold, 8, "QUILLABY", 2.6), QPointF(40, 350),
+                     Qt::AlignLeft | Qt::AlignVCenter, capHeight(Face::SansBold, 8)),
               silver);
     printText(p,
-              placed(textPath(Face::SansBold, 8, "P2", 1.0), QPointF(360, 350), Qt::AlignRight | Qt::AlignVCenter,
-                     capHeight(Face::SansBold, 8)),
+              placed(textPath(Face::SansBold, 8, "P2", 1.0), QPointF(360, 350),
+                     Qt::AlignRight | Qt::AlignVCenter, capHeight(Face::SansBold, 8)),
               keyCyan);
     led(p, QPointF(200, 350), 2.2, keyCyan, true);
     slotGrille(p, QRectF(170, 740, 60, 3.2), 1, 3.2, true, QColor(10, 12, 16));
@@ -144,8 +152,9 @@ void drawTrim(QPainter& p) {
 
 QList<QColor> ansi() {
     QList<QColor> colours;
-    for (const char* hex : {"#1B2433", "#F0717A", "#7FD99A", "#F2CF7A", "#6AA8FF", "#C79BFF", "#5ED6E6", "#C9D6E3",
-                            "#4A5870", "#FF9AA2", "#A5F2BD", "#FFE3A3", "#9CC6FF", "#DDBFFF", "#92EEF8", "#F4F8FC"})
+    for (const char* hex :
+         {"#1B2433", "#F0717A", "#7FD99A", "#F2CF7A", "#6AA8FF", "#C79BFF", "#5ED6E6", "#C9D6E3", "#4A5870",
+          "#FF9AA2", "#A5F2BD", "#FFE3A3", "#9CC6FF", "#DDBFFF", "#92EEF8", "#F4F8FC"})
         colours.append(QColor(hex));
     return colours;
 }

@@ -6,9 +6,13 @@ namespace QuillabyArt {
 
 namespace {
 
-QString hex(QColor colour) { return colour.name(QColor::HexRgb).toUpper(); }
+QString hex(QColor colour) {
+    return colour.name(QColor::HexRgb).toUpper();
+}
 
-QJsonObject point(QPointF p) { return QJsonObject{{"x", p.x()}, {"y", p.y()}}; }
+QJsonObject point(QPointF p) {
+    return QJsonObject{{"x", p.x()}, {"y", p.y()}};
+}
 
 QJsonObject rect(const QRectF& r) {
     return QJsonObject{{"x", r.x()}, {"y", r.y()}, {"width", r.width()}, {"height", r.height()}};
@@ -38,8 +42,7 @@ QJsonObject manifestJson(const SkinArt& skin) {
 
     QJsonObject palette{{"foreground", hex(skin.palette.foreground)},
                         {"background", hex(skin.palette.background)}};
-    if (skin.palette.cursor.isValid())
-        palette["cursor"] = hex(skin.palette.cursor);
+    if (skin.palette.cursor.isValid()) palette["cursor"] = hex(skin.palette.cursor);
     if (!skin.palette.ansi.isEmpty()) {
         QJsonArray ansi;
         for (QColor colour : skin.palette.ansi)
@@ -57,8 +60,7 @@ QJsonObject manifestJson(const SkinArt& skin) {
     for (const KeyArt& key : skin.keys) {
         QJsonObject entry = rect(key.rect);
         entry["key"] = key.key;
-        if (key.circle)
-            entry["shape"] = QStringLiteral("circle");
+        if (key.circle) entry["shape"] = QStringLiteral("circle");
         keys.append(entry);
     }
 
@@ -75,10 +77,8 @@ QJsonObject manifestJson(const SkinArt& skin) {
         {"launchScale", skin.launchScale},
         {"screenInFront", skin.screenInFront},
     };
-    if (!keys.isEmpty())
-        manifest["keys"] = keys;
-    if (!skin.effects.isEmpty())
-        manifest["effects"] = skin.effects;
+    if (!keys.isEmpty()) manifest["keys"] = keys;
+    if (!skin.effects.isEmpty()) manifest["effects"] = skin.effects;
     return manifest;
 }
 

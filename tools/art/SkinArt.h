@@ -28,8 +28,8 @@ struct KeyArt {
 struct SkinPalette {
     QColor foreground;
     QColor background;
-    QColor cursor;       // invalid: none
-    QList<QColor> ansi;  // empty or 16
+    QColor cursor;      // invalid: none
+    QList<QColor> ansi; // empty or 16
 };
 
 struct SkinArt {
@@ -38,7 +38,7 @@ struct SkinArt {
     QString name;
     QSizeF frame;
     QRectF viewport;
-    Quad offsets{};    // all zero: the plain rectangle
+    Quad offsets{}; // all zero: the plain rectangle
     qreal cornerRadius = 0;
     Radii cornerRadii{}; // used when perCorner
     bool perCorner = false;

@@ -84,7 +84,8 @@ void drawKnob(QPainter& p) {
     QPainterPath top;
     top.addEllipse(QRectF(body.left(), body.top() - 5, body.width(), 12));
     p.fillPath(top, verticalGradient(top.boundingRect(), QColor(120, 124, 130), QColor(78, 81, 86)));
-    p.fillPath(roundedRect(QRectF(body.center().x() - 1.2, body.top() - 4, 2.4, 9), 1.2), QColor(250, 250, 250));
+    p.fillPath(roundedRect(QRectF(body.center().x() - 1.2, body.top() - 4, 2.4, 9), 1.2),
+               QColor(250, 250, 250));
 }
 
 void drawPushToTalk(QPainter& p) {
@@ -124,19 +125,23 @@ void drawFace(QPainter& p, const SkinArt& skin) {
 
     // Top band: maker, activity lights, model.
     const qreal band = 189.5;
-    printText(p, placed(textPath(Face::SansBold, 8.2, "QUILLABY", 2.2), QPointF(66, band), Qt::AlignLeft | Qt::AlignVCenter,
-                        capHeight(Face::SansBold, 8.2)),
+    printText(p,
+              placed(textPath(Face::SansBold, 8.2, "QUILLABY", 2.2), QPointF(66, band),
+                     Qt::AlignLeft | Qt::AlignVCenter, capHeight(Face::SansBold, 8.2)),
               legend);
     led(p, QPointF(218, band), 2.6, QColor(255, 70, 60), false);
-    printText(p, placed(textPath(Face::SansBold, 5.4, "TX", 0.4), QPointF(224, band), Qt::AlignLeft | Qt::AlignVCenter,
-                        capHeight(Face::SansBold, 5.4)),
+    printText(p,
+              placed(textPath(Face::SansBold, 5.4, "TX", 0.4), QPointF(224, band),
+                     Qt::AlignLeft | Qt::AlignVCenter, capHeight(Face::SansBold, 5.4)),
               QColor(150, 155, 163));
     led(p, QPointF(252, band), 2.6, QColor(110, 230, 90), true);
-    printText(p, placed(textPath(Face::SansBold, 5.4, "RX", 0.4), QPointF(258, band), Qt::AlignLeft | Qt::AlignVCenter,
-                        capHeight(Face::SansBold, 5.4)),
+    printText(p,
+              placed(textPath(Face::SansBold, 5.4, "RX", 0.4), QPointF(258, band),
+                     Qt::AlignLeft | Qt::AlignVCenter, capHeight(Face::SansBold, 5.4)),
               QColor(150, 155, 163));
-    printText(p, placed(textPath(Face::SansBold, 9, "MK-1", 1.0), QPointF(356, band), Qt::AlignRight | Qt::AlignVCenter,
-                        capHeight(Face::SansBold, 9)),
+    printText(p,
+              placed(textPath(Face::SansBold, 9, "MK-1", 1.0), QPointF(356, band),
+                     Qt::AlignRight | Qt::AlignVCenter, capHeight(Face::SansBold, 9)),
               orange);
 
     // Screen glass.

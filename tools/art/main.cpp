@@ -44,8 +44,12 @@ QImage preview(const SkinArt& skin) {
         QPainterPath path = skin.screenPath();
         p.fillPath(path, skin.palette.background);
         QRectF box = path.boundingRect();
-        const char* lines[] = {"~ $ ls -l skins", "drwxr-xr-x  handheld", "drwxr-xr-x  walkie",
-                               "~ $ make -j4 && ./quillaby", "[100%] Built target Quillaby", "~ $ _"};
+        const char* lines[] = {"~ $ ls -l skins",
+                               "drwxr-xr-x  handheld",
+                               "drwxr-xr-x  walkie",
+                               "~ $ make -j4 && ./quillaby",
+                               "[100%] Built target Quillaby",
+                               "~ $ _"};
         p.setClipPath(path);
         qreal y = box.top() + 16;
         for (const char* line : lines) {
@@ -94,18 +98,15 @@ int main(int argc, char** argv) {
     for (SkinArt (*draw)(qreal) : {drawHandheld, drawWalkie, drawDeskCrt, drawPocketGlass}) {
         SkinArt skin = draw(frameScale);
         const QString folder = root + "/Skins/" + skin.folder + "/";
-        if (!writePng(skin.image, frameScale, folder + skin.imageName, &error))
-            return fail();
-        if (skin.hasManifest && !writeJson(manifestJson(skin), folder + "skin.json", &error))
-            return fail();
+        if (!writePng(skin.image, frameScale, folder + skin.imageName, &error)) return fail();
+        if (skin.hasManifest && !writeJson(manifestJson(skin), folder + "skin.json", &error)) return fail();
         if (!previewDir.isEmpty() &&
             !writePng(preview(skin), frameScale, previewDir + "/" + skin.folder + ".png", &error))
             return fail();
     }
     for (bool onDark : {false, true}) {
         const QString name = onDark ? "quillaby-mark-dark.png" : "quillaby-mark.png";
-        if (!writePng(drawMark(512, onDark), 1, root + "/" + name, &error))
-            return fail();
+        if (!writePng(drawMark(512, onDark), 1, root + "/" + name, &error)) return fail();
     }
     for (int size : {16, 32, 48, 64, 128, 256}) {
         if (!writePng(drawIcon(size), 1, root + QStringLiteral("/Icons/quillaby-%1.png").arg(size), &error))

@@ -50,11 +50,12 @@ QJsonObject readManifest(const QString& folder, QString* error) {
     return document.object();
 }
 
-bool isNumber(const QJsonObject& object, const char* key) { return object.value(key).isDouble(); }
+bool isNumber(const QJsonObject& object, const char* key) {
+    return object.value(key).isDouble();
+}
 bool numbers(const QJsonObject& object, std::initializer_list<const char*> keys) {
     for (const char* key : keys)
-        if (!isNumber(object, key))
-            return false;
+        if (!isNumber(object, key)) return false;
     return true;
 }
 
@@ -84,32 +85,24 @@ std::optional<Frame> frameFromManifest(const QString& folder, const QJsonObject&
 
 // Checks the member types the loader is strict about; returns the first problem.
 QString manifestProblem(const QJsonObject& json) {
-    if (!json.value("name").isString())
-        return "name";
+    if (!json.value("name").isString()) return "name";
     for (const char* key : {"author", "version"})
-        if (json.contains(key) && !json.value(key).isString())
-            return key;
+        if (json.contains(key) && !json.value(key).isString()) return key;
     QJsonObject frame = json.value("frame").toObject();
-    if (!frame.value("image").isString() || !numbers(frame, {"width", "height"}))
-        return "frame";
+    if (!frame.value("image").isString() || !numbers(frame, {"width", "height"})) return "frame";
     QJsonObject viewport = json.value("viewport").toObject();
-    if (!numbers(viewport, {"x", "y", "width", "height", "cornerRadius"}))
-        return "viewport";
+    if (!numbers(viewport, {"x", "y", "width", "height", "cornerRadius"})) return "viewport";
     if (viewport.contains("corners")) {
         QJsonArray corners = viewport.value("corners").toArray();
-        if (corners.size() != 4)
-            return "viewport.corners";
+        if (corners.size() != 4) return "viewport.corners";
         for (const QJsonValue& point : corners)
-            if (!numbers(point.toObject(), {"x", "y"}))
-                return "viewport.corners";
+            if (!numbers(point.toObject(), {"x", "y"})) return "viewport.corners";
     }
     if (viewport.contains("cornerRadii")) {
         QJsonArray radii = viewport.value("cornerRadii").toArray();
-        if (radii.size() != 4)
-            return "viewport.cornerRadii";
+        if (radii.size() != 4) return "viewport.cornerRadii";
         for (const QJsonValue& radius : radii)
-            if (!radius.isDouble())
-                return "viewport.cornerRadii";
+            if (!radius.isDouble()) return "viewport.cornerRadii";
     }
     QJsonObject palette = json.value("palette").toObject();
     const QRegularExpression colour("^#[0-9A-F]{6}$");
@@ -118,10 +111,8 @@ QString manifestProblem(const QJsonObject& json) {
         if ((!optional || palette.contains(key)) && !colour.match(palette.value(key).toString()).hasMatch())
             return QStringLiteral("palette.%1").arg(key);
     }
-    if (palette.contains("ansi") && palette.value("ansi").toArray().size() != 16)
-        return "palette.ansi";
-    if (!json.value("buttons").isArray() || json.value("buttons").toArray().size() > 4)
-        return "buttons";
+    if (palette.contains("ansi") && palette.value("ansi").toArray().size() != 16) return "palette.ansi";
+    if (!json.value("buttons").isArray() || json.value("buttons").toArray().size() > 4) return "buttons";
     for (const QJsonValue& button : json.value("buttons").toArray())
         if (!button.toObject().value("label").isString() ||
             !numbers(button.toObject(), {"x", "y", "width", "height"}))
@@ -141,17 +132,14 @@ QString manifestProblem(const QJsonObject& json) {
     for (const char* amount : {"scanlineIntensity", "glowIntensity", "curvatureAmount"})
         if (effects.contains(amount) && !effects.value(amount).isDouble())
             return QStringLiteral("effects.%1").arg(amount);
-    if (json.contains("launchScale") && !json.value("launchScale").isDouble())
-        return "launchScale";
-    if (json.contains("screenInFront") && !json.value("screenInFront").isBool())
-        return "screenInFront";
+    if (json.contains("launchScale") && !json.value("launchScale").isDouble()) return "launchScale";
+    if (json.contains("screenInFront") && !json.value("screenInFront").isBool()) return "screenInFront";
     return {};
 }
 
 int alphaAt(const QImage& image, double scale, QPointF point) {
     QPoint pixel(int(point.x() * scale), int(point.y() * scale));
-    if (!image.rect().contains(pixel))
-        return -1;
+    if (!image.rect().contains(pixel)) return -1;
     return qAlpha(image.pixel(pixel));
 }
 
@@ -179,8 +167,8 @@ void checkFrame(const Frame& frame) {
         QPointF before = p[(k + 3) % 4], after = p[(k + 1) % 4];
         QPointF u1 = unit(before - p[k]), u2 = unit(after - p[k]);
         double angle = std::acos(u1.x() * u2.x() + u1.y() * u2.y());
-        double radius = std::min(frame.radii[k], 0.5 * std::min(QLineF(p[k], before).length(),
-                                                                QLineF(p[k], after).length()));
+        double radius = std::min(frame.radii[k],
+                                 0.5 * std::min(QLineF(p[k], before).length(), QLineF(p[k], after).length()));
         QPointF inward = unit(u1 + u2);
         // The arc crosses the bisector this far from the corner.
         double toArc = radius / std::sin(angle / 2) - radius;
@@ -206,8 +194,7 @@ TEST(BundledArt, BuiltInFramesHaveClearScreensInSolidBodies) {
 TEST(BundledArt, FolderSkinsDecodeAndMatchTheirFrames) {
     QStringList folders;
     for (const QString& folder : QDir(resources + "/Skins").entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        if (QFile::exists(resources + "/Skins/" + folder + "/skin.json"))
-            folders.append(folder);
+        if (QFile::exists(resources + "/Skins/" + folder + "/skin.json")) folders.append(folder);
     ASSERT_GE(folders.size(), 2);
     bool sawQuad = false, sawPerCorner = false, sawInFront = false, sawCircleKey = false;
     for (const QString& folder : folders) {
