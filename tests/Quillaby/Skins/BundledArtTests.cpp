@@ -1,6 +1,8 @@
 // The art shipped in the resource folder: every frame image is twice its frame's size, clear exactly
 // inside the screen outline and solid on the body around it; the bundled skin.json files decode with
 // the members and types the loader requires; the brand marks and icons are there at their sizes.
+#include "Skins/SkinManifest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -16,24 +18,25 @@
 
 #include <array>
 #include <cmath>
-#include <optional>
 
 namespace {
 
 const QString resources = QStringLiteral(QUILLABY_SOURCE_DIR "/Quillaby/Resources");
 
 struct Frame {
-    QString folder;
-    QString image;
+    QString image; // relative to the bundle's Skins folder
     QSizeF size;
     QRectF viewport;
     std::array<QPointF, 4> offsets{};
     std::array<double, 4> radii{};
 };
 
-// The built-in skins are defined in code; their folders hold only the art, at these numbers.
-const Frame handheld{"handheld", "frame@2x.png", {398, 555}, {58, 82, 282, 172}, {}, {8, 8, 8, 8}};
-const Frame walkie{"walkie", "Walkie_alpha.png", {421, 661}, {68, 213, 285, 147}, {}, {6, 6, 6, 6}};
+// A built-in skin is defined in code; its folder holds only the art, drawn to the code's numbers.
+Frame builtInFrame(const Quillaby::SkinManifest& skin) {
+    Frame frame{skin.frameImageName.value_or(QString()), skin.frameSize, skin.viewportRect};
+    frame.radii.fill(skin.viewportCornerRadius);
+    return frame;
+}
 
 QJsonObject readManifest(const QString& folder, QString* error) {
     QFile file(resources + "/Skins/" + folder + "/skin.json");
@@ -60,12 +63,11 @@ bool numbers(const QJsonObject& object, std::initializer_list<const char*> keys)
 }
 
 // The geometry a folder skin's skin.json gives, as the loader reads it.
-std::optional<Frame> frameFromManifest(const QString& folder, const QJsonObject& json) {
+Frame frameFromManifest(const QString& folder, const QJsonObject& json) {
     QJsonObject frame = json.value("frame").toObject();
     QJsonObject viewport = json.value("viewport").toObject();
     Frame out;
-    out.folder = folder;
-    out.image = frame.value("image").toString();
+    out.image = folder + "/" + frame.value("image").toString();
     out.size = QSizeF(frame.value("width").toDouble(), frame.value("height").toDouble());
     out.viewport = QRectF(viewport.value("x").toDouble(), viewport.value("y").toDouble(),
                           viewport.value("width").toDouble(), viewport.value("height").toDouble());
@@ -150,8 +152,8 @@ QPointF unit(QPointF v) {
 
 // Clear in the middle and just inside every rounded corner; solid just outside every corner and edge.
 void checkFrame(const Frame& frame) {
-    SCOPED_TRACE(frame.folder.toStdString());
-    QImage image(resources + "/Skins/" + frame.folder + "/" + frame.image);
+    SCOPED_TRACE(frame.image.toStdString());
+    QImage image(resources + "/Skins/" + frame.image);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), (frame.size * 2).toSize());
     EXPECT_TRUE(image.hasAlphaChannel());
@@ -184,9 +186,9 @@ void checkFrame(const Frame& frame) {
 } // namespace
 
 TEST(BundledArt, BuiltInFramesHaveClearScreensInSolidBodies) {
-    for (const Frame& frame : {handheld, walkie}) {
-        checkFrame(frame);
-        EXPECT_FALSE(QFile::exists(resources + "/Skins/" + frame.folder + "/skin.json"))
+    for (const Quillaby::SkinManifest& skin : Quillaby::SkinManifest::fallbackSkins()) {
+        checkFrame(builtInFrame(skin));
+        EXPECT_FALSE(QFile::exists(resources + "/Skins/" + skin.id + "/skin.json"))
             << "built-in skins are defined in code";
     }
 }
@@ -203,16 +205,15 @@ TEST(BundledArt, FolderSkinsDecodeAndMatchTheirFrames) {
         QJsonObject json = readManifest(folder, &error);
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
         EXPECT_EQ(manifestProblem(json).toStdString(), "");
-        std::optional<Frame> frame = frameFromManifest(folder, json);
-        ASSERT_TRUE(frame);
-        checkFrame(*frame);
-        QRectF bounds(QPointF(), frame->size);
+        Frame frame = frameFromManifest(folder, json);
+        checkFrame(frame);
+        QRectF bounds(QPointF(), frame.size);
         for (const QJsonValue& key : json.value("keys").toArray()) {
             QJsonObject entry = key.toObject();
             QRectF area(entry["x"].toDouble(), entry["y"].toDouble(), entry["width"].toDouble(),
                         entry["height"].toDouble());
             EXPECT_TRUE(bounds.contains(area)) << entry["key"].toString().toStdString();
-            EXPECT_FALSE(area.intersects(frame->viewport)) << entry["key"].toString().toStdString();
+            EXPECT_FALSE(area.intersects(frame.viewport)) << entry["key"].toString().toStdString();
             sawCircleKey |= entry["shape"].toString() == "circle";
         }
         sawQuad |= json["viewport"].toObject().contains("corners");
