@@ -74,3 +74,12 @@ TEST_F(BrandMarkTest, EachMarkIsReadOnceAndAnAbsentOneStaysAbsent) {
     QFile::remove(bundle.path() + "/quillaby-mark.png");
     EXPECT_TRUE(BrandMark::cached());
 }
+
+TEST(BrandMark, TheShippedMarksLoad) {
+    AppResources::setBundleForTesting(QStringLiteral(QUILLABY_SOURCE_DIR "/Quillaby/Resources"));
+    BrandMark::resetForTesting();
+    EXPECT_TRUE(BrandMark::cached());
+    EXPECT_TRUE(BrandMark::cachedDark());
+    AppResources::setBundleForTesting(std::nullopt);
+    BrandMark::resetForTesting();
+}
