@@ -118,7 +118,10 @@ TEST_F(SkinLoaderTest, BundleSkinsComeFirstAndTheBuiltInSkinOnlyWhenNoDiskSkinHa
     };
     const Case cases[] = {
         {"one of each", {"crt:CRT"}, {"mine:Mine"}, {"crt:CRT", "mine:Mine", "handheld:Handheld v1"}},
-        {"same id in both, both listed", {"crt:CRT"}, {"crt:CRT"}, {"crt:CRT", "crt:CRT", "handheld:Handheld v1"}},
+        {"same id in both, both listed",
+         {"crt:CRT"},
+         {"crt:CRT"},
+         {"crt:CRT", "crt:CRT", "handheld:Handheld v1"}},
         {"a user skin named like the built-in", {}, {"hh:Handheld v1"}, {"hh:Handheld v1"}},
         {"a bundled one too", {"handheld:Handheld v1"}, {}, {"handheld:Handheld v1"}},
         {"the walkie is never added", {"w:Walkie MK-1"}, {}, {"w:Walkie MK-1", "handheld:Handheld v1"}},
@@ -136,9 +139,9 @@ TEST_F(SkinLoaderTest, BundleSkinsComeFirstAndTheBuiltInSkinOnlyWhenNoDiskSkinHa
         loader.loadAll();
         EXPECT_EQ(ids(loader.skins()), c.expected);
         const qsizetype disk = c.bundled.size() + c.users.size();
-        EXPECT_EQ(log.lines().last(), QStringLiteral("[Quillaby] Loaded %1 skins (%2 from disk)")
-                                          .arg(c.expected.size())
-                                          .arg(disk));
+        EXPECT_EQ(
+            log.lines().last(),
+            QStringLiteral("[Quillaby] Loaded %1 skins (%2 from disk)").arg(c.expected.size()).arg(disk));
         for (qsizetype i = 0; i < disk; ++i) {
             const SkinManifest& skin = loader.skins()[i];
             const bool bundled = i < c.bundled.size();
@@ -165,7 +168,8 @@ TEST_F(SkinLoaderTest, ABadSkinIsLoggedAndSkippedWhileTheOthersLoad) {
     loader.loadAll();
     QStringList loaded = ids(loader.skins());
     loaded.sort();
-    EXPECT_EQ(loaded, (QStringList{".hidden:Hidden", "handheld:Handheld v1", "one:one", "three:three", "two:two"}));
+    EXPECT_EQ(loaded,
+              (QStringList{".hidden:Hidden", "handheld:Handheld v1", "one:one", "three:three", "two:two"}));
 
     QStringList failures = log.lines().filter(QStringLiteral("Failed"));
     failures.sort();
@@ -177,8 +181,9 @@ TEST_F(SkinLoaderTest, ABadSkinIsLoggedAndSkippedWhileTheOthersLoad) {
                                QStringLiteral("/flat: the frame size 0 x 600 is not positive"));
     EXPECT_TRUE(log.lines().contains(QStringLiteral("[Quillaby] Loaded skin: two from two")));
     EXPECT_EQ(log.lines().filter(QStringLiteral("Loaded skin: ")).size(), 4);
-    const SkinManifest& two = *std::find_if(loader.skins().begin(), loader.skins().end(),
-                                            [](const SkinManifest& s) { return s.id == QStringLiteral("two"); });
+    const SkinManifest& two =
+        *std::find_if(loader.skins().begin(), loader.skins().end(),
+                      [](const SkinManifest& s) { return s.id == QStringLiteral("two"); });
     EXPECT_FALSE(two.isBundled);
     EXPECT_EQ(two.frameImageName, user() + QStringLiteral("/two/frame@2x.png"));
 }
@@ -195,8 +200,9 @@ TEST_F(SkinLoaderTest, APreviewSkinLoadsFromAnyFolderWithoutTouchingTheList) {
     {
         LogCapture log;
         EXPECT_FALSE(loader.loadSingle(folder).has_value());
-        EXPECT_EQ(log.lines(), QStringList{QStringLiteral("[Quillaby] Failed to parse preview skin: \"name\": "
-                                                          "expected a string, found a number")});
+        EXPECT_EQ(log.lines(),
+                  QStringList{QStringLiteral("[Quillaby] Failed to parse preview skin: \"name\": "
+                                             "expected a string, found a number")});
     }
     addSkin(folder, QStringLiteral("Preview"));
     LogCapture log;
@@ -302,5 +308,37 @@ TEST_F(SkinLoaderTest, TheApplicationsOwnAnnouncementSilencesTheWatchForAMoment)
         fire(loader.reloadTimer());
         EXPECT_EQ(_reloads, c.reloads);
         EXPECT_EQ(log.lines().isEmpty(), c.reloads == 0); // a skipped reload does not even read the folder
+    }
+}
+
+TEST_F(SkinLoaderTest, TheShippedSkinsLoadWithTheirArt) {
+    const QString shipped = QStringLiteral(QUILLABY_SOURCE_DIR "/Quillaby/Resources/Skins");
+    SkinLoader loader(SkinLoader::Folders{shipped, user()});
+    LogCapture log;
+    loader.loadAll();
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("Failed")).isEmpty())
+        << log.lines().join('\n').toStdString();
+    QStringList loaded = ids(loader.skins());
+    loaded.sort();
+    EXPECT_EQ(loaded,
+              (QStringList{"desk-crt:Desk CRT 80", "handheld:Handheld v1", "pocket-glass:Pocket Glass P2"}));
+    const QList<SkinManifest> all = loader.skins() + QList<SkinManifest>{SkinManifest::walkie()};
+    for (const SkinManifest& skin : all) {
+        SCOPED_TRACE(skin.id.toStdString());
+        EXPECT_TRUE(skin.isBundled);
+        // The built-in skins' art lies there too.
+        EXPECT_TRUE(QFileInfo(shipped + QLatin1Char('/') + *skin.frameImageName).isFile());
+        EXPECT_EQ(skin.palette.ansi.has_value(),
+                  skin.id != QStringLiteral("handheld") && skin.id != QStringLiteral("walkie"));
+        if (skin.id == QStringLiteral("desk-crt")) {
+            EXPECT_EQ(skin.viewportCornerOffsets.size(), 4); // a keystoned screen
+            EXPECT_GT(skin.keys.size(), 40);
+            EXPECT_FALSE(skin.screenInFront);
+        }
+        if (skin.id == QStringLiteral("pocket-glass")) {
+            EXPECT_TRUE(skin.screenInFront);
+            EXPECT_EQ(skin.viewportCornerRadii.size(), 4);
+            EXPECT_FALSE(skin.keys.isEmpty());
+        }
     }
 }
