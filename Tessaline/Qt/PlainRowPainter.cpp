@@ -181,11 +181,15 @@ void PlainRowPainter::addGlyph(QPainter& painter, int font, quint32 glyph, QPoin
 
 void PlainRowPainter::flushRun(QPainter& painter) {
     if (_runGlyphs.empty()) return;
-    QGlyphRun run;
-    run.setRawFont(_fonts[size_t(_runFont)]);
-    run.setRawData(_runGlyphs.data(), _runPositions.data(), int(_runGlyphs.size()));
-    painter.setPen(_runColor);
-    painter.drawGlyphRun(QPointF(0, 0), run);
+    // One run object reused: a new one allocates its data on every flush.
+    _glyphRun.setRawFont(_fonts[size_t(_runFont)]);
+    _glyphRun.setRawData(_runGlyphs.data(), _runPositions.data(), int(_runGlyphs.size()));
+    if (!_penSet || _runColor != _penColor) {
+        painter.setPen(_runColor);
+        _penColor = _runColor;
+        _penSet = true;
+    }
+    painter.drawGlyphRun(QPointF(0, 0), _glyphRun);
     _runGlyphs.clear();
     _runPositions.clear();
 }
@@ -235,6 +239,7 @@ void PlainRowPainter::draw(QPainter& painter, const BufferLine& row, int cols, d
     // Glyphs.
     const Terminal& terminal = _view.terminal();
     const double baseline = top + _baseline;
+    _penSet = false;
     Style style = resolve(cells[0]);
     const CharData* styleOf = &cells[0];
     _runFont = -1;

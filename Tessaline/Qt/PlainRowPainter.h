@@ -3,6 +3,7 @@
 #include "CharData.h"
 
 #include <QColor>
+#include <QGlyphRun>
 #include <QPointF>
 #include <QRawFont>
 
@@ -93,6 +94,10 @@ private:
     QColor _runColor;
     std::vector<quint32> _runGlyphs;
     std::vector<QPointF> _runPositions;
+    QGlyphRun _glyphRun;
+    // The pen this row's glyphs last set on the painter.
+    QColor _penColor;
+    bool _penSet = false;
 };
 
 } // namespace Tessaline
