@@ -83,8 +83,8 @@ public:
     // The scale of the window's pixels (device pixels per logical pixel).
     double backingScale() const;
 
-    // Resizes the terminal, tells the delegate and soft-resets the terminal (the spec's resize(cols:rows:),
-    // renamed so that it does not hide QWidget::resize).
+    // Resizes the terminal, tells the delegate and soft-resets the terminal (named so that it does not hide
+    // QWidget::resize).
     void resizeTerminal(int cols, int rows);
     // New columns and rows for a size of the view; true when the terminal was resized.
     bool processSizeChange(QSizeF newSize);
@@ -144,8 +144,8 @@ public:
     double scrollPosition() const;
     double scrollThumbsize() const;
     bool canScroll() const;
-    // Shows the line at the position (0 the oldest, 1 the live screen); the spec's scroll(toPosition:),
-    // renamed so that it does not hide QWidget::scroll.
+    // Shows the line at the position (0 the oldest, 1 the live screen); named so that it does not hide
+    // QWidget::scroll.
     void scrollToPosition(double position);
     // Shows the line (held inside the scroll-back) in the top row.
     void scrollTo(int row, bool notifyAccessibility = true);
