@@ -70,7 +70,7 @@ public:
     static void uploadAllPending();
     static void uploadAllPending(const QString& pendingDir, std::chrono::milliseconds timeout);
 
-    // The pieces of the records.
+    // What the records are made of.
 
     // The text escaped for a JSON string value: quote, backslash, tab, line feed and carriage return by
     // their short escapes, other control characters as "\u00XX"; everything else unchanged.

@@ -11,7 +11,7 @@ namespace Quillaby {
 // digits in a scratch buffer that the caller prepared beforehand.
 //
 // Each writer writes the remaining bytes in a loop: a write interrupted by a signal is repeated; a write
-// that returns 0 or fails otherwise gives up the rest of that piece, and the caller goes on with its next.
+// that returns 0 or fails otherwise gives up the rest of those bytes, and the caller goes on with its next.
 class CrashSignalWriter {
 public:
     // Room for the digits of any 64-bit number, a sign included.

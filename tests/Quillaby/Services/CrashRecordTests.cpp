@@ -134,7 +134,7 @@ TEST(CrashRecord, SignalSafeWritersSpellNumbers) {
              CrashSignalWriter::writeHex(fd, std::numeric_limits<std::uintptr_t>::max(), scratch);
          },
          std::string(sizeof(std::uintptr_t) * 2, 'f')},
-        {"pieces in order",
+        {"texts in order",
          [&](int fd) {
              CrashSignalWriter::writeLit(fd, "[");
              CrashSignalWriter::writeRaw(fd, "abc", 2);
