@@ -1,91 +1,51 @@
-// For now one plain window with the user's login shell in it; the device window takes its place later.
+// For now one plain window holding a terminal panel (the sessions with their tab strip) in the built-in
+// handheld skin's colours; the device window takes its place later.
+#include "App/FontRegistrar.h"
+#include "Skins/SkinManifest.h"
+#include "Windows/FlippedContainerView.h"
+#include "Windows/ShellView.h"
+#include "Windows/TerminalPanel.h"
+
 #include "LocalProcessTerminalView.h"
 
 #include <QApplication>
-#include <QFontDatabase>
+#include <QCloseEvent>
 #include <QResizeEvent>
 #include <QWidget>
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
+#include <memory>
 
 namespace {
 
-struct LoginShell {
-    std::string path;
-    std::string home;
-};
-
-// The shell of the password database, else $SHELL, else /bin/sh; the home folder likewise.
-LoginShell loginShell() {
-    LoginShell shell;
-    if (const passwd* entry = getpwuid(getuid())) {
-        if (entry->pw_shell && *entry->pw_shell) shell.path = entry->pw_shell;
-        if (entry->pw_dir && *entry->pw_dir) shell.home = entry->pw_dir;
-    }
-    if (shell.path.empty() || access(shell.path.c_str(), X_OK) != 0) {
-        const char* env = std::getenv("SHELL");
-        shell.path = env && *env && access(env, X_OK) == 0 ? env : "/bin/sh";
-    }
-    if (shell.home.empty()) {
-        const char* env = std::getenv("HOME");
-        shell.home = env && *env ? env : "/";
-    }
-    return shell;
-}
-
-QFont terminalFont(const Tessaline::TerminalView& view) {
-    const QStringList families = QFontDatabase::families();
-    for (const char* family : {"DejaVu Sans Mono", "JetBrains Mono"}) {
-        if (families.contains(QString::fromLatin1(family))) {
-            QFont font(QString::fromLatin1(family));
-            font.setStyleHint(QFont::Monospace);
-            return view.fontWithSize(font, 13);
-        }
-    }
-    return Tessaline::TerminalView::defaultFont();
-}
-
-// Closes the window when the shell ends.
-class ShellWindow final : public QWidget, public Tessaline::LocalProcessTerminalViewDelegate {
+// Ends every session when it closes.
+class PanelWindow final : public QWidget {
 public:
-    ShellWindow() {
+    PanelWindow()
+        : _panel(std::make_unique<Quillaby::TerminalPanel>(Quillaby::SkinManifest::handheld().palette)) {
         setWindowTitle(QStringLiteral("Quillaby"));
-        _view = new Tessaline::LocalProcessTerminalView(QRect(0, 0, 640, 400), this);
-        _view->setFont(terminalFont(*_view));
-        _view->setProcessDelegate(this);
-        _view->resizeTerminal(80, 24);
-        const QRectF frame = _view->getOptimalFrameSize();
-        resize(int(std::ceil(frame.width())), int(std::ceil(frame.height())));
-        setFocusProxy(_view);
-    }
-
-    void start() {
-        const LoginShell shell = loginShell();
-        const std::string name = std::filesystem::path(shell.path).filename().string();
-        _view->startProcess(shell.path, {}, std::nullopt, "-" + name, shell.home);
-        _view->setFocus();
-    }
-
-    void sizeChanged(Tessaline::LocalProcessTerminalView&, int, int) override {}
-    void setTerminalTitle(Tessaline::LocalProcessTerminalView&, const std::string&) override {}
-    void hostCurrentDirectoryUpdate(Tessaline::TerminalView&, const std::optional<std::string>&) override {}
-    void processTerminated(Tessaline::TerminalView&, std::optional<int32_t> exitCode) override {
-        std::fprintf(stderr, "[Quillaby] Shell exited with code %d\n", exitCode.value_or(-1));
-        close();
+        _panel->container()->setParent(this);
+        _panel->startSession(std::nullopt);
+        resize(sizeFor(80, 24));
     }
 
 protected:
-    void resizeEvent(QResizeEvent*) override { _view->setGeometry(rect()); }
+    void resizeEvent(QResizeEvent*) override { _panel->container()->setGeometry(rect()); }
+    void closeEvent(QCloseEvent* event) override {
+        _panel->manager().terminateAll();
+        event->accept();
+    }
 
 private:
-    Tessaline::LocalProcessTerminalView* _view = nullptr;
+    // The window size that shows the given number of cells in the first session's font.
+    QSize sizeFor(int cols, int rows) const {
+        const Tessaline::LocalProcessTerminalView* view = _panel->manager().active()->terminal();
+        const QSizeF cell = view->cellDimension();
+        return QSize(int(std::ceil(cell.width() * cols + view->scrollerWidth())),
+                     int(std::ceil(cell.height() * rows)));
+    }
+
+    std::unique_ptr<Quillaby::TerminalPanel> _panel;
 };
 
 } // namespace
@@ -93,8 +53,8 @@ private:
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillaby"));
-    ShellWindow window;
+    Quillaby::FontRegistrar::registerBundledFonts();
+    PanelWindow window;
     window.show();
-    window.start();
     return QApplication::exec();
 }

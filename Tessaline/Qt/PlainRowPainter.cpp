@@ -233,13 +233,14 @@ void PlainRowPainter::draw(QPainter& painter, const BufferLine& row, int cols, d
     }
     if (cursorCol >= 0 && cursorCol < count) {
         const int span = cells[cursorCol].width() == 2 ? 2 : 1;
-        painter.fillRect(QRectF(w * cursorCol, top, w * span, h), _view.nativeForegroundColor());
+        painter.fillRect(QRectF(w * cursorCol, top, w * span, h), _view.caretColor());
     }
 
     // Glyphs.
     const Terminal& terminal = _view.terminal();
     const double baseline = top + _baseline;
     _penSet = false;
+    const QColor caretText = _view.caretTextColor().value_or(_view.nativeBackgroundColor());
     Style style = resolve(cells[0]);
     const CharData* styleOf = &cells[0];
     _runFont = -1;
@@ -252,7 +253,7 @@ void PlainRowPainter::draw(QPainter& painter, const BufferLine& row, int cols, d
             styleOf = &cellData;
         }
         if (style.invisible) continue;
-        const QColor& color = c == cursorCol ? _view.nativeBackgroundColor() : style.fg;
+        const QColor& color = c == cursorCol ? caretText : style.fg;
         const QPointF origin(w * c, baseline);
         if (cellData.isSimpleRune()) {
             if (const quint32 glyph = faceGlyph(style.face, cellData.getCharacter())) {

@@ -98,6 +98,12 @@ public:
     void setNativeForegroundColor(const QColor& color);
     QColor nativeBackgroundColor() const { return _nativeBg.value_or(QColor(Qt::black)); }
     void setNativeBackgroundColor(const QColor& color);
+    // The caret's colour (the foreground until one is set) and the colour of the character under a block
+    // caret (none: the background); setting either repaints the caret's cell.
+    QColor caretColor() const { return _caretColor.value_or(nativeForegroundColor()); }
+    void setCaretColor(const QColor& color);
+    std::optional<QColor> caretTextColor() const { return _caretTextColor; }
+    void setCaretTextColor(const std::optional<QColor>& color);
     // The desktop's text and text-background colours.
     void configureNativeColors();
     // Exactly 16 colours become ANSI colours 0 to 15 and the palette is rebuilt from them; any other
@@ -310,6 +316,8 @@ private:
     std::unordered_map<uint32_t, QColor> _trueColors;
     std::optional<QColor> _nativeFg;
     std::optional<QColor> _nativeBg;
+    std::optional<QColor> _caretColor;
+    std::optional<QColor> _caretTextColor;
     bool _settingFg = false;
     bool _settingBg = false;
     bool _useBrightColors = true;

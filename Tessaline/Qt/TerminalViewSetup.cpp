@@ -237,6 +237,16 @@ void TerminalView::configureNativeColors() {
     setNativeBackgroundColor(palette().color(QPalette::Base));
 }
 
+void TerminalView::setCaretColor(const QColor& color) {
+    _caretColor = color;
+    if (!_caretRect.isEmpty()) update(_caretRect.toAlignedRect());
+}
+
+void TerminalView::setCaretTextColor(const std::optional<QColor>& color) {
+    _caretTextColor = color;
+    if (!_caretRect.isEmpty()) update(_caretRect.toAlignedRect());
+}
+
 void TerminalView::installColors(const std::vector<Color>& colors) {
     if (colors.size() == 16) {
         _terminal->installedColors = colors;
