@@ -113,8 +113,11 @@ void EffectsLayer::rebuild() {
     update();
 }
 
-void EffectsLayer::setViewport(const QRectF& upright, const QList<QPointF>& quad) {
+void EffectsLayer::setViewport(const QRectF& upright, const QList<QPointF>& quad, const QList<double>& radii) {
     _upright = upright.size();
+    const double w = upright.width();
+    const double h = upright.height();
+    _outline = ViewportShape::roundedQuadPath({{0, 0}, {w, 0}, {w, h}, {0, h}}, radii);
     if (quad.size() == 4) {
         const QRect box = ViewportShape::boundingBox(quad).toAlignedRect();
         QList<QPointF> targets;
@@ -173,28 +176,19 @@ void EffectsLayer::paintUpright(QPainter& painter) const {
     painter.setPen(Qt::NoPen);
 
     if (_glowEnabled && _glowIntensity > 0) {
-        // The glow falls inward from the screen's edges, fading out over 10 points.
-        const double g = std::min({10.0, w / 2, h / 2});
-        QColor edge = _glowColor;
-        edge.setAlphaF(float(std::clamp(0.6 * _glowIntensity, 0.0, 1.0)));
-        QColor clear = _glowColor;
-        clear.setAlphaF(0);
-        const struct {
-            QPolygonF shape;
-            QPointF from, to;
-        } sides[] = {
-            {QPolygonF({{0, 0}, {w, 0}, {w - g, g}, {g, g}}), {0, 0}, {0, g}},
-            {QPolygonF({{w, 0}, {w, h}, {w - g, h - g}, {w - g, g}}), {w, 0}, {w - g, 0}},
-            {QPolygonF({{w, h}, {0, h}, {g, h - g}, {w - g, h - g}}), {0, h}, {0, h - g}},
-            {QPolygonF({{0, h}, {0, 0}, {g, g}, {g, h - g}}), {0, 0}, {g, 0}},
-        };
-        for (const auto& side : sides) {
-            QLinearGradient gradient(side.from, side.to);
-            gradient.setColorAt(0, edge);
-            gradient.setColorAt(1, clear);
-            painter.setBrush(gradient);
-            painter.drawPolygon(side.shape);
+        // The glow falls inward from the screen's outline, fading out over 10 points: strokes of the
+        // outline, each wider and fainter, clipped to the inside.
+        constexpr int layers = 6;
+        const double reach = std::min({10.0, w / 2, h / 2});
+        const double total = std::clamp(0.6 * _glowIntensity, 0.0, 1.0);
+        QColor colour = _glowColor;
+        colour.setAlphaF(float(1 - std::pow(1 - total, 1.0 / layers)));
+        painter.setBrush(Qt::NoBrush);
+        for (int i = 1; i <= layers; ++i) {
+            painter.setPen(QPen(colour, 2 * reach * i / layers, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.drawPath(_outline);
         }
+        painter.setPen(Qt::NoPen);
     }
 
     if (_scanlineEnabled) {
@@ -225,7 +219,11 @@ void EffectsLayer::paintEvent(QPaintEvent*) {
     painter.setTransform(_transform);
     // Straight bands on an upright screen stay on whole pixels; through a warp their edges are smoothed.
     painter.setRenderHint(QPainter::Antialiasing, !_transform.isAffine() || _transform.isRotating());
-    painter.setClipRect(QRectF(QPointF(), _upright));
+    painter.setClipPath(_outline.isEmpty() ? [&] {
+        QPainterPath all;
+        all.addRect(QRectF(QPointF(), _upright));
+        return all;
+    }() : _outline);
     paintUpright(painter);
 }
 

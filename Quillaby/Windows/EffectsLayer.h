@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -18,7 +19,7 @@ class QTimer;
 namespace Quillaby {
 
 // The overlay that makes a device's screen look like an old tube: scanlines in four styles (one of them
-// rolling), a glow of the palette's foreground along the screen's edges, a darkening vignette for the
+// rolling), a glow of the palette's foreground inside the screen's edges, a darkening vignette for the
 // curvature and a faint colour grade. It sits above the screen container, is laid out upright at the
 // viewport's size and drawn onto the viewport's quadrilateral with the screen's transform, and never
 // takes a mouse event. The bulge of the curvature is left out: only its vignette is drawn.
@@ -47,8 +48,9 @@ public:
     // Applies every field: starts or stops the rolling steps and repaints.
     void rebuild();
     // Places the layer: laid out at `upright`'s size and drawn onto `quad` (TL, TR, BR, BL), both in the
-    // parent's coordinates; without 4 corners, upright.
-    void setViewport(const QRectF& upright, const QList<QPointF>& quad);
+    // parent's coordinates; without 4 corners, upright. The effects stay inside the screen's rounded
+    // outline (radii TL, TR, BR, BL as the screen container rounds it; none: sharp corners).
+    void setViewport(const QRectF& upright, const QList<QPointF>& quad, const QList<double>& radii = {});
 
     // Whether the overlay shows anything for these settings: any switch on, or a grade other than "none".
     static bool showsAnything(const SkinEffectsSettings& effects);
@@ -102,6 +104,7 @@ private:
     double _rollingOffset = 0;
     QSizeF _upright;
     QTransform _transform;
+    QPainterPath _outline;
 };
 
 } // namespace Quillaby

@@ -166,16 +166,23 @@ TEST(EffectsLayer, ConfigureCopiesSettingsAndGlowColour) {
     layer.setViewport(QRectF(0, 0, 100, 60), {});
     // Glow: the foreground colour at the edges, fading inward.
     QImage image = draw(layer);
-    EXPECT_NEAR(qGreen(image.pixel(50, 0)), 0.48 * 0.95 * 255, 4);
+    EXPECT_NEAR(qAlpha(image.pixel(50, 0)), 0.48 * 255, 8);
     EXPECT_EQ(qRed(image.pixel(50, 0)), 0);
     EXPECT_GT(qGreen(image.pixel(0, 30)), qGreen(image.pixel(5, 30)));
+    EXPECT_GT(qGreen(image.pixel(5, 30)), qGreen(image.pixel(9, 30)));
     EXPECT_EQ(qAlpha(image.pixel(50, 30)), 0);
+    // With rounded corners nothing is drawn outside the outline.
+    layer.setViewport(QRectF(0, 0, 100, 60), {}, {20, 20, 20, 20});
+    image = draw(layer);
+    EXPECT_EQ(qAlpha(image.pixel(1, 1)), 0);
+    EXPECT_GT(qAlpha(image.pixel(20, 1)), 100);
 
     // Vignette: clear inside 55% of the way to the edge, darkening to the amount at the edge midpoints.
     e.glow = false;
     e.curvature = true;
     e.curvatureAmount = 0.5;
     layer.configure(e, testPalette());
+    layer.setViewport(QRectF(0, 0, 100, 60), {});
     EXPECT_TRUE(layer.curvatureEnabled());
     image = draw(layer);
     EXPECT_EQ(qAlpha(image.pixel(50, 30)), 0);
