@@ -2,6 +2,7 @@
 
 #include "Skins/ViewportShape.h"
 
+#include <QBitmap>
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPaintEvent>
@@ -108,6 +109,7 @@ void EffectsLayer::configure(const SkinEffectsSettings& effects, const SkinManif
 }
 
 void EffectsLayer::rebuild() {
+    _staticDirty = true;
     if (_scanlineEnabled && _scanlineStyle == QStringLiteral("rolling")) startRollingAnimation();
     else stopRolling();
     update();
@@ -129,6 +131,16 @@ void EffectsLayer::setViewport(const QRectF& upright, const QList<QPointF>& quad
         _transform = QTransform::fromTranslate(upright.x() - box.x(), upright.y() - box.y());
         setGeometry(box);
     }
+    _staticDirty = true;
+    // The pixels the rounded outline touches: the bands and the tint stay inside them.
+    QBitmap bitmap(size().expandedTo(QSize(1, 1)));
+    bitmap.fill(Qt::color0);
+    QPainter painter(&bitmap);
+    painter.setPen(QPen(Qt::color1, 1));
+    painter.setBrush(Qt::color1);
+    painter.drawPath(_transform.map(_outline));
+    painter.end();
+    _clipRegion = QRegion(bitmap);
     update();
 }
 
@@ -168,16 +180,13 @@ bool EffectsLayer::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void EffectsLayer::paintUpright(QPainter& painter) const {
+void EffectsLayer::paintStatic(QPainter& painter) const {
     const double w = _upright.width();
     const double h = _upright.height();
-    if (!(w > 0) || !(h > 0)) return;
-    const QRectF bounds(0, 0, w, h);
     painter.setPen(Qt::NoPen);
-
     if (_glowEnabled && _glowIntensity > 0) {
         // The glow falls inward from the screen's outline, fading out over 10 points: strokes of the
-        // outline, each wider and fainter, clipped to the inside.
+        // outline, each wider and fainter; what falls outside is cut away afterwards.
         constexpr int layers = 6;
         const double reach = std::min({10.0, w / 2, h / 2});
         const double total = std::clamp(0.6 * _glowIntensity, 0.0, 1.0);
@@ -190,41 +199,64 @@ void EffectsLayer::paintUpright(QPainter& painter) const {
         }
         painter.setPen(Qt::NoPen);
     }
-
-    if (_scanlineEnabled) {
-        for (const Stripe& stripe : scanlineStripes(_scanlineStyle, _scanlineIntensity, _upright, snappedOffset()))
-            painter.fillRect(stripe.rect, stripe.colour);
-    }
-
     if (_curvatureEnabled) {
         QRadialGradient gradient(QPointF(0, 0), 1);
         gradient.setColorAt(0.55, Qt::transparent);
         gradient.setColorAt(1.0, black(_curvatureAmount));
         QBrush brush(gradient);
         brush.setTransform(QTransform::fromScale(w / 2, h / 2) * QTransform::fromTranslate(w / 2, h / 2));
-        painter.fillRect(bounds, brush);
+        painter.fillRect(QRectF(0, 0, w, h), brush);
     }
+}
 
+void EffectsLayer::ensureStaticImage() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
+    if (!_staticDirty && _static.size() == pixels && _static.devicePixelRatio() == dpr) return;
+    _staticDirty = false;
+    _static = QImage();
+    if (!(_glowEnabled && _glowIntensity > 0) && !_curvatureEnabled) return;
+    if (pixels.isEmpty() || _upright.isEmpty()) return;
+    _static = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    _static.setDevicePixelRatio(dpr);
+    _static.fill(Qt::transparent);
+    QPainter painter(&_static);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(_transform);
+    paintStatic(painter);
+    // Nothing outside the rounded outline, with a soft edge.
+    painter.resetTransform();
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+    QPainterPath outside;
+    outside.setFillRule(Qt::OddEvenFill);
+    outside.addRect(QRectF(rect()).adjusted(-2, -2, 2, 2));
+    outside.addPath(_transform.map(_outline));
+    painter.fillPath(outside, Qt::black);
+}
+
+void EffectsLayer::paintEvent(QPaintEvent*) {
+    const double w = _upright.width();
+    const double h = _upright.height();
+    if (!(w > 0) || !(h > 0)) return;
+    QPainter painter(this);
+    // The glow and the vignette change only with the settings and the size: drawn once, copied after.
+    ensureStaticImage();
+    if (!_static.isNull()) painter.drawImage(QPointF(0, 0), _static);
+
+    painter.setClipRegion(_clipRegion);
+    painter.setTransform(_transform);
+    // Straight bands on an upright screen stay on whole pixels; through a warp their edges are smoothed.
+    painter.setRenderHint(QPainter::Antialiasing, !_transform.isAffine() || _transform.isRotating());
+    if (_scanlineEnabled) {
+        for (const Stripe& stripe : scanlineStripes(_scanlineStyle, _scanlineIntensity, _upright, snappedOffset()))
+            painter.fillRect(stripe.rect, stripe.colour);
+    }
     if (const auto tint = colorForGrade(_colorGrade)) {
         QColor colour = *tint;
         colour.setAlphaF(0.15f);
         painter.setCompositionMode(QPainter::CompositionMode_SoftLight);
-        painter.fillRect(bounds, colour);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.fillRect(QRectF(0, 0, w, h), colour);
     }
-}
-
-void EffectsLayer::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setTransform(_transform);
-    // Straight bands on an upright screen stay on whole pixels; through a warp their edges are smoothed.
-    painter.setRenderHint(QPainter::Antialiasing, !_transform.isAffine() || _transform.isRotating());
-    painter.setClipPath(_outline.isEmpty() ? [&] {
-        QPainterPath all;
-        all.addRect(QRectF(QPointF(), _upright));
-        return all;
-    }() : _outline);
-    paintUpright(painter);
 }
 
 } // namespace Quillaby

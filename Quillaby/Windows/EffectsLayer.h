@@ -4,6 +4,8 @@
 #include "Skins/SkinManifest.h"
 
 #include <QColor>
+#include <QImage>
+#include <QRegion>
 #include <QList>
 #include <QPainterPath>
 #include <QPointF>
@@ -24,8 +26,9 @@ namespace Quillaby {
 // viewport's size and drawn onto the viewport's quadrilateral with the screen's transform, and never
 // takes a mouse event. The bulge of the curvature is left out: only its vignette is drawn.
 //
-// Everything is drawn as vector shapes through the transform, so nothing full-sized is rendered per
-// frame: a rolling step only moves the bands, and repaints only when they reach another device pixel.
+// The glow and the vignette are drawn once per configuration and size into an image; the bands are
+// vector shapes drawn through the transform at each repaint, so a rolling step renders nothing
+// full-sized, and it repaints only when the bands reach another device pixel.
 class EffectsLayer : public QWidget {
     Q_OBJECT
 
@@ -87,7 +90,8 @@ protected:
 
 private:
     void stopRolling();
-    void paintUpright(QPainter& painter) const;
+    void paintStatic(QPainter& painter) const;
+    void ensureStaticImage();
     double snappedOffset() const;
 
     bool _scanlineEnabled = false;
@@ -105,6 +109,10 @@ private:
     QSizeF _upright;
     QTransform _transform;
     QPainterPath _outline;
+    QRegion _clipRegion;
+    // The glow and the vignette, through the transform, at the widget's size and pixel ratio.
+    QImage _static;
+    bool _staticDirty = true;
 };
 
 } // namespace Quillaby

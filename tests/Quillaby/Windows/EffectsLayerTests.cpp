@@ -64,7 +64,9 @@ TEST(EffectsLayer, BandAlphaPerStyleAndIntensity) {
             const double band = EffectsLayer::bandAlpha(style, intensity);
             const double expected = style == QStringLiteral("shadowmask") ? band + 0.2 * intensity * (1 - band) : band;
             EXPECT_NEAR(qAlpha(image.pixel(5, bandRow)) / 255.0, std::min(1.0, expected), 0.01) << intensity;
-            if (style != QStringLiteral("shadowmask")) EXPECT_EQ(qAlpha(image.pixel(5, 23)), 0) << "gap";
+            if (style != QStringLiteral("shadowmask")) {
+                EXPECT_EQ(qAlpha(image.pixel(5, 23)), 0) << "gap";
+            }
         }
     }
 }
