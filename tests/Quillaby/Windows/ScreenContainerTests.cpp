@@ -74,8 +74,9 @@ struct Fixture {
                           type == QEvent::MouseButtonRelease ? Qt::NoButton : buttons, Qt::NoModifier);
         QApplication::sendEvent(container, &event);
     }
-    QImage drawn() {
-        QImage image(host.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage drawn(qreal dpr = 1) {
+        QImage image(host.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
         image.fill(Qt::transparent);
         host.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
         return image;
@@ -219,6 +220,18 @@ TEST(ScreenContainer, WarpedPanelIsDrawnOntoTheQuadrilateral) {
     EXPECT_EQ(qAlpha(image.pixel(33, 33)), 0) << "beside the quadrilateral";
     EXPECT_EQ(qAlpha(image.pixel(30 + 20, 30)), 0) << "the rounded corner";
     EXPECT_EQ(qAlpha(image.pixel(30 + 100, 30 + 99)), 255);
+
+    // At two pixels per point the same places hold the same colours.
+    const QImage sharp = f.drawn(2);
+    const auto sharpAt = [&](QPointF panelPoint) {
+        const QPointF drawnAt = (f.container->panelTransform().map(panelPoint) + QPointF(30, 30)) * 2;
+        return QColor(sharp.pixel(drawnAt.toPoint()));
+    };
+    EXPECT_EQ(sharpAt({50, 60}), QColor(Qt::red));
+    EXPECT_EQ(sharpAt({150, 60}), QColor(Qt::blue));
+    EXPECT_EQ(sharpAt({50, 10}), QColor(Qt::green));
+    EXPECT_EQ(sharpAt({190, 90}), QColor(Qt::blue));
+    EXPECT_EQ(qAlpha(sharp.pixel(66, 66)), 0);
 
     // A change of the panel shows at its warped place.
     f.panel->left = Qt::yellow;
