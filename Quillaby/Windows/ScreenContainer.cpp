@@ -239,15 +239,31 @@ void ScreenContainer::forwardMouse(QMouseEvent* event) {
             if (w == activeView()) break;
         }
     }
+    if (type == QEvent::MouseMove && event->buttons() == Qt::NoButton && !target->hasMouseTracking()) {
+        // Plain moves go only to widgets that track the mouse, as Qt delivers them.
+        followCursor(target);
+        event->accept();
+        return;
+    }
     QMouseEvent forwarded(type, local, target->mapTo(target->window(), local), event->globalPosition(),
                           event->button(), event->buttons(), event->modifiers(), event->pointingDevice());
     _forwarding = true;
     QCoreApplication::sendEvent(target, &forwarded);
     _forwarding = false;
     if (type == QEvent::MouseButtonRelease && event->buttons() == Qt::NoButton) _mouseGrab = nullptr;
-    if (target->testAttribute(Qt::WA_SetCursor)) setCursor(target->cursor());
-    else unsetCursor();
+    followCursor(target);
     event->setAccepted(forwarded.isAccepted());
+}
+
+void ScreenContainer::followCursor(QWidget* target) {
+    // The pointer takes the shape the widget under it (or its nearest ancestor in the panel) asks for.
+    for (QWidget* w = target; w && w != this; w = w->parentWidget()) {
+        if (w->testAttribute(Qt::WA_SetCursor)) {
+            setCursor(w->cursor());
+            return;
+        }
+    }
+    unsetCursor();
 }
 
 void ScreenContainer::setHoverTarget(QWidget* target) {

@@ -95,6 +95,7 @@ private:
     QWidget* targetAt(const QPointF& uprightPoint, QPointF* local) const;
     void forwardMouse(QMouseEvent* event);
     void setHoverTarget(QWidget* target);
+    void followCursor(QWidget* target);
 
     QMap<int, Panel> _panels;
     int _activeIndex = 0;

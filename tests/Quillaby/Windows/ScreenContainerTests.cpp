@@ -199,6 +199,14 @@ TEST(ScreenContainer, MouseEventsReachTheWidgetDrawnUnderThePointer) {
     EXPECT_TRUE(f.events.isEmpty());
     EXPECT_FALSE(beside.isAccepted());
 
+    // Moves without a button reach only widgets that track the mouse.
+    f.send(QEvent::MouseMove, drawn(100, 60), Qt::NoButton);
+    EXPECT_TRUE(f.events.isEmpty());
+    f.panel->setMouseTracking(true);
+    f.send(QEvent::MouseMove, drawn(100, 60), Qt::NoButton);
+    EXPECT_EQ(f.events, QStringList{QStringLiteral("move 100,60")});
+    f.events.clear();
+
     QWheelEvent wheel(drawn(100, 80), drawn(100, 80), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(f.container, &wheel);
