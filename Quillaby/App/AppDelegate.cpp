@@ -2,6 +2,7 @@
 
 #include "App/Log.h"
 #include "Services/AboutWindowController.h"
+#include "Settings/SettingsWindowController.h"
 
 namespace Quillaby {
 
@@ -25,9 +26,13 @@ AppDelegate* AppDelegate::instance() { return current; }
 
 DeviceWindowController* AppDelegate::activeController() const { return nullptr; }
 
+QString AppDelegate::skinNameOf(const DeviceWindowController&) { return QString(); }
+
 void AppDelegate::showAboutWindow() {
     AboutWindowController::shared().showWindow();
 }
+
+void AppDelegate::showSettings() { SettingsWindowController::shared().showWindow(); }
 
 void AppDelegate::showSkinPicker() { Log::write("AppDelegate: the skin picker is not available yet"); }
 
@@ -43,6 +48,14 @@ void AppDelegate::openSkinBuilder(const std::optional<QString>&) {
 
 void AppDelegate::openSkinBuilderWithImage(const QString&) {
     Log::write("AppDelegate: the skin builder is not available yet");
+}
+
+void AppDelegate::useSkinInActiveWindow(const SkinManifest& skin) {
+    if (activeController() || !windowControllers.isEmpty()) {
+        Log::write("AppDelegate: device windows are not available yet");
+        return;
+    }
+    openNewWindow(skin, std::nullopt);
 }
 
 } // namespace Quillaby

@@ -1,6 +1,7 @@
 #include "App/AppHooks.h"
 
 #include <QAbstractButton>
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -65,6 +66,12 @@ QString showFileDialog(const FileDialogRequest& request) {
     return QString();
 }
 
+std::optional<QColor> showColorDialog(const ColorDialogRequest& request) {
+    QColor chosen = QColorDialog::getColor(request.initial, request.parent, request.title);
+    if (!chosen.isValid()) return std::nullopt;
+    return chosen;
+}
+
 } // namespace
 
 AppHooks AppHooks::platform() {
@@ -72,6 +79,7 @@ AppHooks AppHooks::platform() {
     hooks.now = [] { return QDateTime::currentDateTimeUtc(); };
     hooks.runAlert = showAlert;
     hooks.runFileDialog = showFileDialog;
+    hooks.runColorDialog = showColorDialog;
     hooks.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     return hooks;
 }

@@ -6,8 +6,8 @@
 
 namespace Quillaby {
 
-// The small symbols of the About views, drawn in code so they look the same on every desktop whatever
-// icon theme it has (or none).
+// The small symbols of the application's own views (About, Settings), drawn in code so they look the
+// same on every desktop whatever icon theme it has (or none).
 class SymbolImage {
 public:
     enum class Symbol {
@@ -21,7 +21,17 @@ public:
         WifiSlash,
         // A downward arrow onto a line.
         ArrowDownToLine,
-        Checkmark
+        Checkmark,
+        // The Settings window's tabs.
+        InfoCircle,
+        Gear,
+        Paintbrush,
+        WandAndStars,
+        Keyboard,
+        // Two crossing arrows.
+        Shuffle,
+        // A circle around an arrow that turns back.
+        ArrowUturnBackwardCircle
     };
 
     // The symbol in a square of `size` logical pixels, for a screen of the given pixel ratio.
