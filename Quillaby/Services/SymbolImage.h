@@ -6,8 +6,8 @@
 
 namespace Quillaby {
 
-// The small symbols of the application's own views (About, Settings), drawn in code so they look the
-// same on every desktop whatever icon theme it has (or none).
+// The small symbols of the application's own views (About, Settings, the skin picker), drawn in code
+// so they look the same on every desktop whatever icon theme it has (or none).
 class SymbolImage {
 public:
     enum class Symbol {
@@ -22,6 +22,12 @@ public:
         // A downward arrow onto a line.
         ArrowDownToLine,
         Checkmark,
+        // A filled keyboard with its keys cut out.
+        KeyboardFill,
+        // A pencil, point down to the left.
+        Pencil,
+        // A waste bin with a lid.
+        Trash,
         // The Settings window's tabs.
         InfoCircle,
         Gear,
