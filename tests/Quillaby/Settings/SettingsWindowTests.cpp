@@ -1,5 +1,6 @@
 #include "SettingsWindowTestSupport.h"
 
+#include "Services/AboutSettingsTab.h"
 #include "Services/WebService.h"
 #include "Settings/KeysSettingsTab.h"
 #include "Settings/SettingsView.h"
@@ -46,6 +47,11 @@ TEST_F(SettingsWindow, OneFixedWindowWhoseTabSurvivesClosing) {
         EXPECT_FALSE(tabs->tabIcon(i).isNull()) << i;
     }
     EXPECT_EQ(titles, (QStringList{"About", "General", "Skins", "Effects", "Keys"}));
+    // The About tab's accent reads the real skin list; no device window is open.
+    const AboutSettingsTab::SkinSources& sources = AboutSettingsTab::skinSources();
+    ASSERT_TRUE(sources.loadedSkins && sources.deviceWindowSkinName);
+    EXPECT_EQ(sources.loadedSkins().size(), SkinLoader::shared().skins().size());
+    EXPECT_EQ(sources.deviceWindowSkinName(), std::nullopt);
 
     controller.showWindow();
     EXPECT_EQ(tabs->currentIndex(), 0);
