@@ -11,7 +11,8 @@ std::optional<QString> ActiveSkin::deviceWindowSkinName() {
     if (!delegate) return std::nullopt;
     const DeviceWindowController* controller = delegate->activeController();
     // While the Settings window is active this is the oldest device window still open.
-    if (!controller && !delegate->windowControllers.isEmpty()) controller = delegate->windowControllers.first();
+    if (!controller && !delegate->windowControllers.isEmpty())
+        controller = delegate->windowControllers.first();
     if (!controller) return std::nullopt;
     return AppDelegate::skinNameOf(*controller);
 }

@@ -22,8 +22,8 @@ void ColorWell::setColor(const QColor& color) {
 }
 
 void ColorWell::choose() {
-    std::optional<QColor> chosen =
-        AppHooks::current().runColorDialog(ColorDialogRequest{QStringLiteral("Cursor Colour"), _color, window()});
+    std::optional<QColor> chosen = AppHooks::current().runColorDialog(
+        ColorDialogRequest{QStringLiteral("Cursor Colour"), _color, window()});
     if (!chosen || !chosen->isValid()) return;
     setColor(*chosen);
     emit colorChosen(*chosen);

@@ -49,8 +49,10 @@ const QList<Choice>& scanlineStyles() {
 
 const QList<Choice>& colorGrades() {
     static const QList<Choice> grades{
-        {QStringLiteral("None"), QStringLiteral("none")},   {QStringLiteral("Amber"), QStringLiteral("amber")},
-        {QStringLiteral("Green"), QStringLiteral("green")}, {QStringLiteral("Blue"), QStringLiteral("blue")},
+        {QStringLiteral("None"), QStringLiteral("none")},
+        {QStringLiteral("Amber"), QStringLiteral("amber")},
+        {QStringLiteral("Green"), QStringLiteral("green")},
+        {QStringLiteral("Blue"), QStringLiteral("blue")},
         {QStringLiteral("Cool"), QStringLiteral("cool")},
     };
     return grades;
@@ -79,8 +81,9 @@ std::optional<QJsonObject> readObject(const QString& path) {
 }
 
 bool allFinite(const QJsonObject& object) {
-    return std::all_of(object.begin(), object.end(),
-                       [](const QJsonValue& value) { return !value.isDouble() || std::isfinite(value.toDouble()); });
+    return std::all_of(object.begin(), object.end(), [](const QJsonValue& value) {
+        return !value.isDouble() || std::isfinite(value.toDouble());
+    });
 }
 
 QHBoxLayout* row(int spacing, int leftInset = 0) {
@@ -105,7 +108,8 @@ QString EffectsSettingsTab::nsHex(const RgbColor& color) {
 }
 
 std::optional<QString> EffectsSettingsTab::userSkinJSONURL(const QString& name) {
-    QDirIterator entries(AppPaths::skinsDir(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QDirIterator entries(AppPaths::skinsDir(),
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (entries.hasNext()) {
         const QString skinFile = entries.next() + QStringLiteral("/skin.json");
         const std::optional<QJsonObject> object = readObject(skinFile);
@@ -120,8 +124,9 @@ QJsonObject EffectsSettingsTab::paletteObject(const QString& skinName) {
     const SettingsStore& store = SettingsStore::shared();
     QJsonObject palette;
     const std::optional<CuratedPalette> curated =
-        store.paletteOverrides().contains(skinName) ? CuratedPalettes::byId(store.paletteOverrides().value(skinName))
-                                                    : std::nullopt;
+        store.paletteOverrides().contains(skinName)
+            ? CuratedPalettes::byId(store.paletteOverrides().value(skinName))
+            : std::nullopt;
     if (curated) {
         palette.insert(QStringLiteral("foreground"), curated->foreground);
         palette.insert(QStringLiteral("background"), curated->background);
@@ -188,7 +193,8 @@ EffectsSettingsTab::EffectsSettingsTab(QWidget* parent)
     header->addStretch(1);
     QPushButton* save = SettingsStyle::smallButton(QStringLiteral("Save to Skin"), this);
     save->setObjectName(QStringLiteral("saveToSkin"));
-    save->setToolTip(QStringLiteral("Bake the current effects, palette, and cursor into this skin's skin.json"));
+    save->setToolTip(
+        QStringLiteral("Bake the current effects, palette, and cursor into this skin's skin.json"));
     connect(save, &QPushButton::clicked, this, &EffectsSettingsTab::saveToSkin);
     header->addWidget(save);
     QPushButton* resetButton = SettingsStyle::smallButton(QStringLiteral("Reset"), this);
@@ -200,7 +206,7 @@ EffectsSettingsTab::EffectsSettingsTab(QWidget* parent)
 
     auto* controls = new QVBoxLayout;
     controls->setSpacing(10);
-    auto toggle = [&](const QString& label, const char* name, bool SkinEffectsSettings::* field) {
+    auto toggle = [&](const QString& label, const char* name, bool SkinEffectsSettings::*field) {
         auto* box = new QCheckBox(label, this);
         box->setObjectName(QString::fromLatin1(name));
         connect(box, &QCheckBox::toggled, this, [this, field](bool on) {
@@ -226,7 +232,8 @@ EffectsSettingsTab::EffectsSettingsTab(QWidget* parent)
     QVBoxLayout* scanlineDetails = details("scanlineDetails");
     _scanlineDetails = scanlineDetails->parentWidget();
     QHBoxLayout* styleRow = row(8);
-    QLabel* styleLabel = SettingsStyle::secondaryLabel(QStringLiteral("Style"), SettingsStyle::Text::Body, this);
+    QLabel* styleLabel =
+        SettingsStyle::secondaryLabel(QStringLiteral("Style"), SettingsStyle::Text::Body, this);
     styleLabel->setFixedWidth(80);
     styleLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     styleRow->addWidget(styleLabel);
@@ -254,8 +261,8 @@ EffectsSettingsTab::EffectsSettingsTab(QWidget* parent)
     _curvature = toggle(QStringLiteral("CRT Curvature"), "curvature", &SkinEffectsSettings::curvature);
     QVBoxLayout* curvatureDetails = details("curvatureDetails");
     _curvatureDetails = curvatureDetails->parentWidget();
-    curvatureDetails->addWidget(
-        effectSlider(QStringLiteral("Amount"), 0, 0.5, _curvatureAmount, &SkinEffectsSettings::curvatureAmount));
+    curvatureDetails->addWidget(effectSlider(QStringLiteral("Amount"), 0, 0.5, _curvatureAmount,
+                                             &SkinEffectsSettings::curvatureAmount));
     _curvatureAmount.slider->setObjectName(QStringLiteral("curvatureAmount"));
 
     QHBoxLayout* gradeRow = row(8);
@@ -277,8 +284,9 @@ EffectsSettingsTab::EffectsSettingsTab(QWidget* parent)
 
     column->addStretch(1);
     QHBoxLayout* footer = row(8);
-    footer->addWidget(SettingsStyle::secondaryLabel(QStringLiteral("Effects apply live to any window showing this skin."),
-                                                    SettingsStyle::Text::Caption, this));
+    footer->addWidget(
+        SettingsStyle::secondaryLabel(QStringLiteral("Effects apply live to any window showing this skin."),
+                                      SettingsStyle::Text::Caption, this));
     _status = SettingsStyle::secondaryLabel(QString(), SettingsStyle::Text::Caption, this);
     _status->setObjectName(QStringLiteral("saveStatus"));
     footer->addWidget(_status);
@@ -289,8 +297,8 @@ EffectsSettingsTab::EffectsSettingsTab(QWidget* parent)
     setStatus(QString());
 }
 
-QWidget* EffectsSettingsTab::effectSlider(const QString& label, double minimum, double maximum, SliderRow& slider,
-                                          double SkinEffectsSettings::* field) {
+QWidget* EffectsSettingsTab::effectSlider(const QString& label, double minimum, double maximum,
+                                          SliderRow& slider, double SkinEffectsSettings::*field) {
     auto* box = new QWidget(this);
     QHBoxLayout* layout = row(8);
     box->setLayout(layout);
@@ -337,7 +345,9 @@ void EffectsSettingsTab::setEffects(const SkinEffectsSettings& effects) {
     showEffects();
 }
 
-void EffectsSettingsTab::reset() { setEffects(SkinEffectsSettings()); }
+void EffectsSettingsTab::reset() {
+    setEffects(SkinEffectsSettings());
+}
 
 void EffectsSettingsTab::saveToSkin() {
     const std::optional<QString> file = userSkinJSONURL(_selectedSkin);

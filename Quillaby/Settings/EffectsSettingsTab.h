@@ -67,7 +67,7 @@ private:
     void showEffects();
     void setStatus(const QString& status);
     QWidget* effectSlider(const QString& label, double minimum, double maximum, SliderRow& row,
-                          double SkinEffectsSettings::* field);
+                          double SkinEffectsSettings::*field);
 
     QString _selectedSkin;
     SkinEffectsSettings _effects;

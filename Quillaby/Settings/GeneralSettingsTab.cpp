@@ -116,11 +116,20 @@ private:
 
 const QStringList& GeneralSettingsTab::preferredFontFamilies() {
     static const QStringList families{
-        QStringLiteral("JetBrainsMono NF"), QStringLiteral("JetBrains Mono"), QStringLiteral("Menlo"),
-        QStringLiteral("Monaco"),           QStringLiteral("SF Mono"),        QStringLiteral("Courier New"),
-        QStringLiteral("Fira Code"),        QStringLiteral("IBM Plex Mono"),  QStringLiteral("Source Code Pro"),
-        QStringLiteral("Inconsolata"),      QStringLiteral("Roboto Mono"),    QStringLiteral("Hack"),
-        QStringLiteral("Victor Mono"),      QStringLiteral("Cascadia Code"),
+        QStringLiteral("JetBrainsMono NF"),
+        QStringLiteral("JetBrains Mono"),
+        QStringLiteral("Menlo"),
+        QStringLiteral("Monaco"),
+        QStringLiteral("SF Mono"),
+        QStringLiteral("Courier New"),
+        QStringLiteral("Fira Code"),
+        QStringLiteral("IBM Plex Mono"),
+        QStringLiteral("Source Code Pro"),
+        QStringLiteral("Inconsolata"),
+        QStringLiteral("Roboto Mono"),
+        QStringLiteral("Hack"),
+        QStringLiteral("Victor Mono"),
+        QStringLiteral("Cascadia Code"),
     };
     return families;
 }
@@ -165,9 +174,12 @@ const QStringList& GeneralSettingsTab::linuxShellPaths() {
     return paths;
 }
 
-QStringList GeneralSettingsTab::detectedShells() { return detectedShells(shellCandidates(), linuxShellPaths()); }
+QStringList GeneralSettingsTab::detectedShells() {
+    return detectedShells(shellCandidates(), linuxShellPaths());
+}
 
-QStringList GeneralSettingsTab::detectedShells(const QStringList& candidates, const QStringList& alternatePaths) {
+QStringList GeneralSettingsTab::detectedShells(const QStringList& candidates,
+                                               const QStringList& alternatePaths) {
     QStringList shells;
     for (const QString& path : candidates) {
         if (isExecutableFile(path)) shells.append(path);
@@ -272,7 +284,8 @@ GeneralSettingsTab::GeneralSettingsTab(SettingsViewModel& model, QWidget* parent
     connect(_shellMenu, &QComboBox::activated, this, [this](int index) {
         if (index >= 0) _model.setShell(_shellMenu->itemText(index));
     });
-    connect(_shellField, &QLineEdit::textEdited, this, [this](const QString& text) { _model.setShell(text); });
+    connect(_shellField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { _model.setShell(text); });
     connect(_shellField, &QLineEdit::returnPressed, this, &GeneralSettingsTab::writeShell);
     connect(_skinMenu, &QComboBox::activated, this, [this](int index) {
         if (index >= 0) _model.setDefaultSkin(_skinMenu->itemText(index));
@@ -304,7 +317,8 @@ GeneralSettingsTab::GeneralSettingsTab(SettingsViewModel& model, QWidget* parent
     connect(&model, &SettingsViewModel::restoreWindowsChanged, this, [this] {
         _restore->setChecked(_model.restoreWindows());
         SettingsStore& store = SettingsStore::shared();
-        if (_model.restoreWindows() != store.restoreWindows()) store.setRestoreWindows(_model.restoreWindows());
+        if (_model.restoreWindows() != store.restoreWindows())
+            store.setRestoreWindows(_model.restoreWindows());
     });
     connect(&model, &SettingsViewModel::skinsTickChanged, this, &GeneralSettingsTab::showSkins);
 }
@@ -321,17 +335,21 @@ void GeneralSettingsTab::showFonts() {
     const QSignalBlocker blocker(_fontMenu);
     _fontMenu->clear();
     _fontMenu->addItems(monospacedFonts(_model.fontName()));
-    _fontMenu->setCurrentIndex(_fontMenu->findText(_model.fontName(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    _fontMenu->setCurrentIndex(
+        _fontMenu->findText(_model.fontName(), Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
-void GeneralSettingsTab::showFontSize() { _fontSize->refresh(); }
+void GeneralSettingsTab::showFontSize() {
+    _fontSize->refresh();
+}
 
 void GeneralSettingsTab::showShell() {
     {
         const QSignalBlocker blocker(_shellMenu);
         _shellMenu->clear();
         _shellMenu->addItems(shellMenuEntries(_model.shell()));
-        _shellMenu->setCurrentIndex(_shellMenu->findText(_model.shell(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+        _shellMenu->setCurrentIndex(
+            _shellMenu->findText(_model.shell(), Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
     // Leaves the caret alone while the user types.
     if (_shellField->text() != _model.shell()) _shellField->setText(_model.shell());
@@ -343,7 +361,8 @@ void GeneralSettingsTab::showSkins() {
     for (const SkinManifest& skin : SkinLoader::shared().skinsOrFallback())
         _skinMenu->addItem(skin.name);
     // A default skin that no loaded skin has selects nothing.
-    _skinMenu->setCurrentIndex(_skinMenu->findText(_model.defaultSkin(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    _skinMenu->setCurrentIndex(
+        _skinMenu->findText(_model.defaultSkin(), Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
 void GeneralSettingsTab::writeShell() {

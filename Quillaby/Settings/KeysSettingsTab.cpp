@@ -44,7 +44,8 @@ KeysSettingsTab::KeysSettingsTab(QList<Binding> bindings, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(12);
-    column->addWidget(SettingsStyle::label(QStringLiteral("Keyboard Shortcuts"), SettingsStyle::Text::Headline, this));
+    column->addWidget(
+        SettingsStyle::label(QStringLiteral("Keyboard Shortcuts"), SettingsStyle::Text::Headline, this));
 
     auto* list = new QListWidget(this);
     list->setObjectName(QStringLiteral("bindings"));
@@ -72,8 +73,8 @@ KeysSettingsTab::KeysSettingsTab(QList<Binding> bindings, QWidget* parent)
         list->setItemWidget(item, row);
     }
     column->addWidget(list, 1);
-    column->addWidget(SettingsStyle::secondaryLabel(QStringLiteral("Remapping will land in a future release."),
-                                                    SettingsStyle::Text::Caption, this));
+    column->addWidget(SettingsStyle::secondaryLabel(
+        QStringLiteral("Remapping will land in a future release."), SettingsStyle::Text::Caption, this));
 }
 
 } // namespace Quillaby

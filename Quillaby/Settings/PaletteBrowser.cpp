@@ -32,7 +32,9 @@ constexpr int listWidth = 184;
 constexpr int rowHeight = 224;
 constexpr qreal itemPixels = 12;
 
-QString skinDefault() { return QString::fromLatin1(PaletteBrowserView::skinDefaultId); }
+QString skinDefault() {
+    return QString::fromLatin1(PaletteBrowserView::skinDefaultId);
+}
 
 std::optional<SkinManifest> skinNamed(const QString& name) {
     for (const SkinManifest& skin : SkinLoader::shared().skinsOrFallback()) {
@@ -44,7 +46,8 @@ std::optional<SkinManifest> skinNamed(const QString& name) {
 // The curated palette's background with a dot of its foreground.
 QIcon swatch(const CuratedPalette& palette, const QColor& border, qreal devicePixelRatio) {
     const QSizeF size(16, 13);
-    QPixmap image(int(std::ceil(size.width() * devicePixelRatio)), int(std::ceil(size.height() * devicePixelRatio)));
+    QPixmap image(int(std::ceil(size.width() * devicePixelRatio)),
+                  int(std::ceil(size.height() * devicePixelRatio)));
     image.setDevicePixelRatio(devicePixelRatio);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -97,15 +100,15 @@ PaletteBrowserView::PaletteBrowserView(SettingsViewModel& model, QWidget* parent
     _list->setSelectionMode(QAbstractItemView::SingleSelection);
     _list->setIconSize(QSize(16, 13));
     const QFont itemFont = SettingsStyle::systemFont(itemPixels);
-    auto* own = new QListWidgetItem(
-        SymbolImage::icon(SymbolImage::Symbol::ArrowUturnBackwardCircle, 13, SettingsStyle::secondary(palette()),
-                          devicePixelRatioF()),
-        QStringLiteral("Skin default"), _list);
+    auto* own =
+        new QListWidgetItem(SymbolImage::icon(SymbolImage::Symbol::ArrowUturnBackwardCircle, 13,
+                                              SettingsStyle::secondary(palette()), devicePixelRatioF()),
+                            QStringLiteral("Skin default"), _list);
     own->setData(Qt::UserRole, skinDefault());
     own->setFont(itemFont);
     for (const CuratedPalette& curated : CuratedPalettes::all()) {
-        auto* item = new QListWidgetItem(swatch(curated, SettingsStyle::hairline(palette()), devicePixelRatioF()),
-                                         curated.name, _list);
+        auto* item = new QListWidgetItem(
+            swatch(curated, SettingsStyle::hairline(palette()), devicePixelRatioF()), curated.name, _list);
         item->setData(Qt::UserRole, curated.id);
         item->setFont(itemFont);
     }
@@ -120,8 +123,8 @@ PaletteBrowserView::PaletteBrowserView(SettingsViewModel& model, QWidget* parent
     _strip = new AnsiStripView(this);
     _strip->setObjectName(QStringLiteral("ansiStrip"));
     pane->addWidget(_strip);
-    _noAnsi = SettingsStyle::label(QStringLiteral("This skin defines no ANSI palette."), SettingsStyle::Text::Caption,
-                                   this);
+    _noAnsi = SettingsStyle::label(QStringLiteral("This skin defines no ANSI palette."),
+                                   SettingsStyle::Text::Caption, this);
     _noAnsi->setObjectName(QStringLiteral("noAnsi"));
     AboutStyle::setTextColor(_noAnsi, SettingsStyle::tertiary(palette()));
     pane->addWidget(_noAnsi);
@@ -134,7 +137,8 @@ PaletteBrowserView::PaletteBrowserView(SettingsViewModel& model, QWidget* parent
 
     auto* cursorRow = new QHBoxLayout;
     cursorRow->setSpacing(8);
-    cursorRow->addWidget(SettingsStyle::secondaryLabel(QStringLiteral("Cursor"), SettingsStyle::Text::Caption, this));
+    cursorRow->addWidget(
+        SettingsStyle::secondaryLabel(QStringLiteral("Cursor"), SettingsStyle::Text::Caption, this));
     _well = new ColorWell(this);
     _well->setObjectName(QStringLiteral("cursorWell"));
     _well->setColor(_cursorColor);
@@ -218,7 +222,9 @@ void PaletteBrowserView::applySelection(const QString& id) {
     showState();
 }
 
-void PaletteBrowserView::shuffle() { applySelection(CuratedPalettes::random(currentOverrideId()).id); }
+void PaletteBrowserView::shuffle() {
+    applySelection(CuratedPalettes::random(currentOverrideId()).id);
+}
 
 void PaletteBrowserView::chooseCursorColor(const QColor& color) {
     _cursorColor = color;
@@ -243,7 +249,8 @@ void PaletteBrowserView::listSelectionChanged() {
 
 void PaletteBrowserView::showState() {
     const std::optional<QString> overrideId = currentOverrideId();
-    const std::optional<CuratedPalette> curated = overrideId ? CuratedPalettes::byId(*overrideId) : std::nullopt;
+    const std::optional<CuratedPalette> curated =
+        overrideId ? CuratedPalettes::byId(*overrideId) : std::nullopt;
     _paletteName->setText(curated ? curated->name : QStringLiteral("Skin default"));
 
     {
@@ -271,6 +278,8 @@ void PaletteBrowserView::showState() {
     _noAnsi->setVisible(!hasAnsi);
 }
 
-void PaletteBrowserView::showSampleFont() { _sample->setSampleFont(_model.fontName(), _model.fontSize()); }
+void PaletteBrowserView::showSampleFont() {
+    _sample->setSampleFont(_model.fontName(), _model.fontSize());
+}
 
 } // namespace Quillaby

@@ -30,7 +30,9 @@ const RgbColor black = RgbColor::rgb(0, 0, 0);
 
 } // namespace
 
-RgbColor PreviewPalette::systemGreen() { return RgbColor::rgb(52 / 255.0, 199 / 255.0, 89 / 255.0); }
+RgbColor PreviewPalette::systemGreen() {
+    return RgbColor::rgb(52 / 255.0, 199 / 255.0, 89 / 255.0);
+}
 
 PreviewPalette PreviewPalette::resolve(const std::optional<QString>& overrideId, const QString& skinName,
                                        const std::optional<RgbColor>& cursorOverride) {
@@ -104,9 +106,13 @@ void TerminalSampleView::setSampleFont(const QString& family, double size) {
     update();
 }
 
-QFont TerminalSampleView::sampleFont() const { return PaletteSample::font(_family, _size, logicalDpiY()); }
+QFont TerminalSampleView::sampleFont() const {
+    return PaletteSample::font(_family, _size, logicalDpiY());
+}
 
-QSize TerminalSampleView::minimumSizeHint() const { return QSize(60, 60); }
+QSize TerminalSampleView::minimumSizeHint() const {
+    return QSize(60, 60);
+}
 
 void TerminalSampleView::paintEvent(QPaintEvent*) {
     QPainter p(this);

@@ -9,7 +9,9 @@
 
 namespace Quillaby {
 
-QColor SettingsStyle::secondary(const QPalette& palette) { return AboutStyle::secondary(palette); }
+QColor SettingsStyle::secondary(const QPalette& palette) {
+    return AboutStyle::secondary(palette);
+}
 
 QColor SettingsStyle::tertiary(const QPalette& palette) {
     QColor color = palette.color(QPalette::WindowText);

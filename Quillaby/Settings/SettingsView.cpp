@@ -38,12 +38,16 @@ SettingsView::SettingsView(QWidget* parent)
         return holder;
     };
     const QColor phosphor = hexColor(u"#00FF41").value_or(RgbColor::rgb(0, 1, 0.25)).toQColor();
-    _tabs->addTab(page(new AboutSettingsTab(phosphor)), icon(SymbolImage::Symbol::InfoCircle), QStringLiteral("About"));
-    _tabs->addTab(page(new GeneralSettingsTab(*_model)), icon(SymbolImage::Symbol::Gear), QStringLiteral("General"));
-    _tabs->addTab(page(new SkinsSettingsTab(*_model)), icon(SymbolImage::Symbol::Paintbrush), QStringLiteral("Skins"));
-    _tabs->addTab(page(new EffectsSettingsTab), icon(SymbolImage::Symbol::WandAndStars), QStringLiteral("Effects"));
-    _tabs->addTab(page(new KeysSettingsTab(KeysSettingsTab::standardBindings())), icon(SymbolImage::Symbol::Keyboard),
-                  QStringLiteral("Keys"));
+    _tabs->addTab(page(new AboutSettingsTab(phosphor)), icon(SymbolImage::Symbol::InfoCircle),
+                  QStringLiteral("About"));
+    _tabs->addTab(page(new GeneralSettingsTab(*_model)), icon(SymbolImage::Symbol::Gear),
+                  QStringLiteral("General"));
+    _tabs->addTab(page(new SkinsSettingsTab(*_model)), icon(SymbolImage::Symbol::Paintbrush),
+                  QStringLiteral("Skins"));
+    _tabs->addTab(page(new EffectsSettingsTab), icon(SymbolImage::Symbol::WandAndStars),
+                  QStringLiteral("Effects"));
+    _tabs->addTab(page(new KeysSettingsTab(KeysSettingsTab::standardBindings())),
+                  icon(SymbolImage::Symbol::Keyboard), QStringLiteral("Keys"));
 }
 
 SettingsView::~SettingsView() = default;

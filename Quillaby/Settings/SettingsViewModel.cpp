@@ -10,13 +10,12 @@ SettingsViewModel::SettingsViewModel(QObject* parent)
     : QObject(parent) {
     readStore();
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    center.addObserver(QString(SettingsStore::fontDidChange), this, [this](const Notification&) {
-        handleFontChange();
-    });
-    center.addObserver(QString(SkinLoader::skinsDidReload), this, [this](const Notification&) {
-        handleSkinsReload();
-    });
-    center.addObserver(QString(SettingsStore::didReset), this, [this](const Notification&) { handleResetAll(); });
+    center.addObserver(QString(SettingsStore::fontDidChange), this,
+                       [this](const Notification&) { handleFontChange(); });
+    center.addObserver(QString(SkinLoader::skinsDidReload), this,
+                       [this](const Notification&) { handleSkinsReload(); });
+    center.addObserver(QString(SettingsStore::didReset), this,
+                       [this](const Notification&) { handleResetAll(); });
 }
 
 void SettingsViewModel::readStore() {
@@ -70,7 +69,9 @@ void SettingsViewModel::handleFontChange() {
     setFontSize(store.fontSize());
 }
 
-void SettingsViewModel::handleSkinsReload() { incrementSkinsTick(); }
+void SettingsViewModel::handleSkinsReload() {
+    incrementSkinsTick();
+}
 
 void SettingsViewModel::handleResetAll() {
     readStore();

@@ -33,8 +33,8 @@ QColor faded(QColor color, float alpha) {
 }
 
 // A word on a tinted rounded rectangle.
-QLabel* tag(const QString& text, const QFont& font, const QColor& color, int horizontalInset, int verticalInset,
-            int radius, QWidget* parent) {
+QLabel* tag(const QString& text, const QFont& font, const QColor& color, int horizontalInset,
+            int verticalInset, int radius, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
@@ -79,7 +79,9 @@ QString SkinsSettingsTab::frameSizeText(const QSizeF& frameSize) {
     return QStringLiteral("%1 \u00D7 %2").arg(whole(frameSize.width())).arg(whole(frameSize.height()));
 }
 
-QList<SkinManifest> SkinsSettingsTab::listedSkins() { return SkinLoader::shared().skinsOrFallback(); }
+QList<SkinManifest> SkinsSettingsTab::listedSkins() {
+    return SkinLoader::shared().skinsOrFallback();
+}
 
 SkinsSettingsTab::SkinsSettingsTab(SettingsViewModel& model, QWidget* parent)
     : QWidget(parent)
@@ -90,7 +92,8 @@ SkinsSettingsTab::SkinsSettingsTab(SettingsViewModel& model, QWidget* parent)
 
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
-    header->addWidget(SettingsStyle::label(QStringLiteral("Installed Skins"), SettingsStyle::Text::Headline, this));
+    header->addWidget(
+        SettingsStyle::label(QStringLiteral("Installed Skins"), SettingsStyle::Text::Headline, this));
     header->addStretch(1);
     QPushButton* reload = SettingsStyle::smallButton(QStringLiteral("Reload"), this);
     reload->setObjectName(QStringLiteral("reload"));
@@ -163,7 +166,8 @@ QWidget* SkinsSettingsTab::makeRow(const SkinManifest& skin, QWidget* parent) {
     title->addWidget(badgeLabel);
     title->addStretch(1);
     text->addLayout(title);
-    QLabel* size = SettingsStyle::secondaryLabel(frameSizeText(skin.frameSize), SettingsStyle::Text::Caption, row);
+    QLabel* size =
+        SettingsStyle::secondaryLabel(frameSizeText(skin.frameSize), SettingsStyle::Text::Caption, row);
     size->setObjectName(QStringLiteral("frameSize"));
     text->addWidget(size);
     layout->addLayout(text);

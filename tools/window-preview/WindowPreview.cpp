@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillaby"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Shows one window of Quillaby: settings, about or picker."));
+    parser.setApplicationDescription(
+        QStringLiteral("Shows one window of Quillaby: settings, about or picker."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("window"), QStringLiteral("settings, about or picker"));
     const QCommandLineOption tab(QStringLiteral("tab"), QStringLiteral("The Settings tab to show first."),

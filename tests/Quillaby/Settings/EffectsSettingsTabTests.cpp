@@ -23,7 +23,8 @@ protected:
         skin["drawer"] = QJsonObject{{"edge", "bottom"}, {"height", 120}};
         skin["launchScale"] = 1.5;
         skin["effects"] = QJsonObject{{"glow", true}, {"glowIntensity", 0.9}, {"colorGrade", "amber"}};
-        skin["palette"] = QJsonObject{{"foreground", "#808080"}, {"background", "#010203"}, {"extra", "kept?"}};
+        skin["palette"] =
+            QJsonObject{{"foreground", "#808080"}, {"background", "#010203"}, {"extra", "kept?"}};
         const QString file = writeUserSkin("mine", skin);
         store().setDefaultSkin("Mine");
         return file;
@@ -77,9 +78,9 @@ TEST(EffectsSettingsTab, EffectsObjectHasOneGroupPerSwitchOn) {
         {"all off", SkinEffectsSettings(), std::nullopt},
         {"a colour grade alone is not written", graded, std::nullopt},
         {"glow", glowOnly(), QJsonObject{{"glow", true}, {"glowIntensity", 0.55}}},
-        {"standard scanlines name no style", scanlines, QJsonObject{{"scanlines", true}, {"scanlineIntensity", 0.3}}},
-        {"rolling scanlines",
-         rolling,
+        {"standard scanlines name no style", scanlines,
+         QJsonObject{{"scanlines", true}, {"scanlineIntensity", 0.3}}},
+        {"rolling scanlines", rolling,
          QJsonObject{{"scanlines", true}, {"scanlineIntensity", 0.3}, {"scanlineStyle", "rolling"}}},
         {"amounts unrounded", curved, QJsonObject{{"curvature", true}, {"curvatureAmount", 0.123456789}}},
     };
@@ -209,7 +210,8 @@ TEST_F(EffectsTabTest, SaveToSkinRewritesPaletteAndEffectsAndKeepsTheRest) {
     EXPECT_EQ(readObject(file), expected);
     // The skin loads again after the rewrite.
     const QList<SkinManifest> loaded = SkinLoader::shared().skins();
-    EXPECT_TRUE(std::any_of(loaded.begin(), loaded.end(), [](const SkinManifest& skin) { return skin.name == "Mine"; }));
+    EXPECT_TRUE(std::any_of(loaded.begin(), loaded.end(),
+                            [](const SkinManifest& skin) { return skin.name == "Mine"; }));
 }
 
 TEST_F(EffectsTabTest, ACursorOverrideAloneIsMergedIntoTheFilesPalette) {
@@ -262,8 +264,8 @@ TEST_F(EffectsTabTest, UserSkinFileIsTheFirstListedWithThatName) {
     ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
     stray.close();
 
-    const QStringList order = QDir(skinsDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                                         QDir::Unsorted);
+    const QStringList order =
+        QDir(skinsDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted);
     const QString expected = order.indexOf("a") < order.indexOf("b") ? first : second;
     EXPECT_EQ(EffectsSettingsTab::userSkinJSONURL("Twin"), expected);
     EXPECT_EQ(EffectsSettingsTab::userSkinJSONURL("twin"), std::nullopt);

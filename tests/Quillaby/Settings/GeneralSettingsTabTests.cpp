@@ -57,8 +57,8 @@ TEST(GeneralSettingsTab, DetectedShellsKeepCandidateOrderAndSkipWhatCannotRun) {
     const QString root = dir.path();
     makeFile(root + "/bin/zsh", runnable);
     makeFile(root + "/bin/bash", runnable);
-    makeFile(root + "/bin/ksh", plain);  // no execute permission
-    QDir().mkpath(root + "/bin/tcsh");   // a folder, not a program
+    makeFile(root + "/bin/ksh", plain); // no execute permission
+    QDir().mkpath(root + "/bin/tcsh");  // a folder, not a program
     makeFile(root + "/brew/fish", runnable);
     makeFile(root + "/local/fish", runnable);
     // A merged /usr: "/bin" is a link to "usr/bin", so usr/bin/zsh is the same file as bin/zsh.
@@ -110,7 +110,8 @@ TEST(GeneralSettingsTab, DetectedShellsKeepCandidateOrderAndSkipWhatCannotRun) {
 TEST_F(SettingsWindowTest, ShellChoiceKeepsTheStoredShellEmptyForTheLoginShell) {
     const QString login = SettingsStore::detectLoginShell();
     const QStringList detected = GeneralSettingsTab::detectedShells();
-    const auto other = std::find_if(detected.begin(), detected.end(), [&](const QString& s) { return s != login; });
+    const auto other =
+        std::find_if(detected.begin(), detected.end(), [&](const QString& s) { return s != login; });
     ASSERT_NE(other, detected.end());
 
     ShownTab shown;

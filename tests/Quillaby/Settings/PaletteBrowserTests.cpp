@@ -31,7 +31,9 @@ protected:
     }
 };
 
-const CuratedPalette& curated(int index) { return CuratedPalettes::all().at(index); }
+const CuratedPalette& curated(int index) {
+    return CuratedPalettes::all().at(index);
+}
 
 } // namespace
 
@@ -199,8 +201,9 @@ TEST(PaletteSample, LinesTakeAnsiColoursOrTheForeground) {
                   {{"$ ", fg}, {QString::fromUtf8("\u258B"), cursor}},
               }));
     // Without ANSI colours lines 1, 3 and 5 are all foreground.
+    const QList<QList<Segment>> plain = PaletteSample::lines(without);
     for (int line : {0, 2, 4}) {
-        for (const Segment& segment : PaletteSample::lines(without)[line])
+        for (const Segment& segment : plain[line])
             EXPECT_EQ(segment.color, fg) << line << " " << segment.text.toStdString();
     }
 }
@@ -215,9 +218,11 @@ TEST_F(PaletteBrowserTest, PreviewOfASkinWithoutAnsiAndOfAnUnknownSkin) {
     EXPECT_TRUE(view.findChild<QLabel*>("noAnsi")->isVisibleTo(&view));
 
     const PreviewPalette unknown = PreviewPalette::resolve(std::nullopt, "No Such Skin", std::nullopt);
-    EXPECT_EQ(unknown, (PreviewPalette{PreviewPalette::systemGreen(), RgbColor::rgb(0, 0, 0),
-                                       PreviewPalette::systemGreen(), {}}));
-    const PreviewPalette curatedPreview = PreviewPalette::resolve(curated(1).id, "No Such Skin", std::nullopt);
+    EXPECT_EQ(unknown,
+              (PreviewPalette{
+                  PreviewPalette::systemGreen(), RgbColor::rgb(0, 0, 0), PreviewPalette::systemGreen(), {}}));
+    const PreviewPalette curatedPreview =
+        PreviewPalette::resolve(curated(1).id, "No Such Skin", std::nullopt);
     EXPECT_EQ(curatedPreview.ansi.size(), 16);
     EXPECT_EQ(curatedPreview.foreground, *hexColor(curated(1).foreground));
 }

@@ -106,7 +106,9 @@ protected:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    static QJsonObject readObject(const QString& path) { return QJsonDocument::fromJson(readFile(path)).object(); }
+    static QJsonObject readObject(const QString& path) {
+        return QJsonDocument::fromJson(readFile(path)).object();
+    }
     static QJsonObject settingsJson() { return readObject(Quillaby::AppPaths::settingsFile()); }
 
     Quillaby::ScopedAppHooks _hooks;

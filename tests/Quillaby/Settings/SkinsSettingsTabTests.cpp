@@ -28,7 +28,8 @@ QList<Row> rows(const SkinsSettingsTab& tab) {
     QList<Row> result;
     for (QWidget* row : tab.findChildren<QWidget*>("skinRow")) {
         result << Row{row->findChild<QLabel*>("name")->text(), row->findChild<QLabel*>("badge")->text(),
-                      row->findChild<QLabel*>("frameSize")->text(), row->findChild<QLabel*>("default") != nullptr};
+                      row->findChild<QLabel*>("frameSize")->text(),
+                      row->findChild<QLabel*>("default") != nullptr};
         EXPECT_NE(row->findChild<QPushButton*>("useNow"), nullptr);
         EXPECT_EQ(row->findChild<QPushButton*>("makeDefault") == nullptr, result.last().isDefault);
     }
