@@ -2,8 +2,12 @@
 
 #include <QAbstractButton>
 #include <QColorDialog>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -72,6 +76,27 @@ std::optional<QColor> showColorDialog(const ColorDialogRequest& request) {
     return chosen;
 }
 
+// The freedesktop file manager interface selects the file; without one (no session bus, no such
+// service, an error) the folder opens instead.
+void revealInFileManager(const QString& path) {
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        QDesktopServices::openUrl(folder);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
+                     [folder](QDBusPendingCallWatcher* finished) {
+                         if (finished->isError()) QDesktopServices::openUrl(folder);
+                         finished->deleteLater();
+                     });
+}
+
 } // namespace
 
 AppHooks AppHooks::platform() {
@@ -81,6 +106,7 @@ AppHooks AppHooks::platform() {
     hooks.runFileDialog = showFileDialog;
     hooks.runColorDialog = showColorDialog;
     hooks.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    hooks.revealFile = revealInFileManager;
     return hooks;
 }
 

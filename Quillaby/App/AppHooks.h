@@ -67,9 +67,13 @@ struct AppHooks {
     std::function<std::optional<QColor>(const ColorDialogRequest&)> runColorDialog;
     // False when no application took the URL.
     std::function<bool(const QUrl&)> openUrl;
+    // Shows the file selected in a file manager window; opens its folder where no file manager offers
+    // that. Returns at once.
+    std::function<void(const QString& path)> revealFile;
 
     static AppHooks& current();
-    // The real clock, QMessageBox, QFileDialog, QColorDialog and QDesktopServices.
+    // The real clock, QMessageBox, QFileDialog, QColorDialog, QDesktopServices and the desktop's file
+    // manager over D-Bus.
     static AppHooks platform();
 };
 

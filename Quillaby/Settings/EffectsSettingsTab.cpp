@@ -9,6 +9,7 @@
 #include "Settings/HexColor.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsStyle.h"
+#include "Settings/SwitchToggle.h"
 #include "Skins/SkinLoader.h"
 
 #include <QCheckBox>
@@ -207,14 +208,14 @@ EffectsSettingsTab::EffectsSettingsTab(QWidget* parent)
     auto* controls = new QVBoxLayout;
     controls->setSpacing(10);
     auto toggle = [&](const QString& label, const char* name, bool SkinEffectsSettings::*field) {
-        auto* box = new QCheckBox(label, this);
+        auto* box = new SwitchToggle(label, this);
         box->setObjectName(QString::fromLatin1(name));
         connect(box, &QCheckBox::toggled, this, [this, field](bool on) {
             SkinEffectsSettings changed = _effects;
             changed.*field = on;
             setEffects(changed);
         });
-        controls->addWidget(box);
+        controls->addWidget(box, 0, Qt::AlignLeft);
         return box;
     };
     // Rows shown only while their switch is on, set in from the edge.

@@ -383,7 +383,7 @@ void GeneralSettingsTab::resetAllSettings() {
 }
 
 void GeneralSettingsTab::revealSettingsFile() {
-    AppHooks::current().openUrl(QUrl::fromLocalFile(QFileInfo(AppPaths::settingsFile()).absolutePath()));
+    AppHooks::current().revealFile(AppPaths::settingsFile());
 }
 
 } // namespace Quillaby

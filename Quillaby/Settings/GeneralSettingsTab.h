@@ -47,7 +47,7 @@ public:
 
     // "Reset All Settings…": asks, then resets the store.
     void resetAllSettings();
-    // "Reveal Settings File": the folder holding settings.json in the file manager.
+    // "Reveal Settings File": settings.json selected in the file manager.
     void revealSettingsFile();
 
 protected:

@@ -192,7 +192,8 @@ TEST_F(SettingsWindowTest, DefaultSkinRestoreAndTheTwoActions) {
     EXPECT_FALSE(settingsJson().value("restoreWindows").toBool(true));
 
     shown.tab.findChild<QPushButton*>("revealSettings")->click();
-    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(AppPaths::appSupport())});
+    EXPECT_EQ(revealed, QStringList{AppPaths::settingsFile()});
+    EXPECT_EQ(opened, QList<QUrl>());
 
     QList<AlertRequest> alerts;
     int answer = 1;

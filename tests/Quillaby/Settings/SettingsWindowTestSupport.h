@@ -71,6 +71,7 @@ protected:
             opened.append(url);
             return true;
         };
+        _hooks->revealFile = [this](const QString& path) { revealed.append(path); };
         _hooks->runAlert = [](const Quillaby::AlertRequest&) {
             ADD_FAILURE() << "unexpected alert";
             return -1;
@@ -113,6 +114,7 @@ protected:
 
     Quillaby::ScopedAppHooks _hooks;
     QList<QUrl> opened;
+    QStringList revealed;
     Quillaby::LogCapture _log;
 };
 
