@@ -18,7 +18,10 @@
 
 #include <memory>
 
-// Readable failures for JSON comparisons.
+// Readable failures for text and JSON comparisons.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QJsonObject& object, std::ostream* out) {
     *out << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }

@@ -1,5 +1,6 @@
 #include "SettingsWindowTestSupport.h"
 
+#include "App/AppDelegate.h"
 #include "Settings/SettingsViewModel.h"
 #include "Settings/SkinsSettingsTab.h"
 
@@ -106,8 +107,17 @@ TEST_F(SettingsWindowTest, SkinsTabListsTheLoadedSkinsAndMovesTheDefault) {
     EXPECT_FALSE(rowOf(tab, "Handheld v1").isDefault);
     EXPECT_EQ(heard.take(), QStringList());
 
-    // Use Now without an application delegate does nothing.
+    // Use Now without an application delegate does nothing; with one and no device window open it
+    // asks for a new window with the skin (which logs until device windows exist).
+    _log.clear();
     rowNamed(tab, "Desk CRT 80")->findChild<QPushButton*>("useNow")->click();
+    EXPECT_EQ(_log.lines(), QStringList());
+    {
+        AppDelegate delegate;
+        rowNamed(tab, "Desk CRT 80")->findChild<QPushButton*>("useNow")->click();
+    }
+    EXPECT_EQ(_log.lines(), QStringList{"[Quillaby] AppDelegate: device windows are not available yet"});
+    EXPECT_EQ(store().defaultSkin(), "My Skin");
 }
 
 TEST_F(SettingsWindowTest, ReloadRebuildsOnlyThisListAndOpenCreatesTheFolder) {
