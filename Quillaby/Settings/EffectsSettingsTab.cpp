@@ -311,6 +311,9 @@ QWidget* EffectsSettingsTab::effectSlider(const QString& label, double minimum, 
     slider.maximum = maximum;
     slider.slider = new QSlider(Qt::Horizontal, box);
     slider.slider->setRange(0, sliderSteps);
+    // Arrow keys move by a hundredth of the range, as the value is shown.
+    slider.slider->setSingleStep(sliderSteps / 100);
+    slider.slider->setPageStep(sliderSteps / 10);
     layout->addWidget(slider.slider, 1);
     slider.value = SettingsStyle::secondaryLabel(QString(), SettingsStyle::Text::Caption, box);
     slider.value->setFixedWidth(40);
