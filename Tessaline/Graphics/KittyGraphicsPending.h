@@ -22,7 +22,11 @@ struct KittyGraphicsPending {
             if (auto size = kittyStoredDataSize(control)) decoder.reserve(size_t(*size));
     }
 
-    void append(std::span<const uint8_t> text) { decoder.append(text); }
+    // Each chunk is Base64 of its own: clients pad every chunk.
+    void append(std::span<const uint8_t> text) {
+        decoder.append(text);
+        decoder.endPiece();
+    }
 
     // The decoded data of the whole transmission; nothing when it did not decode, was empty or passed the
     // data limit.
