@@ -864,6 +864,11 @@ private:
     void markWholeScreen();
 
     // TerminalPrint.cpp
+    void printRun(std::span<const uint8_t> data);
+    // Without wraparound there is no column past the edge waiting to wrap: a cursor that writing left one
+    // column beyond the right margin (or the screen's last column) goes back onto it. xBefore: the column
+    // before the writing.
+    void holdCursorAtRightEdge(int xBefore);
     void printGeneral(std::span<const uint8_t> data);
     // Plain ASCII from begin to end at the cursor.
     void printAscii(const uint8_t* begin, const uint8_t* end);

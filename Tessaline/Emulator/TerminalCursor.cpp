@@ -265,6 +265,7 @@ void Terminal::cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::stri
     const int p = pars.get(0);
     int n = p >= 2 ? int(std::min<int64_t>(p, int64_t(2) * _cols * _rows)) : 1;
     const int x = buffer.x();
+    buffer.heldAtRightEdge = false;
     CharData cell = CharData::Null;
     if (x > 0) {
         const BufferLine& line = *buffer.lines()[buffer.yBase() + buffer.y()];
@@ -274,6 +275,7 @@ void Terminal::cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::stri
     if (cell.width() != 1) {
         while (n-- > 0)
             buffer.insertCharacter(cell);
+        holdCursorAtRightEdge(x);
         updateRange(buffer.y());
         return;
     }
@@ -300,6 +302,7 @@ void Terminal::cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::stri
         buffer.lastBufferStorage = {buffer.yBase() + buffer.y(), start + k - 1, _cols, _rows};
         n -= k;
     }
+    holdCursorAtRightEdge(x);
     updateRange(buffer.y());
 }
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -373,6 +374,26 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
 
 void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (data.empty()) return;
+    if (!_buffer->wraparound) [[unlikely]] {
+        const int xBefore = _buffer->x();
+        printRun(data);
+        holdCursorAtRightEdge(xBefore);
+        return;
+    }
+    printRun(data);
+}
+
+void Terminal::holdCursorAtRightEdge(int xBefore) {
+    Buffer& buffer = *_buffer;
+    const bool held = std::exchange(buffer.heldAtRightEdge, false);
+    if (buffer.wraparound) return;
+    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    // Past the edge only by writing there: from inside it, or after insertCharacter moved a cursor that
+    // stood beyond the right margin onto it. A cursor the program put beyond the margin stays.
+    if (buffer.x() > right && (xBefore <= right || held)) buffer.setX(right);
+}
+
+inline void Terminal::printRun(std::span<const uint8_t> data) {
     // Between runs other commands may have changed the cell last written.
     _lastCell.known = false;
     // The attribute changes far less often than runs arrive: pack it into a cell once per change.

@@ -135,6 +135,7 @@ void Buffer::insertCharacter(const CharData& charData) {
         } else {
             if (width == 2) return;
             _x = right;
+            heldAtRightEdge = true;
         }
     }
     BufferLine& line = *_lines[_yBase + _y];

@@ -76,6 +76,9 @@ public:
     bool insertMode = false;
     bool marginMode = false;
     bool wraparound = false;
+    // Set by insertCharacter when, without wraparound, it moved the cursor back onto the right edge to
+    // write there; the print path reads and clears it (Terminal::holdCursorAtRightEdge).
+    bool heldAtRightEdge = false;
 
     // Called with true when a character must wrap at the bottom of the scroll region; the owner scrolls
     // the region and makes the new bottom row a wrapped row. Stops the process until the owner sets it.

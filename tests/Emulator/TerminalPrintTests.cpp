@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -218,7 +219,39 @@ TEST(TerminalPrint, NoWraparoundKeepsWritingTheLastColumn) {
     h.feed("abcdefgh"
            "ijklmn");
     EXPECT_EQ(h.dump(), "abcdefghin");
-    EXPECT_EQ(h.cursor(), (std::pair{10, 0}));
+    EXPECT_EQ(h.cursor(), (std::pair{9, 0})) << "no column past the edge waits to wrap";
+}
+
+TEST(TerminalPrint, NoWraparoundHoldsTheCursorOnTheRightMargin) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::string reply;
+        std::string row;
+    };
+    const std::string margins = "\x1b[?69h\x1b[5;9s\x1b[5;9r\x1b[9;8H\x1b[?7l";
+    const std::vector<Case> cases = {
+        {"text past the margin", margins + "abcdef\x1b[6n", "\x1b[9;9R", "       af"},
+        {"later text overwrites the margin column", margins + "abcdefg\x1b[DX\x1b[6n", "\x1b[9;9R",
+         "       Xg"},
+        {"a wide character that does not fit is dropped", margins + "a\xe4\xb8\xad\x1b[6n", "\x1b[9;9R",
+         "       a"},
+        {"repeat", margins + "a\x1b[5b\x1b[6n", "\x1b[9;9R", "       aa"},
+        {"one column at a time", margins + "a\x1b[6n", "\x1b[9;9R", "       a"},
+        {"a cursor beyond the margin stays where nothing was written",
+         "\x1b[?69h\x1b[1;5s\x1b[?7l\x1b[9;8H\xcc\x81\x1b[6n", "\x1b[9;8R", ""},
+        {"the screen's last column", "\x1b[?7l\x1b[9;8Habcdefghijklmnopq\x1b[6n", "\x1b[9;20R",
+         "       abcdefghijklq"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(20, 10);
+        h.feed(c.input);
+        EXPECT_EQ(h.replies(), c.reply);
+        std::string row = h.buffer().lines()[8]->translateToString(true);
+        std::replace(row.begin(), row.end(), '\0', ' ');
+        EXPECT_EQ(row, c.row);
+    }
 }
 
 TEST(TerminalPrint, WrappedRowsAreMarked) {
