@@ -516,8 +516,12 @@ public:
 
     // A run of printable bytes: UTF-8 with the active character set, widths, graphemes, joining.
     void handlePrint(std::span<const uint8_t> data);
-    // Drops the start of a UTF-8 sequence held back from the last run.
-    void printStateReset() { _readingBuffer.putbackCount = 0; }
+    // An escape sequence or a string starts (or the parser resets): the start of a UTF-8 sequence held
+    // back from the last run will not be finished, and prints now as a lone bad lead byte would. A C0
+    // control between the halves of a sequence leaves them be.
+    void printStateReset() {
+        if (_readingBuffer.putbackCount > 0) printHeldBytes();
+    }
     // The cell code of a character (UTF-8 text of one grapheme): "\r\n" is 10, a scalar up to U+FFFF its
     // value, anything else a grapheme code. When the table is full, U+FFFD (a single scalar keeps its own
     // value instead).
@@ -876,6 +880,8 @@ private:
     void printByte(uint8_t b);
     // Keeps the start of a sequence the run did not finish.
     void holdBack(const uint8_t* bytes, int count);
+    // Prints the held start of a sequence that was cut short, its continuation bytes dropped.
+    void printHeldBytes();
     void printScalar(uint32_t scalar);
     // A scalar's cell code: its value up to U+FFFF, else its grapheme code.
     int32_t scalarCode(uint32_t scalar);

@@ -511,6 +511,21 @@ void Terminal::holdBack(const uint8_t* bytes, int count) {
     _readingBuffer.putbackCount = count;
 }
 
+void Terminal::printHeldBytes() {
+    // The print cell is still the one of the run that held the bytes: nothing ran in between.
+    const uint8_t lead = _readingBuffer.putbackBuffer[0];
+    _readingBuffer.putbackCount = 0;
+    _lastCell.known = false;
+    Buffer& buffer = *_buffer;
+    const int xBefore = buffer.x();
+    updateRange(buffer.y());
+    _continuationCell = CharData(buffer.curAttr, 0, 0);
+    printByte(lead);
+    finishJoin();
+    updateRange(_buffer->y());
+    if (!_buffer->wraparound) holdCursorAtRightEdge(xBefore);
+}
+
 void Terminal::printByte(uint8_t b) {
     if (b <= 0x7E && charset != nullptr) {
         auto mapped = charset->find(b);

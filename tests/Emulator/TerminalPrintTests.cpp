@@ -44,12 +44,15 @@ TEST(TerminalPrint, Utf8) {
         {"split over two runs", {"\xC3", "\xA9"}, "é", {1, 0}},
         {"four bytes split three ways", {"\xF0\x9F", "\x98", "\x80!"}, "😀_!", {3, 0}},
         {"a control between the halves keeps them", {"\xC3", "\r", "\xA9"}, "é", {1, 0}},
-        {"an escape sequence drops the held byte",
+        {"an escape sequence prints the held byte as a bad one",
          {"\xC3", "\x1b[m",
           "\xA9"
           "A"},
-         "©A",
-         {2, 0}},
+         "Ã©A",
+         {3, 0}},
+        {"a lead byte before an escape sequence prints as before a letter", {"x\xDF\x1b[my"}, "xßy", {3, 0}},
+        {"so does a longer start", {"x\xE4\xB8\x1b[my"}, "xäy", {3, 0}},
+        {"a lead byte before a letter", {"x\xDFy"}, "xßy", {3, 0}},
         // Fault: the byte after a bad lead was lost ("C3 41" printed only U+00C3).
         {"invalid pair keeps the next byte", {"\xC3\x41"}, "ÃA", {2, 0}},
         {"invalid triple keeps the next byte", {"\xE2\x82\x41"}, "âA", {2, 0}},
