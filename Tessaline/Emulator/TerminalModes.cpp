@@ -233,6 +233,12 @@ void Terminal::resetMode(int64_t mode, std::string_view collect) {
         break;
     case 69:
         setMarginMode(false);
+        // Margins left behind would still shift origin-mode positions and reports, and the cells that
+        // reflow, rectangles and scrolling read; without the mode they span the screen.
+        for (Buffer* buffer : {_normalBuffer.get(), _altBuffer.get()}) {
+            buffer->setMarginLeft(0);
+            buffer->setMarginRight(_cols - 1);
+        }
         break;
     case 95:
         break;

@@ -222,7 +222,7 @@ TEST(TerminalDispatch, MarginsOrSavedCursor) {
     EXPECT_EQ(t.buffer().marginLeft(), 2) << "CSI ? s does nothing";
     h.feed("\x1b[?69l\x1b[4;4H\x1b[s");
     EXPECT_EQ(t.buffer().savedX, 3) << "margin mode off again: CSI s saves";
-    EXPECT_EQ(t.buffer().marginLeft(), 2) << "and the margins stay";
+    EXPECT_EQ(t.buffer().marginLeft(), 0) << "and the margins span the screen again";
 }
 
 TEST(TerminalDispatch, TitleModes) {

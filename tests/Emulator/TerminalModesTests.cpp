@@ -117,6 +117,20 @@ TEST(TerminalModes, DecRqmSynchronizedOutputWhileActive) {
     EXPECT_EQ(h.replies(), "\x1b[?2026;1$y");
 }
 
+TEST(TerminalModes, LeavingMarginModeResetsTheMargins) {
+    TerminalHarness h(10, 8);
+    // X at row 5, column 5 through origin mode inside margins; then margin mode and the region go.
+    h.feed("\x1b[5;7r\x1b[?69h\x1b[5;7s\x1b[?6h\x1b[HX\x1b[?69l\x1b[r");
+    for (Buffer* b : {&h.terminal().normalBuffer(), &h.terminal().altBuffer()}) {
+        EXPECT_EQ(b->marginLeft(), 0);
+        EXPECT_EQ(b->marginRight(), 9);
+    }
+    // A position set in origin mode reads back the same and lands on the X.
+    h.feed("\x1b[5;5H\x1b[6n");
+    EXPECT_EQ(h.replies(), "\x1b[5;5R");
+    EXPECT_EQ(h.terminal().getCharacter(4, 4), "X");
+}
+
 TEST(TerminalModes, FlagsReachTheBuffers) {
     TerminalHarness h(10, 4);
     Terminal& t = h.terminal();
