@@ -646,6 +646,11 @@ public:
 
     // MARK: Cursor movement and editing (TerminalCursor.cpp)
 
+    // The last column the cursor may stand on in its row: a double-width or double-height row shows
+    // cols / 2 columns.
+    int cursorRowLastColumn() const;
+    // After a motion onto another row: a column past the row's last comes back onto it.
+    void holdCursorToRow();
     // CUF and CUB: at least one column, held to the margins the cursor is inside of.
     void cursorForward(int count);
     void cursorBackward(int count);
@@ -1042,6 +1047,8 @@ private:
     Buffer* _buffer = nullptr;
 
     bool _bracketedPasteMode = false;
+    // Set once a row of double width or height was made: until then no row needs the half-width limits.
+    bool _doubleWidthRowsMade = false;
     MouseMode _mouseMode = MouseMode::off;
     Attribute _curAttr = Attribute::defaultAttribute();
     GraphemeTable _graphemes;

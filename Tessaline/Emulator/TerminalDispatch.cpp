@@ -51,7 +51,7 @@ void cursorForwardTab(Terminal& t, const SequenceParams& pars) {
     const int n = std::min(p >= 2 ? p : 1, t.cols() - 1);
     for (int i = 0; i < n; ++i) {
         const int x = b.x();
-        b.setX(b.nextTabStop(t.marginMode, -1));
+        b.setX(std::min(b.nextTabStop(t.marginMode, -1), t.cursorRowLastColumn()));
         // At the last stop every further step lands on the same column.
         if (b.x() == x) break;
     }
@@ -141,7 +141,7 @@ void Terminal::handleExecute(uint8_t code) {
         cmdBackspace();
         break;
     case 0x09: // HT
-        b.setX(b.nextTabStop(marginMode, -1));
+        b.setX(std::min(b.nextTabStop(marginMode, -1), cursorRowLastColumn()));
         break;
     case 0x0A: // LF
     case 0x0B: // VT

@@ -325,6 +325,7 @@ void Terminal::restoreCursorState() {
     setMarginMode(b.savedMarginMode);
     setWraparound(b.savedWraparound);
     reverseWraparound = b.savedReverseWraparound;
+    holdCursorToRow();
 }
 
 // MARK: Screen switches

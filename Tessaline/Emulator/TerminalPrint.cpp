@@ -387,7 +387,7 @@ void Terminal::holdCursorAtRightEdge(int xBefore) {
     Buffer& buffer = *_buffer;
     const bool held = std::exchange(buffer.heldAtRightEdge, false);
     if (buffer.wraparound) return;
-    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    const int right = buffer.rightEdge(*buffer.lines()[buffer.yBase() + buffer.y()]);
     // Past the edge only by writing there: from inside it, or after insertCharacter moved a cursor that
     // stood beyond the right margin onto it. A cursor the program put beyond the margin stays.
     if (buffer.x() > right && (xBefore <= right || held)) buffer.setX(right);
@@ -629,7 +629,7 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
     if (_pendingJoin.active || !_lastCell.known || _lastCell.endsWithJoiner || line == nullptr ||
         !(_lastCell.storage == last) || buffer.insertMode || buffer.yBase() + buffer.y() != last.y)
         return 0;
-    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    const int right = buffer.rightEdge(*line);
     const int columns = std::min({right + 1, _cols, line->count()});
     const bool asciiCells = charset == nullptr;
     int x = buffer.x();
@@ -728,7 +728,9 @@ bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
     if (buffer.insertMode || x + width - 1 > right) return false;
     const int row = buffer.yBase() + buffer.y();
     BufferLine* line = buffer.lines().peek(row).get();
-    if (line == nullptr || x + width > line->count()) return false;
+    if (line == nullptr || x + width > line->count() ||
+        line->renderMode != BufferLine::RenderLineMode::single)
+        return false;
     CharData* cells = line->cellsForWrite(x + width);
     CharData cell = _printCell;
     cell.setValue(code, int8_t(width));
@@ -951,6 +953,7 @@ void Terminal::cmdLineFeedBasic() {
         buffer.setY(y + 1);
     }
     if (buffer.x() >= _cols) buffer.setX(buffer.x() - 1);
+    holdCursorToRow();
     if (tdel != nullptr) tdel->linefeed(*this);
     if (lineFeedMode) buffer.setX(originMode && marginMode ? buffer.marginLeft() : 0);
 }

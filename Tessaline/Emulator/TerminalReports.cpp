@@ -48,8 +48,8 @@ void Terminal::cmdSendDeviceAttributes(const SequenceParams& pars, std::string_v
 
 void Terminal::cmdDeviceStatus(const SequenceParams& pars, std::string_view collect) {
     const Buffer& b = *_buffer;
-    // The pending-wrap column reports as the last column.
-    const int x = std::min(b.x(), b.cols() - 1);
+    // The pending-wrap column reports as the last column (of a double-width row, the last it shows).
+    const int x = std::min(b.x(), cursorRowLastColumn());
     const int y = b.y();
     const std::string csi(cc.csi());
     if (collect.empty()) {

@@ -33,12 +33,12 @@ void prefetchOldestRows(const CircularBufferLineList& lines) {
 
 void Terminal::restrictCursor(bool limitCols) {
     Buffer& buffer = *_buffer;
-    const int limit = limitCols ? _cols - 1 : _cols;
-    buffer.setX(std::min(std::max(buffer.x(), 0), limit));
     if (originMode)
         buffer.setY(std::min(std::max(buffer.y(), buffer.scrollTop()), buffer.scrollBottom()));
     else
         buffer.setY(std::min(std::max(buffer.y(), 0), _rows - 1));
+    const int last = cursorRowLastColumn();
+    buffer.setX(std::min(std::max(buffer.x(), 0), limitCols ? last : last + 1));
     updateRange(buffer.y());
 }
 
