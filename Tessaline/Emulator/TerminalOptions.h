@@ -41,7 +41,7 @@ struct TerminalOptions {
 
 // The environment for a child program started without one of its own, entries "NAME=value":
 // TERM (termName, or "xterm-256color"), COLORTERM=truecolor when asked, LANG=en_US.UTF-8 (C.UTF-8 where that
-// locale is not installed), then LOGNAME, USER, DISPLAY, LC_TYPE, HOME, WAYLAND_DISPLAY, XDG_RUNTIME_DIR,
+// locale is not installed), then LOGNAME, USER, DISPLAY, LC_CTYPE, HOME, WAYLAND_DISPLAY, XDG_RUNTIME_DIR,
 // DBUS_SESSION_BUS_ADDRESS and XAUTHORITY as far as this process has them. Nothing else is passed on.
 std::vector<std::string> getEnvironmentVariables(std::optional<std::string_view> termName, bool trueColor);
 

@@ -107,6 +107,13 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::fork(
     if (!openPair(master, slave)) return std::nullopt;
     winsize size = desiredWindowSize;
     ioctl(slave, TIOCSWINSZ, &size);
+    // The terminal reads UTF-8 and the child's environment says so: the line discipline must know, or
+    // erasing in a shell's line editor takes one byte of a character at a time.
+    termios modes{};
+    if (tcgetattr(slave, &modes) == 0) {
+        modes.c_iflag |= IUTF8;
+        tcsetattr(slave, TCSANOW, &modes);
+    }
 
     // Block every signal across the fork so that none reaches a host handler in the child before its
     // dispositions are reset.
