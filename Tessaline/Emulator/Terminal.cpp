@@ -185,7 +185,7 @@ void Terminal::resize(int cols, int rows) {
 void Terminal::changeScrollback(std::optional<int> lines) {
     dropPayloadPass();
     _normalBuffer->changeHistorySize(lines);
-    options.scrollback = lines.value_or(0);
+    options.scrollback = lines;
     markWholeScreen();
 }
 

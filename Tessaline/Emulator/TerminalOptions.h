@@ -24,8 +24,9 @@ struct TerminalOptions {
     CursorStyle cursorStyle = CursorStyle::blinkBlock;
     // Carried for the host; the terminal does not read it.
     bool screenReaderMode = false;
-    // Scroll-back lines of the normal buffer; 0 for none.
-    int scrollback = 500;
+    // Scroll-back lines of the normal buffer; nothing for none (which also turns reflow off). The
+    // buffer, changeScrollback and a full reset all use this one value, so off stays off.
+    std::optional<int> scrollback = 500;
     // Carried, not applied: the terminal lays out a tab stop every 8 columns.
     int tabStopWidth = 8;
     // The primary device attributes announce Sixel graphics.

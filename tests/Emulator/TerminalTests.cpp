@@ -159,12 +159,37 @@ TEST(Terminal, ChangeScrollback) {
     TerminalHarness h(10, 2, 3);
     Terminal& t = h.terminal();
     t.changeScrollback(std::nullopt);
-    EXPECT_EQ(t.options.scrollback, 0);
+    EXPECT_EQ(t.options.scrollback, std::nullopt);
     EXPECT_FALSE(t.normalBuffer().hasScrollback());
     EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 1}));
     t.changeHistorySize(50);
     EXPECT_EQ(t.options.scrollback, 50);
     EXPECT_EQ(t.normalBuffer().lines().maxLength(), 52);
+}
+
+TEST(Terminal, ScrollbackSettingsSurviveAFullReset) {
+    struct Case {
+        const char* name;
+        std::optional<int> lines;
+        bool reflows;
+        int capacity;
+    };
+    const Case cases[] = {
+        {"off stays off", std::nullopt, false, 2},
+        {"no lines, still reflowing", 0, true, 2},
+        {"some lines", 7, true, 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 2, 3);
+        Terminal& t = h.terminal();
+        t.changeScrollback(c.lines);
+        h.feed("\x1b"
+               "c");
+        EXPECT_EQ(t.options.scrollback, c.lines);
+        EXPECT_EQ(t.normalBuffer().isReflowEnabled(), c.reflows);
+        EXPECT_EQ(t.normalBuffer().lines().maxLength(), c.capacity);
+    }
 }
 
 TEST(Terminal, SetupAppliesReplacedOptions) {

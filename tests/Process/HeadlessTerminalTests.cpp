@@ -241,15 +241,15 @@ TEST(HeadlessTerminal, KeepsImagesAndScrollbackSettings) {
     struct Case {
         const char* name;
         std::optional<int> lines;
-        int recorded;
+        int capacity;
     };
-    const Case cases[] = {{"some lines", 1000, 1000}, {"none", std::nullopt, 0}};
+    const Case cases[] = {{"some lines", 1000, 1005}, {"none", std::nullopt, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         terminal.clearUpdateRange();
         headless.changeScrollback(c.lines);
-        EXPECT_EQ(terminal.options.scrollback, c.recorded);
-        EXPECT_EQ(terminal.normalBuffer().lines().maxLength(), 5 + c.recorded);
+        EXPECT_EQ(terminal.options.scrollback, c.lines);
+        EXPECT_EQ(terminal.normalBuffer().lines().maxLength(), c.capacity);
         EXPECT_EQ(terminal.refreshStart, 0);
         EXPECT_EQ(terminal.refreshEnd, 4);
     }

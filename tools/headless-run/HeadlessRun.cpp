@@ -45,7 +45,7 @@ constexpr const char* usageText =
 struct Arguments {
     int cols = 80;
     int rows = 25;
-    int scrollback = TerminalOptions::defaultOptions().scrollback;
+    int scrollback = TerminalOptions::defaultOptions().scrollback.value_or(0);
     bool all = false;
     std::vector<std::string> command;
 };
