@@ -231,9 +231,9 @@ BufferLinePtr Terminal::getScrollInvariantLine(int row) {
 
 void Terminal::updateFullScreen() {
     refreshStart = 0;
-    refreshEnd = _rows;
+    refreshEnd = _rows - 1;
     scrollInvariantRefreshStart = _buffer->yDisp();
-    scrollInvariantRefreshEnd = _buffer->yDisp() + _rows;
+    scrollInvariantRefreshEnd = _buffer->yDisp() + _rows - 1;
 }
 
 std::optional<Terminal::UpdateRange> Terminal::getUpdateRange() const {
@@ -255,10 +255,9 @@ void Terminal::clearUpdateRange() {
 
 // MARK: Log
 
-void Terminal::log(std::string_view text) const {
+void Terminal::log(std::string_view text, DiagnosticKind kind) const {
     if (silentLog) return;
-    std::printf("Info: %.*s\n", int(text.size()), text.data());
-    std::fflush(stdout);
+    Diagnostics::report(DiagnosticSeverity::info, kind, text);
 }
 
 } // namespace Tessaline

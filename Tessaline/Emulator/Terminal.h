@@ -3,6 +3,7 @@
 #include "Buffer.h"
 #include "CharSets.h"
 #include "Color.h"
+#include "Diagnostics.h"
 #include "EscapeSequenceParser.h"
 #include "EscapeSequences.h"
 #include "Executor.h"
@@ -162,6 +163,8 @@ public:
         int y = 0;
         bool operator==(const CursorLocation&) const = default;
     };
+    // Changed rows: startY to endY, both included, whatever marked them (printing, erasing, scrolling,
+    // DECALN, a resize, the end of synchronized output). The whole screen is 0 ... rows - 1.
     struct UpdateRange {
         int startY = 0;
         int endY = 0;
@@ -382,8 +385,8 @@ public:
     // Bytes held by the image strips alive.
     int64_t imageStripBytes() const { return *_imageStripBytes; }
 
-    // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
-    // host reads and clears them.
+    // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew, each
+    // from start to end with both ends included (UpdateRange); the host reads and clears them.
     int refreshStart = INT_MAX;
     int refreshEnd = -1;
     int scrollInvariantRefreshStart = INT_MAX;
@@ -425,7 +428,8 @@ public:
     // Hyperlinks (TerminalHyperlinks.cpp)
     std::optional<HyperLinkTracking> hyperLinkTracking;
 
-    // Log (Terminal.cpp): when set, the diagnostic lines are not written.
+    // Log (Terminal.cpp): when set, the terminal reports nothing of what the program sent that it does not
+    // handle (broken invariants are reported whatever it says).
     bool silentLog = true;
 
     // MARK: Construction, set-up, buffers and size (Terminal.cpp)
@@ -488,14 +492,14 @@ public:
             if (y > refreshEnd) refreshEnd = y;
         }
     }
-    // Rows 0 to rows (one past the last) and the same from yDisp.
+    // Rows 0 to rows - 1, and yDisp to yDisp + rows - 1.
     void updateFullScreen();
     std::optional<UpdateRange> getUpdateRange() const;
     std::optional<UpdateRange> getScrollInvariantUpdateRange() const;
     void clearUpdateRange();
 
-    // "Info: " and the text on standard output, unless silentLog.
-    void log(std::string_view text) const;
+    // The text to the diagnostics sink (severity info), unless silentLog.
+    void log(std::string_view text, DiagnosticKind kind = DiagnosticKind::unhandledSequence) const;
 
     // MARK: Parser wiring and dispatch (TerminalDispatch.cpp)
 

@@ -122,7 +122,9 @@ void Terminal::configureParser(EscapeSequenceParser& parser) {
         if (silentLog) return;
         log("Tessaline: Parsing error, state: " + state.description());
     };
-    parser.diagnosticHandler = [this](std::string_view message) { log(message); };
+    parser.diagnosticHandler = [this](std::string_view message) {
+        log(message, DiagnosticKind::parserLimit);
+    };
 }
 
 void Terminal::registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler) {
@@ -509,7 +511,9 @@ std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, u
         };
         auto colors = [this] { return std::span<const Color>(defaultAnsiColors); };
         auto handler = std::make_unique<SixelDcsHandler>(sink, colors);
-        handler->diagnosticHandler = [this](std::string_view message) { log(message); };
+        handler->diagnosticHandler = [this](std::string_view message) {
+            log(message, DiagnosticKind::imageRefused);
+        };
         return handler;
     }
     if (code == 'q' && collect == "$") return std::make_unique<DECRQSS>(this); // DECRQSS

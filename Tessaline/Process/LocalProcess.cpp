@@ -1,6 +1,7 @@
 #include "LocalProcess.h"
 
 #include "ChildReaper.h"
+#include "Diagnostics.h"
 #include "PseudoTerminalHelpers.h"
 #include "PtyWriter.h"
 #include "TerminalOptions.h"
@@ -60,10 +61,13 @@ bool hasExitedWithoutReaping(pid_t pid) {
     return result == 0 ? info.si_pid != 0 : errno == ECHILD;
 }
 
-void printLine(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+// The program's input and output, traced while debugIO is on.
+void trace(const std::string& line) {
+    Diagnostics::report(DiagnosticSeverity::info, DiagnosticKind::processIO, line);
+}
+
+void reportFailure(const std::string& line) {
+    Diagnostics::report(DiagnosticSeverity::error, DiagnosticKind::processIO, line);
 }
 
 void closeIfOpen(int& fd) {
@@ -201,7 +205,7 @@ void LocalProcess::send(std::span<const uint8_t> data) {
             line += std::to_string(unsigned(data[i]));
         }
         line += "] ";
-        printLine(line);
+        trace(line);
     }
     std::shared_ptr<PtyWriter> writer;
     {
@@ -214,8 +218,8 @@ void LocalProcess::send(std::span<const uint8_t> data) {
 void LocalProcess::writeCompleted(int64_t number, size_t size, int error) {
     if (error == 0) _total += int64_t(size);
     if (_debugIO)
-        printLine("[SEND-" + std::to_string(number) + "] completed bytes=" + std::to_string(_total.load()));
-    if (error != 0) printLine("Error writing data to the child, errno=" + std::to_string(error));
+        trace("[SEND-" + std::to_string(number) + "] completed bytes=" + std::to_string(_total.load()));
+    if (error != 0) reportFailure("Error writing data to the child, errno=" + std::to_string(error));
 }
 
 void LocalProcess::terminate() {
@@ -259,7 +263,7 @@ void LocalProcess::dumpChunk(std::span<const uint8_t> data) {
         if (close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
     }
     if (error != 0) {
-        printLine("Got error while logging data dump to " + path + ": " + std::strerror(error));
+        reportFailure("Got error while logging data dump to " + path + ": " + std::strerror(error));
         return;
     }
     ++_logFileCounter;
@@ -423,8 +427,8 @@ void LocalProcess::readLoop(Session& session) {
 void LocalProcess::childProcessRead(Session& session, std::span<const uint8_t> data) {
     if (_debugIO) {
         const int64_t total = _total += int64_t(data.size());
-        printLine("[READ] count=" + std::to_string(data.size()) +
-                  " received from host total=" + std::to_string(total));
+        trace("[READ] count=" + std::to_string(data.size()) +
+              " received from host total=" + std::to_string(total));
     }
     std::vector<uint8_t> bytes(data.begin(), data.end());
     dumpChunk(bytes);

@@ -92,7 +92,7 @@ public:
     int32_t childfd() const { return _childfd.load(); }
     // The child's process id; 0 before the first start.
     int32_t shellPid() const { return _shellPid; }
-    // Logs reads and writes on standard output.
+    // Traces reads and writes to the diagnostics sink (kind processIO).
     bool debugIO() const { return _debugIO.load(); }
     void setDebugIO(bool value) { _debugIO = value; }
     // Writes accepted so far; numbers the debug lines of writes.

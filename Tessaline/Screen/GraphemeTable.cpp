@@ -33,7 +33,8 @@ uint64_t GraphemeTable::wordOf(const char* p, size_t n) {
         return lo | uint64_t(hi) << (8 * (n - 4));
     }
     if (n == 0) return 0;
-    return uint8_t(p[0]) | uint64_t(uint8_t(p[n / 2])) << (8 * (n / 2)) | uint64_t(uint8_t(p[n - 1])) << (8 * (n - 1));
+    return uint8_t(p[0]) | uint64_t(uint8_t(p[n / 2])) << (8 * (n / 2)) |
+           uint64_t(uint8_t(p[n - 1])) << (8 * (n - 1));
 }
 
 uint32_t GraphemeTable::hashOfWord(uint64_t word, size_t n) {

@@ -156,8 +156,8 @@ TEST(TerminalCharsets, ScreenAlignmentPattern) {
                                  CharacterStyle::none, UnderlineStyle::none, Attribute::Color::ansi256(9)),
                        t.underlineColors(), 'E', 1))
         << "the colours of the current attribute, none of its styles";
-    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 3}));
-    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{0, 3}));
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 2}));
+    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{0, 2}));
     EXPECT_EQ(h.buffer().scrollTop(), 1) << "the region stays";
     EXPECT_EQ(h.buffer().scrollBottom(), 2);
 }

@@ -39,9 +39,18 @@ TEST(GraphemeTable, IsBounded) {
 // trailing zero byte stay apart.
 TEST(GraphemeTable, WordReadsMatchExactReads) {
     GraphemeTable table;
-    const std::string texts[] = {"a",           std::string("a\0", 2), std::string("a\0\0", 3), "e\xCC\x81",
-                                 "e\xCC\x81\xCC\xA7", "ab", "abcd",    "abcdefg",                "abcdefgh",
-                                 "abcdefghi",   "abcdefghijklmnopq",   "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"};
+    const std::string texts[] = {"a",
+                                 std::string("a\0", 2),
+                                 std::string("a\0\0", 3),
+                                 "e\xCC\x81",
+                                 "e\xCC\x81\xCC\xA7",
+                                 "ab",
+                                 "abcd",
+                                 "abcdefg",
+                                 "abcdefgh",
+                                 "abcdefghi",
+                                 "abcdefghijklmnopq",
+                                 "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"};
     std::vector<int32_t> codes;
     for (const std::string& text : texts)
         codes.push_back(table.codeOrZero(text));
@@ -51,7 +60,8 @@ TEST(GraphemeTable, WordReadsMatchExactReads) {
     for (char filler : {'\0', 'x', '\xFF'}) {
         for (size_t i = 0; i < std::size(texts); ++i) {
             const std::string padded = texts[i] + std::string(8, filler);
-            EXPECT_EQ(table.codeOrZero(std::string_view(padded).substr(0, texts[i].size()), padded.size()), codes[i])
+            EXPECT_EQ(table.codeOrZero(std::string_view(padded).substr(0, texts[i].size()), padded.size()),
+                      codes[i])
                 << i << " followed by " << int(filler);
             EXPECT_EQ(table.find(texts[i]), codes[i]);
         }
