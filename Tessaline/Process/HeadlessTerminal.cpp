@@ -1,5 +1,7 @@
 #include "HeadlessTerminal.h"
 
+#include "PseudoTerminalHelpers.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -53,6 +55,23 @@ void HeadlessTerminal::send(Terminal&, std::span<const uint8_t> data) {
 
 winsize HeadlessTerminal::getWindowSize() {
     return {fitWinsize(_terminal.rows()), fitWinsize(_terminal.cols()), windowPixelWidth, windowPixelHeight};
+}
+
+std::optional<std::vector<uint8_t>>
+HeadlessTerminal::windowCommand(Terminal& source, const WindowManipulationCommand& command) {
+    if (!resizesOnRequest || command.kind() != WindowManipulationCommand::Kind::resizeTerminal)
+        return std::nullopt;
+    const auto side = [](int requested, int current, int most) {
+        return requested > 0 ? std::min(requested, most) : current;
+    };
+    source.resize(side(command.cols(), source.cols(), maxRequestedCols),
+                  side(command.rows(), source.rows(), maxRequestedRows));
+    sizeChanged(source);
+    return std::nullopt;
+}
+
+void HeadlessTerminal::sizeChanged(Terminal&) {
+    if (const int fd = _process.childfd(); fd >= 0) PseudoTerminalHelpers::setWinSize(fd, getWindowSize());
 }
 
 void HeadlessTerminal::mouseModeChanged(Terminal&) {}

@@ -330,6 +330,9 @@ ToolRun runHeadlessRun(const std::vector<std::string>& arguments) {
 } // namespace
 
 TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
+    // The position report comes back after the terminal took the request before it.
+    const std::string resizeThenSize =
+        "stty raw -echo; printf '\\033[8;5;33t\\033[6n'; head -c 6 >/dev/null; stty size";
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
@@ -342,6 +345,16 @@ TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
          "one\n\ntwo\n",
          3},
         {"the program sees the size", {"--cols=33", "--rows=7", "--", "stty", "size"}, "7 33\n", 0},
+        {"resize requests are carried out when asked",
+         {"--allow-resize", "--", "/bin/sh", "-c", resizeThenSize},
+         "5 33\n",
+         0},
+        {"and refused otherwise", {"--", "/bin/sh", "-c", resizeThenSize}, "25 80\n", 0},
+        {"a huge request is held to the largest size",
+         {"--allow-resize", "--", "/bin/sh", "-c",
+          "stty raw -echo; printf '\\033[8;99999;99999t\\033[6n'; head -c 6 >/dev/null; stty size"},
+         "1024 2048\n",
+         0},
         {"the terminal takes UTF-8 input",
          {"--", "/bin/sh", "-c", "stty -a | tr ' ' '\\n' | grep -x -- '-*iutf8'"},
          "iutf8\n",
