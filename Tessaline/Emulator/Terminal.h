@@ -11,6 +11,7 @@
 #include "KittyGraphicsState.h"
 #include "KittyKeyboardFlags.h"
 #include "KittyPlacementContext.h"
+#include "ListFormat.h"
 #include "ParserTarget.h"
 #include "Position.h"
 #include "ProgressReport.h"
@@ -630,8 +631,6 @@ public:
     void softReset();
     // CSI ... p by its intermediates: DECSTR, DECSCL, DECRQM.
     void csiPHandler(const SequenceParams& pars, std::string_view collect);
-    // "[1, 2, 3]", the form of the parameter lists in log lines.
-    static std::string bracketedList(std::span<const int64_t> values);
 
     // MARK: Synchronized output (TerminalSynchronizedOutput.cpp)
 

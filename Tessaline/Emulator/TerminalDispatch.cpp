@@ -15,24 +15,6 @@ namespace Tessaline {
 
 namespace {
 
-// "[1, 2, 3]".
-template<class Values>
-std::string bracketed(const Values& values) {
-    std::string out = "[";
-    bool first = true;
-    for (auto value : values) {
-        if (!first) out += ", ";
-        out += std::to_string(int64_t(value));
-        first = false;
-    }
-    return out + "]";
-}
-
-std::string collectBytes(std::string_view collect) {
-    std::vector<uint8_t> bytes(collect.begin(), collect.end());
-    return bracketed(bytes);
-}
-
 // A byte shown as the character of that value (0x80-0xFF as U+0080-U+00FF).
 std::string byteAsCharacter(uint8_t byte) {
     std::string out;
@@ -102,12 +84,12 @@ void Terminal::configureParser(EscapeSequenceParser& parser) {
     parser.printStateReset = [this] { printStateReset(); };
     parser.csiHandlerFallback = [this](const SequenceParams& pars, std::string_view collect, uint8_t code) {
         if (silentLog) return;
-        log("Tessaline: Unknown CSI Code (collect=" + collectBytes(collect) +
-            " code=" + byteAsCharacter(code) + " pars=" + bracketed(pars.values()) + ")");
+        log("Tessaline: Unknown CSI Code (collect=" + bracketedList(collect) +
+            " code=" + byteAsCharacter(code) + " pars=" + bracketedList(pars.values()) + ")");
     };
     parser.escHandlerFallback = [this](std::string_view collect, uint8_t code) {
         if (silentLog) return;
-        log("Tessaline: Unknown ESC Code: ESC + " + byteAsCharacter(code) + " txt=" + collectBytes(collect));
+        log("Tessaline: Unknown ESC Code: ESC + " + byteAsCharacter(code) + " txt=" + bracketedList(collect));
     };
     parser.oscHandlerFallback = [this](int64_t code, std::span<const uint8_t>) {
         if (silentLog) return;
@@ -415,7 +397,7 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
         else if (collect == ">")
             setTitleModes(*this, pars, true);
         else
-            log("Unhandled csiT " + collectBytes(collect));
+            log("Unhandled csiT " + bracketedList(collect));
         return true;
     case 'u': // Kitty keyboard flags, else SCORC
         if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();

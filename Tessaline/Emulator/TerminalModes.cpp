@@ -8,16 +8,6 @@ namespace Tessaline {
 
 namespace {
 
-// "[62, 36]": bytes as decimal values.
-std::string bracketedBytes(std::string_view bytes) {
-    std::string out = "[";
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += std::to_string(int(uint8_t(bytes[i])));
-    }
-    return out + "]";
-}
-
 // What DECSET 5 leaves in the current attribute, and what DECRQM 5 looks for.
 constexpr Attribute reverseVideoAttribute() {
     return Attribute(Attribute::Color::defaultInvertedColor(), Attribute::Color::defaultInvertedColor(),
@@ -68,7 +58,7 @@ void Terminal::setMode(int64_t mode, std::string_view collect) {
         return;
     }
     if (collect != "?") {
-        log("Unhandled setMode (SM) with " + std::to_string(mode) + " and " + bracketedBytes(collect));
+        log("Unhandled setMode (SM) with " + std::to_string(mode) + " and " + bracketedList(collect));
         return;
     }
     switch (mode) {

@@ -13,15 +13,6 @@ void Terminal::sendBytes(std::span<const uint8_t> bytes) {
     if (tdel != nullptr) tdel->send(*this, bytes);
 }
 
-std::string Terminal::bracketedList(std::span<const int64_t> values) {
-    std::string out = "[";
-    for (size_t k = 0; k < values.size(); ++k) {
-        if (k > 0) out += ", ";
-        out += std::to_string(values[k]);
-    }
-    return out + "]";
-}
-
 // MARK: Device attributes and status
 
 void Terminal::cmdSendDeviceAttributes(const SequenceParams& pars, std::string_view collect) {

@@ -2,6 +2,7 @@
 
 #include "ChildReaper.h"
 #include "Diagnostics.h"
+#include "ListFormat.h"
 #include "PseudoTerminalHelpers.h"
 #include "PtyWriter.h"
 #include "TerminalOptions.h"
@@ -199,13 +200,7 @@ void LocalProcess::send(std::span<const uint8_t> data) {
     if (!_running) return;
     const int64_t number = _sendCount++;
     if (_debugIO) {
-        std::string line = "[SEND-" + std::to_string(number) + "] Queuing data to client: [";
-        for (size_t i = 0; i < data.size(); ++i) {
-            if (i > 0) line += ", ";
-            line += std::to_string(unsigned(data[i]));
-        }
-        line += "] ";
-        trace(line);
+        trace("[SEND-" + std::to_string(number) + "] Queuing data to client: " + bracketedList(data) + " ");
     }
     std::shared_ptr<PtyWriter> writer;
     {
