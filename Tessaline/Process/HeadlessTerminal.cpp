@@ -36,12 +36,12 @@ void HeadlessTerminal::dataReceived(std::span<const uint8_t> slice) {
     _terminal.parser().parse(slice);
 }
 
-void HeadlessTerminal::send(std::span<const uint8_t> data) {
-    _process.send(data);
+size_t HeadlessTerminal::send(std::span<const uint8_t> data) {
+    return _process.send(data);
 }
 
-void HeadlessTerminal::send(std::string_view text) {
-    send(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+size_t HeadlessTerminal::send(std::string_view text) {
+    return send(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 void HeadlessTerminal::changeScrollback(std::optional<int> lines) {

@@ -55,9 +55,9 @@ public:
     void processTerminated(LocalProcess& source, std::optional<int32_t> exitCode) override;
     void dataReceived(std::span<const uint8_t> slice) override;
 
-    // Writes the bytes to the child as LocalProcess::send() does.
-    virtual void send(std::span<const uint8_t> data);
-    virtual void send(std::string_view text);
+    // Writes the bytes to the child as LocalProcess::send() does, answering how many it took.
+    virtual size_t send(std::span<const uint8_t> data);
+    virtual size_t send(std::string_view text);
     // Scroll-back lines of the normal buffer (nullopt: none), recorded in the terminal's options.
     virtual void changeScrollback(std::optional<int> lines);
 

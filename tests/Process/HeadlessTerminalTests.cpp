@@ -7,14 +7,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -381,6 +385,8 @@ TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
          "started\n",
          130},
         {"killed", {"--", "/bin/sh", "-c", "echo bye; kill -KILL $$"}, "bye\n", 137},
+        // Used to end with 127 and no word of why.
+        {"a program that cannot be started", {"--", "/etc"}, "cannot run /etc: Permission denied\n", 127},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -389,6 +395,32 @@ TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.errors, "");
     }
+}
+
+// A program deaf to SIGHUP and SIGTERM used to outlive the run, and a run behind on output parsed all of
+// it before it stopped.
+TEST(HeadlessRun, StopsADeafFloodingProgramAndLeavesNothingBehind) {
+    const auto pidFile =
+        std::filesystem::temp_directory_path() / ("headless-run-deaf-" + std::to_string(getpid()));
+    std::filesystem::remove(pidFile);
+    const ToolRun run = runHeadlessRun({"--", "/bin/sh", "-c",
+                                        "trap '' HUP TERM; echo $$ >" + pidFile.string() +
+                                            "; kill -TERM $PPID; while :; do seq 1 100000; done"});
+    EXPECT_EQ(run.status, 128 + SIGTERM);
+    std::ifstream file(pidFile);
+    pid_t pid = 0;
+    file >> pid;
+    ASSERT_GT(pid, 0);
+    // Its parent is gone: something else reaps it, in its own time.
+    bool ended = false;
+    for (int i = 0; i < 1000 && !ended; ++i) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        ended = !std::getline(stat, line) || line.substr(line.rfind(')') + 2, 1) == "Z";
+        if (!ended) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(ended);
+    std::filesystem::remove(pidFile);
 }
 
 TEST(HeadlessRun, RefusesWhatItCannotRun) {

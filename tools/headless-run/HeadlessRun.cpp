@@ -10,8 +10,9 @@
 // suites that resize per test need. Standard output carries the screen and nothing else; the engine's
 // diagnostics go to standard error.
 //
-// SIGINT, SIGTERM or SIGHUP stop the program (SIGTERM) and still print the screen, then exit with 128 plus
-// the signal's number: a suite that gives up on a program after a time sees how far it got.
+// SIGINT, SIGTERM or SIGHUP stop the program (SIGTERM, then SIGKILL to its process group half a second
+// later) and still print the screen, then exit with 128 plus the signal's number, within a second
+// whatever output is pending: a suite that gives up on a program after a time sees how far it got.
 #include "HeadlessTerminal.h"
 #include "RunLoopExecutor.h"
 
@@ -37,8 +38,9 @@ namespace {
 constexpr int usageStatus = 2;
 // What a shell answers for a program it cannot find.
 constexpr int notFoundStatus = 127;
-// How long a program stopped by a signal may take to end.
-constexpr std::chrono::seconds stopPatience{2};
+// How long a program stopped by a signal may take to end (and its output to be shown) before it is
+// killed: the run ends well within a second of the signal, whatever is pending.
+constexpr std::chrono::milliseconds stopPatience{500};
 
 constexpr const char* usageText =
     "usage: headless-run [--cols N] [--rows N] [--scrollback N] [--all] [--allow-resize] -- PROGRAM "
@@ -229,7 +231,7 @@ int main(int argc, char** argv) {
         // hung up.
         kill(headless.process().shellPid(), SIGTERM);
         loop.runUntil([&] { return ended; }, stopPatience);
-        if (!ended) headless.process().terminate();
+        if (!ended) headless.process().terminate(std::chrono::milliseconds(0));
         status = 128 + caught;
     }
 
