@@ -83,8 +83,9 @@ void HeadlessTerminal::hostCurrentDirectoryUpdated(Terminal& source) {
 void HeadlessTerminal::colorChanged(Terminal&, int) {}
 
 void HeadlessTerminal::createImageFromBitmap(Terminal&, std::vector<uint8_t>& bytes, int width, int height) {
-    _images.push_back({bytes, width, height});
+    // Taken, not copied: the bitmap is not used after this call, and a copy would double the peak.
     _imageBytes += bytes.size();
+    _images.push_back({std::move(bytes), width, height});
     // A program that sends images without end must not make us hold them all: the oldest go first.
     size_t dropped = 0;
     while (_imageBytes > imageByteLimit && _images.size() - dropped > 1)
