@@ -148,6 +148,8 @@ void Terminal::resetToInitialState() {
     _buffer->setX(0);
     _buffer->setY(0);
     clearAllKittyImages();
+    // The table starts afresh: what a stream before the reset filled it with no longer holds it full.
+    reclaimGraphemes();
     cursorHidden = hidden;
     markWholeScreen();
 }

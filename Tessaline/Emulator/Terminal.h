@@ -254,6 +254,13 @@ public:
 
     // Graphemes (TerminalPrint.cpp): charToIndexMap, indexToCharMap and lastCharIndex live in the table.
     const GraphemeTable& graphemes() const { return _graphemes; }
+    // Gives the grapheme codes no cell holds (screen, scroll-back, either buffer, the copy shown under
+    // synchronized output) back to the table (TerminalGraphemes.cpp). Done by a full reset, and after a
+    // chunk of input once the table is three quarters full and a quarter of its size of new characters
+    // were asked for since the last time, so that its cost per character does not grow with the
+    // scroll-back.
+    void reclaimGraphemes();
+    void reclaimGraphemesWhenDue();
 
     // What cells' hyperlink handles and underline-colour indexes stand for, kept per terminal so that one
     // terminal can neither exhaust nor slow another in the same process. Copies of this terminal's cells
@@ -1055,6 +1062,8 @@ private:
     MouseMode _mouseMode = MouseMode::off;
     Attribute _curAttr = Attribute::defaultAttribute();
     GraphemeTable _graphemes;
+    // The table's askedCount() at the last reclaim.
+    uint64_t _graphemesAskedAtReclaim = 0;
     TinyAtom::Registry _payloads;
     UnderlineColorTable _underlineColors;
     std::unique_ptr<EscapeSequenceParser> _parser;

@@ -82,6 +82,7 @@ void setTitleModes(Terminal& t, const SequenceParams& pars, bool value) {
 void Terminal::configureParser(EscapeSequenceParser& parser) {
     parser.printHandler = [this](std::span<const uint8_t> run) { handlePrint(run); };
     parser.printStateReset = [this] { printStateReset(); };
+    parser.parseEnded = [this] { reclaimGraphemesWhenDue(); };
     parser.csiHandlerFallback = [this](const SequenceParams& pars, std::string_view collect, uint8_t code) {
         if (silentLog) return;
         log("Tessaline: Unknown CSI Code (collect=" + bracketedList(collect) +

@@ -150,7 +150,8 @@ TEST(TerminalPrint, GraphemeCodes) {
 
     h.feed("\x1b"
            "c");
-    EXPECT_EQ(t.code("e\xCC\x81"), accented.code) << "a full reset keeps the table";
+    EXPECT_EQ(t.code("e\xCC\x81"), accented.code)
+        << "a full reset starts the table afresh, lowest code first";
 }
 
 TEST(TerminalPrint, GraphemeTableIsBounded) {
