@@ -4,7 +4,9 @@
 
 #include "CellMetrics.h"
 #include "ColorConversion.h"
-#include "PlainRowPainter.h"
+#include "CaretView.h"
+#include "RowBuilder.h"
+#include "RowPainter.h"
 #include "QtExecutor.h"
 #include "TerminalProgressBarView.h"
 
@@ -43,7 +45,8 @@ TerminalView::TerminalView(const QRect& frame, const std::optional<QFont>& font,
                            Executor* executor)
     : QWidget(parent)
     , _executor(executor ? *executor : QtExecutor::main())
-    , _rowPainter(std::make_unique<PlainRowPainter>(*this)) {
+    , _rowBuilder(std::make_unique<RowBuilder>(*this))
+    , _rowPainter(std::make_unique<RowPainter>(*this)) {
     commonInit(frame, font);
 }
 
@@ -100,6 +103,7 @@ int TerminalView::scrollerWidth() const {
 void TerminalView::resetCaches() {
     _colors.fill(std::nullopt);
     _trueColors.clear();
+    _rowBuilder->reset();
     _rowPainter->reset();
 }
 
@@ -132,6 +136,14 @@ void TerminalView::setupOptions(double width, double height) {
     _terminal->setBackgroundColor(Color::defaultBackground);
     _terminal->setForegroundColor(Color::defaultForeground);
     _selection = std::make_unique<SelectionService>(*_terminal);
+    if (_caretView) {
+        resetCaret();
+    } else {
+        _caretView = new CaretView(QRectF(QPointF(0, 0), *_cellDimension).toRect(), _terminal->options.cursorStyle,
+                                   this);
+        if (_scroller) _caretView->stackUnder(_scroller);
+        _caretView->show();
+    }
     _search = std::make_unique<SearchService>(*_terminal);
     update();
 }
@@ -157,6 +169,7 @@ void TerminalView::resetFont() {
     _terminal->resize(grid.cols, grid.rows);
     sizeChanged(*_terminal);
     _terminal->cmdSoftReset();
+    resetCaret();
     update();
 }
 
@@ -247,6 +260,8 @@ void TerminalView::installColors(const std::vector<Color>& colors) {
 }
 
 void TerminalView::colorsChanged() {
+    // The looks hold resolved colours.
+    _rowBuilder->reset();
     if (!_terminal) return;
     _terminal->updateFullScreen();
     queuePendingDisplay();
