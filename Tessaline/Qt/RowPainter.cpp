@@ -205,7 +205,16 @@ void RowPainter::flushRun(QPainter& painter) {
     _glyphRun.setRawFont(_glyphs.font(_runFont));
     _glyphRun.setRawData(_runGlyphs.data(), _runPositions.data(), int(_runGlyphs.size()));
     if (!_penSet || _runColor != _penColor) {
-        painter.setPen(_runColor);
+        // A pen made from a colour allocates; the pens of colours met are kept and shared.
+        auto [pen, made] = _pens.try_emplace(_runColor.rgba64());
+        if (made) {
+            if (_pens.size() > 4096) {
+                _pens.clear();
+                pen = _pens.try_emplace(_runColor.rgba64()).first;
+            }
+            pen->second = QPen(_runColor);
+        }
+        painter.setPen(pen->second);
         _penColor = _runColor;
         _penSet = true;
     }

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QGlyphRun>
 #include <QImage>
+#include <QPen>
 #include <QPointF>
 
 #include <array>
@@ -95,6 +96,7 @@ private:
     std::vector<QPointF> _runPositions;
     QGlyphRun _glyphRun;
     QColor _penColor;
+    std::unordered_map<quint64, QPen> _pens;
     bool _penSet = false;
     std::vector<double> _cellXs;
     StripLayers _layers;
