@@ -138,7 +138,8 @@ void CaretView::setText(const CharData& ch) {
         return;
     }
     const Terminal& terminal = view->terminal();
-    const std::string character = terminal.getCharacter(ch);
+    // An empty cell is a space, as the rows draw it.
+    const std::string character = ch.code == 0 ? std::string(" ") : terminal.getCharacter(ch);
     _text = QString::fromUtf8(character.data(), qsizetype(character.size()));
     // Of the cell's look only the face matters here.
     const TextAttributes look = view->getAttributedValue(
@@ -151,28 +152,16 @@ void CaretView::setText(const CharData& ch) {
     update();
 }
 
-void CaretView::setMarkedText(const QString& text) {
-    if (text == _markedText) return;
-    _markedText = text;
-    resize(caretSize());
-    update();
-}
-
 QSize CaretView::caretSize() const {
     TerminalView* view = _terminal;
     if (!view) return size();
-    const QSizeF cell = view->cellDimension();
-    if (_markedText.isEmpty()) return QSizeF(cell.width(), cell.height()).toSize();
-    // Whole cells, as the committed text will take them.
-    const double advance = QFontMetricsF(view->fontSet().normal).horizontalAdvance(_markedText);
-    const double cells = std::max(1.0, std::ceil(advance / cell.width()));
-    return QSizeF(cell.width() * cells, cell.height()).toSize();
+    return view->cellDimension().toSize();
 }
 
 void CaretView::paintEvent(QPaintEvent*) {
     TerminalView* view = _terminal;
     QPainter painter(this);
-    const bool hasFocus = _tracksFocus && view ? view->hasFocus() : true;
+    const bool hasFocus = _tracksFocus && view ? view->terminalHasFocus() : true;
     drawCursor(painter, hasFocus);
 }
 
@@ -183,16 +172,6 @@ void CaretView::drawCursor(QPainter& painter, bool hasFocus) {
     painter.setClipRect(bounds);
     const QFontMetricsF metrics(view->fontSet().normal);
     const double baseline = bounds.height() - std::ceil(metrics.descent() + metrics.leading());
-
-    if (!_markedText.isEmpty()) {
-        // A composition: the text on the background, underlined, where it will land.
-        painter.fillRect(bounds, view->nativeBackgroundColor());
-        painter.setPen(view->nativeForegroundColor());
-        painter.setFont(view->fontSet().normal);
-        painter.drawText(QPointF(0, baseline), _markedText);
-        painter.fillRect(QRectF(0, baseline + 1, bounds.width(), 1), view->nativeForegroundColor());
-        return;
-    }
 
     painter.setOpacity(_opacity);
     if (!hasFocus) {

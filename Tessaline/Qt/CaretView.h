@@ -70,11 +70,7 @@ public:
     double opacity() const { return _opacity; }
     void setOpacity(double value);
 
-    // The text an input method is composing, shown at the cursor in place of the caret until it is
-    // committed or cancelled (empty: none). The caret then grows to hold it.
-    void setMarkedText(const QString& text);
-    const QString& markedText() const { return _markedText; }
-    // One cell, or what the marked text needs.
+    // One cell of the view.
     QSize caretSize() const;
 
     // Draws the caret as it shows with or without focus.
@@ -97,7 +93,6 @@ private:
     // The laid-out character: its text, face and glyphs.
     std::optional<QString> _text;
     QList<QGlyphRun> _glyphs;
-    QString _markedText;
 };
 
 } // namespace Tessaline

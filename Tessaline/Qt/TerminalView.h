@@ -243,8 +243,9 @@ public:
     // A cursor colour and the colour of the character under a block cursor; nothing restores the default.
     void setCursorColor(Terminal& source, const std::optional<Color>& color, const std::optional<Color>& textColor);
     // The view has the keyboard focus and its window is the active one (or it has no window).
-    bool hasFocus() const;
-    void setHasFocus(bool value);
+    // (Named so that it does not hide QWidget::hasFocus.) Setting it redraws the caret.
+    bool terminalHasFocus() const;
+    void setTerminalHasFocus(bool value);
 
     // MARK: Delegates, pointer settings and the progress bar (TerminalViewCallbacks.cpp)
 

@@ -9,6 +9,7 @@
 #include <QFocusEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Tessaline {
 
@@ -35,7 +36,12 @@ void TerminalView::updateCursorPosition() {
     const int factor = line.renderMode == BufferLine::RenderLineMode::single ? 1 : 2;
     // A cursor waiting to wrap stands on the last column, not beside the grid.
     const int column = std::clamp(shown.x(), 0, std::max(shown.cols() - 1, 0));
-    _caretView->move(QPointF(factor * cell.width() * column, cell.height() * screenRow).toPoint());
+    // Whole pixels of a widget: the edges of the cell rounded, so that the caret covers the cell drawn.
+    const double x = factor * cell.width() * column;
+    const double y = cell.height() * screenRow;
+    const QPoint topLeft(int(std::lround(x)), int(std::lround(y)));
+    _caretView->setGeometry(QRect(topLeft, QPoint(int(std::lround(x + cell.width())) - 1,
+                                                 int(std::lround(y + cell.height())) - 1)));
 
     // The character under the cursor; past the end of the line its last cell, and on a line without
     // cells a blank.
@@ -112,13 +118,13 @@ void TerminalView::cursorStyleChanged(Terminal&, CursorStyle newStyle) {
 
 // MARK: Focus
 
-bool TerminalView::hasFocus() const {
-    // Hides QWidget::hasFocus: focus counts only while the window is the active one, as for typing.
+bool TerminalView::terminalHasFocus() const {
+    // Focus counts only while the window is the active one, as for typing.
     const QWidget* top = window();
-    return _hasFocus && (!top->isVisible() || isActiveWindow());
+    return _hasFocus && (!top->isVisible() || top->isActiveWindow());
 }
 
-void TerminalView::setHasFocus(bool value) {
+void TerminalView::setTerminalHasFocus(bool value) {
     _hasFocus = value;
     if (!_caretView) return;
     _caretView->setFocused(value);
@@ -127,7 +133,7 @@ void TerminalView::setHasFocus(bool value) {
 
 void TerminalView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
-    setHasFocus(true);
+    setTerminalHasFocus(true);
     if (_caretView) _caretView->updateView();
     // A window coming back to the front hands its focus widget the focus again: that is no focus change
     // of the view for the program.
@@ -140,9 +146,9 @@ void TerminalView::focusOutEvent(QFocusEvent* event) {
         _caretView->disableAnimations();
         _caretView->update();
     }
-    // The window going to the back keeps the focus inside it: the caret turns hollow through hasFocus.
+    // The window going to the back keeps the focus inside it: the caret turns hollow through terminalHasFocus.
     if (event->reason() == Qt::ActiveWindowFocusReason) return;
-    setHasFocus(false);
+    setTerminalHasFocus(false);
     _terminal->setTerminalFocus(false);
 }
 
