@@ -6,6 +6,7 @@
 #include "PainterGlyphCanvas.h"
 #include "Terminal.h"
 #include "TerminalView.h"
+#include "ViewImageStrip.h"
 
 #include <QFontMetricsF>
 #include <QPaintDevice>
@@ -368,11 +369,16 @@ void RowPainter::drawRunAttributes(QPainter& painter, const TextAttributes& look
 
 QRectF RowPainter::stripRect(const TerminalImage& strip, double top, double cellWidth, double scale) {
     if (!(scale > 0)) scale = 1;
+    // The terminal cut the strip in device pixels at the scale of its day.
+    const auto* picture = dynamic_cast<const ViewImageStrip*>(&strip);
+    const double stripScale = picture ? picture->scale() : scale;
+    const QSizeF size(strip.pixelWidth() / stripScale, strip.pixelHeight() / stripScale);
     const KittyPlacementImage* kitty = strip.asKittyPlacementImage();
     if (kitty && kitty->kittyIsKitty)
-        return QRectF(cellWidth * strip.col() + double(kitty->kittyPixelOffsetX) / scale,
-                      top + double(kitty->kittyPixelOffsetY) / scale, strip.pixelWidth(), strip.pixelHeight());
-    return QRectF(cellWidth * strip.col(), top, strip.pixelWidth(), strip.pixelHeight());
+        return QRectF(QPointF(cellWidth * strip.col() + double(kitty->kittyPixelOffsetX) / scale,
+                              top + double(kitty->kittyPixelOffsetY) / scale),
+                      size);
+    return QRectF(QPointF(cellWidth * strip.col(), top), size);
 }
 
 void RowPainter::sortStrips(const ImageList& images, StripLayers& layers) {
@@ -401,8 +407,8 @@ void RowPainter::drawStrips(QPainter& painter, std::span<const TerminalImage* co
                             double scale) {
     const double w = _view.cellDimension().width();
     for (const TerminalImage* strip : strips) {
-        if (const QImage* image = _view.imageOfStrip(*strip))
-            painter.drawImage(stripRect(*strip, top, w, scale), *image);
+        if (const auto* picture = dynamic_cast<const ViewImageStrip*>(strip))
+            painter.drawImage(stripRect(*strip, top, w, scale), picture->image());
     }
 }
 

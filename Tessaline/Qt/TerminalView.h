@@ -55,8 +55,9 @@ enum class LinkHighlightMode : uint8_t {
 //
 // One header, one implementation file per family: TerminalView.cpp (data path, redraw, scrolling, paint),
 // TerminalViewSetup.cpp (fonts, cell size, options, colours, sizing), TerminalViewCallbacks.cpp (the
-// TerminalDelegate answers and the progress bar), TerminalViewRows.cpp (the row builder's entry points and
-// row drawing), TerminalViewCaret.cpp (the caret and focus). Everything runs on the GUI thread.
+// TerminalDelegate answers and the progress bar), TerminalViewImages.cpp (images), TerminalViewRows.cpp
+// (the row builder's entry points and row drawing), TerminalViewCaret.cpp (the caret and focus).
+// Everything runs on the GUI thread.
 class TerminalView : public QWidget, public TerminalDelegate {
     Q_OBJECT
 public:
@@ -213,8 +214,6 @@ public:
     // the image is not stored or cannot be decoded.
     using KittyImageCache = std::unordered_map<uint32_t, std::optional<QImage>>;
     const QImage* kittyPlaceholderImage(uint32_t imageId, KittyImageCache& cache);
-    // The picture of an image strip on a line; null for strips the view cannot draw.
-    virtual const QImage* imageOfStrip(const TerminalImage& strip) const;
 
     // Links: how they are highlighted, the link under the pointer (rows of the buffer and their columns)
     // and whether the link modifier is held.
@@ -291,6 +290,13 @@ public:
     void clipboardCopy(Terminal& source, const std::vector<uint8_t>& content) override;
     void notify(Terminal& source, const std::string& title, const std::string& body) override;
     void progressReport(Terminal& source, const ProgressReport& report) override;
+    // Images (TerminalViewImages.cpp): pixels of a Sixel or Kitty image, encoded files of OSC 1337, and
+    // the strips the terminal cuts them into.
+    void createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) override;
+    void createImage(Terminal& source, const std::vector<uint8_t>& data, ImageSizeRequest width,
+                     ImageSizeRequest height, bool preserveAspectRatio) override;
+    std::shared_ptr<KittyPlacementImage> makeImageStrip(Terminal& source, std::vector<uint8_t> pixels, int width,
+                                                        int height) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -44,8 +44,4 @@ const QImage* TerminalView::kittyPlaceholderImage(uint32_t imageId, KittyImageCa
     return slot->second ? &*slot->second : nullptr;
 }
 
-const QImage* TerminalView::imageOfStrip(const TerminalImage&) const {
-    return nullptr;
-}
-
 } // namespace Tessaline
