@@ -156,3 +156,36 @@ TEST(TerminalViewImages, UndecodableAndOversizedFilesShowNothing) {
     EXPECT_EQ(f.stripsOnRow(0), 0);
     EXPECT_EQ(f.buffer().y(), 0);
 }
+
+TEST(TerminalViewImages, UnicodePlaceholderCellsShowTheirSliceOfTheImage) {
+    ImageFixture f;
+    const QSize size = QSizeF(f.cell.width() * 2, f.cell.height()).toSize();
+    // Image 42, a virtual placement two cells by one, then its two cells at column 3 (the foreground colour
+    // names the image; row 0 and column 0 by diacritics, the second cell continuing the first).
+    const std::string placeholder = "\U0010EEEE";
+    f.view.feed("\x1b_Ga=t,f=100,i=42,q=2;" + halvesPng(size) + "\x1b\\\x1b_Ga=p,U=1,i=42,c=2,r=1,q=2\x1b\\");
+    f.view.feed("\x1b[1;4H\x1b[38;5;42m" + placeholder + "\u0305\u0305" + placeholder + "\x1b[0m");
+    QImage image = f.paint();
+    EXPECT_EQ(f.at(image, 3, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(f.at(image, 4, 0), qRgb(0, 255, 0));
+    EXPECT_EQ(f.at(image, 5, 0), f.view.nativeBackgroundColor().rgb());
+
+    // Cells of an image with no virtual placement draw nothing.
+    f.view.feed("\x1b[2;4H\x1b[38;5;43m" + placeholder + "\u0305\u0305\x1b[0m");
+    image = f.paint();
+    EXPECT_EQ(f.at(image, 3, 1), f.view.nativeBackgroundColor().rgb());
+}
+
+TEST(TerminalViewImages, KittyZIndexPutsAnImageUnderOrOverTheText) {
+    for (int z : {-1, 0}) {
+        SCOPED_TRACE(z);
+        ImageFixture f;
+        const QSize size = QSizeF(f.cell.width() * 2, f.cell.height()).toSize();
+        // The cursor stays put (C=1), and full blocks in blue are written over the image's cells.
+        f.view.feed("\x1b_Ga=T,f=100,q=2,C=1,c=2,r=1,z=" + std::to_string(z) + ";" + halvesPng(size) + "\x1b\\");
+        f.view.feed("\x1b[38;2;0;0;255m\u2588\u2588\x1b[0m");
+        const QImage image = f.paint();
+        EXPECT_EQ(f.at(image, 0, 0), z < 0 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
+        EXPECT_EQ(f.at(image, 1, 0), z < 0 ? qRgb(0, 0, 255) : qRgb(0, 255, 0));
+    }
+}
