@@ -140,11 +140,17 @@ void CaretView::setText(const CharData& ch) {
     const Terminal& terminal = view->terminal();
     // An empty cell is a space, as the rows draw it.
     const std::string character = ch.code == 0 ? std::string(" ") : terminal.getCharacter(ch);
-    _text = QString::fromUtf8(character.data(), qsizetype(character.size()));
+    QString text = QString::fromUtf8(character.data(), qsizetype(character.size()));
     // Of the cell's look only the face matters here.
     const TextAttributes look = view->getAttributedValue(
         terminal.attribute(ch), _caretColor, _caretTextColor.value_or(view->nativeForegroundColor()));
-    QTextLayout layout(*_text, faceFont(view->fontSet(), look.face));
+    const QFont& font = faceFont(view->fontSet(), look.face);
+    // Every redraw places the caret: the same character in the same face is neither laid out nor
+    // repainted again.
+    if (_text == text && _font == font) return;
+    _text = std::move(text);
+    _font = font;
+    QTextLayout layout(*_text, font);
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();

@@ -92,6 +92,7 @@ private:
     QSequentialAnimationGroup* _blink = nullptr;
     // The laid-out character: its text, face and glyphs.
     std::optional<QString> _text;
+    QFont _font;
     QList<QGlyphRun> _glyphs;
 };
 
