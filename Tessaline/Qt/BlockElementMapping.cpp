@@ -84,8 +84,8 @@ std::optional<std::span<const BlockElementRect>> BlockElementMapping::rects(uint
     return std::span<const BlockElementRect>(rects);
 }
 
-void BlockElementMapping::draw(std::span<const BlockElementRect> rects, GlyphCanvas& canvas, const QRectF& cell,
-                               double scale, bool antiAlias, const QColor& color) {
+void BlockElementMapping::draw(std::span<const BlockElementRect> rects, GlyphCanvas& canvas,
+                               const QRectF& cell, double scale, bool antiAlias, const QColor& color) {
     if (!(scale > 0)) scale = 1;
     const double ew = cell.width() / 8;
     const double eh = cell.height() / 8;

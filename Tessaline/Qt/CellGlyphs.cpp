@@ -40,8 +40,8 @@ bool glyphIndex(const QRawFont& font, char32_t scalar, quint32& glyph) {
 
 void CellGlyphs::reset(const TerminalView::FontSet& faces) {
     _faces = faces;
-    _fonts = {QRawFont::fromFont(faces.normal), QRawFont::fromFont(faces.bold), QRawFont::fromFont(faces.italic),
-              QRawFont::fromFont(faces.boldItalic)};
+    _fonts = {QRawFont::fromFont(faces.normal), QRawFont::fromFont(faces.bold),
+              QRawFont::fromFont(faces.italic), QRawFont::fromFont(faces.boldItalic)};
     for (size_t face = 0; face < 4; ++face) {
         _planeGlyphs[face].assign(0x10000, notLookedUp);
         _otherGlyphs[face].clear();
@@ -101,7 +101,8 @@ CellGlyphs::Glyphs CellGlyphs::shape(int face, const std::u32string& text) {
     return glyphs;
 }
 
-std::span<const CellGlyphs::PlacedGlyph> CellGlyphs::glyphs(int face, int32_t code, const Terminal& terminal) {
+std::span<const CellGlyphs::PlacedGlyph> CellGlyphs::glyphs(int face, int32_t code,
+                                                            const Terminal& terminal) {
     if (code < CharData::graphemeCodeBase) {
         CharData cell;
         cell.code = code;

@@ -77,8 +77,9 @@ void RowBuilder::addLines(TextAttributes& look, const Attribute& attribute, bool
         look.underlineColor = attribute.underlineColor ? _view.mapColor(*attribute.underlineColor, true, bold,
                                                                         _view.useBrightColors())
                                                        : look.foreground;
-        const UnderlineStyle kind =
-            attribute.underlineStyle == UnderlineStyle::none ? UnderlineStyle::single : attribute.underlineStyle;
+        const UnderlineStyle kind = attribute.underlineStyle == UnderlineStyle::none
+                                        ? UnderlineStyle::single
+                                        : attribute.underlineStyle;
         look.underlineStyle = underlineValue(kind);
         look.tessalineUnderlineStyle = int(kind);
     }
@@ -257,8 +258,8 @@ const ViewLineInfo& RowBuilder::build(int row, const BufferLine& line, int cols)
     for (int c = 0; c < cols;) {
         const CharData& cell = count > 0 ? cells[std::min(c, count - 1)] : blank;
         const int w = std::max<int>(cell.width(), 1);
-        const bool link = byPayload ? cell.hasPayload()
-                                    : hovered && hovered->lowerBound < c + w && c < hovered->upperBound;
+        const bool link =
+            byPayload ? cell.hasPayload() : hovered && hovered->lowerBound < c + w && c < hovered->upperBound;
         if (!segmentOpen || segment.columnWidth != w) {
             flushPending();
             closeSegment();
@@ -266,7 +267,8 @@ const ViewLineInfo& RowBuilder::build(int row, const BufferLine& line, int cols)
             segmentOpen = true;
         }
         const bool isSelected = selected && selected->lowerBound < c + w && c < selected->upperBound;
-        if (!previous || !cell.sameAttribute(*previous) || link != previousLink || isSelected != previousSelected) {
+        if (!previous || !cell.sameAttribute(*previous) || link != previousLink ||
+            isSelected != previousSelected) {
             flushPending();
             if (!previous || !cell.sameAttribute(*previous) || link != previousLink)
                 look = &cellAttributes(cell, link);
@@ -298,7 +300,8 @@ const ViewLineInfo& RowBuilder::build(int row, const BufferLine& line, int cols)
         std::string_view cluster;
         if (cell.isSimpleRune()) {
             if (code == placeholderScalar) cluster = placeholderPrefix;
-        } else if (auto text = terminal.graphemes().text(cell.code); text && text->starts_with(placeholderPrefix)) {
+        } else if (auto text = terminal.graphemes().text(cell.code);
+                   text && text->starts_with(placeholderPrefix)) {
             cluster = *text;
         }
         if (!cluster.empty()) {

@@ -39,7 +39,8 @@ QColor clampedAlpha(QColor color) {
 // The line style a look is drawn with: its own underline style when it has one, else read from the
 // platform value's bits.
 int underlineStyleOf(const TextAttributes& look) {
-    if (look.tessalineUnderlineStyle >= 0 && look.tessalineUnderlineStyle <= 5) return look.tessalineUnderlineStyle;
+    if (look.tessalineUnderlineStyle >= 0 && look.tessalineUnderlineStyle <= 5)
+        return look.tessalineUnderlineStyle;
     const int value = look.underlineStyle;
     if ((value & 9) == 9) return int(UnderlineStyle::double_);
     if (value & 0x100) return int(UnderlineStyle::dotted);
@@ -80,7 +81,8 @@ void RowPainter::prepare(double) {
     _ready = true;
 }
 
-void RowPainter::draw(QPainter& painter, int line, const BufferLine& row, double top, const QRectF& dirtyRect) {
+void RowPainter::draw(QPainter& painter, int line, const BufferLine& row, double top,
+                      const QRectF& dirtyRect) {
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     if (!_ready) prepare(scale);
     Terminal& terminal = _view.terminal();
@@ -144,7 +146,8 @@ void RowPainter::drawBackgrounds(QPainter& painter, const ViewLineInfo& info, do
             const int c0 = column;
             const int c1 = column + piece.length * segment.columnWidth;
             column = c1;
-            const QColor& color = piece.selectionBackground ? *piece.selectionBackground : piece.attributes->background;
+            const QColor& color =
+                piece.selectionBackground ? *piece.selectionBackground : piece.attributes->background;
             if (runStart >= 0 && c0 == runEnd && color == runColor) {
                 runEnd = c1;
                 continue;
@@ -177,8 +180,8 @@ void RowPainter::drawBoxDrawings(QPainter& painter, std::span<const BoxDrawingRe
     painter.restore();
 }
 
-void RowPainter::drawBlockElements(QPainter& painter, std::span<const BlockElementRenderItem> items, double top,
-                                   double scale) {
+void RowPainter::drawBlockElements(QPainter& painter, std::span<const BlockElementRenderItem> items,
+                                   double top, double scale) {
     const QSizeF cell = _view.cellDimension();
     painter.save();
     PainterGlyphCanvas canvas(painter);
@@ -299,7 +302,8 @@ void RowPainter::fillUnderline(QPainter& painter, int style, double left, double
         QVarLengthArray<QPointF, 64> points;
         for (double x = left;; x += step) {
             const double at = std::min(x, right);
-            points.append(QPointF(at, centre - step * std::sin(2 * std::numbers::pi * (at - left) / wavelength)));
+            points.append(
+                QPointF(at, centre - step * std::sin(2 * std::numbers::pi * (at - left) / wavelength)));
             if (at >= right) break;
         }
         painter.setPen(QPen(color, thickness, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
@@ -309,13 +313,15 @@ void RowPainter::fillUnderline(QPainter& painter, int style, double left, double
     }
 }
 
-void RowPainter::drawRunAttributes(QPainter& painter, const TextAttributes& look, std::span<const double> cellXs,
-                                   double baseline, double cellWidth, double scale) {
+void RowPainter::drawRunAttributes(QPainter& painter, const TextAttributes& look,
+                                   std::span<const double> cellXs, double baseline, double cellWidth,
+                                   double scale) {
     if (look.invisible || cellXs.empty()) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     if (look.underlined && look.underlineStyle != 0) {
-        const QColor color = look.underlineColor.isValid() ? look.underlineColor : _view.nativeForegroundColor();
+        const QColor color =
+            look.underlineColor.isValid() ? look.underlineColor : _view.nativeForegroundColor();
         painter.setPen(color);
         const double thickness = lineThickness(_underlineThickness, scale);
         const double centre = baseline + _underlinePosition;
@@ -347,13 +353,15 @@ void RowPainter::drawRunAttributes(QPainter& painter, const TextAttributes& look
         const size_t face = size_t(std::clamp(look.face, 0, 3));
         const double thickness = lineThickness(_lineWidth[face], scale);
         const double centre = baseline - (_xHeight[face] + thickness) / 2;
-        const int style = (look.strikethroughStyle & 0x200) ? int(UnderlineStyle::dashed) : int(UnderlineStyle::single);
+        const int style =
+            (look.strikethroughStyle & 0x200) ? int(UnderlineStyle::dashed) : int(UnderlineStyle::single);
         for (double x : cellXs) {
             // Dashes of the strikethrough are 2 on, 2 off.
             if (style == int(UnderlineStyle::dashed)) {
                 for (double at = x; at < x + cellWidth; at += 4)
                     painter.fillRect(QRectF(at, rounded((centre - thickness / 2) * scale) / scale,
-                                            std::min(2.0, x + cellWidth - at), std::max(thickness, 1 / scale)),
+                                            std::min(2.0, x + cellWidth - at),
+                                            std::max(thickness, 1 / scale)),
                                      color);
             } else {
                 fillUnderline(painter, style, x, x + cellWidth, centre, thickness, scale);
@@ -417,8 +425,8 @@ QRectF RowPainter::kittyAspectFitRect(QSizeF imageSize, const QRectF& rect) {
         return rect;
     const double factor = std::min(rect.height() / imageSize.height(), rect.width() / imageSize.width());
     const QSizeF fitted = imageSize * factor;
-    return QRectF(rect.x() + (rect.width() - fitted.width()) / 2, rect.y() + (rect.height() - fitted.height()) / 2,
-                  fitted.width(), fitted.height());
+    return QRectF(rect.x() + (rect.width() - fitted.width()) / 2,
+                  rect.y() + (rect.height() - fitted.height()) / 2, fitted.width(), fitted.height());
 }
 
 void RowPainter::drawPlaceholders(QPainter& painter, const ViewLineInfo& info, double top, double scale) {
@@ -426,7 +434,8 @@ void RowPainter::drawPlaceholders(QPainter& painter, const ViewLineInfo& info, d
     if (!_placementsReady) {
         const bool alternate = terminal.isCurrentBufferAlternate();
         for (const auto& [key, record] : terminal.kittyGraphicsState.placementsByKey)
-            if (record.isVirtual && record.isAlternateBuffer == alternate) _placements[record.imageId].push_back(record);
+            if (record.isVirtual && record.isAlternateBuffer == alternate)
+                _placements[record.imageId].push_back(record);
         _placementsReady = true;
     }
     const QSizeF cell = _view.cellDimension();
@@ -437,7 +446,8 @@ void RowPainter::drawPlaceholders(QPainter& painter, const ViewLineInfo& info, d
         for (const KittyPlacementRecord& record : group->second) {
             if (placeholder.placementId != 0 && record.placementId != placeholder.placementId) continue;
             if (record.cols < 1 || record.rows < 1) continue;
-            if (placeholder.placeholderCol >= record.cols || placeholder.placeholderRow >= record.rows) continue;
+            if (placeholder.placeholderCol >= record.cols || placeholder.placeholderRow >= record.rows)
+                continue;
             placement = &record;
             break;
         }

@@ -48,7 +48,8 @@ public:
 
     // The layers of one row, in the band from `top`.
     void drawBackgrounds(QPainter& painter, const ViewLineInfo& info, double top, int cols, double rightEdge);
-    void drawBoxDrawings(QPainter& painter, std::span<const BoxDrawingRenderItem> items, double top, double scale);
+    void drawBoxDrawings(QPainter& painter, std::span<const BoxDrawingRenderItem> items, double top,
+                         double scale);
     void drawBlockElements(QPainter& painter, std::span<const BlockElementRenderItem> items, double top,
                            double scale);
     void drawText(QPainter& painter, const ViewLineInfo& info, double top);
@@ -74,10 +75,11 @@ private:
     void prepare(double scale);
     void addGlyph(QPainter& painter, int font, quint32 glyph, QPointF at, const QColor& color);
     void flushRun(QPainter& painter);
-    void drawStrips(QPainter& painter, std::span<const TerminalImage* const> strips, double top, double scale);
+    void drawStrips(QPainter& painter, std::span<const TerminalImage* const> strips, double top,
+                    double scale);
     void drawPlaceholders(QPainter& painter, const ViewLineInfo& info, double top, double scale);
-    void fillUnderline(QPainter& painter, int style, double left, double right, double centre, double thickness,
-                       double scale);
+    void fillUnderline(QPainter& painter, int style, double left, double right, double centre,
+                       double thickness, double scale);
 
     TerminalView& _view;
     bool _ready = false;

@@ -356,7 +356,8 @@ void TerminalView::drawTerminalContents(QPainter& painter, const QRectF& dirtyRe
     double paintedTo = dirtyRect.top();
     auto fillTo = [&](double y) {
         if (y > paintedTo)
-            painter.fillRect(QRectF(dirtyRect.left(), paintedTo, dirtyRect.width(), y - paintedTo), background);
+            painter.fillRect(QRectF(dirtyRect.left(), paintedTo, dirtyRect.width(), y - paintedTo),
+                             background);
     };
     for (int line = std::max(first, 0); line <= last && line < lineCount; ++line) {
         const double top = h * (line - yDisp);
@@ -368,7 +369,8 @@ void TerminalView::drawTerminalContents(QPainter& painter, const QRectF& dirtyRe
     fillTo(dirtyRect.bottom());
 }
 
-void TerminalView::drawRow(QPainter& painter, int line, const BufferLine& row, double top, const QRectF& dirtyRect) {
+void TerminalView::drawRow(QPainter& painter, int line, const BufferLine& row, double top,
+                           const QRectF& dirtyRect) {
     _rowPainter->draw(painter, line, row, top, dirtyRect);
 }
 

@@ -240,7 +240,8 @@ public:
     // The caret's frame in the view; empty without a caret.
     QRect caretFrame() const;
     // A cursor colour and the colour of the character under a block cursor; nothing restores the default.
-    void setCursorColor(Terminal& source, const std::optional<Color>& color, const std::optional<Color>& textColor);
+    void setCursorColor(Terminal& source, const std::optional<Color>& color,
+                        const std::optional<Color>& textColor);
     // The view has the keyboard focus and its window is the active one (or it has no window).
     // (Named so that it does not hide QWidget::hasFocus.) Setting it redraws the caret.
     bool terminalHasFocus() const;
@@ -295,8 +296,8 @@ public:
     void createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) override;
     void createImage(Terminal& source, const std::vector<uint8_t>& data, ImageSizeRequest width,
                      ImageSizeRequest height, bool preserveAspectRatio) override;
-    std::shared_ptr<KittyPlacementImage> makeImageStrip(Terminal& source, std::vector<uint8_t> pixels, int width,
-                                                        int height) override;
+    std::shared_ptr<KittyPlacementImage> makeImageStrip(Terminal& source, std::vector<uint8_t> pixels,
+                                                        int width, int height) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -309,7 +310,8 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
     // Paints one line (index `line` of the buffer on display) in the band starting at y `top`.
-    virtual void drawRow(QPainter& painter, int line, const BufferLine& row, double top, const QRectF& dirtyRect);
+    virtual void drawRow(QPainter& painter, int line, const BufferLine& row, double top,
+                         const QRectF& dirtyRect);
     // Moves the caret to the cursor: the first step of every redraw and the last of every size change.
     virtual void updateCursorPosition();
     // Focus gained and lost, and the window becoming active or not, drive the caret's look and the focus

@@ -40,8 +40,8 @@ void TerminalView::updateCursorPosition() {
     const double x = factor * cell.width() * column;
     const double y = cell.height() * screenRow;
     const QPoint topLeft(int(std::lround(x)), int(std::lround(y)));
-    _caretView->setGeometry(QRect(topLeft, QPoint(int(std::lround(x + cell.width())) - 1,
-                                                 int(std::lround(y + cell.height())) - 1)));
+    _caretView->setGeometry(QRect(
+        topLeft, QPoint(int(std::lround(x + cell.width())) - 1, int(std::lround(y + cell.height())) - 1)));
 
     // The character under the cursor; past the end of the line its last cell, and on a line without
     // cells a blank.
@@ -146,7 +146,8 @@ void TerminalView::focusOutEvent(QFocusEvent* event) {
         _caretView->disableAnimations();
         _caretView->update();
     }
-    // The window going to the back keeps the focus inside it: the caret turns hollow through terminalHasFocus.
+    // The window going to the back keeps the focus inside it: the caret turns hollow through
+    // terminalHasFocus.
     if (event->reason() == Qt::ActiveWindowFocusReason) return;
     setTerminalHasFocus(false);
     _terminal->setTerminalFocus(false);

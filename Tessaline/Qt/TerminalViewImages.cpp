@@ -18,13 +18,15 @@ constexpr int maxDecodedSide = 10000;
 
 } // namespace
 
-void TerminalView::createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) {
+void TerminalView::createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width,
+                                         int height) {
     source.insertImageFromBitmap(std::move(bytes), width, height);
 }
 
 void TerminalView::createImage(Terminal& source, const std::vector<uint8_t>& data, ImageSizeRequest width,
                                ImageSizeRequest height, bool preserveAspectRatio) {
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device);
@@ -43,8 +45,8 @@ void TerminalView::createImage(Terminal& source, const std::vector<uint8_t>& dat
     source.insertImage(bitmap, width, height, preserveAspectRatio);
 }
 
-std::shared_ptr<KittyPlacementImage> TerminalView::makeImageStrip(Terminal&, std::vector<uint8_t> pixels, int width,
-                                                                  int height) {
+std::shared_ptr<KittyPlacementImage> TerminalView::makeImageStrip(Terminal&, std::vector<uint8_t> pixels,
+                                                                  int width, int height) {
     if (width < 1 || height < 1 || pixels.size() < size_t(width) * size_t(height) * 4) return nullptr;
     // Converted once into the painter's own format, so that drawing it is a plain blend.
     QImage image = QImage(pixels.data(), width, height, width * 4, QImage::Format_RGBA8888_Premultiplied)

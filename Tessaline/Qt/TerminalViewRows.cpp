@@ -32,7 +32,8 @@ const QImage* TerminalView::kittyPlaceholderImage(uint32_t imageId, KittyImageCa
     std::optional<QImage> picture;
     if (payload.isPng()) {
         QImage decoded;
-        if (decoded.loadFromData(payload.bytes.data(), int(payload.bytes.size()), "PNG")) picture = std::move(decoded);
+        if (decoded.loadFromData(payload.bytes.data(), int(payload.bytes.size()), "PNG"))
+            picture = std::move(decoded);
     } else if (payload.width > 0 && payload.height > 0 &&
                payload.bytes.size() >= size_t(payload.width) * size_t(payload.height) * 4) {
         // Straight alpha, rows top first; copied, as the store may drop its bytes while the cache lives.

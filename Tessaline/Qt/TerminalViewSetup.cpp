@@ -2,12 +2,12 @@
 // new font or frame becomes a new terminal size.
 #include "TerminalView.h"
 
+#include "CaretView.h"
 #include "CellMetrics.h"
 #include "ColorConversion.h"
-#include "CaretView.h"
+#include "QtExecutor.h"
 #include "RowBuilder.h"
 #include "RowPainter.h"
-#include "QtExecutor.h"
 #include "TerminalProgressBarView.h"
 
 #include <QFontDatabase>
@@ -139,8 +139,8 @@ void TerminalView::setupOptions(double width, double height) {
     if (_caretView) {
         resetCaret();
     } else {
-        _caretView = new CaretView(QRectF(QPointF(0, 0), *_cellDimension).toRect(), _terminal->options.cursorStyle,
-                                   this);
+        _caretView = new CaretView(QRectF(QPointF(0, 0), *_cellDimension).toRect(),
+                                   _terminal->options.cursorStyle, this);
         if (_scroller) _caretView->stackUnder(_scroller);
         _caretView->show();
     }

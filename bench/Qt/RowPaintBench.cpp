@@ -68,7 +68,8 @@ struct Screen {
         const QFont font = TerminalView::defaultFont();
         const QSizeF cell = CellMetrics::cellSize(FontMeasures::of(font), 1);
         view = std::make_unique<TerminalView>(
-            QRect(0, 0, int(std::ceil(cell.width() * cols)) + 20, int(std::ceil(cell.height() * rows))), font);
+            QRect(0, 0, int(std::ceil(cell.width() * cols)) + 20, int(std::ceil(cell.height() * rows))),
+            font);
         view->resizeTerminal(cols, rows);
         const std::string& shell = workload(WorkloadKind::shell);
         view->feed(std::string_view(shell).substr(0, std::min(fedBytes, shell.size())));
@@ -88,7 +89,8 @@ struct Screen {
         countAllocations = true;
         allocations = 0;
         for (int row = 0; row < rows; ++row)
-            view->buildAttributedString(shown.yDisp() + row, *shown.lines()[shown.yDisp() + row], shown.cols());
+            view->buildAttributedString(shown.yDisp() + row, *shown.lines()[shown.yDisp() + row],
+                                        shown.cols());
         countAllocations = false;
         return allocations.load();
     }
@@ -139,15 +141,24 @@ void BM_PaintOneChangedRow(benchmark::State& state) {
     for (auto _ : state) {
         // The row changes, as a prompt line being typed on.
         state.PauseTiming();
-        screen.view->feed("\x1b[11;1H\x1b[32muser@host\x1b[0m:\x1b[34m~/src\x1b[0m$ make -j" + std::to_string(n++ % 10));
+        screen.view->feed("\x1b[11;1H\x1b[32muser@host\x1b[0m:\x1b[34m~/src\x1b[0m$ make -j" +
+                          std::to_string(n++ % 10));
         state.ResumeTiming();
         QPainter painter(&image);
         screen.view->drawTerminalContents(painter, row);
     }
 }
 
-BENCHMARK(BM_PaintFullScreen)->Name("BM_PaintFullScreen/shell/200x50/scale")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PaintFullDenseScreen)->Name("BM_PaintFullScreen/dense/200x50/scale")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintFullScreen)
+    ->Name("BM_PaintFullScreen/shell/200x50/scale")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintFullDenseScreen)
+    ->Name("BM_PaintFullScreen/dense/200x50/scale")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintOneChangedRow)->Name("BM_PaintOneChangedRow/shell/200x50")->Unit(benchmark::kMicrosecond);
 
 } // namespace

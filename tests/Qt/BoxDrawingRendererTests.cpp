@@ -43,7 +43,9 @@ public:
         std::tie(_transform, antialiasing) = _saved.back();
         _saved.pop_back();
     }
-    void translate(double dx, double dy) override { _transform = QTransform::fromTranslate(dx, dy) * _transform; }
+    void translate(double dx, double dy) override {
+        _transform = QTransform::fromTranslate(dx, dy) * _transform;
+    }
     void scale(double sx, double sy) override { _transform = QTransform::fromScale(sx, sy) * _transform; }
     void clipRect(const QRectF& rect) override { paths.push_back("clip " + text(_transform.mapRect(rect))); }
     void fillCircles(std::span<const Circle> circles, bool evenOdd) override {
@@ -59,8 +61,8 @@ public:
     void strokeLine(QPointF from, QPointF to, double width) override {
         std::ostringstream out;
         const QPointF a = _transform.map(from), b = _transform.map(to);
-        out << "line " << round2(a.x()) << "," << round2(a.y()) << " " << round2(b.x()) << "," << round2(b.y())
-            << " w" << round2(width * _transform.m11()) << (antialiasing ? " aa" : "");
+        out << "line " << round2(a.x()) << "," << round2(a.y()) << " " << round2(b.x()) << ","
+            << round2(b.y()) << " w" << round2(width * _transform.m11()) << (antialiasing ? " aa" : "");
         paths.push_back(out.str());
     }
     void setAntialiasing(bool on) override { antialiasing = on; }
@@ -76,7 +78,8 @@ public:
     static double round2(double v) { return std::round(v * 100) / 100; }
     static std::string text(const QRectF& r) {
         std::ostringstream out;
-        out << round2(r.left()) << "," << round2(r.top()) << "," << round2(r.right()) << "," << round2(r.bottom());
+        out << round2(r.left()) << "," << round2(r.top()) << "," << round2(r.right()) << ","
+            << round2(r.bottom());
         return out.str();
     }
 
@@ -113,7 +116,12 @@ TEST(BoxDrawingRenderer, LineCharactersFillTheirBandsAtTwoCellSizesAndThicknesse
           "0,17,7,19"}},
         // A 10 x 20 pixel cell with lines 1 pixel wide.
         {"thin light horizontal", 0x2500, {10, 20}, 1, 1, {"4,9,10,10", "0,9,5,10"}},
-        {"thin double horizontal", 0x2550, {10, 20}, 1, 1, {"4,8,10,9", "4,10,10,11", "0,8,5,9", "0,10,5,11"}},
+        {"thin double horizontal",
+         0x2550,
+         {10, 20},
+         1,
+         1,
+         {"4,8,10,9", "4,10,10,11", "0,8,5,9", "0,10,5,11"}},
         {"thin heavy vertical", 0x2503, {10, 20}, 1, 1, {"4,0,6,10", "4,9,6,20"}},
         {"light down and right", 0x250C, {10, 20}, 1, 1, {"4,9,10,10", "4,9,5,20"}},
         {"down light and right heavy", 0x250D, {10, 20}, 1, 1, {"4,9,10,11", "4,9,5,20"}},
@@ -123,7 +131,12 @@ TEST(BoxDrawingRenderer, LineCharactersFillTheirBandsAtTwoCellSizesAndThicknesse
         {"triple dash horizontal", 0x2504, {16, 32}, 1, 2, {"1,15,5,17", "7,15,10,17", "12,15,15,17"}},
         {"triple dash vertical", 0x2506, {16, 32}, 1, 2, {"7,0,9,7", "7,11,9,18", "7,22,9,28"}},
         {"heavy double dash horizontal", 0x254D, {16, 32}, 1, 2, {"2,14,6,18", "10,14,14,18"}},
-        {"quadruple dash at scale 2", 0x2508, {8, 16}, 2, 2, {"1,15,3,17", "5,15,7,17", "9,15,11,17", "13,15,15,17"}},
+        {"quadruple dash at scale 2",
+         0x2508,
+         {8, 16},
+         2,
+         2,
+         {"1,15,3,17", "5,15,7,17", "9,15,11,17", "13,15,15,17"}},
         {"a cell 3 pixels wide dashes solidly", 0x2504, {3, 32}, 1, 2, {"0,15,3,17"}},
         // Block elements are not box drawing.
         {"full block", 0x2588, {16, 32}, 1, 2, {}},
@@ -146,10 +159,19 @@ TEST(BoxDrawingRenderer, ArcsAreRingsClippedToTheirQuarterAndDiagonalsAntialiase
         std::vector<std::string> paths;
     };
     const std::vector<Case> cases = {
-        {"arc up and right", 0x2570, {"7,0,9,12", "12,15,16,17"}, {"clip 0,11.2,12.8,32", "ring (12.8,11.2 r5.8) (12.8,11.2 r3.8)"}},
-        {"arc down and right", 0x256D, {"7,20,9,32", "12,15,16,17"}, {"clip 0,0,12.8,20.8", "ring (12.8,20.8 r5.8) (12.8,20.8 r3.8)"}},
+        {"arc up and right",
+         0x2570,
+         {"7,0,9,12", "12,15,16,17"},
+         {"clip 0,11.2,12.8,32", "ring (12.8,11.2 r5.8) (12.8,11.2 r3.8)"}},
+        {"arc down and right",
+         0x256D,
+         {"7,20,9,32", "12,15,16,17"},
+         {"clip 0,0,12.8,20.8", "ring (12.8,20.8 r5.8) (12.8,20.8 r3.8)"}},
         {"diagonal from the upper right", 0x2571, {}, {"line 16.25,-0.5 -0.25,32.5 w3 aa"}},
-        {"both diagonals", 0x2573, {}, {"line 16.25,-0.5 -0.25,32.5 w3 aa", "line -0.25,-0.5 16.25,32.5 w3 aa"}},
+        {"both diagonals",
+         0x2573,
+         {},
+         {"line 16.25,-0.5 -0.25,32.5 w3 aa", "line -0.25,-0.5 16.25,32.5 w3 aa"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -211,8 +233,8 @@ TEST(BlockElementMapping, RectanglesInEighthsAndTheirPixelsAtTwoCellSizes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingCanvas canvas;
-        BlockElementMapping::draw(*BlockElementMapping::rects(c.codePoint), canvas, QRectF(QPointF(0, 0), c.cell), 1,
-                                  c.antiAlias, QColor(255, 0, 0));
+        BlockElementMapping::draw(*BlockElementMapping::rects(c.codePoint), canvas,
+                                  QRectF(QPointF(0, 0), c.cell), 1, c.antiAlias, QColor(255, 0, 0));
         EXPECT_EQ(canvas.rects(), c.expected);
         EXPECT_EQ(canvas.fills.front().color.alpha(), c.alpha);
     }

@@ -19,7 +19,9 @@ struct ViewFixture {
     TerminalView view{QRect(0, 0, 400, 200), testFont(), nullptr, &executor};
 
     int lineIndex(int screenRow) { return view.terminal().displayBuffer().yDisp() + screenRow; }
-    const BufferLine& line(int screenRow) { return *view.terminal().displayBuffer().lines()[lineIndex(screenRow)]; }
+    const BufferLine& line(int screenRow) {
+        return *view.terminal().displayBuffer().lines()[lineIndex(screenRow)];
+    }
     const ViewLineInfo& build(int screenRow, int cols) {
         return view.buildAttributedString(lineIndex(screenRow), line(screenRow), cols);
     }
@@ -28,8 +30,8 @@ struct ViewFixture {
     std::string describe(const ViewLineInfo& info) {
         std::ostringstream out;
         for (const ViewLineSegment& segment : info.segments) {
-            out << (&segment == info.segments.data() ? "" : " ") << segment.column << "/" << segment.columnWidth
-                << ":";
+            out << (&segment == info.segments.data() ? "" : " ") << segment.column << "/"
+                << segment.columnWidth << ":";
             bool first = true;
             for (const ViewLinePiece& piece : info.piecesOf(segment)) {
                 out << (first ? "" : "|") << (piece.selectionBackground ? "*" : "");
@@ -86,7 +88,8 @@ TEST(RowBuilder, ItemsCarryTheirColumnsAndColours) {
     ASSERT_EQ(info.boxDrawings.size(), 1u);
     EXPECT_EQ(info.boxDrawings[0].column, 2);
     EXPECT_EQ(info.boxDrawings[0].codePoint, 0x2502u);
-    EXPECT_EQ(info.boxDrawings[0].foregroundColor, f.view.mapColor(Attribute::Color::ansi256(2), true, false, true));
+    EXPECT_EQ(info.boxDrawings[0].foregroundColor,
+              f.view.mapColor(Attribute::Color::ansi256(2), true, false, true));
     ASSERT_EQ(info.blockElements.size(), 1u);
     EXPECT_EQ(info.blockElements[0].column, 3);
     EXPECT_EQ(info.blockElements[0].rects.size(), 1u);
@@ -125,30 +128,36 @@ TEST(RowBuilder, LooksOfAttributes) {
     const QColor bg = view.nativeBackgroundColor();
     using C = Attribute::Color;
 
-    const TextAttributes& inverse = view.getAttributes(Attribute(C::defaultColor(), C::defaultColor(), CharacterStyle::inverse), false);
+    const TextAttributes& inverse =
+        view.getAttributes(Attribute(C::defaultColor(), C::defaultColor(), CharacterStyle::inverse), false);
     EXPECT_EQ(inverse.foreground, view.mapColor(C::defaultInvertedColor(), true, false, true));
     EXPECT_EQ(inverse.background, view.mapColor(C::defaultInvertedColor(), false, false, true));
 
-    const TextAttributes& underlined = view.getAttributes(Attribute(C::ansi256(1), C::defaultColor(), CharacterStyle::underline), false);
+    const TextAttributes& underlined =
+        view.getAttributes(Attribute(C::ansi256(1), C::defaultColor(), CharacterStyle::underline), false);
     EXPECT_TRUE(underlined.underlined);
     EXPECT_EQ(underlined.underlineStyle, TextAttributes::underlineSingle);
     EXPECT_EQ(underlined.tessalineUnderlineStyle, 1);
     EXPECT_EQ(underlined.underlineColor, underlined.foreground);
 
-    const TextAttributes& curlyRed = view.getAttributes(
-        Attribute(C::defaultColor(), C::defaultColor(), CharacterStyle::underline, UnderlineStyle::curly, C::trueColor(255, 0, 0)),
-        false);
+    const TextAttributes& curlyRed =
+        view.getAttributes(Attribute(C::defaultColor(), C::defaultColor(), CharacterStyle::underline,
+                                     UnderlineStyle::curly, C::trueColor(255, 0, 0)),
+                           false);
     EXPECT_EQ(curlyRed.underlineStyle, TextAttributes::underlineSingle);
     EXPECT_EQ(curlyRed.tessalineUnderlineStyle, 3);
     EXPECT_EQ(curlyRed.underlineColor, QColor(255, 0, 0));
 
     const TextAttributes& dottedLink = view.getAttributes(
-        Attribute(C::defaultColor(), C::defaultColor(), CharacterStyle::underline, UnderlineStyle::dotted), true);
+        Attribute(C::defaultColor(), C::defaultColor(), CharacterStyle::underline, UnderlineStyle::dotted),
+        true);
     EXPECT_EQ(dottedLink.tessalineUnderlineStyle, 5);
     EXPECT_EQ(dottedLink.underlineStyle, TextAttributes::underlineSingle);
 
-    const TextAttributes& boldDimStruck = view.getAttributes(
-        Attribute(C::ansi256(1), C::defaultColor(), {CharacterStyle::bold, CharacterStyle::dim, CharacterStyle::crossedOut}), false);
+    const TextAttributes& boldDimStruck =
+        view.getAttributes(Attribute(C::ansi256(1), C::defaultColor(),
+                                     {CharacterStyle::bold, CharacterStyle::dim, CharacterStyle::crossedOut}),
+                           false);
     EXPECT_EQ(boldDimStruck.face, 1);
     EXPECT_EQ(boldDimStruck.foreground, dimmedColor(view.mapColor(C::ansi256(9), true, false, true), bg));
     EXPECT_TRUE(boldDimStruck.struckThrough);
@@ -157,11 +166,14 @@ TEST(RowBuilder, LooksOfAttributes) {
     // Bright colours take the bold face when bold does not brighten.
     view.setUseBrightColors(false);
     view.colorsChanged();
-    EXPECT_EQ(view.getAttributes(Attribute(C::ansi256(9), C::defaultColor(), CharacterStyle::italic), false).face, 3);
+    EXPECT_EQ(
+        view.getAttributes(Attribute(C::ansi256(9), C::defaultColor(), CharacterStyle::italic), false).face,
+        3);
 
     // The caret's look: the given colours, swapped for inverse; no dim.
-    const TextAttributes given =
-        view.getAttributedValue(Attribute(C::ansi256(1), C::defaultColor(), {CharacterStyle::inverse, CharacterStyle::dim}), Qt::red, Qt::blue);
+    const TextAttributes given = view.getAttributedValue(
+        Attribute(C::ansi256(1), C::defaultColor(), {CharacterStyle::inverse, CharacterStyle::dim}), Qt::red,
+        Qt::blue);
     EXPECT_EQ(given.foreground, QColor(Qt::blue));
     EXPECT_EQ(given.background, QColor(Qt::red));
 }

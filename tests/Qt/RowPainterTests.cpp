@@ -93,12 +93,9 @@ TEST(RowPainter, UnderlineStylesAndStrikethroughSitWhereTheyShould) {
     };
     // Each line in its own colour (SGR 58), over a row of spaces so that no glyph is in the way.
     const std::vector<Case> cases = {
-        {"single", "4:1", 1, 2, false},
-        {"double", "4:2", 2, 4, false},
-        {"curly", "4:3", 2, 12, false},
-        {"dotted", "4:4", 1, 2, true},
-        {"dashed", "4:5", 1, 2, true},
-        {"a bare underline flag is single", "4", 1, 2, false},
+        {"single", "4:1", 1, 2, false}, {"double", "4:2", 2, 4, false},
+        {"curly", "4:3", 2, 12, false}, {"dotted", "4:4", 1, 2, true},
+        {"dashed", "4:5", 1, 2, true},  {"a bare underline flag is single", "4", 1, 2, false},
     };
     for (double scale : {1.0, 2.0}) {
         for (const Case& c : cases) {
@@ -126,7 +123,8 @@ TEST(RowPainter, UnderlineStylesAndStrikethroughSitWhereTheyShould) {
                 EXPECT_EQ(runs, 1);
             }
             // Nothing past the six cells.
-            EXPECT_TRUE(PaintFixture::rowsWith(image, line, x1 + 1, int(f.view.width() * scale), y0, y1).empty());
+            EXPECT_TRUE(
+                PaintFixture::rowsWith(image, line, x1 + 1, int(f.view.width() * scale), y0, y1).empty());
         }
     }
 

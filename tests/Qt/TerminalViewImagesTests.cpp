@@ -74,7 +74,8 @@ TEST(TerminalViewImages, StripsAreOneCellRowEachAndTheCursorEndsBelowTheImage) {
         EXPECT_EQ(f.stripsOnRow(1 + c.strips), 0);
         EXPECT_EQ(f.buffer().y(), 1 + c.strips);
         EXPECT_EQ(f.buffer().x(), 4);
-        const auto* strip = dynamic_cast<const ViewImageStrip*>(f.buffer().lines()[f.buffer().yDisp() + 1]->images->front().get());
+        const auto* strip = dynamic_cast<const ViewImageStrip*>(
+            f.buffer().lines()[f.buffer().yDisp() + 1]->images->front().get());
         ASSERT_NE(strip, nullptr);
         EXPECT_EQ(strip->pixelHeight(), px.height);
         EXPECT_EQ(strip->pixelWidth(), 20);
@@ -120,16 +121,16 @@ TEST(TerminalViewImages, SixelAndInlineImagesAppearAtTheCursor) {
          [](QSize size) {
              // Red, in whole bands of six rows that stay inside two cell rows and reach into the second.
              const int bands = size.height() / 6;
-             std::string sixel = "\x1bPq\"1;1;" + std::to_string(size.width()) + ";" + std::to_string(bands * 6) +
-                                 "#1;2;100;0;0#1";
+             std::string sixel = "\x1bPq\"1;1;" + std::to_string(size.width()) + ";" +
+                                 std::to_string(bands * 6) + "#1;2;100;0;0#1";
              for (int band = 0; band < bands; ++band)
                  sixel += "!" + std::to_string(size.width()) + "~-";
              return sixel + "\x1b\\";
          }},
         {"OSC 1337",
          [](QSize size) {
-             return "\x1b]1337;File=inline=1;width=" + std::to_string(size.width()) + "px;height=" +
-                    std::to_string(size.height()) + "px:" + halvesPng(size) + "\a";
+             return "\x1b]1337;File=inline=1;width=" + std::to_string(size.width()) +
+                    "px;height=" + std::to_string(size.height()) + "px:" + halvesPng(size) + "\a";
          }},
     };
     for (const Case& c : cases) {
@@ -182,7 +183,8 @@ TEST(TerminalViewImages, KittyZIndexPutsAnImageUnderOrOverTheText) {
         ImageFixture f;
         const QSize size = QSizeF(f.cell.width() * 2, f.cell.height()).toSize();
         // The cursor stays put (C=1), and full blocks in blue are written over the image's cells.
-        f.view.feed("\x1b_Ga=T,f=100,q=2,C=1,c=2,r=1,z=" + std::to_string(z) + ";" + halvesPng(size) + "\x1b\\");
+        f.view.feed("\x1b_Ga=T,f=100,q=2,C=1,c=2,r=1,z=" + std::to_string(z) + ";" + halvesPng(size) +
+                    "\x1b\\");
         f.view.feed("\x1b[38;2;0;0;255m\u2588\u2588\x1b[0m");
         const QImage image = f.paint();
         EXPECT_EQ(f.at(image, 0, 0), z < 0 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
