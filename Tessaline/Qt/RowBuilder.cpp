@@ -115,6 +115,7 @@ TextAttributes RowBuilder::resolve(const Attribute& attribute, bool withUrl) {
         look.tessalineUnderlineStyle = int(UnderlineStyle::dashed);
     }
     look.invisible = style.contains(CharacterStyle::invisible);
+    look.foregroundPen = QPen(look.foreground);
     return look;
 }
 
@@ -147,6 +148,7 @@ TextAttributes RowBuilder::attributedValue(const Attribute& attribute, const QCo
     look.foreground = fg;
     look.background = bg;
     if (style.contains(CharacterStyle::inverse)) std::swap(look.foreground, look.background);
+    look.foregroundPen = QPen(look.foreground);
     addLines(look, attribute, bold);
     return look;
 }

@@ -193,12 +193,14 @@ void RowPainter::drawBlockElements(QPainter& painter, std::span<const BlockEleme
     painter.restore();
 }
 
-void RowPainter::addGlyph(QPainter& painter, int font, quint32 glyph, QPointF at, const QColor& color) {
-    if (font != _runFont || color != _runColor) {
+void RowPainter::addGlyph(QPainter& painter, int font, quint32 glyph, QPointF at,
+                          const TextAttributes& look) {
+    // Looks that differ only in their background or lines share a run.
+    if (font != _runFont || (&look != _runLook && (!_runLook || look.foreground != _runLook->foreground))) {
         flushRun(painter);
         _runFont = font;
-        _runColor = color;
     }
+    _runLook = &look;
     _runGlyphs.push_back(glyph);
     _runPositions.push_back(at);
 }
@@ -208,18 +210,10 @@ void RowPainter::flushRun(QPainter& painter) {
     // One run object reused: a new one allocates its data on every flush.
     _glyphRun.setRawFont(_glyphs.font(_runFont));
     _glyphRun.setRawData(_runGlyphs.data(), _runPositions.data(), int(_runGlyphs.size()));
-    if (!_penSet || _runColor != _penColor) {
-        // A pen made from a colour allocates; the pens of colours met are kept and shared.
-        auto [pen, made] = _pens.try_emplace(_runColor.rgba64());
-        if (made) {
-            if (_pens.size() > 4096) {
-                _pens.clear();
-                pen = _pens.try_emplace(_runColor.rgba64()).first;
-            }
-            pen->second = QPen(_runColor);
-        }
-        painter.setPen(pen->second);
-        _penColor = _runColor;
+    if (!_penSet || _runLook->foreground != _penColor) {
+        // The look's own pen: a pen made from a colour here would allocate on every run.
+        painter.setPen(_runLook->foregroundPen);
+        _penColor = _runLook->foreground;
         _penSet = true;
     }
     painter.drawGlyphRun(QPointF(0, 0), _glyphRun);
@@ -235,6 +229,7 @@ void RowPainter::drawText(QPainter& painter, const ViewLineInfo& info, double to
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     _penSet = false;
     _runFont = -1;
+    _runLook = nullptr;
     bool decorated = false;
     for (const ViewLineSegment& segment : info.segments) {
         int n = 0;
@@ -250,7 +245,7 @@ void RowPainter::drawText(QPainter& painter, const ViewLineInfo& info, double to
                 if (code == ' ') continue;
                 const QPointF origin(w * (segment.column + n * segment.columnWidth), baseline);
                 for (const CellGlyphs::PlacedGlyph& placed : _glyphs.glyphs(look.face, code, terminal))
-                    addGlyph(painter, placed.font, placed.glyph, origin + placed.offset, look.foreground);
+                    addGlyph(painter, placed.font, placed.glyph, origin + placed.offset, look);
             }
         }
     }

@@ -7,7 +7,6 @@
 #include <QColor>
 #include <QGlyphRun>
 #include <QImage>
-#include <QPen>
 #include <QPointF>
 
 #include <array>
@@ -73,7 +72,7 @@ public:
 
 private:
     void prepare(double scale);
-    void addGlyph(QPainter& painter, int font, quint32 glyph, QPointF at, const QColor& color);
+    void addGlyph(QPainter& painter, int font, quint32 glyph, QPointF at, const TextAttributes& look);
     void flushRun(QPainter& painter);
     void drawStrips(QPainter& painter, std::span<const TerminalImage* const> strips, double top,
                     double scale);
@@ -93,12 +92,11 @@ private:
 
     // The run being collected: one font, one colour.
     int _runFont = -1;
-    QColor _runColor;
+    const TextAttributes* _runLook = nullptr;
     std::vector<quint32> _runGlyphs;
     std::vector<QPointF> _runPositions;
     QGlyphRun _glyphRun;
     QColor _penColor;
-    std::unordered_map<quint64, QPen> _pens;
     bool _penSet = false;
     std::vector<double> _cellXs;
     StripLayers _layers;

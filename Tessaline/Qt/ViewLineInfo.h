@@ -5,6 +5,7 @@
 #include "KittyPlaceholderCell.h"
 
 #include <QColor>
+#include <QPen>
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,8 @@ struct TextAttributes {
     // Face of the view's FontSet: 0 normal, 1 bold, 2 italic, 3 bold italic.
     int face = 0;
     QColor foreground;
+    // A pen of the foreground, made once with the look (a pen made while drawing allocates).
+    QPen foregroundPen;
     QColor background;
     // With the underline flag or a link highlight only.
     bool underlined = false;
