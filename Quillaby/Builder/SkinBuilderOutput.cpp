@@ -372,6 +372,10 @@ bool SkinBuilderModel::zipFiles(const QStringList& files, const QString& destina
             zip_source_free(source);
             return fail(QString::fromLocal8Bit(zip_strerror(archive)));
         }
+        // A PNG is compressed already; deflating it again costs time and gains nothing.
+        if (name.endsWith(".png") &&
+            zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_STORE, 0) < 0)
+            return fail(QString::fromLocal8Bit(zip_strerror(archive)));
         // A regular file readable by everyone, as an unpacker should create it.
         const zip_uint32_t mode = 0100644;
         if (zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX, mode << 16) <

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 class QIODevice;
 
@@ -31,14 +32,27 @@ struct SkinImage {
     QImage bitmap;
     QSizeF size;
 
+    SkinImage() = default;
+    SkinImage(QImage bitmap, QSizeF size)
+        : bitmap(std::move(bitmap))
+        , size(size) {}
+
     QSizeF pixelSize() const { return QSizeF(bitmap.size()); }
 
     // Nothing when the file cannot be decoded. EXIF orientation is applied.
     static std::optional<SkinImage> load(const QString& path);
 
     // The pixels as PNG whose "pHYs" records the point size (72 dpi when points equal pixels); empty when
-    // there are no pixels or the encoder fails.
+    // there are no pixels or the encoder fails. An image loaded from a PNG that states its resolution
+    // gives the file's own bytes for as long as its pixels and size are the ones loaded: no encoding
+    // time, no change.
     QByteArray pngData() const;
+
+private:
+    QByteArray _encodedPng;
+    // The pixels and size the bytes hold; QImage's cache key changes with every change of the pixels.
+    qint64 _encodedKey = 0;
+    QSizeF _encodedSize;
 };
 
 } // namespace Quillaby

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace Quillaby;
 using namespace QuillabyTest;
 
@@ -164,4 +166,45 @@ TEST(SkinImage, WrittenPngRecordsThePointSize) {
     ASSERT_TRUE(back);
     EXPECT_EQ(back->size, QSizeF(500, 800));
     EXPECT_EQ(back->bitmap.convertToFormat(QImage::Format_ARGB32), image.bitmap);
+}
+
+TEST(SkinImage, AnUnchangedPngIsWrittenAsItsOwnFile) {
+    QTemporaryDir dir;
+    writeImage(dir.filePath("retina.png"), QSize(64, 48), 144);
+    writeImage(dir.filePath("photo.jpg"), QSize(64, 48), 144, "jpg");
+    const QByteArray file = readBytes(dir.filePath("retina.png"));
+    std::optional<SkinImage> image = SkinImage::load(dir.filePath("retina.png"));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pngData(), file);
+
+    struct Case {
+        const char* name;
+        std::function<void(SkinImage&)> change;
+    };
+    const Case cases[] = {
+        {"pixels changed in place", [](SkinImage& i) { i.bitmap.setPixel(0, 0, qRgba(1, 2, 3, 255)); }},
+        {"new pixels", [](SkinImage& i) { i.bitmap = i.bitmap.copy(0, 0, 32, 48); }},
+        {"new point size", [](SkinImage& i) { i.size = QSizeF(64, 48); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SkinImage changed = *image;
+        c.change(changed);
+        QByteArray png = changed.pngData();
+        EXPECT_NE(png, file);
+        std::optional<SkinImage> back = [&] {
+            writeBytes(dir.filePath("back.png"), png);
+            return SkinImage::load(dir.filePath("back.png"));
+        }();
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->size, changed.size);
+        EXPECT_EQ(back->bitmap.convertToFormat(QImage::Format_ARGB32),
+                  changed.bitmap.convertToFormat(QImage::Format_ARGB32));
+    }
+    EXPECT_EQ(image->pngData(), file);
+
+    // A JPEG is always encoded as PNG.
+    std::optional<SkinImage> jpeg = SkinImage::load(dir.filePath("photo.jpg"));
+    ASSERT_TRUE(jpeg);
+    EXPECT_TRUE(jpeg->pngData().startsWith("\x89PNG"));
 }
