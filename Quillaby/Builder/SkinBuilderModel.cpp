@@ -223,17 +223,21 @@ void SkinBuilderModel::adoptImage(const SkinImage& image, const QString& path) {
     assign(_currentTool, DrawTool::viewport);
     clearHistory();
 
-    _skinImage = image;
-    _imageURL = path;
-    _imagePixelSize = image.pixelSize();
-    ++_imageGeneration;
-    notify(true);
+    replaceImage(image);
+    assign(_imageURL, path);
 
     assign(_skinName, nameFromFile(path));
     setStatus(QStringLiteral("Loaded %1x%2px")
                   .arg(qint64(_imagePixelSize.width()))
                   .arg(qint64(_imagePixelSize.height())),
               false);
+}
+
+void SkinBuilderModel::replaceImage(const SkinImage& image) {
+    _skinImage = image;
+    _imagePixelSize = image.pixelSize();
+    ++_imageGeneration;
+    notify(true);
 }
 
 QStringList SkinBuilderModel::validationIssues() const {

@@ -251,6 +251,9 @@ private:
 
     // Puts a decoded image in as the document's image (loadImage's steps after decoding).
     void adoptImage(const SkinImage& image, const QString& path);
+    // Makes a new image object the document's image: its pixel size, a new generation. What every image
+    // tool and undo does once its new image is made.
+    void replaceImage(const SkinImage& image);
 
     std::optional<SkinManifestExport> buildManifest(const QList<ButtonDef>& buttons) const;
     std::optional<QList<SkinManifestExport::Point>> exportCornerOffsets(double scale) const;

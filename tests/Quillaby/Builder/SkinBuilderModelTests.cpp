@@ -1,6 +1,7 @@
 #include "Builder/SkinBuilderModel.h"
 
 #include "App/AppHooks.h"
+#include "App/AppPaths.h"
 #include "BuilderTestSupport.h"
 
 #include <QSignalSpy>
@@ -307,6 +308,7 @@ TEST(SkinBuilderModel, PanelsAndPreviewGoThroughHooksAndSignals) {
     ASSERT_EQ(requests.size(), 3);
     EXPECT_EQ(requests[2].kind, FileDialogRequest::Kind::OpenFolder);
     EXPECT_EQ(requests[2].title, "Open Skin");
+    EXPECT_EQ(requests[2].startFolder, AppPaths::skinsDir());
     EXPECT_EQ(model.statusMessage(), "Loaded 80x110px");
 
     model.previewSkin();
