@@ -98,4 +98,9 @@ constexpr auto allCases() {
     return cases;
 }
 
+// The tools that draw a pen path: the drawer mask and the two image pens.
+constexpr bool isPenTool(DrawTool tool) {
+    return tool == DrawTool::drawerMask || tool == DrawTool::imageCropPen || tool == DrawTool::imageErasePen;
+}
+
 } // namespace Quillaby

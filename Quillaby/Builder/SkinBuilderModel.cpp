@@ -52,13 +52,6 @@ void SkinBuilderModel::notify(bool image) {
     if (image) _pendingImageChange = true;
 }
 
-template<typename T>
-void SkinBuilderModel::assign(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    notify();
-}
-
 void SkinBuilderModel::clearHistory() {
     if (_history.stack.isEmpty()) return;
     _history.stack.clear();

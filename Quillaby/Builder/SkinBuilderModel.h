@@ -37,8 +37,9 @@ namespace Quillaby {
 // Main thread only. No widgets: views listen to the signals. Every operation that reports an outcome
 // sets statusMessage and then statusIsError, together.
 //
-// The operations are split by family: document state (SkinBuilderModel.cpp), skin output
-// (SkinBuilderOutput.cpp) and opening a skin folder again (SkinBuilderLoad.cpp).
+// The operations are split by family: document state (SkinBuilderModel.cpp), image tools, drawing and
+// undo (SkinBuilderTools.cpp), skin output (SkinBuilderOutput.cpp) and opening a skin folder again
+// (SkinBuilderLoad.cpp).
 class SkinBuilderModel : public QObject {
     Q_OBJECT
 
@@ -160,6 +161,27 @@ public:
     QStringList validationIssues() const;
     CoordinateConverter makeConverter() const;
 
+    // MARK: Image tools and drawing (SkinBuilderTools.cpp)
+
+    // Clears the 4-connected area of the clicked colour (each channel within the tolerance, fraction
+    // dropped). Needs an image with alpha; a click outside the image does nothing.
+    void magicWandErase(QPointF point, double tolerance);
+    // Clears every pixel joined to the border whose colour is within the tolerance of one of seven
+    // samples (corners and their neighbours) or that is almost transparent.
+    void removeBackground(double tolerance);
+    // Crops to the opaque content plus 4 pixels and moves the geometry with it.
+    void trimToContent();
+    // The pen tools' open path: a corner node; the newest node's handles dragged out.
+    void addMaskVertex(QPointF point);
+    void updateMaskDragHandle(QPointF point);
+    // Crop pen keeps the inside of the path, erase pen clears it. The path is emptied either way.
+    void commitImagePen();
+    void commitDrawerMask();
+    // A rectangle dragged on the canvas: the viewport, a new button or the drawer viewport by tool.
+    void finishDraw(const QRectF& rect);
+    // Puts back the image, viewport and buttons of the newest step.
+    void undo();
+
     // MARK: Output (SkinBuilderOutput.cpp)
 
     // The skin.json record of the document; nothing without an image or a viewport.
@@ -255,6 +277,12 @@ private:
     // tool and undo does once its new image is made.
     void replaceImage(const SkinImage& image);
 
+    void pushUndo();
+    // The image with the polygon's outside (keepInside) or inside cleared, anti-aliased; the same point
+    // size. Nothing when it cannot be made.
+    static std::optional<SkinImage> applyPolygonMask(const SkinImage& image, const QList<BezierNode>& nodes,
+                                                     bool keepInside);
+
     std::optional<SkinManifestExport> buildManifest(const QList<ButtonDef>& buttons) const;
     std::optional<QList<SkinManifestExport::Point>> exportCornerOffsets(double scale) const;
     std::optional<QList<double>> exportCornerRadii(double scale) const;
@@ -315,5 +343,12 @@ private:
     bool _pendingChange = false;
     bool _pendingImageChange = false;
 };
+
+template<typename T>
+void SkinBuilderModel::assign(T& field, const T& value) {
+    if (field == value) return;
+    field = value;
+    notify();
+}
 
 } // namespace Quillaby
