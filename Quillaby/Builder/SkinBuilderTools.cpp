@@ -51,6 +51,28 @@ bool alphaIsLastByte(QImage::Format format) {
     }
 }
 
+// Byte offsets of the channels within a 4-byte pixel.
+struct Channels {
+    int red;
+    int green;
+    int blue;
+    int alpha;
+};
+
+bool straightFormat(QImage::Format format) {
+    return format == QImage::Format_RGBA8888 || format == QImage::Format_ARGB32;
+}
+
+Channels channels(QImage::Format format) {
+    if (format == QImage::Format_RGBA8888) return {0, 1, 2, 3};
+        // 0xAARRGGBB in native order.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    return {2, 1, 0, 3};
+#else
+    return {1, 2, 3, 0};
+#endif
+}
+
 } // namespace
 
 void SkinBuilderModel::pushUndo() {
@@ -75,21 +97,25 @@ void SkinBuilderModel::magicWandErase(QPointF point, double tolerance) {
     const int y0 = int(fy);
     if (x0 < 0 || y0 < 0 || x0 >= width || y0 >= height) return;
 
-    // Straight (not premultiplied) red, green, blue, alpha bytes, as a lossless encoding would hold them.
-    QImage bitmap = source.bitmap.convertToFormat(QImage::Format_RGBA8888);
+    // Straight (not premultiplied) colour and alpha bytes, as a lossless encoding would hold them. A
+    // decoded PNG is already in such a format and is only copied.
+    QImage bitmap = straightFormat(source.bitmap.format())
+                        ? source.bitmap
+                        : source.bitmap.convertToFormat(QImage::Format_RGBA8888);
     if (bitmap.isNull()) {
         setStatus(QStringLiteral("Magic wand needs an RGBA image"), true);
         return;
     }
+    const Channels at = channels(bitmap.format());
     const uchar* seed = bitmap.constScanLine(y0) + 4 * x0;
-    if (seed[3] == 0) {
+    if (seed[at.alpha] == 0) {
         setStatus(QStringLiteral("That spot is already transparent"), false);
         return;
     }
     const int limit = int(tolerance);
-    const int red = seed[0];
-    const int green = seed[1];
-    const int blue = seed[2];
+    const int red = seed[at.red];
+    const int green = seed[at.green];
+    const int blue = seed[at.blue];
 
     ChangeBatch batch(*this);
     pushUndo();
@@ -100,8 +126,8 @@ void SkinBuilderModel::magicWandErase(QPointF point, double tolerance) {
         width, height, {QPoint(x0, y0)},
         [&](int x, int y) {
             const uchar* p = pixel(x, y);
-            return p[3] != 0 && std::abs(p[0] - red) <= limit && std::abs(p[1] - green) <= limit &&
-                   std::abs(p[2] - blue) <= limit;
+            return p[at.alpha] != 0 && std::abs(p[at.red] - red) <= limit &&
+                   std::abs(p[at.green] - green) <= limit && std::abs(p[at.blue] - blue) <= limit;
         },
         [&](int x, int y) { std::memset(pixel(x, y), 0, 4); });
     if (cleared == 0) return;
