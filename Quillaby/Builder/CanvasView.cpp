@@ -131,11 +131,39 @@ QColor CanvasView::toolColor(DrawTool tool) {
 void CanvasView::modelChanged() {
     if (_model.imageGeneration() != _lastGeneration) {
         _lastGeneration = _model.imageGeneration();
-        if (const auto& image = _model.skinImage())
+        if (const auto& image = _model.skinImage()) {
             _documentSize = image->size + QSizeF(2 * imageMargin, 2 * imageMargin);
+            if (image->size != _fittedSize) {
+                _fittedSize = image->size;
+                _fitPending = true;
+            }
+        }
         updateScrollBars();
+        if (_fitPending && isVisible()) fitImage();
     }
     viewport()->update();
+}
+
+void CanvasView::fitImage() {
+    _fitPending = false;
+    if (!_model.skinImage()) return;
+    const QSizeF image = _model.skinImage()->size;
+    const QSizeF room = QSizeF(viewport()->size()) - QSizeF(2 * contentInset, 2 * contentInset);
+    if (image.width() > 0 && image.height() > 0 && room.width() > 0 && room.height() > 0)
+        _magnification =
+            std::clamp(std::min({1.0, room.width() / image.width(), room.height() / image.height()}),
+                       minimumMagnification, maximumMagnification);
+    updateScrollBars();
+    const QPointF centre = (margin() + QPointF(image.width() / 2, image.height() / 2)) * _magnification +
+                           QPointF(contentInset, contentInset);
+    horizontalScrollBar()->setValue(int(std::lround(centre.x() - viewport()->width() / 2.0)));
+    verticalScrollBar()->setValue(int(std::lround(centre.y() - viewport()->height() / 2.0)));
+    viewport()->update();
+}
+
+void CanvasView::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    if (_fitPending) fitImage();
 }
 
 void CanvasView::setMagnification(double magnification, std::optional<QPointF> anchor) {

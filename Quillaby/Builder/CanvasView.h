@@ -51,6 +51,8 @@ public:
     // Zooms about a point of the view (its centre when none is given), keeping that point still.
     void setMagnification(double magnification, std::optional<QPointF> anchor = std::nullopt);
     QSizeF documentSize() const { return _documentSize; }
+    // Zooms out (never past 1) until the whole image fits, and centres it.
+    void fitImage();
 
     // Between positions in the view (the viewport widget) and document or image points.
     QPointF documentPoint(QPointF viewPosition) const;
@@ -77,6 +79,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
@@ -103,6 +106,9 @@ private:
     double _magnification = 1;
     QSizeF _documentSize{400, 400};
     qint64 _lastGeneration = -1;
+    // A new picture (a new image size) is fitted into view once the canvas is shown.
+    QSizeF _fittedSize;
+    bool _fitPending = false;
     QPixmap _pixmap;
     qint64 _pixmapGeneration = -1;
 

@@ -5,8 +5,10 @@
 #include "Builder/SkinBuilderModel.h"
 #include "Settings/HexColor.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -30,6 +32,14 @@ namespace {
 const QColor errorRed(220, 50, 47);
 const QColor successGreen(40, 160, 60);
 
+// The dimmed label colour: the text colour at 55 %, readable on the window background.
+QPalette secondaryPalette(QPalette palette) {
+    QColor text = palette.color(QPalette::Active, QPalette::WindowText);
+    text.setAlphaF(0.55f);
+    palette.setColor(QPalette::WindowText, text);
+    return palette;
+}
+
 QFont sized(const QWidget* widget, int pixels, QFont::Weight weight = QFont::Normal, bool mono = false) {
     QFont font = mono ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : widget->font();
     font.setPixelSize(pixels);
@@ -41,9 +51,7 @@ QLabel* secondaryLabel(QWidget* owner, const QString& text, int pixels, bool mon
                        bool bold = false) {
     auto* label = new QLabel(text);
     label->setFont(sized(owner, pixels, bold ? QFont::Bold : QFont::Normal, mono));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Disabled, QPalette::WindowText));
-    label->setPalette(palette);
+    label->setPalette(secondaryPalette(label->palette()));
     return label;
 }
 
@@ -89,9 +97,34 @@ QWidget* row(std::initializer_list<QWidget*> items, int spacing = 6, bool stretc
     return widget;
 }
 
+// Wheel turns over a control the user did not click scroll the column instead of changing its value.
+class WheelGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Wheel) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (!widget->hasFocus() && widget->parentWidget()) {
+                QApplication::sendEvent(widget->parentWidget(), event);
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+void guardWheel(QWidget* control) {
+    static WheelGuard guard;
+    control->setFocusPolicy(Qt::StrongFocus);
+    control->installEventFilter(&guard);
+}
+
 // A slider over [minimum, maximum] in steps of step, stored as whole steps.
 QSlider* steppedSlider(double minimum, double maximum, double step) {
     auto* slider = new QSlider(Qt::Horizontal);
+    guardWheel(slider);
     slider->setRange(int(std::lround(minimum / step)), int(std::lround(maximum / step)));
     slider->setProperty("step", step);
     return slider;
@@ -110,7 +143,7 @@ void setTint(QPushButton* button, bool tinted) {
     if (button->property("tinted").toBool() == tinted) return;
     button->setProperty("tinted", tinted);
     QPalette palette = button->palette();
-    const QColor accent = palette.color(QPalette::Highlight);
+    const QColor accent = palette.color(QPalette::Active, QPalette::Highlight);
     palette.setColor(QPalette::ButtonText, tinted ? accent : QPalette().color(QPalette::ButtonText));
     button->setPalette(palette);
     QFont font = button->font();
@@ -306,7 +339,7 @@ QWidget* PropertiesPanel::buildViewportSection() {
     inspectorHint->setTextFormat(Qt::RichText);
     inspectorHint->setWordWrap(true);
     inspectorHint->setFont(sized(this, 9));
-    inspectorHint->setPalette(secondaryLabel(this, QString(), 9)->palette());
+    inspectorHint->setPalette(secondaryPalette(inspectorHint->palette()));
 
     auto* distorted = new QLabel(QStringLiteral("distorted"));
     distorted->setFont(sized(this, 10));
@@ -415,6 +448,7 @@ QWidget* PropertiesPanel::buildPaletteSection() {
 QWidget* PropertiesPanel::buildEffectsSection() {
     _scanlines = new QCheckBox(QStringLiteral("Scanlines"));
     _style = new QComboBox;
+    guardWheel(_style);
     const std::pair<const char*, const char*> styles[] = {
         {"Standard", "standard"}, {"Heavy", "heavy"}, {"Shadow Mask", "shadowmask"}, {"Rolling", "rolling"}};
     for (const auto& [shown, stored] : styles)
@@ -638,11 +672,13 @@ void PropertiesPanel::refreshIssues() {
         auto* mark = new QLabel(QStringLiteral("⚠"));
         mark->setFont(sized(this, 9));
         mark->setStyleSheet(QStringLiteral("color: rgb(255, 149, 0);"));
+        mark->setAlignment(Qt::AlignTop);
         QLabel* text = secondaryLabel(this, issue, 10);
         text->setObjectName(QStringLiteral("issue"));
         text->setWordWrap(true);
+        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         QWidget* line = row({mark, text}, 4);
-        static_cast<QHBoxLayout*>(line->layout())->setAlignment(Qt::AlignTop);
+        static_cast<QHBoxLayout*>(line->layout())->setStretch(1, 1);
         _issuesLayout->addWidget(line);
     }
 }

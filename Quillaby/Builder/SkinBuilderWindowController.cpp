@@ -31,8 +31,8 @@ QLabel* dimmed(const QString& text, int pixels, QFont::Weight weight, double opa
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
     QPalette palette = label->palette();
-    QColor colour = palette.color(QPalette::Disabled, QPalette::WindowText);
-    colour.setAlphaF(float(colour.alphaF() * opacity));
+    QColor colour = palette.color(QPalette::Active, QPalette::WindowText);
+    colour.setAlphaF(float(0.55 * opacity));
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
     return label;
