@@ -250,6 +250,18 @@ TEST_F(BuilderWindow, PreviewFollowsTheDocument) {
     EXPECT_EQ(qAlpha(shot.pixel(2, 300)), 0) << "transparent frame margin";
     EXPECT_GT(qAlpha(shot.pixel(400, 330)), 0);
 
+    // A viewport of no width scales its radii like the rest: the screen stays finite and drawable.
+    doc().setViewport(QRectF(100, 100, 0, 300));
+    doc().setViewportCornerOffsets({QPointF(20, 0), QPointF(40, 0), QPointF(40, 0), QPointF(20, 0)});
+    QApplication::processEvents();
+    shot.fill(Qt::transparent);
+    QPainter again(&shot);
+    preview->render(again);
+    again.end();
+    EXPECT_GT(qAlpha(shot.pixel(int(130 * 0.75), 330)), 0);
+    doc().setViewport(QRectF(100, 100, 400, 300));
+    doc().setViewportCornerOffsets(QList<QPointF>(4, QPointF(0, 0)));
+
     // No drawer viewport: the toggle does nothing.
     doc().setDrawerEnabled(true);
     preview->toggleDrawer();
