@@ -4,6 +4,7 @@
 #include "App/Log.h"
 #include "Builder/SkinBuilderModel.h"
 #include "Builder/SkinBuilderWindowController.h"
+#include "Picker/SkinPickerWindowController.h"
 #include "Services/AboutWindowController.h"
 
 namespace Quillaby {
@@ -15,39 +16,41 @@ AppDelegate* current = nullptr;
 // The controllers are completed by the window, picker and builder code as each lands; until then the
 // entries that need them say so in the log instead of failing.
 class DeviceWindowController {};
-class SkinPickerWindowController {};
 
-AppDelegate::AppDelegate() {
-    current = this;
-}
+namespace {
+// The skin the device window shows; device windows do not carry one yet.
+std::optional<QString> skinIdOf(const DeviceWindowController*) { return std::nullopt; }
+} // namespace
+
+AppDelegate::AppDelegate() { current = this; }
 
 AppDelegate::~AppDelegate() {
     if (current == this) current = nullptr;
 }
 
-AppDelegate* AppDelegate::instance() {
-    return current;
-}
+AppDelegate* AppDelegate::instance() { return current; }
 
-DeviceWindowController* AppDelegate::activeController() const {
-    return nullptr;
-}
+DeviceWindowController* AppDelegate::activeController() const { return nullptr; }
 
 void AppDelegate::showAboutWindow() {
     AboutWindowController::shared().showWindow();
 }
 
 void AppDelegate::showSkinPicker() {
-    Log::write("AppDelegate: the skin picker is not available yet");
+    if (skinPickerController) skinPickerController->close();
+    std::optional<QString> currentSkinId;
+    if (const DeviceWindowController* active = activeController()) currentSkinId = skinIdOf(active);
+    auto controller = std::make_unique<SkinPickerWindowController>(currentSkinId);
+    controller->onSkinSelected = [this](const SkinManifest& skin) { openNewWindow(skin, std::nullopt); };
+    controller->showWindow();
+    skinPickerController = std::move(controller);
 }
 
 void AppDelegate::openNewWindow(const SkinManifest&, const std::optional<WindowState>&) {
     Log::write("AppDelegate: device windows are not available yet");
 }
 
-void AppDelegate::showSkinBuilder() {
-    openSkinBuilder(std::nullopt);
-}
+void AppDelegate::showSkinBuilder() { openSkinBuilder(std::nullopt); }
 
 namespace {
 
