@@ -148,6 +148,19 @@ const QPixmap& PreviewPanel::scaledFrame() {
     return _frame;
 }
 
+const QPixmap& PreviewPanel::scanlineOverlay(QSizeF size) {
+    const QSize pixels(int(std::ceil(size.width())), int(std::ceil(size.height())));
+    const ScanlineKey key{pixels, _model.scanlineIntensity(), _model.scanlineStyle()};
+    if (!(key == _scanlineKey) || _scanlines.isNull()) {
+        _scanlineKey = key;
+        _scanlines = QPixmap(pixels.expandedTo(QSize(1, 1)));
+        _scanlines.fill(Qt::transparent);
+        QPainter painter(&_scanlines);
+        drawScanlines(painter, QRectF(QPointF(0, 0), size), key.intensity, key.style);
+    }
+    return _scanlines;
+}
+
 void PreviewPanel::updateMask() {
     if (!_model.skinImage() || !_model.viewport() || size().isEmpty()) return;
     // Clicks land where the preview draws; elsewhere they reach what lies below.
@@ -297,8 +310,7 @@ void PreviewPanel::render(QPainter& painter) {
         }
 
         // The effects.
-        if (_model.scanlines())
-            drawScanlines(painter, local, _model.scanlineIntensity(), _model.scanlineStyle());
+        if (_model.scanlines()) painter.drawPixmap(local.topLeft(), scanlineOverlay(local.size()));
         if (_model.glow()) {
             painter.save();
             QPainterPath ring;

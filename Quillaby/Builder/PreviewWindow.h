@@ -68,6 +68,16 @@ private:
     qint64 _frameGeneration = -1;
     QSize _frameSize;
     const QPixmap& scaledFrame();
+    // The scanlines of the screen's size, drawn again only when their size, strength or style changes.
+    struct ScanlineKey {
+        QSize size;
+        double intensity = 0;
+        QString style;
+        bool operator==(const ScanlineKey&) const = default;
+    };
+    ScanlineKey _scanlineKey;
+    QPixmap _scanlines;
+    const QPixmap& scanlineOverlay(QSizeF size);
 };
 
 // Opens the model's preview on request and closes it on reset; at most one panel at a time, a new

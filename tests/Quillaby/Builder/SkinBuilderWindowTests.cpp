@@ -250,6 +250,21 @@ TEST_F(BuilderWindow, PreviewFollowsTheDocument) {
     EXPECT_EQ(qAlpha(shot.pixel(2, 300)), 0) << "transparent frame margin";
     EXPECT_GT(qAlpha(shot.pixel(400, 330)), 0);
 
+    // Scanlines darken bars 2 high every 4 rows of the screen, over the frame when the screen is in front.
+    doc().setScreenInFront(true);
+    doc().setBgColor(RgbColor::rgb(1, 1, 1));
+    doc().setScanlines(true);
+    doc().setScanlineIntensity(1);
+    QApplication::processEvents();
+    shot.fill(Qt::transparent);
+    QPainter lined(&shot);
+    preview->render(lined);
+    lined.end();
+    EXPECT_LT(qRed(shot.pixel(200, 75 + 202)), 150);
+    EXPECT_GT(qRed(shot.pixel(200, 75 + 204)), 240);
+    doc().setScanlines(false);
+    doc().setScreenInFront(false);
+
     // A viewport of no width scales its radii like the rest: the screen stays finite and drawable.
     doc().setViewport(QRectF(100, 100, 0, 300));
     doc().setViewportCornerOffsets({QPointF(20, 0), QPointF(40, 0), QPointF(40, 0), QPointF(20, 0)});
