@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Builder/BezierNode.h"
 #include "Builder/ButtonDef.h"
 #include "Builder/SkinImage.h"
 
@@ -18,6 +19,9 @@ struct ImageSnapshot {
     std::optional<QRectF> viewport;
     QList<ButtonDef> buttons;
     QSizeF pixelSize;
+    // Trimming moves the drawer with the image, so a step puts the drawer geometry back too.
+    std::optional<QRectF> drawerViewport;
+    QList<BezierNode> drawerMask;
 };
 
 // The image tools' undo stack, oldest first, at most maxDepth steps. The model empties it by assigning

@@ -77,7 +77,8 @@ Channels channels(QImage::Format format) {
 
 void SkinBuilderModel::pushUndo() {
     if (!_skinImage) return;
-    _history.push(ImageSnapshot{*_skinImage, _viewport, _buttons, _imagePixelSize});
+    _history.push(
+        ImageSnapshot{*_skinImage, _viewport, _buttons, _imagePixelSize, _drawerViewport, _drawerMask});
     notify();
 }
 
@@ -393,6 +394,8 @@ void SkinBuilderModel::undo() {
     _imagePixelSize = step->pixelSize;
     assign(_viewport, step->viewport);
     assign(_buttons, step->buttons);
+    assign(_drawerViewport, step->drawerViewport);
+    assign(_drawerMask, step->drawerMask);
     setStatus(QStringLiteral("Undo (%1 remaining)").arg(_history.stack.size()), false);
 }
 

@@ -261,7 +261,7 @@ TEST(CoordinateConverter, TheModelGivesItsImagePointAndPixelSizes) {
 TEST(ImageHistory, KeepsTheNewestTenSteps) {
     ImageHistory history;
     for (int i = 0; i < 11; ++i)
-        history.push(ImageSnapshot{SkinImage{}, QRectF(i, 0, 1, 1), {}, QSizeF()});
+        history.push(ImageSnapshot{SkinImage{}, QRectF(i, 0, 1, 1), {}, QSizeF(), std::nullopt, {}});
     ASSERT_EQ(history.stack.size(), ImageHistory::maxDepth);
     EXPECT_EQ(history.stack.first().viewport->x(), 1);
     EXPECT_EQ(history.pop()->viewport->x(), 10);

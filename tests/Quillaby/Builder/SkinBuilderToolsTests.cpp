@@ -142,10 +142,12 @@ TEST_F(SkinTools, TrimCropsToContentAndMovesTheGeometry) {
     EXPECT_EQ(model.drawerMaskInProgress()[0].handleOut, QPointF(204, 254));
     EXPECT_EQ(pixelAt(model, 4, 4), qRgb(255, 0, 0));
 
-    // Undo puts the old image and geometry back (the drawer is not part of a step).
+    // Undo puts the old image and the geometry that moved with it back.
     model.undo();
     EXPECT_EQ(model.imagePixelSize(), QSizeF(1000, 1100));
     EXPECT_EQ(model.viewport(), QRectF(200, 300, 100, 100));
+    EXPECT_EQ(model.drawerViewport(), QRectF(500, 500, 50, 50));
+    EXPECT_EQ(model.drawerMask()[0].point, QPointF(100, 100));
 }
 
 TEST_F(SkinTools, TrimAtTwoPixelsPerPointShiftsByHalfTheCrop) {
