@@ -116,6 +116,11 @@ std::span<const CellGlyphs::PlacedGlyph> CellGlyphs::glyphs(int face, int32_t co
 }
 
 const CellGlyphs::Glyphs& CellGlyphs::complexGlyphs(int face, int32_t code, const Terminal& terminal) {
+    // The terminal hands reclaimed grapheme codes out again for other texts.
+    if (terminal.graphemeGeneration() != _graphemeGeneration) {
+        _graphemeGeneration = terminal.graphemeGeneration();
+        _complex.clear();
+    }
     const uint64_t key = (uint64_t(face) << 32) | uint32_t(code);
     if (auto it = _complex.find(key); it != _complex.end()) return it->second;
     if (_complex.size() >= maxComplexEntries || _fonts.size() >= maxFonts) {

@@ -57,6 +57,7 @@ private:
     std::array<std::unordered_map<char32_t, quint32>, 4> _otherGlyphs;
     // By face and cell code.
     std::unordered_map<uint64_t, Glyphs> _complex;
+    uint64_t _graphemeGeneration = 0;
     // By face and block of 128 characters: the font that drew the last character shaped in that block,
     // tried first for its neighbours, so that a text in a script the faces lack is shaped once and not once
     // per character. Without a font that has the character (missing: its glyph was the empty box), the
