@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Executor.h"
+#include "KeyInput.h"
+#include "KittyKeyEvent.h"
 #include "SearchService.h"
 #include "SelectionService.h"
 #include "Terminal.h"
@@ -12,6 +14,7 @@
 #include <QFont>
 #include <QRectF>
 #include <QSizeF>
+#include <QString>
 #include <QWidget>
 
 #include <array>
@@ -41,7 +44,8 @@ struct ScrollMetrics;
 //
 // One header, one implementation file per family: TerminalView.cpp (data path, redraw, scrolling, paint),
 // TerminalViewSetup.cpp (fonts, cell size, options, colours, sizing), TerminalViewCallbacks.cpp (the
-// TerminalDelegate answers and the progress bar). Everything runs on the GUI thread.
+// TerminalDelegate answers and the progress bar), TerminalViewKeyboard.cpp (keys, input methods, focus).
+// Everything runs on the GUI thread.
 class TerminalView : public QWidget, public TerminalDelegate {
     Q_OBJECT
 public:
@@ -228,12 +232,79 @@ public:
     void notify(Terminal& source, const std::string& title, const std::string& body) override;
     void progressReport(Terminal& source, const ProgressReport& report) override;
 
+    // MARK: Keyboard, input methods and focus (TerminalViewKeyboard.cpp)
+    //
+    // A key takes one of three roads: the progressive keyboard protocol while the active screen has
+    // enhancement flags; fixed sequences for cursor, editing, function and control keys and Alt as Meta;
+    // or editing commands and text (interpretKeyEvents), where input-method text also arrives. Every key
+    // press ends the selection; every send first scrolls back to the cursor.
+
+    // Alt acts as Meta: ESC before the key's characters, and Alt in the keyboard protocol. Ctrl+Shift+Alt+O
+    // flips it for the life of the view.
+    bool optionAsMetaKey() const { return _optionAsMetaKey; }
+    void setOptionAsMetaKey(bool value) { _optionAsMetaKey = value; }
+    // Backspace sends 0x08 instead of 0x7F.
+    bool backspaceSendsControlH() const { return _backspaceSendsControlH; }
+    void setBackspaceSendsControlH(bool value) { _backspaceSendsControlH = value; }
+    // The view has the keyboard focus and its window is active (named so that it does not hide
+    // QWidget::hasFocus). Setting it redraws the caret.
+    bool terminalHasFocus() const;
+    void setTerminalHasFocus(bool value);
+    // Ctrl+Shift, the application's command chord, is held (it makes links clickable).
+    bool commandActive() const { return _commandActive; }
+
+    // The key entry points, on the neutral key record: a key going down or up, a modifier key going
+    // down or up.
+    void keyDown(const KeyInput& input);
+    void keyUp(const KeyInput& input);
+    void flagsChanged(const KeyInput& input, bool pressed);
+    // An editing command by name ("insertNewline:", "moveUp:" ...); unknown names are logged.
+    void doCommand(std::string_view selector);
+    // A key the view does not encode itself: its editing command, else its printable text.
+    void interpretKeyEvents(const KeyInput& input);
+    // Text typed, committed by an input method, or pasted (isPaste: bracketed when the program asks).
+    void insertText(std::string_view text, bool isPaste = false);
+    // An input method's composition in progress, shown at the caret and sent nowhere; `cursor` is the
+    // caret's offset in it (UTF-16 units). Empty text ends the composition.
+    void setMarkedText(const QString& text, int cursor);
+    void unmarkText();
+    bool hasMarkedText() const { return !_markedText.isEmpty(); }
+    const QString& markedText() const { return _markedText; }
+    int markedTextCursor() const { return _markedTextCursor; }
+    // Where the composition is drawn: over the cells from the caret on, kept inside the view.
+    QRectF markedTextRect() const;
+    bool kittyIsComposing() const { return _kittyIsComposing; }
+
+    // The cursor-key sequence of one direction, in the application form while DECCKM is on.
+    void sendKeyUp();
+    void sendKeyDown();
+    void sendKeyLeft();
+    void sendKeyRight();
+    // The byte Control plus a one-byte character sends; empty for characters without one.
+    static std::vector<uint8_t> applyControlToEventCharacters(std::string_view characters);
+    // The modified form (ESC [ 1 ; m A, ESC [ 15 ; m ~ ...) of a cursor, editing or F1-F12 key, m being 1
+    // plus Shift 1, Alt 2, Control 4; nothing for other keys.
+    static std::optional<std::vector<uint8_t>> modifiedFunctionKeySequence(FunctionKey key, bool shift,
+                                                                           bool alt, bool control);
+    // Encodes the event with the active screen's flags and sends the bytes (possibly none); false when the
+    // flags do not report it.
+    bool sendKittyEvent(const KittyKeyEvent& event);
+    std::optional<KittyKeyEvent> kittyTextEvent(const KeyInput& input, KittyKeyboardEventType eventType,
+                                                std::optional<std::string> text) const;
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    // Stopgaps until the keyboard and pointer input land: printable text, the common editing and cursor
-    // keys, Shift+Page Up/Down and the wheel scroll the view.
+    // Every key but the application's Ctrl+Shift shortcuts belongs to the program, Tab included.
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // Stopgap until the pointer input lands: the wheel scrolls the view.
     void wheelEvent(QWheelEvent* event) override;
     // Tab belongs to the program, not to focus changes.
     bool focusNextPrevChild(bool next) override;
@@ -254,6 +325,17 @@ private:
 
     // TerminalView.cpp
     ScrollMetrics scrollMetrics() const;
+
+    // TerminalViewKeyboard.cpp
+    void setupKeyboard();
+    // The caret's look follows focus and window activation: lively when active, still otherwise.
+    void updateCaretLook(bool active);
+    // Where an input method puts its candidates: the caret's cell, at the composition's caret.
+    QRect inputMethodCursorRect() const;
+    // Tells the input method when that place has moved.
+    void updateInputMethodCursor();
+    void drawMarkedText(QPainter& painter);
+    void sendLegacyFunctionKey(const KeyInput& input);
 
     // TerminalViewCallbacks.cpp
     void setupProgressBar();
@@ -320,6 +402,23 @@ private:
 
     // Pointer
     bool _allowMouseReporting = true;
+
+    // Keyboard. The key handed to interpretKeyEvents in protocol mode, waiting for the text it produces.
+    struct PendingKittyKeyEvent {
+        KeyInput input;
+        KittyKeyboardEventType eventType;
+    };
+    std::optional<PendingKittyKeyEvent> _pendingKittyKeyEvent;
+    bool _kittyIsComposing = false;
+    bool _optionAsMetaKey = true;
+    bool _backspaceSendsControlH = false;
+    bool _hasFocus = false;
+    bool _commandActive = false;
+    QString _markedText;
+    int _markedTextCursor = 0;
+    // Where the composition was last drawn, repainted when it changes.
+    QRect _markedTextPainted;
+    QRect _inputMethodCursorRect;
 };
 
 } // namespace Tessaline
