@@ -1,12 +1,16 @@
 // Keys into bytes: fixed sequences, Control and Alt combinations, editing commands, the progressive
 // keyboard protocol, and which keys the view claims from the application's shortcuts and focus chain.
+#include "LocalProcessTerminalView.h"
 #include "ManualExecutor.h"
 #include "ViewTestSupport.h"
 #include "X11KeyEvents.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFocusEvent>
+#include <QImage>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -15,6 +19,8 @@
 
 #include <linux/input-event-codes.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,7 +179,7 @@ TEST(TerminalViewKeyboard, LegacyKeysSendTheirSequences) {
 }
 
 TEST(TerminalViewKeyboard, FunctionKeysOneToTwelveSendTheirSequences) {
-    const Log expected = {"send \\eOP",    "send \\eOQ",    "send \\eOR",    "send \\eOS",
+    const Log expected = {"send \\eOP",   "send \\eOQ",   "send \\eOR",   "send \\eOS",
                           "send \\e[15~", "send \\e[17~", "send \\e[18~", "send \\e[19~",
                           "send \\e[20~", "send \\e[21~", "send \\e[23~", "send \\e[24~"};
     KeyboardFixture f;
@@ -254,11 +260,17 @@ TEST(TerminalViewKeyboard, ProtocolFlagsChangeTheEncoding) {
         {"K+A: Ctrl+Shift+a", "\x1b[=12u", {{letter('a', Ctrl | Shift)}}, {"send \\e[97:65;6u"}},
         {"K+A: the key of US q on a French layout", "\x1b[=12u", {{azertyA}}, {"send \\e[97::113u"}},
         {"K: left Shift down and up", "\x1b[=8u", {{leftShift}}, {"send \\e[57441;2u"}},
-        {"K+E: left Shift down and up", "\x1b[=10u", {{leftShift}}, {"send \\e[57441;2u", "send \\e[57441;1:3u"}},
+        {"K+E: left Shift down and up",
+         "\x1b[=10u",
+         {{leftShift}},
+         {"send \\e[57441;2u", "send \\e[57441;1:3u"}},
         {"K+E: right Control", "\x1b[=10u", {{rightControl}}, {"send \\e[57448;5u", "send \\e[57448;1:3u"}},
         // report event types alone
         {"E: releasing Tab sends nothing", "\x1b[=2u", {{tab}}, {"send \\x09"}},
-        {"E: releasing Up sends its release", "\x1b[=2u", {{fn(Qt::Key_Up)}}, {"send \\e[A", "send \\e[1;1:3A"}},
+        {"E: releasing Up sends its release",
+         "\x1b[=2u",
+         {{fn(Qt::Key_Up)}},
+         {"send \\e[A", "send \\e[1;1:3A"}},
         {"E: releasing a sends nothing", "\x1b[=2u", {{letter('a')}}, {"send a"}},
         {"E: releasing Ctrl+a", "\x1b[=2u", {{letter('a', Ctrl)}}, {"send \\x01", "send \\e[97;5:3u"}},
         {"E: a repeated F5", "\x1b[=2u", {{repeatedF5, Action::press}}, {"send \\e[15;1:2~"}},
@@ -275,7 +287,9 @@ TEST(TerminalViewKeyboard, PastesAreBracketedWhenAskedInBothModes) {
     const std::vector<PasteCase> cases = {
         {"plain", "", {"send x\\x0Ay"}},
         {"bracketed", "\x1b[?2004h", {"send \\e[200~", "send x\\x0Ay", "send \\e[201~"}},
-        {"protocol mode, bracketed", "\x1b[=1u\x1b[?2004h", {"send \\e[200~", "send x\\x0Ay", "send \\e[201~"}},
+        {"protocol mode, bracketed",
+         "\x1b[=1u\x1b[?2004h",
+         {"send \\e[200~", "send x\\x0Ay", "send \\e[201~"}},
         // Without bracketing the text goes through the encoder like committed text.
         {"report all keys", "\x1b[=8u", {"send \\e[0u"}},
     };
@@ -344,4 +358,128 @@ TEST(TerminalViewKeyboard, ControlKeysAndTabBelongToTheProgramAndCtrlShiftToTheA
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(copies, 1);
     EXPECT_EQ(delegate.take(), Log{});
+}
+
+namespace {
+
+void inputMethod(TerminalView& view, const QString& preedit, const QString& commit, int cursor = -1) {
+    QList<QInputMethodEvent::Attribute> attributes;
+    if (cursor >= 0) attributes.append({QInputMethodEvent::Cursor, cursor, 1});
+    QInputMethodEvent event(preedit, attributes);
+    event.setCommitString(commit);
+    QCoreApplication::sendEvent(&view, &event);
+}
+
+QImage rendered(TerminalView& view) {
+    QImage image(view.size(), QImage::Format_RGB32);
+    view.render(&image);
+    return image;
+}
+
+} // namespace
+
+TEST(TerminalViewKeyboard, ACompositionShowsAtTheCaretSendsNothingAndItsCommitIsSentOnce) {
+    KeyboardFixture f;
+    f.view.show();
+    f.view.feed("ab");
+    f.view.updateDisplay(false);
+    f.take();
+    f.view.selection().setActiveAndNotify();
+    const QImage before = rendered(f.view);
+
+    inputMethod(f.view, QStringLiteral("ni"), QString(), 1);
+    EXPECT_FALSE(f.view.selection().active());
+    EXPECT_TRUE(f.view.hasMarkedText());
+    EXPECT_TRUE(f.view.kittyIsComposing());
+    EXPECT_EQ(f.view.markedText(), QStringLiteral("ni"));
+    EXPECT_EQ(f.view.markedTextCursor(), 1);
+    EXPECT_EQ(f.take(), Log{});
+    // Drawn over the cells from the caret on: the third column changes, the first does not.
+    const QSizeF cell = f.view.cellDimension();
+    const QRectF marked = f.view.markedTextRect();
+    EXPECT_DOUBLE_EQ(marked.left(), cell.width() * 2);
+    EXPECT_DOUBLE_EQ(marked.top(), 0);
+    const QImage during = rendered(f.view);
+    const QRect composition = marked.toAlignedRect();
+    const QRect firstCell = QRectF(QPointF(0, 0), cell).toAlignedRect();
+    EXPECT_NE(during.copy(composition), before.copy(composition));
+    EXPECT_EQ(during.copy(firstCell), before.copy(firstCell));
+    // Input methods place their candidates at the composition's caret.
+    const QRect imCursor = f.view.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    EXPECT_GT(imCursor.left(), composition.left());
+    EXPECT_EQ(imCursor.top(), composition.top());
+
+    inputMethod(f.view, QString(), QStringLiteral("你"));
+    EXPECT_EQ(f.take(), Log{"send \\xE4\\xBD\\xA0"});
+    EXPECT_FALSE(f.view.hasMarkedText());
+    EXPECT_FALSE(f.view.kittyIsComposing());
+    EXPECT_EQ(rendered(f.view).copy(composition), before.copy(composition));
+    // An empty event afterwards (the input method resetting) sends nothing.
+    inputMethod(f.view, QString(), QString());
+    EXPECT_EQ(f.take(), Log{});
+}
+
+TEST(TerminalViewKeyboard, ProtocolModeHoldsModifierEventsWhileComposingAndEncodesCommittedText) {
+    struct ImCase {
+        const char* name;
+        const char* flags;
+        QString commit;
+        Log expected;
+    };
+    const std::vector<ImCase> cases = {
+        // A dead key's "é" arrives without its key: as text with disambiguation alone.
+        {"disambiguate", "\x1b[=1u", QStringLiteral("é"), {"send \\xC3\\xA9"}},
+        {"all keys", "\x1b[=8u", QStringLiteral("é"), {"send \\e[0u"}},
+        {"all keys and text", "\x1b[=24u", QStringLiteral("日本"), {"send \\e[0;;26085:26412u"}},
+    };
+    for (const ImCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        KeyboardFixture f;
+        f.view.feed(c.flags);
+        inputMethod(f.view, QStringLiteral("e"), QString());
+        f.run(Step{leftShift});
+        EXPECT_EQ(f.take(), Log{});
+        inputMethod(f.view, QString(), c.commit);
+        EXPECT_EQ(f.take(), c.expected);
+    }
+    // Once the composition is over, modifier keys are reported again.
+    KeyboardFixture f;
+    f.view.feed("\x1b[=8u");
+    inputMethod(f.view, QStringLiteral("e"), QString());
+    inputMethod(f.view, QString(), QString());
+    f.run(Step{leftShift, Action::press});
+    EXPECT_EQ(f.take(), Log{"send \\e[57441;2u"});
+}
+
+// A sanity figure, not a timed assertion: from a key event to its echo from `cat` on a real
+// pseudo-terminal (the row marked in the engine, then handed on for redraw). Printed for the record.
+TEST(TerminalViewKeyboard, KeysComeBackFromARealProgramAndTheEchoLatencyIsReported) {
+    LocalProcessTerminalView view(QRect(0, 0, 400, 240));
+    view.setFont(testFont());
+    view.startProcess("/bin/cat");
+    ASSERT_TRUE(view.process().running());
+    std::vector<double> marked;
+    std::vector<double> redrawn;
+    Terminal& terminal = view.terminal();
+    for (int i = 0; i < 20; ++i) {
+        const char c = char('a' + i);
+        const int row = terminal.buffer().y();
+        QElapsedTimer clock;
+        clock.start();
+        auto event = letter(c).event(QEvent::KeyPress);
+        QCoreApplication::sendEvent(&view, event.get());
+        ASSERT_TRUE(
+            spinUntil([&] { return terminal.buffer().x() == i + 1 && terminal.refreshStart <= row; }, 5000))
+            << "echo of " << c;
+        marked.push_back(double(clock.nsecsElapsed()) / 1e6);
+        // The redraw takes the marked rows and clears the range.
+        ASSERT_TRUE(spinUntil([&] { return terminal.refreshEnd == -1; }, 5000));
+        redrawn.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    EXPECT_EQ(screenText(view), "abcdefghijklmnopqrst");
+    std::ranges::sort(marked);
+    std::ranges::sort(redrawn);
+    std::printf("key to echo, median of 20: row marked %.2f ms, handed to redraw %.2f ms\n",
+                marked[marked.size() / 2], redrawn[redrawn.size() / 2]);
+    view.terminate();
 }

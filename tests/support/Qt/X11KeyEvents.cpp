@@ -22,8 +22,8 @@ X11Key X11Key::with(Qt::KeyboardModifiers more, std::string newText) const {
 
 X11Key letter(char c, Qt::KeyboardModifiers modifiers) {
     static const std::map<char, uint32_t> codes = {
-        {'a', KEY_A}, {'b', KEY_B}, {'c', KEY_C}, {'d', KEY_D}, {'e', KEY_E}, {'f', KEY_F},
-        {'o', KEY_O}, {'q', KEY_Q}, {'w', KEY_W}, {'z', KEY_Z},
+        {'a', KEY_A}, {'b', KEY_B}, {'c', KEY_C}, {'d', KEY_D}, {'e', KEY_E},
+        {'f', KEY_F}, {'o', KEY_O}, {'q', KEY_Q}, {'w', KEY_W}, {'z', KEY_Z},
     };
     const char lower = char(std::tolower(uint8_t(c)));
     const bool shift = modifiers.testFlag(Qt::ShiftModifier);
