@@ -1,6 +1,7 @@
 // For now one plain window with the user's login shell in it; the device window takes its place later.
 #include "LocalProcessTerminalView.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QResizeEvent>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -64,6 +66,19 @@ public:
         const QRectF frame = _view->getOptimalFrameSize();
         resize(int(std::ceil(frame.width())), int(std::ceil(frame.height())));
         setFocusProxy(_view);
+        // The edit commands on the Ctrl+Shift chord, which the view leaves to the window.
+        using Command = Tessaline::TerminalView::EditCommand;
+        for (auto [keys, command] :
+             {std::pair{Qt::Key_C, Command::copy}, std::pair{Qt::Key_V, Command::paste},
+              std::pair{Qt::Key_A, Command::selectAll}, std::pair{Qt::Key_F, Command::showFind},
+              std::pair{Qt::Key_G, Command::findNext}}) {
+            auto* action = new QAction(this);
+            action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | keys));
+            connect(action, &QAction::triggered, this, [this, command = command] {
+                if (_view->isCommandEnabled(command)) _view->performCommand(command);
+            });
+            addAction(action);
+        }
     }
 
     void start() {

@@ -15,7 +15,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QWheelEvent>
 
 #include <climits>
 #include <cmath>
@@ -110,6 +109,7 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
             }
         }
         _pendingDisplay = false;
+        if (_debug) _debug->update();
         return;
     }
     if (_notifyUpdateChanges) {
@@ -137,6 +137,7 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
         QAccessible::updateAccessibility(&selected);
     }
     _pendingDisplay = false;
+    if (_debug) _debug->update();
 }
 
 QRectF TerminalView::dirtyRowsRect(int s, int e, int rows, QSizeF viewSize, double cellHeight) {
@@ -399,17 +400,6 @@ void TerminalView::pending(const std::string& message) const {
     std::printf("%s\n", message.c_str());
     for (const QRectF& rect : _rectsBeingDrawn)
         std::printf("   -> (%g, %g, %g, %g)\n", rect.x(), rect.y(), rect.width(), rect.height());
-}
-
-// MARK: Wheel stopgap
-
-void TerminalView::wheelEvent(QWheelEvent* event) {
-    const int notches = event->angleDelta().y() / 120;
-    if (notches > 0)
-        scrollUp(3 * notches);
-    else if (notches < 0)
-        scrollDown(-3 * notches);
-    event->accept();
 }
 
 } // namespace Tessaline

@@ -6,12 +6,14 @@
 #include "SearchService.h"
 #include "SelectionService.h"
 #include "Terminal.h"
+#include "TerminalDebugView.h"
 #include "TerminalDelegate.h"
 #include "TerminalViewDelegate.h"
 #include "WeakReference.h"
 
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -20,6 +22,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -29,12 +32,14 @@
 #include <utility>
 #include <vector>
 
+class QLabel;
 class QPainter;
 class QScrollBar;
 
 namespace Tessaline {
 
 class PlainRowPainter;
+class TerminalFindBarView;
 class TerminalProgressBarView;
 struct ScrollMetrics;
 
@@ -44,8 +49,9 @@ struct ScrollMetrics;
 //
 // One header, one implementation file per family: TerminalView.cpp (data path, redraw, scrolling, paint),
 // TerminalViewSetup.cpp (fonts, cell size, options, colours, sizing), TerminalViewCallbacks.cpp (the
-// TerminalDelegate answers and the progress bar), TerminalViewKeyboard.cpp (keys, input methods, focus).
-// Everything runs on the GUI thread.
+// TerminalDelegate answers and the progress bar), TerminalViewKeyboard.cpp (keys, input methods, focus),
+// TerminalViewPointer.cpp (mouse reports, selection gestures, wheel, links), TerminalViewEdit.cpp (copy,
+// paste, find). Everything runs on the GUI thread.
 class TerminalView : public QWidget, public TerminalDelegate {
     Q_OBJECT
 public:
@@ -294,6 +300,109 @@ public:
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+    // MARK: Pointer, selection and links (TerminalViewPointer.cpp)
+    //
+    // The left button goes to the program while it has asked for mouse reports (and allowMouseReporting
+    // holds), else it selects: double click a word, triple click a row, Shift extends, a drag selects. The
+    // wheel always scrolls the view. Links under the pointer light up and open on click as the highlight
+    // mode says; Ctrl+Shift stands for the link modifier.
+
+    enum class LinkHighlightMode : uint8_t {
+        hover,
+        hoverWithModifier,
+        always,
+        alwaysWithModifier,
+    };
+    // Which links under the pointer would be reported to the host with the modifier held; kept as a
+    // setting, as there is no channel to the host for it yet.
+    enum class LinkReporting : uint8_t {
+        none,
+        explicitLinks,
+        implicit,
+    };
+    struct MouseHit {
+        // Column and buffer row (counted from the oldest scroll-back line).
+        Position grid;
+        // Pixels from the view's top-left corner, held inside the view.
+        Position pixels;
+    };
+    using LinkRowRanges = std::vector<Terminal::LinkMatch::RowRange>;
+    using LinkParams = std::map<std::string, std::string>;
+
+    MouseHit calculateMouseHit(QPointF point);
+    // The button value of a report of the left button: 0, or 3 for a release; plus Shift 4, Alt 8,
+    // Control 16 in the modes that report modifiers.
+    int encodeMouseEvent(bool release, Qt::KeyboardModifiers modifiers) const;
+    // The OSC 8 payload at a grid position; the right half of a wide character counts with its left half.
+    std::optional<std::string> payloadString(Position at);
+    // An OSC 8 payload "params;URI" into the URI and its key=value parameters; nothing without a ";".
+    static std::optional<std::pair<std::string, LinkParams>> urlAndParamsFrom(std::string_view payload);
+    // The link a release at the position opens, by the highlight mode, or nothing.
+    std::optional<std::pair<std::string, LinkParams>> linkForClick(Position at, bool hasCommandModifier);
+    // Lights the link under the position in the hover modes; `commandOverride` stands for the modifier.
+    void updateHoverLink(Position at, std::optional<bool> commandOverride = std::nullopt);
+    void invalidateLinkHighlight(const std::optional<LinkRowRanges>& oldRange,
+                                 const std::optional<LinkRowRanges>& newRange);
+    const std::optional<LinkRowRanges>& linkHighlightRange() const { return _linkHighlightRange; }
+    LinkHighlightMode linkHighlightMode() const { return _linkHighlightMode; }
+    void setLinkHighlightMode(LinkHighlightMode mode);
+    LinkReporting linkReporting() const { return _linkReporting; }
+    void setLinkReporting(LinkReporting value) { _linkReporting = value; }
+    // The link modifier went down or up (from the keyboard's modifier handling).
+    void commandChanged(bool held, std::optional<QPointF> pointer = std::nullopt);
+    // The URL of a payload in a small inverted label at the view's bottom-left corner.
+    void previewUrl(const std::string& payload);
+    void turnOffUrlPreview();
+    QLabel* urlPreview() const { return _urlPreview; }
+    static QFont tryUrlFont();
+    // Pointer motion reaches the view while the program wants motion, the link modifier is held or links
+    // light up on hover.
+    bool shouldTrackMouse() const;
+    bool didSelectionDrag() const { return _didSelectionDrag; }
+
+    bool selectionActive() const { return _selection->active(); }
+    // The selected text, or nothing without a selection.
+    std::optional<std::string> getSelection();
+    void selectAll();
+    void selectNone();
+    // The text between the selection's two ends, in order, active or not.
+    std::string selectionText();
+
+    // MARK: Edit commands and find (TerminalViewEdit.cpp)
+
+    enum class EditCommand : uint8_t {
+        copy,
+        paste,
+        selectAll,
+        showFind,
+        findNext,
+        findPrevious,
+        useSelectionForFind,
+        hideFind,
+    };
+    bool isCommandEnabled(EditCommand command) const;
+    void performCommand(EditCommand command);
+    // The selection's text onto the clipboard.
+    void copy();
+    // The clipboard's text as a paste (bracketed when the program asks).
+    void paste();
+    // Searches from the selection and selects the match, scrolling to it when asked; false for no match
+    // (which ends the selection).
+    bool findNext(const std::string& term, const SearchOptions& options, bool scrollToResult = true);
+    bool findPrevious(const std::string& term, const SearchOptions& options, bool scrollToResult = true);
+    void clearSearch();
+    TerminalFindBarView* findBar() const { return _findBar; }
+    void showFindBar(bool prefillSelection);
+    void hideFindBar();
+    // The search text every view shares (the desktop has no find clipboard).
+    static std::optional<std::string> findPasteboard();
+    static void setFindPasteboard(const std::string& term);
+
+    // MARK: Debug view
+    // The debug view refreshed after every redraw (held weakly), or none.
+    TerminalDebugView* debugView() const { return _debug; }
+    void setDebugView(TerminalDebugView* view) { _debug = view; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -304,7 +413,11 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    // Stopgap until the pointer input lands: the wheel scrolls the view.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     // Tab belongs to the program, not to focus changes.
     bool focusNextPrevChild(bool next) override;
@@ -336,6 +449,20 @@ private:
     void updateInputMethodCursor();
     void drawMarkedText(QPainter& painter);
     void sendLegacyFunctionKey(const KeyInput& input);
+
+    // TerminalViewPointer.cpp
+    void updateLinkHighlightTracking();
+    void scrollWheelLines(double delta);
+    // The press's click count, from the desktop's double-click interval and distance.
+    int countClick(QPointF point);
+
+    // TerminalViewEdit.cpp
+    TerminalFindBarView* ensureFindBar();
+    void handleFindBarSearchChanged(const std::string& term);
+    void performFind(bool next);
+    void setFindPasteboardFromSelection();
+    void scrollToReveal(int row);
+    bool find(bool next, const std::string& term, const SearchOptions& options, bool scrollToResult);
 
     // TerminalViewCallbacks.cpp
     void setupProgressBar();
@@ -402,6 +529,25 @@ private:
 
     // Pointer
     bool _allowMouseReporting = true;
+    LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
+    LinkReporting _linkReporting = LinkReporting::implicit;
+    std::optional<LinkRowRanges> _linkHighlightRange;
+    QLabel* _urlPreview = nullptr;
+    bool _didSelectionDrag = false;
+    // Click counting: where and when the last press was, and its count.
+    QPointF _lastClickPoint;
+    std::optional<std::chrono::steady_clock::time_point> _lastClickTime;
+    int _clickCount = 0;
+    // Wheel angle not yet scrolled (high-resolution wheels send fractions of a notch).
+    int _wheelRemainder = 0;
+
+    // Find
+    TerminalFindBarView* _findBar = nullptr;
+    std::string _findBarTerm;
+    SearchOptions _findBarOptions;
+
+    // Debug
+    QPointer<TerminalDebugView> _debug;
 
     // Keyboard. The key handed to interpretKeyEvents in protocol mode, waiting for the text it produces.
     struct PendingKittyKeyEvent {

@@ -316,7 +316,7 @@ void TerminalView::keyUp(const KeyInput& input) {
 }
 
 void TerminalView::flagsChanged(const KeyInput& input, bool pressed) {
-    _commandActive = input.modifiers.control && input.modifiers.shift;
+    commandChanged(input.modifiers.control && input.modifiers.shift);
     const KittyKeyboardFlags flags = _terminal->keyboardEnhancementFlags();
     if (!flags.contains(KittyKeyboardFlags::reportAllKeys) || _kittyIsComposing) return;
     const std::optional<KittyFunctionalKey> key = KittyKeyMapping::modifierKey(input.keysym);
