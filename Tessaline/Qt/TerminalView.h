@@ -43,6 +43,15 @@ class TerminalFindBarView;
 class TerminalProgressBarView;
 struct ScrollMetrics;
 
+// When cells of a link are drawn highlighted (underlined in their foreground): under the pointer, or every
+// cell of an explicit link; either always or while the link modifier is held.
+enum class LinkHighlightMode : uint8_t {
+    hover,
+    hoverWithModifier,
+    always,
+    alwaysWithModifier,
+};
+
 // The widget that shows one Terminal: it owns the terminal, sizes it to its frame, feeds it the host's
 // bytes, redraws the changed rows at most once per 16.67 ms, scrolls the scroll-back with its scroll bar,
 // answers the terminal's callbacks and hands the bytes it produces to its delegate.
@@ -307,12 +316,6 @@ public:
     // wheel always scrolls the view. Links under the pointer light up and open on click as the highlight
     // mode says; Ctrl+Shift stands for the link modifier.
 
-    enum class LinkHighlightMode : uint8_t {
-        hover,
-        hoverWithModifier,
-        always,
-        alwaysWithModifier,
-    };
     // Which links under the pointer would be reported to the host with the modifier held; kept as a
     // setting, as there is no channel to the host for it yet.
     enum class LinkReporting : uint8_t {

@@ -76,6 +76,11 @@ bool TerminalView::event(QEvent* event) {
         break;
     case QEvent::WindowDeactivate:
         updateCaretLook(false);
+        // The link modifier's release goes elsewhere now.
+        turnOffUrlPreview();
+        break;
+    case QEvent::FocusOut:
+        turnOffUrlPreview();
         break;
     default:
         break;

@@ -292,13 +292,13 @@ TEST(TerminalViewPointer, ThePayloadOfAWideCharactersRightHalfIsItsLeftHalfs) {
 TEST(TerminalViewPointer, LinksOpenOnClickAsTheHighlightModeSays) {
     struct Case {
         const char* name;
-        TerminalView::LinkHighlightMode mode;
+        LinkHighlightMode mode;
         // 0: the OSC 8 link, 1: the detected one.
         int row;
         Qt::KeyboardModifiers modifiers;
         Log expected;
     };
-    using Mode = TerminalView::LinkHighlightMode;
+    using Mode = LinkHighlightMode;
     const std::vector<Case> cases = {
         {"with the modifier", Mode::hoverWithModifier, 0, CtrlShift, {"openLink https://a.example/doc"}},
         {"without the modifier", Mode::hoverWithModifier, 0, {}, {}},
@@ -368,14 +368,14 @@ TEST(TerminalViewPointer, TheModifierShowsAPreviewThatStaysUntilReleasedOrLeft) 
 TEST(TerminalViewPointer, SwitchingTheHighlightModeClearsTheHighlightAndRedrawsEveryRow) {
     PointerFixture f;
     f.view.feed("see https://b.example now\r\nx");
-    f.view.setLinkHighlightMode(TerminalView::LinkHighlightMode::hover);
+    f.view.setLinkHighlightMode(LinkHighlightMode::hover);
     EXPECT_TRUE(f.view.hasMouseTracking());
     f.view.updateDisplay(false);
     f.move(f.cell(6, 0));
     ASSERT_TRUE(f.view.linkHighlightRange());
     EXPECT_EQ(f.view.terminal().refreshStart, 0);
     f.view.updateDisplay(false);
-    f.view.setLinkHighlightMode(TerminalView::LinkHighlightMode::always);
+    f.view.setLinkHighlightMode(LinkHighlightMode::always);
     EXPECT_FALSE(f.view.linkHighlightRange());
     EXPECT_FALSE(f.view.hasMouseTracking());
     EXPECT_EQ(f.view.terminal().refreshStart, 0);
