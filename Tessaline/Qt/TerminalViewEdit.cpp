@@ -123,7 +123,8 @@ void TerminalView::showFindBar(bool prefillSelection) {
     bar->place();
     bar->show();
     bar->raise();
-    const std::string selected = selectionText();
+    // Only a selection on show: a search that found nothing leaves its old ends behind.
+    const std::string selected = _selection->active() ? selectionText() : std::string();
     std::optional<std::string> prefill;
     if (prefillSelection && !selected.empty())
         prefill = selected;

@@ -219,3 +219,17 @@ TEST(TerminalViewEdit, FindNextWithoutABarUsesTheSharedStringWithNoOptions) {
     f.view.performCommand(Command::useSelectionForFind);
     EXPECT_EQ(TerminalView::findPasteboard(), "a");
 }
+
+TEST(TerminalViewEdit, ShowingTheBarAfterAFailedSearchOffersTheLastTermNotTheOldMatch) {
+    EditFixture f;
+    f.view.feed("one cat");
+    f.view.performCommand(Command::showFind);
+    TerminalFindBarView* bar = f.view.findBar();
+    bar->searchField()->setText(QStringLiteral("c"));
+    ASSERT_TRUE(f.view.selectionActive());
+    bar->searchField()->setText(QStringLiteral("cow"));
+    EXPECT_FALSE(f.view.selectionActive());
+    f.view.hideFindBar();
+    f.view.performCommand(Command::showFind);
+    EXPECT_EQ(bar->searchField()->text(), QStringLiteral("cow"));
+}
