@@ -212,6 +212,11 @@ KeyInput KeyInput::from(const QKeyEvent& event) {
         case xkSuperR:
             in.modifiers.super = down;
             break;
+        case xkCapsLock:
+            // Caps Lock toggles: X reports the state before the press, so the press turns it on when it
+            // was off. Without that state a press counts as on.
+            if (down) in.modifiers.capsLock = scanCode == 0 || !in.modifiers.capsLock;
+            break;
         default:
             break;
         }

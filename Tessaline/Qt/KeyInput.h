@@ -76,6 +76,9 @@ struct KeyInput {
     std::optional<KittyFunctionalKey> keypadKey;
     // Shift, Control, Alt, Super, Caps Lock and the like: keys that only change the modifiers.
     bool isModifierKey = false;
+    // Caps Lock's own key: its press turns the lock on or off (modifiers.capsLock says which), its
+    // release changes nothing.
+    bool isCapsLockKey() const { return isModifierKey && keysym == 0xffe5; }
 
     bool operator==(const KeyInput&) const = default;
 

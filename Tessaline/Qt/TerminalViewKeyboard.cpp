@@ -94,7 +94,10 @@ bool TerminalView::focusNextPrevChild(bool) {
 
 void TerminalView::keyPressEvent(QKeyEvent* event) {
     const KeyInput input = KeyInput::from(*event);
-    if (input.isModifierKey) {
+    if (input.isCapsLockKey()) {
+        // The lock going on reads as a press, going off as a release.
+        if (!input.isARepeat) flagsChanged(input, input.modifiers.capsLock);
+    } else if (input.isModifierKey) {
         if (!input.isARepeat) flagsChanged(input, true);
     } else {
         keyDown(input);
@@ -106,10 +109,10 @@ void TerminalView::keyReleaseEvent(QKeyEvent* event) {
     // X sends a release before every repeated press; only the last release is real.
     if (!event->isAutoRepeat()) {
         const KeyInput input = KeyInput::from(*event);
-        if (input.isModifierKey)
-            flagsChanged(input, false);
-        else
+        if (!input.isModifierKey)
             keyUp(input);
+        else if (!input.isCapsLockKey())
+            flagsChanged(input, false);
     }
     event->accept();
 }
