@@ -8,6 +8,7 @@
 
 #include "LocalProcessTerminalView.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QResizeEvent>
@@ -15,6 +16,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -27,6 +29,21 @@ public:
         _panel->container()->setParent(this);
         _panel->startSession(std::nullopt);
         resize(sizeFor(80, 24));
+        // The edit commands on the Ctrl+Shift chord, which the view leaves to the window.
+        using Command = Tessaline::TerminalView::EditCommand;
+        for (auto [keys, command] :
+             {std::pair{Qt::Key_C, Command::copy}, std::pair{Qt::Key_V, Command::paste},
+              std::pair{Qt::Key_A, Command::selectAll}, std::pair{Qt::Key_F, Command::showFind},
+              std::pair{Qt::Key_G, Command::findNext}}) {
+            auto* action = new QAction(this);
+            action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | keys));
+            connect(action, &QAction::triggered, this, [this, command = command] {
+                Quillaby::ShellView* session = _panel->manager().active();
+                Tessaline::TerminalView* view = session ? session->terminal() : nullptr;
+                if (view && view->isCommandEnabled(command)) view->performCommand(command);
+            });
+            addAction(action);
+        }
     }
 
 protected:

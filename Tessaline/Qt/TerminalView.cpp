@@ -8,7 +8,6 @@
 
 #include <QAbstractSlider>
 #include <QAccessible>
-#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -16,7 +15,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QWheelEvent>
 
 #include <climits>
 #include <cmath>
@@ -97,6 +95,7 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
         _pendingDisplayTask = 0;
     }
     updateCursorPosition();
+    updateInputMethodCursor();
     if (_scrollerStale) updateScroller();
     Terminal& terminal = *_terminal;
     const int s = terminal.refreshStart;
@@ -110,6 +109,7 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
             }
         }
         _pendingDisplay = false;
+        if (_debug) _debug->update();
         return;
     }
     if (_notifyUpdateChanges) {
@@ -137,6 +137,7 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
         QAccessible::updateAccessibility(&selected);
     }
     _pendingDisplay = false;
+    if (_debug) _debug->update();
 }
 
 QRectF TerminalView::dirtyRowsRect(int s, int e, int rows, QSizeF viewSize, double cellHeight) {
@@ -336,6 +337,7 @@ void TerminalView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     for (const QRectF& rect : _rectsBeingDrawn)
         drawTerminalContents(painter, rect);
+    if (hasMarkedText()) drawMarkedText(painter);
     _rectsBeingDrawn.clear();
 }
 
@@ -378,96 +380,6 @@ void TerminalView::pending(const std::string& message) const {
     std::printf("%s\n", message.c_str());
     for (const QRectF& rect : _rectsBeingDrawn)
         std::printf("   -> (%g, %g, %g, %g)\n", rect.x(), rect.y(), rect.width(), rect.height());
-}
-
-// MARK: Input stopgaps
-
-void TerminalView::keyPressEvent(QKeyEvent* event) {
-    const auto mods = event->modifiers();
-    const bool app = _terminal->applicationCursor;
-    auto bytes = [&](std::span<const uint8_t> sequence) { send(sequence); };
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        bytes(EscapeSequences::cmdRet);
-        return;
-    case Qt::Key_Backspace:
-        bytes(EscapeSequences::cmdDel);
-        return;
-    case Qt::Key_Tab:
-        bytes(EscapeSequences::cmdTab);
-        return;
-    case Qt::Key_Backtab:
-        bytes(EscapeSequences::cmdBackTab);
-        return;
-    case Qt::Key_Escape:
-        bytes(EscapeSequences::cmdEsc);
-        return;
-    case Qt::Key_Up:
-        bytes(app ? EscapeSequences::moveUpApp : EscapeSequences::moveUpNormal);
-        return;
-    case Qt::Key_Down:
-        bytes(app ? EscapeSequences::moveDownApp : EscapeSequences::moveDownNormal);
-        return;
-    case Qt::Key_Right:
-        bytes(app ? EscapeSequences::moveRightApp : EscapeSequences::moveRightNormal);
-        return;
-    case Qt::Key_Left:
-        bytes(app ? EscapeSequences::moveLeftApp : EscapeSequences::moveLeftNormal);
-        return;
-    case Qt::Key_Home:
-        bytes(app ? EscapeSequences::moveHomeApp : EscapeSequences::moveHomeNormal);
-        return;
-    case Qt::Key_End:
-        bytes(app ? EscapeSequences::moveEndApp : EscapeSequences::moveEndNormal);
-        return;
-    case Qt::Key_Delete:
-        bytes(EscapeSequences::cmdDelKey);
-        return;
-    case Qt::Key_Insert:
-        bytes(EscapeSequences::cmdInsert);
-        return;
-    case Qt::Key_PageUp:
-        if (mods & Qt::ShiftModifier)
-            pageUp();
-        else
-            bytes(EscapeSequences::cmdPageUp);
-        return;
-    case Qt::Key_PageDown:
-        if (mods & Qt::ShiftModifier)
-            pageDown();
-        else
-            bytes(EscapeSequences::cmdPageDown);
-        return;
-    default:
-        break;
-    }
-    if (event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F12) {
-        bytes(EscapeSequences::cmdF[size_t(event->key() - Qt::Key_F1)]);
-        return;
-    }
-    const QByteArray text = event->text().toUtf8();
-    if (text.isEmpty()) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    std::string out;
-    if (mods & Qt::AltModifier) out.push_back('\x1b');
-    out.append(text.constData(), size_t(text.size()));
-    send(std::string_view(out));
-}
-
-void TerminalView::wheelEvent(QWheelEvent* event) {
-    const int notches = event->angleDelta().y() / 120;
-    if (notches > 0)
-        scrollUp(3 * notches);
-    else if (notches < 0)
-        scrollDown(-3 * notches);
-    event->accept();
-}
-
-bool TerminalView::focusNextPrevChild(bool) {
-    return false;
 }
 
 } // namespace Tessaline

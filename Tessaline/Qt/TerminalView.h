@@ -1,9 +1,12 @@
 #pragma once
 
 #include "Executor.h"
+#include "KeyInput.h"
+#include "KittyKeyEvent.h"
 #include "SearchService.h"
 #include "SelectionService.h"
 #include "Terminal.h"
+#include "TerminalDebugView.h"
 #include "TerminalDelegate.h"
 #include "TerminalViewDelegate.h"
 #include "ViewLineInfo.h"
@@ -12,13 +15,16 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPointer>
 #include <QRectF>
 #include <QSizeF>
+#include <QString>
 #include <QWidget>
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -28,6 +34,7 @@
 #include <utility>
 #include <vector>
 
+class QLabel;
 class QPainter;
 class QScrollBar;
 
@@ -36,6 +43,7 @@ namespace Tessaline {
 class CaretView;
 class RowBuilder;
 class RowPainter;
+class TerminalFindBarView;
 class TerminalImage;
 class TerminalProgressBarView;
 struct ScrollMetrics;
@@ -56,8 +64,10 @@ enum class LinkHighlightMode : uint8_t {
 // One header, one implementation file per family: TerminalView.cpp (data path, redraw, scrolling, paint),
 // TerminalViewSetup.cpp (fonts, cell size, options, colours, sizing), TerminalViewCallbacks.cpp (the
 // TerminalDelegate answers and the progress bar), TerminalViewImages.cpp (images), TerminalViewRows.cpp
-// (the row builder's entry points and row drawing), TerminalViewCaret.cpp (the caret and focus).
-// Everything runs on the GUI thread.
+// (the row builder's entry points and row drawing), TerminalViewCaret.cpp (the caret and focus),
+// TerminalViewKeyboard.cpp (keys, input methods, focus reports), TerminalViewPointer.cpp (mouse reports,
+// selection gestures, wheel, links), TerminalViewEdit.cpp (copy, paste, find). Everything runs on the
+// GUI thread.
 class TerminalView : public QWidget, public TerminalDelegate {
     Q_OBJECT
 public:
@@ -215,17 +225,10 @@ public:
     using KittyImageCache = std::unordered_map<uint32_t, std::optional<QImage>>;
     const QImage* kittyPlaceholderImage(uint32_t imageId, KittyImageCache& cache);
 
-    // Links: how they are highlighted, the link under the pointer (rows of the buffer and their columns)
-    // and whether the link modifier is held.
-    LinkHighlightMode linkHighlightMode() const { return _linkHighlightMode; }
-    void setLinkHighlightMode(LinkHighlightMode mode) { _linkHighlightMode = mode; }
-    const std::optional<std::vector<Terminal::LinkMatch::RowRange>>& linkHighlightRange() const {
-        return _linkHighlightRange;
-    }
+    // Test seams: the link under the pointer and the link modifier, set directly.
     void setLinkHighlightRange(std::optional<std::vector<Terminal::LinkMatch::RowRange>> range) {
         _linkHighlightRange = std::move(range);
     }
-    bool commandActive() const { return _commandActive; }
     void setCommandActive(bool value) { _commandActive = value; }
 
     // MARK: Caret and focus (TerminalViewCaret.cpp)
@@ -299,12 +302,174 @@ public:
     std::shared_ptr<KittyPlacementImage> makeImageStrip(Terminal& source, std::vector<uint8_t> pixels,
                                                         int width, int height) override;
 
+    // MARK: Keyboard, input methods and focus (TerminalViewKeyboard.cpp)
+    //
+    // A key takes one of three roads: the progressive keyboard protocol while the active screen has
+    // enhancement flags; fixed sequences for cursor, editing, function and control keys and Alt as Meta;
+    // or editing commands and text (interpretKeyEvents), where input-method text also arrives. Every key
+    // press ends the selection; every send first scrolls back to the cursor.
+
+    // Alt acts as Meta: ESC before the key's characters, and Alt in the keyboard protocol. Ctrl+Shift+Alt+O
+    // flips it for the life of the view.
+    bool optionAsMetaKey() const { return _optionAsMetaKey; }
+    void setOptionAsMetaKey(bool value) { _optionAsMetaKey = value; }
+    // Backspace sends 0x08 instead of 0x7F.
+    bool backspaceSendsControlH() const { return _backspaceSendsControlH; }
+    void setBackspaceSendsControlH(bool value) { _backspaceSendsControlH = value; }
+    // Ctrl+Shift, the application's command chord, is held (it makes links clickable).
+    bool commandActive() const { return _commandActive; }
+
+    // The key entry points, on the neutral key record: a key going down or up, a modifier key going
+    // down or up.
+    void keyDown(const KeyInput& input);
+    void keyUp(const KeyInput& input);
+    void flagsChanged(const KeyInput& input, bool pressed);
+    // An editing command by name ("insertNewline:", "moveUp:" ...); unknown names are logged.
+    void doCommand(std::string_view selector);
+    // A key the view does not encode itself: its editing command, else its printable text.
+    void interpretKeyEvents(const KeyInput& input);
+    // Text typed, committed by an input method, or pasted (isPaste: bracketed when the program asks).
+    void insertText(std::string_view text, bool isPaste = false);
+    // An input method's composition in progress, shown at the caret and sent nowhere; `cursor` is the
+    // caret's offset in it (UTF-16 units). Empty text ends the composition.
+    void setMarkedText(const QString& text, int cursor);
+    void unmarkText();
+    bool hasMarkedText() const { return !_markedText.isEmpty(); }
+    const QString& markedText() const { return _markedText; }
+    int markedTextCursor() const { return _markedTextCursor; }
+    // Where the composition is drawn: over the cells from the caret on, kept inside the view.
+    QRectF markedTextRect() const;
+    bool kittyIsComposing() const { return _kittyIsComposing; }
+
+    // The cursor-key sequence of one direction, in the application form while DECCKM is on.
+    void sendKeyUp();
+    void sendKeyDown();
+    void sendKeyLeft();
+    void sendKeyRight();
+    // The byte Control plus a one-byte character sends; empty for characters without one.
+    static std::vector<uint8_t> applyControlToEventCharacters(std::string_view characters);
+    // The modified form (ESC [ 1 ; m A, ESC [ 15 ; m ~ ...) of a cursor, editing or F1-F12 key, m being 1
+    // plus Shift 1, Alt 2, Control 4; nothing for other keys.
+    static std::optional<std::vector<uint8_t>> modifiedFunctionKeySequence(FunctionKey key, bool shift,
+                                                                           bool alt, bool control);
+    // Encodes the event with the active screen's flags and sends the bytes (possibly none); false when the
+    // flags do not report it.
+    bool sendKittyEvent(const KittyKeyEvent& event);
+    std::optional<KittyKeyEvent> kittyTextEvent(const KeyInput& input, KittyKeyboardEventType eventType,
+                                                std::optional<std::string> text) const;
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+    // MARK: Pointer, selection and links (TerminalViewPointer.cpp)
+    //
+    // The left button goes to the program while it has asked for mouse reports (and allowMouseReporting
+    // holds), else it selects: double click a word, triple click a row, Shift extends, a drag selects. The
+    // wheel always scrolls the view. Links under the pointer light up and open on click as the highlight
+    // mode says; Ctrl+Shift stands for the link modifier.
+
+    // Which links under the pointer would be reported to the host with the modifier held; kept as a
+    // setting, as there is no channel to the host for it yet.
+    enum class LinkReporting : uint8_t {
+        none,
+        explicitLinks,
+        implicit,
+    };
+    struct MouseHit {
+        // Column and buffer row (counted from the oldest scroll-back line).
+        Position grid;
+        // Pixels from the view's top-left corner, held inside the view.
+        Position pixels;
+    };
+    using LinkRowRanges = std::vector<Terminal::LinkMatch::RowRange>;
+    using LinkParams = std::map<std::string, std::string>;
+
+    MouseHit calculateMouseHit(QPointF point);
+    // The button value of a report of the left button: 0, or 3 for a release; plus Shift 4, Alt 8,
+    // Control 16 in the modes that report modifiers.
+    int encodeMouseEvent(bool release, Qt::KeyboardModifiers modifiers) const;
+    // The OSC 8 payload at a grid position; the right half of a wide character counts with its left half.
+    std::optional<std::string> payloadString(Position at);
+    // An OSC 8 payload "params;URI" into the URI and its key=value parameters; nothing without a ";".
+    static std::optional<std::pair<std::string, LinkParams>> urlAndParamsFrom(std::string_view payload);
+    // The link a release at the position opens, by the highlight mode, or nothing.
+    std::optional<std::pair<std::string, LinkParams>> linkForClick(Position at, bool hasCommandModifier);
+    // Lights the link under the position in the hover modes; `commandOverride` stands for the modifier.
+    void updateHoverLink(Position at, std::optional<bool> commandOverride = std::nullopt);
+    void invalidateLinkHighlight(const std::optional<LinkRowRanges>& oldRange,
+                                 const std::optional<LinkRowRanges>& newRange);
+    const std::optional<LinkRowRanges>& linkHighlightRange() const { return _linkHighlightRange; }
+    LinkHighlightMode linkHighlightMode() const { return _linkHighlightMode; }
+    void setLinkHighlightMode(LinkHighlightMode mode);
+    LinkReporting linkReporting() const { return _linkReporting; }
+    void setLinkReporting(LinkReporting value) { _linkReporting = value; }
+    // The link modifier went down or up (from the keyboard's modifier handling).
+    void commandChanged(bool held, std::optional<QPointF> pointer = std::nullopt);
+    // The URL of a payload in a small inverted label at the view's bottom-left corner.
+    void previewUrl(const std::string& payload);
+    void turnOffUrlPreview();
+    QLabel* urlPreview() const { return _urlPreview; }
+    static QFont tryUrlFont();
+    // Pointer motion reaches the view while the program wants motion, the link modifier is held or links
+    // light up on hover.
+    bool shouldTrackMouse() const;
+    bool didSelectionDrag() const { return _didSelectionDrag; }
+
+    bool selectionActive() const { return _selection->active(); }
+    // The selected text, or nothing without a selection.
+    std::optional<std::string> getSelection();
+    void selectAll();
+    void selectNone();
+    // The text between the selection's two ends, in order, active or not.
+    std::string selectionText();
+
+    // MARK: Edit commands and find (TerminalViewEdit.cpp)
+
+    enum class EditCommand : uint8_t {
+        copy,
+        paste,
+        selectAll,
+        showFind,
+        findNext,
+        findPrevious,
+        useSelectionForFind,
+        hideFind,
+    };
+    bool isCommandEnabled(EditCommand command) const;
+    void performCommand(EditCommand command);
+    // The selection's text onto the clipboard.
+    void copy();
+    // The clipboard's text as a paste (bracketed when the program asks).
+    void paste();
+    // Searches from the selection and selects the match, scrolling to it when asked; false for no match
+    // (which ends the selection).
+    bool findNext(const std::string& term, const SearchOptions& options, bool scrollToResult = true);
+    bool findPrevious(const std::string& term, const SearchOptions& options, bool scrollToResult = true);
+    void clearSearch();
+    TerminalFindBarView* findBar() const { return _findBar; }
+    void showFindBar(bool prefillSelection);
+    void hideFindBar();
+    // The search text every view shares (the desktop has no find clipboard).
+    static std::optional<std::string> findPasteboard();
+    static void setFindPasteboard(const std::string& term);
+
+    // MARK: Debug view
+    // The debug view refreshed after every redraw (held weakly), or none.
+    TerminalDebugView* debugView() const { return _debug; }
+    void setDebugView(TerminalDebugView* view) { _debug = view; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    // Stopgaps until the keyboard and pointer input land: printable text, the common editing and cursor
-    // keys, Shift+Page Up/Down and the wheel scroll the view.
+    // Every key but the application's Ctrl+Shift shortcuts belongs to the program, Tab included.
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     // Tab belongs to the program, not to focus changes.
     bool focusNextPrevChild(bool next) override;
@@ -334,6 +499,29 @@ private:
     // TerminalView.cpp
     ScrollMetrics scrollMetrics() const;
 
+    // TerminalViewKeyboard.cpp
+    void setupKeyboard();
+    // Where an input method puts its candidates: the caret's cell, at the composition's caret.
+    QRect inputMethodCursorRect() const;
+    // Tells the input method when that place has moved.
+    void updateInputMethodCursor();
+    void drawMarkedText(QPainter& painter);
+    void sendLegacyFunctionKey(const KeyInput& input);
+
+    // TerminalViewPointer.cpp
+    void updateLinkHighlightTracking();
+    void scrollWheelLines(double delta);
+    // The press's click count, from the desktop's double-click interval and distance.
+    int countClick(QPointF point);
+
+    // TerminalViewEdit.cpp
+    TerminalFindBarView* ensureFindBar();
+    void handleFindBarSearchChanged(const std::string& term);
+    void performFind(bool next);
+    void setFindPasteboardFromSelection();
+    void scrollToReveal(int row);
+    bool find(bool next, const std::string& term, const SearchOptions& options, bool scrollToResult);
+
     // TerminalViewCallbacks.cpp
     void setupProgressBar();
     void handleProgressReport(const ProgressReport& report);
@@ -360,7 +548,6 @@ private:
 
     // Caret and focus
     CaretView* _caretView = nullptr;
-    bool _hasFocus = false;
 
     // GPU mode: the drawing widget when it is on, and the lines its next frame redraws.
     QWidget* _gpuView = nullptr;
@@ -403,8 +590,41 @@ private:
     // Pointer
     bool _allowMouseReporting = true;
     LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
-    std::optional<std::vector<Terminal::LinkMatch::RowRange>> _linkHighlightRange;
+    LinkReporting _linkReporting = LinkReporting::implicit;
+    std::optional<LinkRowRanges> _linkHighlightRange;
+    QLabel* _urlPreview = nullptr;
+    bool _didSelectionDrag = false;
+    // Click counting: where and when the last press was, and its count.
+    QPointF _lastClickPoint;
+    std::optional<std::chrono::steady_clock::time_point> _lastClickTime;
+    int _clickCount = 0;
+    // Wheel angle not yet scrolled (high-resolution wheels send fractions of a notch).
+    int _wheelRemainder = 0;
+
+    // Find
+    TerminalFindBarView* _findBar = nullptr;
+    std::string _findBarTerm;
+    SearchOptions _findBarOptions;
+
+    // Debug
+    QPointer<TerminalDebugView> _debug;
+
+    // Keyboard. The key handed to interpretKeyEvents in protocol mode, waiting for the text it produces.
+    struct PendingKittyKeyEvent {
+        KeyInput input;
+        KittyKeyboardEventType eventType;
+    };
+    std::optional<PendingKittyKeyEvent> _pendingKittyKeyEvent;
+    bool _kittyIsComposing = false;
+    bool _optionAsMetaKey = true;
+    bool _backspaceSendsControlH = false;
+    bool _hasFocus = false;
     bool _commandActive = false;
+    QString _markedText;
+    int _markedTextCursor = 0;
+    // Where the composition was last drawn, repainted when it changes.
+    QRect _markedTextPainted;
+    QRect _inputMethodCursorRect;
 };
 
 } // namespace Tessaline

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace Tessaline {
@@ -75,7 +76,18 @@ void TerminalView::bell(Terminal&) {
     if (auto* delegate = _terminalDelegate.get()) delegate->bell(*this);
 }
 
-void TerminalView::selectionChanged(Terminal&) {}
+void TerminalView::selectionChanged(Terminal&) {
+    if (!_gpuView) {
+        update();
+        return;
+    }
+    const Buffer& shown = _terminal->displayBuffer();
+    const int count = shown.lines().count();
+    const int last = std::min(shown.yDisp() + _terminal->rows() - 1, count - 1);
+    _gpuDirtyRange =
+        count == 0 || last < shown.yDisp() ? std::nullopt : std::optional(std::pair{shown.yDisp(), last});
+    _gpuView->update();
+}
 
 bool TerminalView::isProcessTrusted(Terminal&) {
     return true;
@@ -87,7 +99,11 @@ std::optional<CellPixelSize> TerminalView::cellSizeInPixels(Terminal&) {
     return CellPixelSize{int(std::lround(cell.width() * scale)), int(std::lround(cell.height() * scale))};
 }
 
-void TerminalView::mouseModeChanged(Terminal&) {}
+void TerminalView::mouseModeChanged(Terminal& source) {
+    // Called once while the terminal is being made, before the view holds it.
+    setMouseTracking(source.mouseMode() == Terminal::MouseMode::anyEvent || _commandActive ||
+                     _linkHighlightMode == LinkHighlightMode::hover);
+}
 
 void TerminalView::hostCurrentDirectoryUpdated(Terminal& source) {
     if (auto* delegate = _terminalDelegate.get())

@@ -133,11 +133,13 @@ void TerminalView::setTerminalHasFocus(bool value) {
 
 void TerminalView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
+    // A window coming back to the front (or a popup closing) hands its focus widget the focus again: the
+    // view kept it all along, which is no focus change for the program.
+    const bool hadFocus = _hasFocus;
     setTerminalHasFocus(true);
     if (_caretView) _caretView->updateView();
-    // A window coming back to the front hands its focus widget the focus again: that is no focus change
-    // of the view for the program.
-    if (event->reason() != Qt::ActiveWindowFocusReason) _terminal->setTerminalFocus(true);
+    if (!hadFocus) _terminal->setTerminalFocus(true);
+    updateInputMethodCursor();
 }
 
 void TerminalView::focusOutEvent(QFocusEvent* event) {
@@ -148,7 +150,7 @@ void TerminalView::focusOutEvent(QFocusEvent* event) {
     }
     // The window going to the back keeps the focus inside it: the caret turns hollow through
     // terminalHasFocus.
-    if (event->reason() == Qt::ActiveWindowFocusReason) return;
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) return;
     setTerminalHasFocus(false);
     _terminal->setTerminalFocus(false);
 }

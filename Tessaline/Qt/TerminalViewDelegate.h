@@ -2,7 +2,10 @@
 
 #include "WeakReference.h"
 
+#include <QUrl>
+
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -29,10 +32,14 @@ public:
     virtual void send(TerminalView& source, std::span<const uint8_t> data) = 0;
     // The view scrolled; 0 is the oldest line, 1 the live screen.
     virtual void scrolled(TerminalView& source, double position) = 0;
-    // A hyperlink to open. Default: opened by the desktop when it parses as a URL; the parameters are
-    // not used.
+    // A hyperlink to open. Default: the desktop opens web, mail and file links (an absolute path counts as
+    // a file) through openUrl; other schemes are refused. The parameters are not used.
     virtual void requestOpenLink(TerminalView& source, const std::string& link,
                                  const std::map<std::string, std::string>& params);
+    // The URL the default requestOpenLink would open, or none for a link it refuses.
+    static std::optional<QUrl> openableUrl(const std::string& link);
+    // What opens URLs: the desktop's handler unless a test puts its own in.
+    static std::function<void(const QUrl&)>& openUrl();
     // Default: the desktop's beep.
     virtual void bell(TerminalView& source);
     // OSC 52 from the program.

@@ -64,6 +64,7 @@ void TerminalView::commonInit(const QRect& frame, const std::optional<QFont>& fo
     if (frame.isValid()) setGeometry(frame);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setupKeyboard();
     setCursor(Qt::IBeamCursor);
     _disableFullRedrawOnAnyChanges = true;
     setupScroller();
