@@ -18,7 +18,9 @@ using LiveCodes = std::bitset<65536>;
 void gatherLiveCodes(const BufferLine& line, LiveCodes& live) {
     const CharData* cells = line.cells();
     // Past the content mark every cell is the same blank: one of them stands for all.
-    const int end = std::min(line.contentEnd() + 1, line.count());
+    if (line.contentEnd() < line.count())
+        if (const uint16_t code = line.blank().payload().code) live.set(code);
+    const int end = line.contentEnd();
     int c = 0;
 #if defined(__SSE2__)
     // Most cells carry no handle: four at a time are looked at together (the handle is a cell's last

@@ -111,6 +111,8 @@ public:
     int marginRight() const { return _marginRight; }
     void setMarginRight(int value) { _marginRight = value; }
 
+    // Where the rows of the scroll-back keep their cells (rows that scrolled off keep only what they use).
+    CellArena& cellArena() { return _cellArena; }
     CircularBufferLineList& lines() { return _lines; }
     const CircularBufferLineList& lines() const { return _lines; }
     int cols() const { return _cols; }
@@ -246,6 +248,8 @@ private:
     // Empty slots stay empty: the ring makes them at the current width when first read.
     void finishSlots(int newCols, bool resizeRows, bool check, bool recount);
 
+    // Before the ring: rows hold blocks of its chunks, and the chunks outlive the arena anyway.
+    CellArena _cellArena;
     CircularBufferLineList _lines;
     int _yDisp = 0;
     int _x = 0;

@@ -26,14 +26,15 @@ constexpr bool codeComesFirst() {
 }
 static_assert(codeComesFirst());
 
-// Blocks let go of by renewed copies, kept on their thread for the next row that needs a block: a program
-// that redraws under synchronized output frees and allocates a screenful of blocks every frame, which would
-// otherwise grow and trim the heap each time. All of one size (the cache is emptied when the size changes),
+// Blocks of the row's full width let go of, kept on their thread for the next row that needs one: a
+// program that redraws under synchronized output frees and allocates a screenful of blocks every frame,
+// which would otherwise grow and trim the heap each time, and a row reused by scrolling that had kept
+// only its text needs a whole block again. All of one size (the cache is emptied when the size changes),
 // and at most blockCacheCells cells.
 constexpr int blockCacheCells = 1 << 16;
 
 struct BlockCache {
-    std::vector<std::shared_ptr<CharData[]>> blocks;
+    std::vector<CellBlock> blocks;
     int capacity = 0;
 };
 
@@ -99,12 +100,9 @@ BufferLine::Block BufferLine::allocate(int cells) {
         cache.blocks.pop_back();
         return block;
     }
-    // Raw bytes, one allocation with the count: cells are trivially copyable and every caller writes them
-    // before they are read, so constructing them first (a default attribute packed per cell) is waste.
-    static_assert(alignof(CharData) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-    std::shared_ptr<std::byte[]> bytes =
-        std::make_shared_for_overwrite<std::byte[]>(size_t(cells) * sizeof(CharData));
-    return Block(bytes, std::launder(reinterpret_cast<CharData*>(bytes.get())));
+    // Not initialised: cells are trivially copyable and every caller writes them before they are read,
+    // so constructing them first (a default attribute packed per cell) is waste.
+    return CellBlock::allocate(cells);
 }
 
 BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool isWrapped)
@@ -112,6 +110,7 @@ BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool i
     , _data(allocate(cols))
     , _capacity(std::max(cols, 0))
     , _count(std::max(cols, 0))
+    , _stored(_count)
     , _fillCharacter(fillData.value_or(CharData::Null))
     , _blank(_fillCharacter) {
     fillCells(_data.get(), _data.get() + _count, _fillCharacter);
@@ -124,11 +123,13 @@ BufferLine::BufferLine(const BufferLine& other)
     , _data(other._data)
     , _capacity(other._capacity)
     , _count(other._count)
+    , _stored(other._stored)
+    , _frozen(other._frozen)
     , _fillCharacter(other._fillCharacter)
     , _blank(other._blank)
     , _contentEnd(other._contentEnd) {
     // The original is const to its callers; sharing its block changes none of its cells.
-    if (_data) _shared = other._shared = true;
+    if (_data) _frozen = other._frozen = true;
 }
 
 void BufferLine::keepBlock(Block&& block, int capacity) {
@@ -154,25 +155,59 @@ void BufferLine::becomeCopyOf(const BufferLine& other) {
     // The common case of a renewal: the other row has not written since the last one. Otherwise the
     // block let go of is the one the other row's next write would allocate.
     if (_data != other._data) {
-        if (_data && _data.use_count() == 1) keepBlock(std::move(_data), _capacity);
+        if (_data && _data.use_count() == 1 && _capacity == _count) keepBlock(std::move(_data), _capacity);
         _data = other._data;
     }
     _capacity = other._capacity;
     _count = other._count;
+    _stored = other._stored;
+    _frozen = other._frozen;
     _fillCharacter = other._fillCharacter;
     _blank = other._blank;
     _contentEnd = other._contentEnd;
-    if (_data) _shared = other._shared = true;
+    if (_data) _frozen = other._frozen = true;
 }
 
 void BufferLine::unshare(bool keepCells) {
-    _shared = false;
-    if (_data.use_count() <= 1) return;
-    // The row's own block holds exactly the cells in use.
+    _frozen = false;
+    if (_stored == _count && _data.use_count() <= 1) return;
+    // The row's own block holds exactly the cells in use; those a compact row did not keep are its blank.
     Block block = allocate(_count);
-    if (keepCells && _count > 0) std::memcpy(block.get(), _data.get(), size_t(_count) * sizeof(CharData));
+    if (keepCells) {
+        if (_stored > 0) std::memcpy(block.get(), _data.get(), size_t(_stored) * sizeof(CharData));
+        fillCells(block.get() + _stored, block.get() + _count, _blank);
+    }
     _data = std::move(block);
     _capacity = _count;
+    _stored = _count;
+}
+
+bool BufferLine::compact(CellArena& arena) {
+    // Cells past the mark are the blank: the cells before it hold the row.
+    if (_frozen || _contentEnd + retireMargin > _stored) return false;
+    Block kept = arena.keep(_data.get(), _contentEnd);
+    if (_capacity == _count && _data.use_count() == 1) keepBlock(std::move(_data), _capacity);
+    setStorage(std::move(kept), _contentEnd, _contentEnd);
+    _frozen = true;
+    return true;
+}
+
+bool BufferLine::retire(BufferLine& next, const CharData& blank, CellArena& arena) {
+    if (_frozen || _contentEnd + retireMargin > _count || _capacity != _count || &next == this) return false;
+    Block kept = arena.keep(_data.get(), _contentEnd);
+    // The reused row's block, when it is one of a full row, stays at hand for a row that needs one.
+    if (next._data && !next._frozen && next._capacity == next._count && next._data.use_count() == 1)
+        keepBlock(std::move(next._data), next._capacity);
+    next._count = _count;
+    next.setStorage(std::move(_data), _capacity);
+    next._frozen = false;
+    next._blank = _blank;
+    next._contentEnd = _contentEnd;
+    next.clear(blank);
+
+    setStorage(std::move(kept), _contentEnd, _contentEnd);
+    _frozen = true;
+    return true;
 }
 
 void BufferLine::set(int index, const CharData& cell) {
@@ -259,7 +294,7 @@ void BufferLine::clear(const CharData& blank) {
     // The content end is rounded up to whole groups of four cells: the cells past it are the blank
     // already, and writing them again spares the fill its uneven tail.
     int end = blank == _blank ? std::min((_contentEnd + 3) & ~3, _count) : _count;
-    if (_shared) {
+    if (_frozen) {
         unshare(false);
         end = _count;
     }
@@ -277,8 +312,10 @@ void BufferLine::copyFrom(const BufferLine& line) {
         _data = allocate(line._count);
         _capacity = line._count;
     }
-    if (line._count > 0) std::memcpy(_data.get(), line._data.get(), size_t(line._count) * sizeof(CharData));
+    if (line._stored > 0) std::memcpy(_data.get(), line._data.get(), size_t(line._stored) * sizeof(CharData));
+    fillCells(_data.get() + line._stored, _data.get() + line._count, line._blank);
     _count = line._count;
+    _stored = _count;
     _blank = line._blank;
     _contentEnd = line._contentEnd;
     isWrapped = line.isWrapped;
@@ -289,8 +326,12 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
     markContent(dstCol + len);
     // Made our own first: src may be this row.
     own();
-    // memmove gets overlapping ranges of the same row right in either direction.
-    std::memmove(_data.get() + dstCol, src._data.get() + srcCol, size_t(len) * sizeof(CharData));
+    // memmove gets overlapping ranges of the same row right in either direction; cells a compact source
+    // does not keep are its blank.
+    const int held = std::clamp(src._stored - srcCol, 0, len);
+    if (held > 0)
+        std::memmove(_data.get() + dstCol, src._data.get() + srcCol, size_t(held) * sizeof(CharData));
+    if (held < len) fillCells(_data.get() + dstCol + held, _data.get() + dstCol + len, src._blank);
 }
 
 void BufferLine::resize(int cols, const CharData& fillData) {
@@ -299,9 +340,22 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         _data.reset();
         _capacity = 0;
         _count = 0;
+        _stored = 0;
         _contentEnd = 0;
-        _shared = false;
+        _frozen = false;
         return;
+    }
+    if (_stored < _count) {
+        // A compact row only changes its count while the new cells are its blank; otherwise it gets a
+        // block of its own first.
+        if (cols < _count || fillData == _blank || _count == 0) {
+            if (_count == 0) _blank = fillData;
+            _count = cols;
+            _contentEnd = std::min(_contentEnd, cols);
+            _stored = std::min(_stored, _count);
+            return;
+        }
+        unshare(true);
     }
     if (cols < _count) {
         _contentEnd = std::min(_contentEnd, cols);
@@ -313,7 +367,7 @@ void BufferLine::resize(int cols, const CharData& fillData) {
             _contentEnd = cols;
     }
     // Narrowing a shared block changes none of its cells: the copy goes on sharing it.
-    const bool shared = _shared && _data.use_count() > 1;
+    const bool shared = _frozen && _data.use_count() > 1;
     if (cols > _capacity || (cols > _count && shared)) {
         // A new block of exactly cols cells.
         Block block = allocate(cols);
@@ -321,7 +375,7 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         fillCells(block.get() + _count, block.get() + cols, fillData);
         _data = std::move(block);
         _capacity = cols;
-        _shared = false;
+        _frozen = false;
     } else if (cols > _count) {
         fillCells(_data.get() + _count, _data.get() + cols, fillData);
     } else if (_capacity > 2 * cols) {
@@ -331,14 +385,16 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         std::memcpy(block.get(), _data.get(), size_t(cols) * sizeof(CharData));
         _data = std::move(block);
         _capacity = cols;
-        _shared = false;
+        _frozen = false;
     }
     _count = cols;
+    _stored = cols;
 }
 
 int BufferLine::getTrimmedLength() const {
     // Blank cells past the mark have code 0 when the blank has: no need to look at them.
-    const int end = _blank.code == 0 ? _contentEnd : count();
+    if (_blank.code != 0 && _stored < _count) return _count - 1 + _blank.width();
+    const int end = _blank.code == 0 ? _contentEnd : _stored;
     for (int i = end - 1; i >= 0; --i) {
         if (_data[ptrdiff_t(i)].code != 0) return i + _data[ptrdiff_t(i)].width();
     }
@@ -351,7 +407,9 @@ bool BufferLine::hasContent(int index) const {
 }
 
 bool BufferLine::hasAnyContent() const {
-    const int end = _blank.code == 0 && _blank.hasDefaultAttribute() ? _contentEnd : count();
+    const bool blankIsEmpty = _blank.code == 0 && _blank.hasDefaultAttribute();
+    if (!blankIsEmpty && _contentEnd < _count) return true;
+    const int end = blankIsEmpty ? _contentEnd : _count;
     for (int i = 0; i < end; ++i)
         if (hasContent(i)) return true;
     return false;
@@ -380,7 +438,7 @@ std::string BufferLine::translateToString(bool trimRight, int startCol, int endC
 std::string BufferLine::debugDescription() const {
     std::string out;
     for (int i = 0; i < _count; ++i)
-        Utf8::append(out, uint32_t(_data[ptrdiff_t(i)].getCharacter()));
+        Utf8::append(out, uint32_t((*this)[i].getCharacter()));
     return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CellArena.h"
 #include "CharData.h"
 #include "TerminalImage.h"
 
@@ -26,7 +27,11 @@ using ImageList = std::vector<TerminalImagePtr>;
 //
 // A row knows how far it holds content: every cell from contentEnd() on equals one blank cell. Clearing
 // a row then costs what was written into it, not its width, which is what lets a scrolled-off row be
-// reused cheaply. Every write path keeps the mark; readers always see real cells.
+// reused cheaply. Every write path keeps the mark.
+//
+// A row of the scroll-back keeps only the cells it uses: its block may hold fewer cells than the row has
+// (stored()), the rest being its blank cell. Reads see every cell as before; the first write gives the
+// row a block of its full width again.
 class BufferLine {
 public:
     enum class RenderLineMode : uint8_t {
@@ -65,15 +70,21 @@ public:
 
     // Reading at or past the end reads the last cell, silently.
     const CharData& operator[](int index) const {
-        return _data[ptrdiff_t(index < _count ? index : _count - 1)];
+        if (index < _stored) [[likely]]
+            return _data[ptrdiff_t(index)];
+        return index < _count || _stored < _count ? _blank : _data[ptrdiff_t(_count - 1)];
     }
     const CharData& get(int index) const { return (*this)[index]; }
     // Writing at or past the end writes the last cell, with a warning.
     void set(int index, const CharData& cell);
     // For read-modify-write: the cell to change, repaired like a write.
     CharData& at(int index);
-    // Direct access for bulk reads; callers stay inside count().
+    // Direct access for bulk reads; callers stay inside stored(), past which every cell is blank().
     const CharData* cells() const { return _data.get(); }
+    // The cells the block holds (at least contentEnd(), at most count()).
+    int stored() const { return _stored; }
+    // The cell every column from contentEnd() on holds.
+    const CharData& blank() const { return _blank; }
     // Direct access for bulk writes that stay below column end (at most count()): the row then counts
     // them as content. The pointer is good until the row is next copied or resized.
     CharData* cellsForWrite(int end) {
@@ -83,6 +94,16 @@ public:
     }
     // Cells from here to the end are all the same blank cell (one that was filled in, not written).
     int contentEnd() const { return _contentEnd; }
+    // Whether the block holds fewer cells than the row has.
+    bool isCompact() const { return _stored < _count; }
+
+    // For a row leaving the screen for the scroll-back: it keeps only the cells it uses (in the arena),
+    // and its block, cleared to `blank`, goes to `next`, the row that takes its place at the newest end
+    // of the ring (and takes this row's width). Answers false, changing neither row, when this row's
+    // block is shared or compact already, or when keeping it whole would cost next to nothing.
+    bool retire(BufferLine& next, const CharData& blank, CellArena& arena);
+    // Keeps only the cells the row uses, in the arena; false when there is nothing to gain.
+    bool compact(CellArena& arena);
 
     // Bulk cell stores for the write paths: copies of one cell, and one cell per ASCII byte (the cell
     // with the byte as its code).
@@ -90,7 +111,11 @@ public:
     static void writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell);
 
     int getWidth(int index) const { return (*this)[index].width(); }
-    std::vector<CharData> getData() const { return {_data.get(), _data.get() + _count}; }
+    std::vector<CharData> getData() const {
+        std::vector<CharData> cells(_data.get(), _data.get() + _stored);
+        cells.resize(size_t(_count), _blank);
+        return cells;
+    }
     const CharData& fillCharacter() const { return _fillCharacter; }
 
     void insertCells(int pos, int n, int rightMargin, const CharData& fillData);
@@ -126,27 +151,40 @@ private:
     // Cells [start, end) became `with`: the mark moves back when the tail is now all blank.
     void noteFilled(const CharData& with, int start, int end);
 
-    using Block = std::shared_ptr<CharData[]>;
+    using Block = CellArena::Block;
     // A block of that many cells, not initialised.
     static Block allocate(int cells);
     // Before every write: a block shared with a copy is replaced by a block of the row's own, holding
     // the cells (keepCells) or to be overwritten whole by the caller.
     void own(bool keepCells = true) {
-        if (_shared) [[unlikely]]
+        if (_frozen) [[unlikely]]
             unshare(keepCells);
     }
+    // Gives the row a block of its own of at least count() cells, holding its cells (keepCells) or to be
+    // overwritten whole.
     void unshare(bool keepCells);
+    // A row keeps its whole block when it would save fewer cells than this.
+    static constexpr int retireMargin = 4;
+    // A block of capacity cells whose first `stored` cells are the row's (all of them when -1).
+    void setStorage(Block&& block, int capacity, int stored = -1) {
+        _data = std::move(block);
+        _capacity = capacity;
+        _stored = stored < 0 ? std::min(_capacity, _count) : stored;
+    }
     // Keeps a block no row holds any more for the next allocation of that size, within the cache's bound.
     static void keepBlock(Block&& block, int capacity);
 
-    // The block: capacity cells, the first _count in use. A row keeps its block when it gets narrower
-    // (resize), so that widening it again is a fill.
+    // The block: capacity cells, the first _stored (at most the smaller of capacity and count) in use,
+    // the cells after them the blank. A row keeps its block when it gets narrower (resize), so that
+    // widening it again is a fill; a compact row's block is smaller than the row.
     Block _data;
     int _capacity = 0;
     int _count = 0;
-    // The block may be shared with a copy: set on both rows by the copy, cleared by the first write that
-    // finds the block no longer shared (or makes it so).
-    mutable bool _shared = false;
+    int _stored = 0;
+    // The block may not be written in place: it may be shared with a copy (set on both rows by the
+    // copy, cleared by the first write that finds the block no longer shared or makes it so), or the
+    // row is compact.
+    mutable bool _frozen = false;
     CharData _fillCharacter;
     // Every cell in use at or past _contentEnd equals _blank.
     CharData _blank;
