@@ -251,6 +251,17 @@ public:
     // Graphemes (TerminalPrint.cpp): charToIndexMap, indexToCharMap and lastCharIndex live in the table.
     const GraphemeTable& graphemes() const { return _graphemes; }
 
+    // What cells' hyperlink handles and underline-colour indexes stand for, kept per terminal so that one
+    // terminal can neither exhaust nor slow another in the same process. Copies of this terminal's cells
+    // (the synchronized-output copy included) read them here too.
+    const TinyAtom::Registry& payloadRegistry() const { return _payloads; }
+    UnderlineColorTable& underlineColors() { return _underlineColors; }
+    const UnderlineColorTable& underlineColors() const { return _underlineColors; }
+    // A cell's whole attribute, its underline colour included.
+    Attribute attribute(const CharData& cell) const { return cell.attribute(_underlineColors); }
+    // The value behind a cell's hyperlink handle (the OSC 8 payload, a std::string), or null.
+    const std::any* payload(const CharData& cell) const { return _payloads.target(cell.payload()); }
+
     // Delegate (TerminalDelegate.h): not owned; null when the host has none or dropped it.
     TerminalDelegate* tdel = nullptr;
 
@@ -1023,6 +1034,8 @@ private:
     MouseMode _mouseMode = MouseMode::off;
     Attribute _curAttr = Attribute::defaultAttribute();
     GraphemeTable _graphemes;
+    TinyAtom::Registry _payloads;
+    UnderlineColorTable _underlineColors;
     std::unique_ptr<EscapeSequenceParser> _parser;
 
     // Kitty placements and image strips
@@ -1082,8 +1095,7 @@ private:
     // wrap flags, sizes and images.
     void shiftCells(int top, int bottom, int left, int right, int by, const CharData& fill);
 
-    // TerminalHyperlinks.cpp: the handles this terminal took, oldest first. The registry is shared by
-    // every terminal of the process, so a terminal releases only its own, and all of them when it goes.
+    // TerminalHyperlinks.cpp: the handles this terminal took, oldest first.
     struct PayloadHandles {
         std::deque<uint16_t> codes;
         // Collection in steps, a little with every new link, so that no single link pays for a walk of
@@ -1112,10 +1124,6 @@ private:
         unsigned stepsSinceBatch = 0;
         // The count of handles that starts the next pass.
         size_t nextPassAt = 0;
-        PayloadHandles() = default;
-        PayloadHandles(const PayloadHandles&) = delete;
-        PayloadHandles& operator=(const PayloadHandles&) = delete;
-        ~PayloadHandles();
     };
     PayloadHandles _payloadHandles;
     // A handle for a closed link's payload, collecting when none is free.

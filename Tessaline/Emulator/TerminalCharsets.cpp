@@ -52,7 +52,7 @@ void Terminal::cmdScreenAlignmentPattern() {
     // The colours of the current attribute, none of its styles.
     const Attribute attribute(_curAttr.fg, _curAttr.bg, CharacterStyle::none, UnderlineStyle::none,
                               _curAttr.underlineColor);
-    const CharData cell(attribute, code("E"), 1);
+    const CharData cell(attribute, _underlineColors, code("E"), 1);
     setCursor(0, 0);
     Buffer& buffer = *_buffer;
     CircularBufferLineList& lines = buffer.lines();

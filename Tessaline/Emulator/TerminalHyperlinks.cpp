@@ -116,16 +116,16 @@ std::optional<std::string> Terminal::parseHyperlinkPayload(std::string_view payl
 
 std::optional<TinyAtom> Terminal::takePayloadHandle(const std::string& payload) {
     stepPayloadCollection();
-    std::optional<TinyAtom> atom = TinyAtom::lookup(payload);
+    std::optional<TinyAtom> atom = _payloads.lookup(payload);
     if (!atom && _payloadHandles.unusedFront > 0) {
         releaseUnusedPayloadHandles(releasesWhenFull);
-        atom = TinyAtom::lookup(payload);
+        atom = _payloads.lookup(payload);
     }
     if (!atom) {
         // Every code is live somewhere. Collect as usual, and when the oldest link still holds the rest
         // back, release every handle of ours that no cell carries.
         if (collectPayloadHandles(true) == 0) collectPayloadHandles(false);
-        atom = TinyAtom::lookup(payload);
+        atom = _payloads.lookup(payload);
     }
     if (atom) _payloadHandles.codes.push_back(atom->code);
     return atom;
@@ -138,8 +138,7 @@ void Terminal::garbageCollectPayload() {
 void Terminal::releaseUnusedPayloadHandles(size_t limit) {
     PayloadHandles& handles = _payloadHandles;
     for (; limit > 0 && handles.unusedFront > 0; --limit, --handles.unusedFront) {
-        TinyAtom::release(handles.codes.front());
-        TinyAtom::lastCollected = handles.codes.front();
+        _payloads.release(handles.codes.front());
         handles.codes.pop_front();
     }
 }
@@ -230,8 +229,7 @@ size_t Terminal::collectPayloadHandles(bool untilInUse) {
     size_t released = 0;
     if (untilInUse) {
         while (!codes.empty() && !live->test(codes.front())) {
-            TinyAtom::release(codes.front());
-            TinyAtom::lastCollected = codes.front();
+            _payloads.release(codes.front());
             codes.pop_front();
             ++released;
         }
@@ -239,16 +237,11 @@ size_t Terminal::collectPayloadHandles(bool untilInUse) {
     }
     std::erase_if(codes, [&](uint16_t code) {
         if (live->test(code)) return false;
-        TinyAtom::release(code);
+        _payloads.release(code);
         ++released;
         return true;
     });
     return released;
-}
-
-Terminal::PayloadHandles::~PayloadHandles() {
-    for (uint16_t code : codes)
-        TinyAtom::release(code);
 }
 
 } // namespace Tessaline

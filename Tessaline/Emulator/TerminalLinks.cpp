@@ -329,14 +329,14 @@ std::optional<Terminal::LinkMatch> LinkFinder::explicitLinkMatch(Position at) co
     while (end < n && line[end].payload().code == *code)
         ++end;
 
-    const std::any* value = line[col].getPayload();
-    const std::string* payload = value ? std::any_cast<std::string>(value) : nullptr;
-    if (payload == nullptr) {
-        const std::any* left = line[std::max(col - 1, 0)].getPayload();
-        payload = left ? std::any_cast<std::string>(left) : nullptr;
+    const std::any* value = _terminal.payload(line[col]);
+    const std::string* text = value ? std::any_cast<std::string>(value) : nullptr;
+    if (text == nullptr) {
+        const std::any* left = _terminal.payload(line[std::max(col - 1, 0)]);
+        text = left ? std::any_cast<std::string>(left) : nullptr;
     }
-    if (payload == nullptr) return std::nullopt;
-    std::optional<std::string> uri = Terminal::parseHyperlinkPayload(*payload);
+    if (text == nullptr) return std::nullopt;
+    std::optional<std::string> uri = Terminal::parseHyperlinkPayload(*text);
     if (!uri) return std::nullopt;
     const LinkMatch::Range range{start, end};
     return LinkMatch{std::move(*uri), row, range, true, {{row, range}}};

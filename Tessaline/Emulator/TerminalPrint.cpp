@@ -377,7 +377,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     _lastCell.known = false;
     // The attribute changes far less often than runs arrive: pack it into a cell once per change.
     if (!(_printCellAttribute == _curAttr)) {
-        _printCell = CharData(_curAttr, 0, 1);
+        _printCell = CharData(_curAttr, _underlineColors, 0, 1);
         _printCellAttribute = _curAttr;
     }
     if (charset == nullptr && _readingBuffer.putbackCount == 0) {

@@ -123,7 +123,7 @@ void Terminal::csiX(const SequenceParams& pars, std::string_view collect) {
     const int32_t code = pch >= 0 && Utf8::isScalar(uint32_t(std::min<int64_t>(pch, 0xFFFFFFFF)))
                              ? scalarCode(uint32_t(pch))
                              : 32;
-    const CharData cell(_curAttr, code, 1);
+    const CharData cell(_curAttr, _underlineColors, code, 1);
     Buffer& b = *_buffer;
     for (int row = rect->top; row <= rect->bottom; ++row)
         fillCells(*b.lines()[b.yBase() + row], rect->left, rect->right, cell);
@@ -141,7 +141,7 @@ void Terminal::csiZ(const SequenceParams& pars, std::string_view collect) {
 void Terminal::cmdDECERA(const SequenceParams& pars) {
     const std::optional<Rectangle> rect = getRectangleFromRequest(pars.values());
     if (!rect) return;
-    const CharData cell(_curAttr, 32, 1);
+    const CharData cell(_curAttr, _underlineColors, 32, 1);
     Buffer& b = *_buffer;
     for (int row = rect->top; row <= rect->bottom; ++row)
         fillCells(*b.lines()[b.yBase() + row], rect->left, rect->right, cell);

@@ -2,8 +2,9 @@
 
 #include "Attribute.h"
 #include "TinyAtom.h"
+#include "UnderlineColorTable.h"
 
-#include <any>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -12,8 +13,9 @@ namespace Tessaline {
 
 // One cell of the screen or scroll-back, packed into 16 bytes:
 //   code (4) | foreground (4) | background (4) | style (1) | width + underline style (1) | payload (2)
-// The underline colour, rarely set, lives in a process-wide table; its 12-bit index borrows the six
-// spare high bits of the foreground and background words.
+// The underline colour, rarely set, lives in the terminal's UnderlineColorTable; its 12-bit index borrows
+// the six spare high bits of the foreground and background words. The hyperlink handle's value lives in
+// the terminal's TinyAtom::Registry.
 class CharData {
 public:
     // Below 0x400000 a Unicode scalar (0: nothing written); from 0x400001 a grapheme code of the terminal.
@@ -23,16 +25,22 @@ public:
 
     constexpr CharData()
         : CharData(Attribute::defaultAttribute()) {}
-    // An attribute with an underline colour interns it; the constexpr path is for attributes without one.
+    // An attribute without an underline colour (one with a colour needs the table below).
     constexpr explicit CharData(const Attribute& attribute, int32_t code = 0, int8_t width = 1,
                                 TinyAtom payload = {})
         : code(code)
         , _payload(payload.code) {
+        assert(!attribute.underlineColor && "an underline colour goes through the terminal's table");
         setWidth(width);
-        if (std::is_constant_evaluated())
-            setAttributeWithoutUnderlineColor(attribute);
-        else
-            setAttribute(attribute);
+        setAttributeWithoutUnderlineColor(attribute);
+    }
+    // Any attribute: its underline colour is interned in the table.
+    CharData(const Attribute& attribute, UnderlineColorTable& colors, int32_t code = 0, int8_t width = 1,
+             TinyAtom payload = {})
+        : code(code)
+        , _payload(payload.code) {
+        setWidth(width);
+        setAttribute(attribute, colors);
     }
 
     // The blank cell that fills new and cleared space: code 0, width 1, default attribute.
@@ -51,8 +59,6 @@ public:
     constexpr TinyAtom payload() const { return TinyAtom{_payload}; }
     constexpr void setPayload(TinyAtom atom) { _payload = atom.code; }
     constexpr bool hasPayload() const { return _payload != 0; }
-    // The value registered under the payload handle, or null.
-    const std::any* getPayload() const { return payload().target(); }
 
     constexpr bool isSimpleRune() const { return code < graphemeCodeBase; }
 
@@ -63,8 +69,9 @@ public:
         return char32_t(c);
     }
 
-    Attribute attribute() const;
-    void setAttribute(const Attribute& attribute);
+    // The whole attribute, its underline colour read from the table the cell was written with.
+    Attribute attribute(const UnderlineColorTable& colors) const;
+    void setAttribute(const Attribute& attribute, UnderlineColorTable& colors);
 
     // Field reads without unpacking the whole attribute (renderers, run splitting).
     constexpr Attribute::Color fg() const { return Attribute::Color::fromRaw(_fg); }
@@ -72,6 +79,8 @@ public:
     constexpr CharacterStyle style() const { return CharacterStyle(_style); }
     constexpr UnderlineStyle underlineStyle() const { return UnderlineStyle((_meta >> 2) & 7); }
     constexpr bool hasUnderlineColor() const { return underlineColorIndex() != 0; }
+    // The underline colour's index in the terminal's table; 0 for none.
+    constexpr uint16_t underlineColorIndex() const { return uint16_t(((_fg >> 26) << 6) | (_bg >> 26)); }
     constexpr void setStyle(CharacterStyle s) { _style = s.rawValue; }
     constexpr void setBg(Attribute::Color c) { _bg = (_bg & ~colorMask) | c.raw(); }
     constexpr void setFg(Attribute::Color c) { _fg = (_fg & ~colorMask) | c.raw(); }
@@ -98,15 +107,11 @@ public:
                  (uint32_t(_payload ^ o._payload) << 16))) == 0;
     }
 
-    // Number of distinct underline colours the table holds (index 0 is "none").
-    static constexpr int underlineColorCapacity = 4095;
-
 private:
     static constexpr uint8_t widthMask = 0x03;
     static constexpr uint8_t underlineStyleMask = 0x1C;
     static constexpr uint32_t colorMask = 0x03FFFFFFu;
 
-    constexpr uint16_t underlineColorIndex() const { return uint16_t(((_fg >> 26) << 6) | (_bg >> 26)); }
     constexpr void setAttributeWithoutUnderlineColor(const Attribute& a) {
         _fg = a.fg.raw();
         _bg = a.bg.raw();

@@ -121,7 +121,7 @@ TEST(TerminalCharsets, ScreenAlignmentPattern) {
     EXPECT_EQ(*t.getCharData(3, 2),
               CharData(Attribute(Attribute::Color::ansi256(1), Attribute::Color::trueColor(1, 2, 3),
                                  CharacterStyle::none, UnderlineStyle::none, Attribute::Color::ansi256(9)),
-                       'E', 1))
+                       t.underlineColors(), 'E', 1))
         << "the colours of the current attribute, none of its styles";
     EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 3}));
     EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{0, 3}));

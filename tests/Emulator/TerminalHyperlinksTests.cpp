@@ -37,18 +37,18 @@ std::string handles(const Buffer& buffer) {
     return out;
 }
 
-std::string payloadValue(const CharData& cell) {
-    const std::any* value = cell.getPayload();
+std::string payloadValue(const Terminal& terminal, const CharData& cell) {
+    const std::any* value = terminal.payload(cell);
     if (value == nullptr) return "<none>";
     const std::string* text = std::any_cast<std::string>(value);
     return text ? *text : "<not text>";
 }
 
-class TerminalHyperlinks : public testing::Test {
-protected:
-    void SetUp() override { TinyAtom::resetForTesting(); }
-    void TearDown() override { TinyAtom::resetForTesting(); }
-};
+class TerminalHyperlinks : public testing::Test {};
+
+size_t handleCount(TerminalHarness& h) {
+    return h.terminal().payloadRegistry().size();
+}
 
 } // namespace
 
@@ -135,8 +135,8 @@ TEST_F(TerminalHyperlinks, TheHandleHoldsTheWholePayload) {
         TerminalHarness h(10, 3);
         h.feed(openLink(c.payload) + "ab" + closeLink);
         const CharData& cell = (*h.buffer().lines()[0])[1];
-        EXPECT_EQ(payloadValue(cell), c.value);
-        EXPECT_EQ(Terminal::parseHyperlinkPayload(payloadValue(cell)), c.uri);
+        EXPECT_EQ(payloadValue(h.terminal(), cell), c.value);
+        EXPECT_EQ(Terminal::parseHyperlinkPayload(payloadValue(h.terminal(), cell)), c.uri);
     }
 }
 
@@ -144,18 +144,16 @@ TEST_F(TerminalHyperlinks, CollectionStopsAtTheFirstLinkStillShown) {
     TerminalHarness h(10, 3);
     h.feed(openLink(";A") + "aa" + closeLink + "\r\n" + openLink(";B") + "bb" + closeLink + " " +
            openLink(";C") + "cc" + closeLink);
-    EXPECT_EQ(TinyAtom::map().size(), 3u);
+    EXPECT_EQ(handleCount(h), 3u);
     // B and C are overwritten, A stays: nothing may go, since A was handed out first.
     h.feed("\rxxxxxxxx");
     h.terminal().garbageCollectPayload();
-    EXPECT_EQ(TinyAtom::map().size(), 3u);
-    EXPECT_EQ(TinyAtom::lastCollected, 0);
+    EXPECT_EQ(handleCount(h), 3u);
     // With A gone too, one run releases all three.
     h.buffer().setY(0);
     h.feed("\rxxxx");
     h.terminal().garbageCollectPayload();
-    EXPECT_EQ(TinyAtom::map().size(), 0u);
-    EXPECT_EQ(TinyAtom::lastCollected, TinyAtom::lastUsed);
+    EXPECT_EQ(handleCount(h), 0u);
 }
 
 TEST_F(TerminalHyperlinks, CollectionKeepsLinksStillOnScreen) {
@@ -173,51 +171,55 @@ TEST_F(TerminalHyperlinks, CollectionKeepsLinksStillOnScreen) {
     h.buffer().setY(2);
     h.feed("\rxxx");
     h.terminal().garbageCollectPayload();
-    EXPECT_EQ(TinyAtom::map().size(), 3u) << "A goes; B holds back C";
-    EXPECT_EQ(payloadValue((*h.buffer().lines()[1])[0]), ";B");
-    EXPECT_EQ(payloadValue((*h.terminal().altBuffer().lines()[0])[0]), ";D");
+    EXPECT_EQ(handleCount(h), 3u) << "A goes; B holds back C";
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[1])[0]), ";B");
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.terminal().altBuffer().lines()[0])[0]), ";D");
 
     // In the scroll-back B still counts.
     h.feed("\n\n");
     ASSERT_EQ(h.buffer().yBase(), 2);
     h.terminal().garbageCollectPayload();
-    EXPECT_EQ(TinyAtom::map().size(), 3u);
-    EXPECT_EQ(payloadValue((*h.buffer().lines()[1])[0]), ";B");
+    EXPECT_EQ(handleCount(h), 3u);
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[1])[0]), ";B");
 }
 
 TEST_F(TerminalHyperlinks, RunningOutOfHandlesCollects) {
-    TerminalHarness h(10, 3);
-    // Another owner holds all but two codes.
-    for (int i = 0; i < TinyAtom::lastCode - 2; ++i)
-        ASSERT_TRUE(TinyAtom::lookup(i));
-    // A stays on screen, B is overwritten: the usual collection is held back by A, so every unused
-    // handle of this terminal is released.
-    h.feed(openLink(";A") + "aa" + closeLink + "\r\n" + openLink(";B") + "bb" + closeLink + "\rxxx");
+    const int fillers = TinyAtom::lastCode - 2;
+    TerminalHarness h(10, 3, fillers + 10);
+    const Terminal& t = h.terminal();
+    // A on the first row, then a link on every row below it, all kept in the scroll-back.
+    h.feed(openLink(";A") + "aa" + closeLink);
+    for (int i = 0; i < fillers; ++i)
+        h.feed("\r\n" + openLink(";f") + "f" + closeLink);
+    // B is overwritten: the registry is full, the usual collection is held back by A, so every unused
+    // handle is released and C takes B's.
+    h.feed("\r\n" + openLink(";B") + "bb" + closeLink + "\rxxx");
+    ASSERT_EQ(handleCount(h), size_t(TinyAtom::lastCode));
     h.feed("\r" + openLink(";C") + "cc" + closeLink);
-    EXPECT_EQ(handles(h.buffer()), "aaa-------\nbbb-------\n----------");
-    EXPECT_EQ(payloadValue((*h.buffer().lines()[0])[0]), ";A");
-    EXPECT_EQ(payloadValue((*h.buffer().lines()[1])[0]), ";C");
+    const int row = h.buffer().yBase() + h.buffer().y();
+    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[0])[0]), ";A");
+    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[row])[0]), ";C");
 
-    // Nothing of ours is free: the link is dropped, nothing else changes.
+    // Nothing is free: the link is dropped, nothing else changes.
     h.feed("\r\n" + openLink(";D") + "dd" + closeLink);
-    EXPECT_EQ(handles(h.buffer()), "aaa-------\nbbb-------\n----------");
-    EXPECT_EQ(TinyAtom::map().size(), size_t(TinyAtom::lastCode));
+    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[row + 1])[0]), "<none>");
+    EXPECT_EQ(handleCount(h), size_t(TinyAtom::lastCode));
+    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[row])[0]), ";C");
 }
 
-TEST_F(TerminalHyperlinks, TerminalsReleaseOnlyTheirOwnHandles) {
+TEST_F(TerminalHyperlinks, EachTerminalHasItsOwnHandles) {
     auto first = std::make_unique<TerminalHarness>(10, 3);
     TerminalHarness second(10, 3);
     first->feed(openLink(";first") + "aa" + closeLink);
-    second.feed(openLink(";second") + "bb" + closeLink + "\rxxx");
-    const CharData kept = (*first->buffer().lines()[0])[0];
-    // The second terminal's cells do not carry the first one's handle, but it is not the second's to free.
-    second.terminal().garbageCollectPayload();
-    EXPECT_EQ(TinyAtom::map().size(), 1u);
-    EXPECT_EQ(payloadValue(kept), ";first");
-    second.feed(openLink(";again") + "cc" + closeLink);
+    second.feed(openLink(";second") + "bb" + closeLink);
+    const CharData firstCell = (*first->buffer().lines()[0])[0];
+    const CharData secondCell = (*second.buffer().lines()[0])[0];
+    EXPECT_EQ(firstCell.payload(), secondCell.payload()) << "both hand out their first code";
+    EXPECT_EQ(payloadValue(first->terminal(), firstCell), ";first");
+    EXPECT_EQ(payloadValue(second.terminal(), secondCell), ";second");
     first.reset();
-    EXPECT_EQ(TinyAtom::map().size(), 1u) << "a terminal that goes releases its handles";
-    EXPECT_EQ(payloadValue((*second.buffer().lines()[0])[3]), ";again");
+    EXPECT_EQ(payloadValue(second.terminal(), secondCell), ";second");
+    EXPECT_EQ(handleCount(second), 1u);
 }
 
 TEST_F(TerminalHyperlinks, ManyLinksAreCollectedAsTheyComeWithoutLosingLiveOnes) {
@@ -228,13 +230,12 @@ TEST_F(TerminalHyperlinks, ManyLinksAreCollectedAsTheyComeWithoutLosingLiveOnes)
         for (int i = from; i < to; ++i) {
             h.feed("\r" + openLink(";n" + std::to_string(i)) + "nn" + closeLink);
             if (i % scrollEvery == 0) h.feed("\n");
-            most = std::max(most, TinyAtom::map().size());
+            most = std::max(most, handleCount(h));
         }
     };
     // The ring fills and the oldest rows leave it with their links.
     overwrite(0, 60'000, 200);
     EXPECT_LT(most, 2u * 40960u) << "handles pile up";
-    EXPECT_GT(TinyAtom::lastCollected, 0);
 
     // Then one link in the scroll-back, one on the alternate screen, one on the screen, and more links
     // while the screen's goes into the scroll-back and the older handles are released.
@@ -249,10 +250,10 @@ TEST_F(TerminalHyperlinks, ManyLinksAreCollectedAsTheyComeWithoutLosingLiveOnes)
     CircularBufferLineList& lines = h.buffer().lines();
     const int linesTop = h.buffer().linesTop;
     ASSERT_LT(top - linesTop, h.buffer().yBase());
-    EXPECT_EQ(payloadValue((*lines[back - linesTop])[0]), ";back");
-    EXPECT_EQ(payloadValue((*lines[top - linesTop])[0]), ";top");
-    EXPECT_EQ(payloadValue((*h.terminal().altBuffer().lines()[0])[0]), ";alt");
-    EXPECT_EQ(payloadValue((*lines[h.buffer().yBase() + 2])[0]), ";n99999");
+    EXPECT_EQ(payloadValue(h.terminal(), (*lines[back - linesTop])[0]), ";back");
+    EXPECT_EQ(payloadValue(h.terminal(), (*lines[top - linesTop])[0]), ";top");
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.terminal().altBuffer().lines()[0])[0]), ";alt");
+    EXPECT_EQ(payloadValue(h.terminal(), (*lines[h.buffer().yBase() + 2])[0]), ";n99999");
 }
 
 TEST_F(TerminalHyperlinks, UnderSynchronizedOutputTheShownCopyKeepsItsLinksWhileCollectionGoesOn) {
@@ -265,12 +266,12 @@ TEST_F(TerminalHyperlinks, UnderSynchronizedOutputTheShownCopyKeepsItsLinksWhile
     for (int i = 0; i < 100'000; ++i) {
         h.feed("\r" + openLink(";n" + std::to_string(i)) + "nn" + closeLink);
         if (i % 200 == 0) h.feed("\n");
-        most = std::max(most, TinyAtom::map().size());
+        most = std::max(most, handleCount(h));
     }
     EXPECT_LT(most, size_t(TinyAtom::lastCode)) << "handles piled up until the registry was full";
-    EXPECT_GT(TinyAtom::lastCollected, 0);
-    EXPECT_EQ(payloadValue((*h.terminal().synchronizedOutputBuffer->lines()[0])[0]), ";shown");
-    EXPECT_EQ(payloadValue((*h.buffer().lines()[h.buffer().yBase() + h.buffer().y()])[0]), ";n99999");
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.terminal().synchronizedOutputBuffer->lines()[0])[0]), ";shown");
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[h.buffer().yBase() + h.buffer().y()])[0]),
+              ";n99999");
 }
 
 TEST_F(TerminalHyperlinks, ALinkCopiedAboutTheScreenWhileHandlesAreCollectedKeepsItsValue) {
@@ -288,7 +289,7 @@ TEST_F(TerminalHyperlinks, ALinkCopiedAboutTheScreenWhileHandlesAreCollectedKeep
         h.feed("\x1b[5H" + openLink(";n" + std::to_string(i)) + "nn" + closeLink);
         if (i % 50 == 0) h.feed("\n");
     }
-    EXPECT_GT(TinyAtom::lastCollected, 0);
-    EXPECT_EQ(payloadValue((*h.buffer().lines()[h.buffer().yBase()])[0]), ";kept");
-    EXPECT_EQ(payloadValue((*h.buffer().lines()[h.buffer().yBase()])[1]), ";kept");
+    EXPECT_LT(handleCount(h), size_t(TinyAtom::lastCode));
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[h.buffer().yBase()])[0]), ";kept");
+    EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[h.buffer().yBase()])[1]), ";kept");
 }

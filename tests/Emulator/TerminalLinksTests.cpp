@@ -42,7 +42,6 @@ std::string rows(std::initializer_list<std::string> lines) {
 } // namespace
 
 TEST(TerminalLinks, ExplicitLinks) {
-    TinyAtom::resetForTesting();
     TerminalHarness h(10, 4);
     // "see " then a link over "abcdefgh": it wraps onto the second row, where " . " covers its last
     // cell. Then a wide character inside a link on the third row.
@@ -71,7 +70,6 @@ TEST(TerminalLinks, ExplicitLinks) {
         EXPECT_EQ(lookUp(h, c.col, c.row, c.mode), c.expected);
     }
     EXPECT_EQ(h.terminal().link(Location::buffer(Position(6, 0)), Mode::explicitOnly), "http://h/a;b");
-    TinyAtom::resetForTesting();
 }
 
 TEST(TerminalLinks, ImplicitLinksInOneRow) {

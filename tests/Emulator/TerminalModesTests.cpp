@@ -165,7 +165,7 @@ TEST(TerminalModes, ReverseVideoWritesInvertedCells) {
     TerminalHarness h(10, 4);
     h.feed("\x1b[?5hA");
     EXPECT_EQ(h.terminal().currentAttribute(), reverseVideo);
-    EXPECT_EQ(h.buffer().lines()[0]->operator[](0).attribute(), reverseVideo);
+    EXPECT_EQ(h.terminal().attribute(h.buffer().lines()[0]->operator[](0)), reverseVideo);
     h.feed("\x1b[?5l");
     EXPECT_EQ(h.terminal().currentAttribute(), Attribute::defaultAttribute());
 }

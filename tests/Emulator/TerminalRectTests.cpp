@@ -98,13 +98,13 @@ TEST(TerminalRect, FillAndEraseWriteTheAttributeSelectiveEraseKeepsIt) {
     s.h.feed("\x1b[42;1;1;1;2$x\x1b[1;3;1;4$z\x1b[1;5;1;6${");
     for (int col = 0; col < 4; ++col) {
         SCOPED_TRACE(col);
-        EXPECT_EQ(s.cell(col, 0).attribute(), boldOnRed);
+        EXPECT_EQ(s.h.terminal().attribute(s.cell(col, 0)), boldOnRed);
         EXPECT_EQ(s.cell(col, 0).width(), 1);
     }
     EXPECT_EQ(s.cell(0, 0).code, '*');
     EXPECT_EQ(s.cell(2, 0).code, ' ');
     EXPECT_EQ(s.cell(4, 0).code, ' ');
-    EXPECT_EQ(s.cell(4, 0).attribute(), blueItalic);
+    EXPECT_EQ(s.h.terminal().attribute(s.cell(4, 0)), blueItalic);
     EXPECT_EQ(s.cell(6, 0).code, 'x');
 
     // A wide character erased selectively: both halves become one-column spaces.
@@ -163,7 +163,7 @@ TEST(TerminalRect, CopyKeepsCellsWholeAndIgnoresOriginForTheDestination) {
     EXPECT_EQ(s.dump(), "*bijefgh\nijklmnop\nqrstuvwx\nABCDEFGH\nIJKLMNOP");
     s.h.feed("\x1b[?6l\x1b[1;1;1;1;1;5;5;1$v");
     EXPECT_EQ(s.cell(4, 4).code, '*');
-    EXPECT_EQ(s.cell(4, 4).attribute(), boldOnRed);
+    EXPECT_EQ(s.h.terminal().attribute(s.cell(4, 4)), boldOnRed);
 }
 
 TEST(TerminalRect, InsertAndDeleteColumns) {

@@ -93,8 +93,22 @@ TEST(TerminalSgr, Forms) {
 TEST(TerminalSgr, CellsTakeTheAttribute) {
     TerminalHarness h;
     h.feed("\x1b[1;38;2;1;2;3;48;5;4ma\x1b[0mb");
-    EXPECT_EQ(h.buffer().lines()[0]->get(0).attribute(), attr(S::bold, C::trueColor(1, 2, 3), C::ansi256(4)));
-    EXPECT_EQ(h.buffer().lines()[0]->get(1).attribute(), plain);
+    EXPECT_EQ(h.terminal().attribute(h.buffer().lines()[0]->get(0)),
+              attr(S::bold, C::trueColor(1, 2, 3), C::ansi256(4)));
+    EXPECT_EQ(h.terminal().attribute(h.buffer().lines()[0]->get(1)), plain);
+}
+
+TEST(TerminalSgr, EachTerminalKeepsItsOwnUnderlineColours) {
+    // One terminal fills its table; another still gets exact colours.
+    TerminalHarness busy;
+    for (int i = 0; i <= UnderlineColorTable::capacity; ++i)
+        busy.feed("\x1b[58;2;" + std::to_string(i & 255) + ";" + std::to_string(i >> 8) + ";9mx");
+    EXPECT_EQ(busy.terminal().underlineColors().size(), size_t(UnderlineColorTable::capacity));
+    TerminalHarness quiet;
+    quiet.feed("\x1b[4;58;2;250;251;252ma");
+    const Attribute cell = quiet.terminal().attribute(quiet.buffer().lines()[0]->get(0));
+    EXPECT_EQ(cell.underlineColor, C::trueColor(250, 251, 252));
+    EXPECT_EQ(quiet.terminal().underlineColors().size(), 1u);
 }
 
 // Unknown codes used to reach standard output whatever silentLog said: a program could flood it.

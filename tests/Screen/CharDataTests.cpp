@@ -11,8 +11,9 @@ TEST(CharData, NullCellAndPacking) {
     EXPECT_EQ(n.width(), 1);
     EXPECT_FALSE(n.hasPayload());
     EXPECT_TRUE(n.isSimpleRune());
-    EXPECT_EQ(n.attribute(), Attribute::defaultAttribute());
-    EXPECT_NE(Attribute::empty, n.attribute());
+    const UnderlineColorTable colors;
+    EXPECT_EQ(n.attribute(colors), Attribute::defaultAttribute());
+    EXPECT_NE(Attribute::empty, n.attribute(colors));
 
     CharData g = n;
     g.setValue(0x400001, 1);
@@ -29,8 +30,9 @@ TEST(CharData, AttributeRoundTripsThroughTheCell) {
     Attribute a(Color::trueColor(255, 128, 0), Color::ansi256(200),
                 {CharacterStyle::bold, CharacterStyle::italic}, UnderlineStyle::curly,
                 Color::trueColor(1, 2, 3));
-    CharData c(a, 'x', 2, TinyAtom{7});
-    EXPECT_EQ(c.attribute(), a);
+    UnderlineColorTable colors;
+    CharData c(a, colors, 'x', 2, TinyAtom{7});
+    EXPECT_EQ(c.attribute(colors), a);
     EXPECT_EQ(c.width(), 2);
     EXPECT_EQ(c.payload().code, 7);
     EXPECT_EQ(c.fg(), a.fg);
@@ -41,19 +43,21 @@ TEST(CharData, AttributeRoundTripsThroughTheCell) {
     Attribute d = b;
     d.underlineColor = Color::defaultColor();
     EXPECT_NE(b, d);
-    EXPECT_NE(CharData(b), CharData(d));
-    EXPECT_EQ(CharData(d).attribute(), d);
-    EXPECT_FALSE(CharData(b).sameAttribute(CharData(d)));
+    EXPECT_NE(CharData(b), CharData(d, colors));
+    EXPECT_EQ(CharData(d, colors).attribute(colors), d);
+    EXPECT_FALSE(CharData(b).sameAttribute(CharData(d, colors)));
 }
 
 TEST(CharData, UnderlineColorTableNeverFails) {
     // More distinct colours than the table holds still give a cell with some underline colour.
-    for (int i = 0; i < CharData::underlineColorCapacity + 50; ++i) {
+    UnderlineColorTable colors;
+    for (int i = 0; i < UnderlineColorTable::capacity + 50; ++i) {
         Attribute a = Attribute::defaultAttribute();
         a.underlineColor = Color::trueColor(uint8_t(i), uint8_t(i >> 8), 77);
-        CharData c(a);
-        ASSERT_TRUE(c.attribute().underlineColor.has_value());
+        CharData c(a, colors);
+        ASSERT_TRUE(c.attribute(colors).underlineColor.has_value());
     }
+    EXPECT_EQ(colors.size(), size_t(UnderlineColorTable::capacity));
 }
 
 TEST(Attribute, ToSgr) {
@@ -104,30 +108,29 @@ TEST(CharacterStyle, SetAlgebra) {
 }
 
 TEST(TinyAtom, HandsOutFromOneAndReusesReleasedCodes) {
-    TinyAtom::resetForTesting();
-    EXPECT_EQ(TinyAtom{0}.target(), nullptr);
-    auto first = TinyAtom::lookup(std::string("a"));
+    TinyAtom::Registry registry;
+    EXPECT_EQ(registry.target(TinyAtom{0}), nullptr);
+    auto first = registry.lookup(std::string("a"));
     ASSERT_TRUE(first);
     EXPECT_EQ(first->code, 1);
-    EXPECT_EQ(std::any_cast<std::string>(*first->target()), "a");
+    EXPECT_EQ(std::any_cast<std::string>(*registry.target(*first)), "a");
 
     for (int i = 2; i <= TinyAtom::lastCode; ++i)
-        ASSERT_TRUE(TinyAtom::lookup(i));
-    EXPECT_FALSE(TinyAtom::lookup(0)) << "every code live: none left";
+        ASSERT_TRUE(registry.lookup(i));
+    EXPECT_FALSE(registry.lookup(0)) << "every code live: none left";
 
     // Released codes come back, searching on from the last code used and wrapping past 65534 to 1.
-    TinyAtom::release(300);
-    TinyAtom::release(5);
-    auto reused = TinyAtom::lookup(std::string("b"));
+    registry.release(300);
+    registry.release(5);
+    auto reused = registry.lookup(std::string("b"));
     ASSERT_TRUE(reused);
     EXPECT_EQ(reused->code, 5);
-    auto next = TinyAtom::lookup(std::string("c"));
+    auto next = registry.lookup(std::string("c"));
     ASSERT_TRUE(next);
     EXPECT_EQ(next->code, 300);
-    EXPECT_FALSE(TinyAtom::lookup(0));
+    EXPECT_FALSE(registry.lookup(0));
 
-    TinyAtom::release(1234);
-    TinyAtom::release(1234); // nothing registered: ignored
-    EXPECT_EQ(TinyAtom{1234}.target(), nullptr);
-    TinyAtom::resetForTesting();
+    registry.release(1234);
+    registry.release(1234); // nothing registered: ignored
+    EXPECT_EQ(registry.target(TinyAtom{1234}), nullptr);
 }

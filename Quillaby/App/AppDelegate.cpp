@@ -1,0 +1,48 @@
+#include "App/AppDelegate.h"
+
+#include "App/Log.h"
+#include "Services/AboutWindowController.h"
+
+namespace Quillaby {
+
+namespace {
+AppDelegate* current = nullptr;
+} // namespace
+
+// The controllers are completed by the window, picker and builder code as each lands; until then the
+// entries that need them say so in the log instead of failing.
+class DeviceWindowController {};
+class SkinBuilderWindowController {};
+class SkinPickerWindowController {};
+
+AppDelegate::AppDelegate() { current = this; }
+
+AppDelegate::~AppDelegate() {
+    if (current == this) current = nullptr;
+}
+
+AppDelegate* AppDelegate::instance() { return current; }
+
+DeviceWindowController* AppDelegate::activeController() const { return nullptr; }
+
+void AppDelegate::showAboutWindow() {
+    AboutWindowController::shared().showWindow();
+}
+
+void AppDelegate::showSkinPicker() { Log::write("AppDelegate: the skin picker is not available yet"); }
+
+void AppDelegate::openNewWindow(const SkinManifest&, const std::optional<WindowState>&) {
+    Log::write("AppDelegate: device windows are not available yet");
+}
+
+void AppDelegate::showSkinBuilder() { openSkinBuilder(std::nullopt); }
+
+void AppDelegate::openSkinBuilder(const std::optional<QString>&) {
+    Log::write("AppDelegate: the skin builder is not available yet");
+}
+
+void AppDelegate::openSkinBuilderWithImage(const QString&) {
+    Log::write("AppDelegate: the skin builder is not available yet");
+}
+
+} // namespace Quillaby

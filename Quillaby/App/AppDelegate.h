@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Settings/WindowState.h"
+#include "Skins/SkinManifest.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace Quillaby {
+
+class DeviceWindowController;
+class SkinBuilderWindowController;
+class SkinPickerWindowController;
+
+// The application's one delegate: owns the device windows, the skin builder and the last picker it
+// opened. Windows other than device windows reach it through instance(), which is null until main()
+// made it (tests without one: such calls do nothing).
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    static AppDelegate* instance();
+
+    // The open device windows, in the order they were opened.
+    QList<DeviceWindowController*> windowControllers;
+    // Made when the builder is first opened, then kept: at most one builder window.
+    std::unique_ptr<SkinBuilderWindowController> skinBuilderController;
+    // The picker this delegate opened last.
+    std::unique_ptr<SkinPickerWindowController> skinPickerController;
+
+    // The device window that is the active window, or null (also while another window is active).
+    DeviceWindowController* activeController() const;
+
+    void showAboutWindow();
+    void showSkinPicker();
+    void openNewWindow(const SkinManifest& skin, const std::optional<WindowState>& restoringState = std::nullopt);
+    void showSkinBuilder();
+    void openSkinBuilder(const std::optional<QString>& editingFolder);
+    void openSkinBuilderWithImage(const QString& imageFile);
+};
+
+} // namespace Quillaby

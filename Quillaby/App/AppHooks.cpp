@@ -1,0 +1,84 @@
+#include "App/AppHooks.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace Quillaby {
+
+namespace {
+
+int showAlert(const AlertRequest& request) {
+    QMessageBox box(request.parent);
+    switch (request.style) {
+    case AlertRequest::Style::Informational:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case AlertRequest::Style::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case AlertRequest::Style::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    box.setText(request.message);
+    box.setInformativeText(request.informativeText);
+    QStringList titles = request.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : request.buttons;
+    QList<QAbstractButton*> buttons;
+    for (int i = 0; i < titles.size(); ++i) {
+        // The first button proceeds; a last "Cancel" answers Escape.
+        auto role = i == 0                                  ? QMessageBox::AcceptRole
+                    : titles[i] == QStringLiteral("Cancel") ? QMessageBox::RejectRole
+                                                            : QMessageBox::ActionRole;
+        QPushButton* button = box.addButton(titles[i], role);
+        if (i == 0) box.setDefaultButton(button);
+        buttons.append(button);
+    }
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
+}
+
+QString nameFilter(const QStringList& suffixes) {
+    if (suffixes.isEmpty()) return QString();
+    QStringList patterns;
+    for (const QString& suffix : suffixes)
+        patterns.append(QStringLiteral("*.") + suffix);
+    return patterns.join(QLatin1Char(' '));
+}
+
+QString showFileDialog(const FileDialogRequest& request) {
+    QString filter = nameFilter(request.suffixes);
+    switch (request.kind) {
+    case FileDialogRequest::Kind::OpenFile:
+        return QFileDialog::getOpenFileName(request.parent, request.title, request.startFolder, filter);
+    case FileDialogRequest::Kind::OpenFolder:
+        return QFileDialog::getExistingDirectory(request.parent, request.title, request.startFolder);
+    case FileDialogRequest::Kind::SaveFile: {
+        QString start = request.startFolder.isEmpty()
+                            ? request.suggestedName
+                            : request.startFolder + QLatin1Char('/') + request.suggestedName;
+        return QFileDialog::getSaveFileName(request.parent, request.title, start, filter);
+    }
+    }
+    return QString();
+}
+
+} // namespace
+
+AppHooks AppHooks::platform() {
+    AppHooks hooks;
+    hooks.now = [] { return QDateTime::currentDateTimeUtc(); };
+    hooks.runAlert = showAlert;
+    hooks.runFileDialog = showFileDialog;
+    hooks.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    return hooks;
+}
+
+AppHooks& AppHooks::current() {
+    static AppHooks hooks = platform();
+    return hooks;
+}
+
+} // namespace Quillaby

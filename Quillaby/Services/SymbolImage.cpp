@@ -1,0 +1,110 @@
+#include "Services/SymbolImage.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace Quillaby {
+
+namespace {
+
+using Symbol = SymbolImage::Symbol;
+
+QPen strokePen(const QColor& color, qreal width) {
+    QPen pen(color, width);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+
+// Paints in a 1 x 1 square (the painter is scaled to the pixmap).
+void paint(QPainter& p, Symbol symbol, const QColor& color) {
+    const QPen cut = strokePen(Qt::black, 0.09);
+    switch (symbol) {
+    case Symbol::TerminalFill: {
+        QPainterPath body;
+        body.addRoundedRect(QRectF(0.04, 0.14, 0.92, 0.72), 0.14, 0.14);
+        p.fillPath(body, color);
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setPen(cut);
+        p.drawPolyline(QPolygonF{{0.2, 0.34}, {0.35, 0.47}, {0.2, 0.6}});
+        p.drawLine(QPointF(0.44, 0.64), QPointF(0.64, 0.64));
+        break;
+    }
+    case Symbol::ArrowDownCircleFill:
+    case Symbol::CheckmarkCircleFill: {
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawEllipse(QRectF(0.04, 0.04, 0.92, 0.92));
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(cut);
+        if (symbol == Symbol::ArrowDownCircleFill) {
+            p.drawLine(QPointF(0.5, 0.26), QPointF(0.5, 0.72));
+            p.drawPolyline(QPolygonF{{0.32, 0.54}, {0.5, 0.72}, {0.68, 0.54}});
+        } else {
+            p.drawPolyline(QPolygonF{{0.29, 0.52}, {0.44, 0.67}, {0.72, 0.36}});
+        }
+        break;
+    }
+    case Symbol::WifiSlash: {
+        // Two arcs and a dot: small sizes cannot carry the third arc.
+        p.setPen(strokePen(color, 0.11));
+        const QPointF centre(0.5, 0.8);
+        for (qreal radius : {0.3, 0.56}) {
+            QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+            p.drawArc(box, 40 * 16, 100 * 16);
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawEllipse(centre, 0.1, 0.1);
+        // The slash, with a gap cut around it so it reads over the arcs.
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setPen(strokePen(Qt::black, 0.24));
+        p.drawLine(QPointF(0.14, 0.1), QPointF(0.86, 0.9));
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setPen(strokePen(color, 0.1));
+        p.drawLine(QPointF(0.14, 0.1), QPointF(0.86, 0.9));
+        break;
+    }
+    case Symbol::ArrowDownToLine:
+        p.setPen(strokePen(color, 0.09));
+        p.drawLine(QPointF(0.5, 0.1), QPointF(0.5, 0.66));
+        p.drawPolyline(QPolygonF{{0.26, 0.43}, {0.5, 0.67}, {0.74, 0.43}});
+        p.drawLine(QPointF(0.16, 0.88), QPointF(0.84, 0.88));
+        break;
+    case Symbol::Checkmark:
+        p.setPen(strokePen(color, 0.1));
+        p.drawPolyline(QPolygonF{{0.14, 0.54}, {0.38, 0.78}, {0.86, 0.22}});
+        break;
+    }
+}
+
+} // namespace
+
+QPixmap SymbolImage::pixmap(Symbol symbol, qreal size, const QColor& color, qreal devicePixelRatio) {
+    const int pixels = std::max(1, int(std::ceil(size * devicePixelRatio)));
+    QPixmap image(pixels, pixels);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(pixels, pixels);
+        paint(p, symbol, color);
+    }
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
+}
+
+QIcon SymbolImage::icon(Symbol symbol, qreal size, const QColor& color, qreal devicePixelRatio) {
+    QIcon icon;
+    QPixmap normal = pixmap(symbol, size, color, devicePixelRatio);
+    icon.addPixmap(normal, QIcon::Normal);
+    QColor faded = color;
+    faded.setAlphaF(color.alphaF() * 0.45);
+    icon.addPixmap(pixmap(symbol, size, faded, devicePixelRatio), QIcon::Disabled);
+    return icon;
+}
+
+} // namespace Quillaby

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+
+namespace Quillaby {
+
+// The small symbols of the About views, drawn in code so they look the same on every desktop whatever
+// icon theme it has (or none).
+class SymbolImage {
+public:
+    enum class Symbol {
+        // A terminal window with a prompt cut out of it.
+        TerminalFill,
+        // A filled circle with a downward arrow cut out.
+        ArrowDownCircleFill,
+        // A filled circle with a check mark cut out.
+        CheckmarkCircleFill,
+        // A Wi-Fi fan struck through.
+        WifiSlash,
+        // A downward arrow onto a line.
+        ArrowDownToLine,
+        Checkmark
+    };
+
+    // The symbol in a square of `size` logical pixels, for a screen of the given pixel ratio.
+    static QPixmap pixmap(Symbol symbol, qreal size, const QColor& color, qreal devicePixelRatio = 1);
+    static QIcon icon(Symbol symbol, qreal size, const QColor& color, qreal devicePixelRatio = 1);
+};
+
+} // namespace Quillaby

@@ -1,0 +1,323 @@
+#include "Settings/CuratedPalettes.h"
+
+#include <QRandomGenerator>
+
+#include <array>
+
+namespace Quillaby {
+
+namespace {
+
+struct Row {
+    const char* id;
+    const char* name;
+    const char* foreground;
+    const char* background;
+    const char* cursor;
+    std::array<const char*, 16> ansi;
+};
+
+// Schemes named after published ones carry their authors' terminal colours.
+// clang-format off
+constexpr Row rows[] = {
+    {"solarized-dark", "Solarized Dark", "#93a1a1", "#002b36", "#93a1a1",
+     {"#073642", "#dc322f", "#859900", "#b58900", "#268bd2", "#d33682", "#2aa198", "#eee8d5",
+      "#586e75", "#cb4b16", "#586e75", "#657b83", "#839496", "#6c71c4", "#93a1a1", "#fdf6e3"}},
+    {"solarized-light", "Solarized Light", "#657b83", "#fdf6e3", "#586e75",
+     {"#073642", "#dc322f", "#859900", "#b58900", "#268bd2", "#d33682", "#2aa198", "#eee8d5",
+      "#002b36", "#cb4b16", "#586e75", "#657b83", "#839496", "#6c71c4", "#93a1a1", "#fdf6e3"}},
+    {"dracula", "Dracula", "#f8f8f2", "#282a36", "#f8f8f2",
+     {"#21222c", "#ff5555", "#50fa7b", "#f1fa8c", "#bd93f9", "#ff79c6", "#8be9fd", "#f8f8f2",
+      "#6272a4", "#ff6e6e", "#69ff94", "#ffffa5", "#d6acff", "#ff92df", "#a4ffff", "#ffffff"}},
+    {"nord", "Nord", "#d8dee9", "#2e3440", "#d8dee9",
+     {"#3b4252", "#bf616a", "#a3be8c", "#ebcb8b", "#81a1c1", "#b48ead", "#88c0d0", "#e5e9f0",
+      "#4c566a", "#bf616a", "#a3be8c", "#ebcb8b", "#81a1c1", "#b48ead", "#8fbcbb", "#eceff4"}},
+    {"gruvbox-dark", "Gruvbox Dark", "#ebdbb2", "#282828", "#ebdbb2",
+     {"#282828", "#cc241d", "#98971a", "#d79921", "#458588", "#b16286", "#689d6a", "#a89984",
+      "#928374", "#fb4934", "#b8bb26", "#fabd2f", "#83a598", "#d3869b", "#8ec07c", "#ebdbb2"}},
+    {"gruvbox-light", "Gruvbox Light", "#3c3836", "#fbf1c7", "#3c3836",
+     {"#fbf1c7", "#cc241d", "#98971a", "#d79921", "#458588", "#b16286", "#689d6a", "#7c6f64",
+      "#928374", "#9d0006", "#79740e", "#b57614", "#076678", "#8f3f71", "#427b58", "#3c3836"}},
+    {"monokai", "Monokai", "#f8f8f2", "#272822", "#f8f8f0",
+     {"#272822", "#f92672", "#a6e22e", "#f4bf75", "#66d9ef", "#ae81ff", "#a1efe4", "#f8f8f2",
+      "#75715e", "#f92672", "#a6e22e", "#f4bf75", "#66d9ef", "#ae81ff", "#a1efe4", "#f9f8f5"}},
+    {"tomorrow-night", "Tomorrow Night", "#c5c8c6", "#1d1f21", "#c5c8c6",
+     {"#1d1f21", "#cc6666", "#b5bd68", "#f0c674", "#81a2be", "#b294bb", "#8abeb7", "#c5c8c6",
+      "#969896", "#cc6666", "#b5bd68", "#f0c674", "#81a2be", "#b294bb", "#8abeb7", "#ffffff"}},
+    {"one-dark", "One Dark", "#abb2bf", "#282c34", "#528bff",
+     {"#282c34", "#e06c75", "#98c379", "#e5c07b", "#61afef", "#c678dd", "#56b6c2", "#abb2bf",
+      "#5c6370", "#e06c75", "#98c379", "#e5c07b", "#61afef", "#c678dd", "#56b6c2", "#ffffff"}},
+    {"tokyo-night", "Tokyo Night", "#c0caf5", "#1a1b26", "#c0caf5",
+     {"#15161e", "#f7768e", "#9ece6a", "#e0af68", "#7aa2f7", "#bb9af7", "#7dcfff", "#a9b1d6",
+      "#414868", "#f7768e", "#9ece6a", "#e0af68", "#7aa2f7", "#bb9af7", "#7dcfff", "#c0caf5"}},
+    {"catppuccin-mocha", "Catppuccin Mocha", "#cdd6f4", "#1e1e2e", "#f5e0dc",
+     {"#45475a", "#f38ba8", "#a6e3a1", "#f9e2af", "#89b4fa", "#f5c2e7", "#94e2d5", "#bac2de",
+      "#585b70", "#f38ba8", "#a6e3a1", "#f9e2af", "#89b4fa", "#f5c2e7", "#94e2d5", "#a6adc8"}},
+    {"catppuccin-latte", "Catppuccin Latte", "#4c4f69", "#eff1f5", "#dc8a78",
+     {"#5c5f77", "#d20f39", "#40a02b", "#df8e1d", "#1e66f5", "#ea76cb", "#179299", "#acb0be",
+      "#6c6f85", "#d20f39", "#40a02b", "#df8e1d", "#1e66f5", "#ea76cb", "#179299", "#bcc0cc"}},
+    {"rose-pine", "Rosé Pine", "#e0def4", "#191724", "#524f67",
+     {"#26233a", "#eb6f92", "#31748f", "#f6c177", "#9ccfd8", "#c4a7e7", "#ebbcba", "#e0def4",
+      "#6e6a86", "#eb6f92", "#31748f", "#f6c177", "#9ccfd8", "#c4a7e7", "#ebbcba", "#e0def4"}},
+    {"ayu-dark", "Ayu Dark", "#b3b1ad", "#0a0e14", "#e6b450",
+     {"#01060e", "#ea6c73", "#91b362", "#f9af4f", "#53bdfa", "#fae994", "#90e1c6", "#c7c7c7",
+      "#686868", "#f07178", "#c2d94c", "#ffb454", "#59c2ff", "#ffee99", "#95e6cb", "#ffffff"}},
+    {"github-dark", "GitHub Dark", "#c9d1d9", "#0d1117", "#58a6ff",
+     {"#484f58", "#ff7b72", "#3fb950", "#d29922", "#58a6ff", "#bc8cff", "#39c5cf", "#b1bac4",
+      "#6e7681", "#ffa198", "#56d364", "#e3b341", "#79c0ff", "#d2a8ff", "#56d4dd", "#f0f6fc"}},
+    {"github-light", "GitHub Light", "#24292f", "#ffffff", "#0969da",
+     {"#24292f", "#cf222e", "#116329", "#4d2d00", "#0969da", "#8250df", "#1b7c83", "#6e7781",
+      "#57606a", "#a40e26", "#1a7f37", "#633c01", "#218bff", "#a475f9", "#3192aa", "#8c959f"}},
+    {"material-oceanic", "Material Oceanic", "#b0bec5", "#263238", "#ffcc00",
+     {"#37474f", "#ff5370", "#c3e88d", "#ffcb6b", "#82aaff", "#c792ea", "#89ddff", "#eeffff",
+      "#546e7a", "#ff5370", "#c3e88d", "#ffcb6b", "#82aaff", "#c792ea", "#89ddff", "#ffffff"}},
+    {"phosphor-green", "Green Phosphor", "#00ff41", "#0a0f0a", "#00ff66",
+     {"#0a0f0a", "#008f20", "#00ff41", "#b5ff55", "#229966", "#5be0a8", "#66ffaa", "#a0ffb0",
+      "#1d331d", "#00ff66", "#00ffaa", "#eaffc0", "#33bb77", "#70ffcc", "#a5ffdd", "#e0ffe8"}},
+    {"phosphor-amber", "Amber Phosphor", "#ffb000", "#140c00", "#ffcc33",
+     {"#140c00", "#b35a00", "#ffb000", "#ffd15c", "#996600", "#cc7a00", "#e6a23c", "#ffcc80",
+      "#3d2a00", "#ff8c1a", "#ffc433", "#ffe699", "#c98a1a", "#ffa64d", "#ffd280", "#fff0cc"}},
+    {"phosphor-blue", "Blue Phosphor", "#5ec8ff", "#050a14", "#8fdcff",
+     {"#050a14", "#3a6ea5", "#5ec8ff", "#a8e4ff", "#1f5fa8", "#6a8cff", "#48b8e0", "#b0d8ff",
+      "#15243d", "#5a90d0", "#8fdcff", "#d6f2ff", "#3b7fd0", "#93a8ff", "#7fd4f0", "#e6f4ff"}},
+    {"hacker-matrix", "Hacker Matrix", "#00ff41", "#000000", "#7cff7c",
+     {"#000000", "#008f11", "#00ff41", "#7fff00", "#003b00", "#00b32c", "#39ff14", "#b3ffb3",
+      "#0d260d", "#00cc33", "#66ff66", "#ccff99", "#1a661a", "#33ff77", "#80ff80", "#e6ffe6"}},
+    {"ibm-dos", "IBM DOS", "#aaaaaa", "#000000", "#ffffff",
+     {"#000000", "#aa0000", "#00aa00", "#aa5500", "#0000aa", "#aa00aa", "#00aaaa", "#aaaaaa",
+      "#555555", "#ff5555", "#55ff55", "#ffff55", "#5555ff", "#ff55ff", "#55ffff", "#ffffff"}},
+    {"c64", "Commodore 64", "#6c5eb5", "#352879", "#ffffff",
+     {"#000000", "#68372b", "#588d43", "#b8c76f", "#352879", "#6f3d86", "#70a4b2", "#959595",
+      "#6c6c6c", "#9a6759", "#9ad284", "#b8c76f", "#6c5eb5", "#6f3d86", "#70a4b2", "#ffffff"}},
+    {"apple-ii", "Apple II", "#1bcb01", "#000000", "#bfcc80",
+     {"#000000", "#722640", "#0e5940", "#404c00", "#40337f", "#e434fe", "#1b9afe", "#808080",
+      "#404040", "#e46501", "#1bcb01", "#bfcc80", "#bfb3ff", "#f1a6bf", "#8dd9bf", "#ffffff"}},
+    {"synthwave", "Synthwave '84", "#f0eff1", "#262335", "#ff7edb",
+     {"#262335", "#fe4450", "#72f1b8", "#fede5d", "#03edf9", "#ff7edb", "#03edf9", "#f0eff1",
+      "#614d85", "#fe4450", "#72f1b8", "#f3e70f", "#03edf9", "#ff7edb", "#03edf9", "#ffffff"}},
+    {"vaporwave", "Vaporwave", "#e0d0ff", "#20103a", "#ff71ce",
+     {"#20103a", "#ff71ce", "#05ffa1", "#fffb96", "#01cdfe", "#b967ff", "#7df9ff", "#e0d0ff",
+      "#4b3a6e", "#ff9de2", "#7dffc8", "#fffdc0", "#6ae4ff", "#d5a6ff", "#a8fbff", "#ffffff"}},
+    {"miami-sunset", "Miami Sunset", "#ffd6a5", "#2b1b3d", "#ff6f91",
+     {"#2b1b3d", "#ff3f6c", "#3ddc97", "#ffc75f", "#4d8fff", "#ff6f91", "#2ec4b6", "#ffd6a5",
+      "#5e4570", "#ff7a95", "#7ef0c0", "#ffe29a", "#85b0ff", "#ff9cb6", "#6fe3d8", "#fff3e0"}},
+    {"hotdog-stand", "Hotdog Stand", "#ffffff", "#ff0000", "#ffff00",
+     {"#000000", "#800000", "#ffff00", "#ffd700", "#000080", "#ffc0cb", "#ffff99", "#ffffff",
+      "#400000", "#ffe0e0", "#ffff66", "#ffee88", "#202060", "#ffe0f0", "#ffffcc", "#ffffff"}},
+    {"cherry-blossom", "Cherry Blossom", "#5a3a4a", "#fff0f5", "#e75480",
+     {"#5a3a4a", "#d6336c", "#5c9e4a", "#c08a2e", "#5a7bc4", "#b44c9e", "#3a9e9a", "#e8d0dc",
+      "#8a6a7a", "#e75480", "#7cbf6a", "#dba84a", "#7a9be0", "#d06cbe", "#5abeba", "#fff8fb"}},
+    {"high-contrast", "High Contrast", "#ffffff", "#000000", "#ffff00",
+     {"#000000", "#ff0000", "#00ff00", "#ffff00", "#0080ff", "#ff00ff", "#00ffff", "#ffffff",
+      "#808080", "#ff5555", "#55ff55", "#ffff55", "#55aaff", "#ff55ff", "#55ffff", "#ffffff"}},
+    {"paperwhite", "Paper White", "#222222", "#fbf9f4", "#444444",
+     {"#1d1d1d", "#a8354a", "#3d8040", "#a0771b", "#356fb8", "#964a88", "#2a8f8f", "#444444",
+      "#666666", "#c44a64", "#4fa055", "#c08f30", "#467fc8", "#aa5d9c", "#3ca3a3", "#111111"}},
+    {"deep-ocean", "Deep Ocean", "#b8d4e8", "#0b1a2e", "#4fc3f7",
+     {"#0b1a2e", "#e06c75", "#4db6ac", "#e5c07b", "#4fa3e0", "#9c89d8", "#4dd0e1", "#b8d4e8",
+      "#2f4a66", "#ff8a8a", "#80cbc4", "#ffd98e", "#81c5f7", "#b9a8f0", "#84e8f5", "#e8f4fc"}},
+    {"forest", "Forest", "#c8d6b9", "#1b2418", "#8fbf5a",
+     {"#1b2418", "#c0583f", "#7fa650", "#d4a94a", "#5f8a8b", "#9a7aa0", "#6fa89a", "#c8d6b9",
+      "#3f4f38", "#e07a5f", "#a3c970", "#ecc56a", "#7fabac", "#b89abf", "#8fcabb", "#eef5e4"}},
+    {"midnight-purple", "Midnight Purple", "#d8c8f0", "#1a1028", "#b388ff",
+     {"#1a1028", "#ff5c8a", "#7ee0a0", "#ffd479", "#7c9cff", "#b388ff", "#6fd6e8", "#d8c8f0",
+      "#453660", "#ff85a8", "#a0f0bd", "#ffe3a3", "#a3b8ff", "#cfb0ff", "#9ae6f2", "#f3ecff"}},
+    {"palenight", "Palenight", "#a6accd", "#292d3e", "#ffcc00",
+     {"#292d3e", "#f07178", "#c3e88d", "#ffcb6b", "#82aaff", "#c792ea", "#89ddff", "#d0d0d0",
+      "#434758", "#ff8b92", "#ddffa7", "#ffe585", "#9cc4ff", "#e1acff", "#a3f7ff", "#ffffff"}},
+    {"monokai-pro", "Monokai Pro", "#fcfcfa", "#2d2a2e", "#fcfcfa",
+     {"#403e41", "#ff6188", "#a9dc76", "#ffd866", "#fc9867", "#ab9df2", "#78dce8", "#fcfcfa",
+      "#727072", "#ff6188", "#a9dc76", "#ffd866", "#fc9867", "#ab9df2", "#78dce8", "#fcfcfa"}},
+    {"everforest-dark", "Everforest Dark", "#d3c6aa", "#2d353b", "#e69875",
+     {"#475258", "#e67e80", "#a7c080", "#dbbc7f", "#7fbbb3", "#d699b6", "#83c092", "#d3c6aa",
+      "#859289", "#e67e80", "#a7c080", "#dbbc7f", "#7fbbb3", "#d699b6", "#83c092", "#d3c6aa"}},
+    {"everforest-light", "Everforest Light", "#5c6a72", "#fdf6e3", "#f57d26",
+     {"#5c6a72", "#f85552", "#8da101", "#dfa000", "#3a94c5", "#df69ba", "#35a77c", "#dfddc8",
+      "#939f91", "#f85552", "#8da101", "#dfa000", "#3a94c5", "#df69ba", "#35a77c", "#f4f0d9"}},
+    {"kanagawa", "Kanagawa", "#dcd7ba", "#1f1f28", "#c8c093",
+     {"#090618", "#c34043", "#76946a", "#c0a36e", "#7e9cd8", "#957fb8", "#6a9589", "#c8c093",
+      "#727169", "#e82424", "#98bb6c", "#e6c384", "#7fb4ca", "#938aa9", "#7aa89f", "#dcd7ba"}},
+    {"oceanic-next", "Oceanic Next", "#c0c5ce", "#1b2b34", "#c0c5ce",
+     {"#1b2b34", "#ec5f67", "#99c794", "#fac863", "#6699cc", "#c594c5", "#5fb3b3", "#c0c5ce",
+      "#65737e", "#ec5f67", "#99c794", "#fac863", "#6699cc", "#c594c5", "#5fb3b3", "#d8dee9"}},
+    {"zenburn", "Zenburn", "#dcdccc", "#3f3f3f", "#73635a",
+     {"#4d4d4d", "#705050", "#60b48a", "#f0dfaf", "#506070", "#dc8cc3", "#8cd0d3", "#dcdccc",
+      "#709080", "#dca3a3", "#c3bf9f", "#e0cf9f", "#94bff3", "#ec93d3", "#93e0e3", "#ffffff"}},
+    {"iceberg", "Iceberg", "#c6c8d1", "#161821", "#c6c8d1",
+     {"#1e2132", "#e27878", "#b4be82", "#e2a478", "#84a0c6", "#a093c7", "#89b8c2", "#c6c8d1",
+      "#6b7089", "#e98989", "#c0ca8e", "#e9b189", "#91acd1", "#ada0d3", "#95c4ce", "#d2d4de"}},
+    {"horizon", "Horizon", "#e0e0e0", "#1c1e26", "#6c6f93",
+     {"#16161c", "#e95678", "#29d398", "#fab795", "#26bbd9", "#ee64ac", "#59e1e3", "#d5d8da",
+      "#5b5858", "#ec6a88", "#3fdaa4", "#fbc3a7", "#3fc4de", "#f075b5", "#6be4e6", "#d5d8da"}},
+    {"night-owl", "Night Owl", "#d6deeb", "#011627", "#80a4c2",
+     {"#011627", "#ef5350", "#22da6e", "#addb67", "#82aaff", "#c792ea", "#21c7a8", "#ffffff",
+      "#575656", "#ef5350", "#22da6e", "#ffeb95", "#82aaff", "#c792ea", "#7fdbca", "#ffffff"}},
+    {"cobalt2", "Cobalt2", "#ffffff", "#193549", "#f0cc09",
+     {"#000000", "#ff0000", "#38de21", "#ffe50a", "#1460d2", "#ff005d", "#00bbbb", "#bbbbbb",
+      "#555555", "#f40e17", "#3bd01d", "#edc809", "#5555ff", "#ff55ff", "#6ae3fa", "#ffffff"}},
+    {"dark-plus", "Dark+ (VS Code)", "#cccccc", "#1e1e1e", "#aeafad",
+     {"#000000", "#cd3131", "#0dbc79", "#e5e510", "#2472c8", "#bc3fbc", "#11a8cd", "#e5e5e5",
+      "#666666", "#f14c4c", "#23d18b", "#f5f543", "#3b8eea", "#d670d6", "#29b8db", "#e5e5e5"}},
+    {"xcode-dark", "Xcode Dark", "#dfdfe0", "#292a30", "#dfdfe0",
+     {"#414453", "#ff8170", "#78c2b3", "#d9c97c", "#4eb0cc", "#ff7ab2", "#b281eb", "#dfdfe0",
+      "#7f8c98", "#ff8170", "#acf2e4", "#ffa14f", "#6bdfff", "#ff7ab2", "#dabaff", "#dfdfe0"}},
+    {"base16-default-dark", "Base16 Default Dark", "#d8d8d8", "#181818", "#d8d8d8",
+     {"#181818", "#ab4642", "#a1b56c", "#f7ca88", "#7cafc2", "#ba8baf", "#86c1b9", "#d8d8d8",
+      "#585858", "#ab4642", "#a1b56c", "#f7ca88", "#7cafc2", "#ba8baf", "#86c1b9", "#f8f8f8"}},
+    {"tarnholm", "Tarnholm", "#c9c2b2", "#1c1f1d", "#d9a05b",
+     {"#1c1f1d", "#b5574b", "#7d9a5a", "#c9a24d", "#5b7c99", "#8e6c8a", "#5e9a92", "#c9c2b2",
+      "#4a504b", "#d4735f", "#9bb874", "#e2bd68", "#7b9cba", "#ab8aa8", "#7cb8b0", "#ede6d6"}},
+    {"phosphor-red", "Red Phosphor", "#ff3b30", "#140404", "#ff6659",
+     {"#140404", "#8f1a14", "#ff3b30", "#ff8a5c", "#a3262b", "#d94a4a", "#ff6b5c", "#ffb0a8",
+      "#331010", "#c42a22", "#ff5c4f", "#ffb89a", "#cc3a3f", "#f06a6a", "#ff9488", "#ffe0dc"}},
+    {"phosphor-cyan", "Cyan Phosphor", "#00f0ff", "#001214", "#66f7ff",
+     {"#001214", "#007a80", "#00f0ff", "#8cfaff", "#00a3b3", "#3fd0e0", "#5cf5ff", "#b0fbff",
+      "#0d3033", "#00b0b8", "#33f5ff", "#c0fdff", "#1ac4d6", "#70e0ee", "#8af8ff", "#e0feff"}},
+    {"phosphor-white", "White Phosphor", "#e8e8e8", "#0c0c0c", "#ffffff",
+     {"#0c0c0c", "#8a8a8a", "#d0d0d0", "#f0f0f0", "#707070", "#a8a8a8", "#c0c0c0", "#e8e8e8",
+      "#333333", "#a0a0a0", "#e0e0e0", "#ffffff", "#8c8c8c", "#c4c4c4", "#d8d8d8", "#ffffff"}},
+    {"amber-monochrome", "Amber Monochrome", "#ffb000", "#1c1200", "#ffcc00",
+     {"#1c1200", "#cc8400", "#ffb000", "#ffcc4d", "#996300", "#e09a00", "#ffbf33", "#ffd98c",
+      "#403000", "#e69500", "#ffc21a", "#ffe08a", "#b37800", "#f5aa1a", "#ffd066", "#fff0cc"}},
+    {"atari-800", "Atari 800", "#a0c8ff", "#1a4a9c", "#ffffff",
+     {"#000000", "#b83232", "#3ca03c", "#c8b43c", "#3250c8", "#a03ca0", "#3ca0b4", "#c8c8c8",
+      "#505050", "#e86464", "#6cd06c", "#f0dc6c", "#6480f0", "#d06cd0", "#6cd0e4", "#ffffff"}},
+    {"zx-spectrum", "ZX Spectrum", "#d7d7d7", "#000000", "#ffffff",
+     {"#000000", "#d70000", "#00d700", "#d7d700", "#0000d7", "#d700d7", "#00d7d7", "#d7d7d7",
+      "#5f5f5f", "#ff0000", "#00ff00", "#ffff00", "#0000ff", "#ff00ff", "#00ffff", "#ffffff"}},
+    {"borland", "Turbo Pascal", "#ffff55", "#0000aa", "#ffffff",
+     {"#000000", "#aa0000", "#00aa00", "#aa5500", "#0000aa", "#aa00aa", "#00aaaa", "#aaaaaa",
+      "#555555", "#ff5555", "#55ff55", "#ffff55", "#5555ff", "#ff55ff", "#55ffff", "#ffffff"}},
+    {"nextstep", "NeXTSTEP", "#c0c0c0", "#1c1c1c", "#ffffff",
+     {"#000000", "#a05050", "#50a050", "#a0a050", "#5050a0", "#a050a0", "#50a0a0", "#aaaaaa",
+      "#555555", "#d07070", "#70d070", "#d0d070", "#7070d0", "#d070d0", "#70d0d0", "#ffffff"}},
+    {"gameboy-dmg", "Game Boy DMG", "#9bbc0f", "#0f380f", "#8bac0f",
+     {"#0f380f", "#306230", "#8bac0f", "#9bbc0f", "#306230", "#4a7a2a", "#7ca01e", "#9bbc0f",
+      "#24502a", "#5a8a2a", "#a8c83a", "#c4cfa1", "#6a9a2a", "#7aa03a", "#b0cc5a", "#e0f8d0"}},
+    {"mac-classic", "Macintosh Classic", "#000000", "#ffffff", "#404040",
+     {"#000000", "#dd0806", "#006411", "#90713a", "#0000d4", "#4700a5", "#02abea", "#c0c0c0",
+      "#404040", "#ff6403", "#1fb714", "#fcf305", "#0000d4", "#f20884", "#02abea", "#ffffff"}},
+    {"cyberpunk-2077", "Cyberpunk 2077", "#fcee0a", "#0e0e17", "#00f0ff",
+     {"#0e0e17", "#ff003c", "#00ff9f", "#fcee0a", "#0078ff", "#ff00a0", "#00f0ff", "#d0d0d8",
+      "#3a3a4a", "#ff4f6d", "#5fffb8", "#fff45c", "#4da3ff", "#ff57c1", "#66f7ff", "#ffffff"}},
+    {"tron-legacy", "Tron Legacy", "#6fc3df", "#05070a", "#df740c",
+     {"#05070a", "#df740c", "#39d6a0", "#ffe64d", "#0c8fdf", "#8a6fdf", "#6fc3df", "#c8e6f0",
+      "#1f2a33", "#ff9a3c", "#6ff0c4", "#fff08a", "#3cb0ff", "#ab96ff", "#a0e4f5", "#e6faff"}},
+    {"bladerunner", "Blade Runner", "#e8d5b5", "#0d0f1a", "#ff8c42",
+     {"#0d0f1a", "#e0475b", "#3fb68b", "#ff8c42", "#2f6fba", "#b0489c", "#33b5c8", "#c8b99a",
+      "#33364a", "#ff6b7d", "#62d6aa", "#ffab6e", "#5a93dc", "#d26cbe", "#5fd3e3", "#f5ead6"}},
+    {"hotline-miami", "Hotline Miami", "#f8e0ff", "#1b0b2e", "#ff2f92",
+     {"#1b0b2e", "#ff2f92", "#3cf5a0", "#f9f871", "#2d7cf0", "#d22ee8", "#2de2e6", "#f8e0ff",
+      "#4b2a66", "#ff6eb4", "#7dffc4", "#ffff9e", "#6aa3ff", "#ec6bff", "#7af2f4", "#ffffff"}},
+    {"aurora-borealis", "Aurora Borealis", "#d6f5ec", "#0b1622", "#54f2b5",
+     {"#0b1622", "#f06292", "#54f2b5", "#f0e68c", "#4fc3f7", "#b388ff", "#64ffda", "#d6f5ec",
+      "#2c3e50", "#ff8fb1", "#8bffd0", "#fff3a6", "#87d9ff", "#d1b3ff", "#a7ffeb", "#f0fffa"}},
+    {"sakura", "Sakura", "#f2d5e0", "#221821", "#ff9cc2",
+     {"#221821", "#e06c8c", "#8fbf7f", "#e8c07d", "#8fa5d9", "#d88fd0", "#7fc4c4", "#f2d5e0",
+      "#4d3a4b", "#ff91ab", "#aedb9e", "#ffd8a0", "#aebfee", "#f0b0ea", "#a0dede", "#fff0f5"}},
+    {"coral-reef", "Coral Reef", "#ffe3d8", "#0e2a33", "#ff7f6b",
+     {"#0e2a33", "#ff6b57", "#3ecf8e", "#ffc857", "#3a9bd9", "#ff7fbf", "#2ec4c4", "#ffe3d8",
+      "#2f5663", "#ff9380", "#70e6b0", "#ffdb8a", "#6bb8ec", "#ffa6d6", "#66e0e0", "#fff6f2"}},
+    {"lavender-fields", "Lavender Fields", "#e4dcf5", "#1e1b2e", "#b9a3e3",
+     {"#1e1b2e", "#e07a9a", "#9ccf8a", "#e6c78a", "#8aa2e6", "#b9a3e3", "#8ad0d8", "#e4dcf5",
+      "#48415f", "#f59ab6", "#b8e6a8", "#f5dca8", "#a8bcf5", "#d4c2f5", "#a8e4ea", "#f7f3ff"}},
+    {"volcanic", "Volcanic", "#f0d0c0", "#1a0f0c", "#ff5a1f",
+     {"#1a0f0c", "#e63a1a", "#8a9a3a", "#ff9a1f", "#5a6a8a", "#b04a6a", "#c0704a", "#d8c0b0",
+      "#4a2f28", "#ff5a3a", "#b0c050", "#ffbf4a", "#7a8cb0", "#d06a8a", "#e0946a", "#fff0e6"}},
+    {"arctic-tundra", "Arctic Tundra", "#e6eef3", "#1c2630", "#a8d8f0",
+     {"#1c2630", "#d0707a", "#8fbfa0", "#e0c890", "#7fa8d0", "#a890c8", "#88c8d0", "#d8e4ec",
+      "#44525e", "#e8909a", "#aedcc0", "#f0dcaa", "#a0c4e8", "#c4b0e0", "#a8e0e8", "#ffffff"}},
+    {"sepia", "Sepia Terminal", "#5b4636", "#f1e7d0", "#8c5a3c",
+     {"#5b4636", "#a0462c", "#6b7a2d", "#a67c26", "#4d6a8a", "#8a4d6a", "#4d7a6b", "#d9cbb0",
+      "#8c7660", "#c0603e", "#8a9a44", "#c49a3e", "#6a88a8", "#a86a88", "#6a9a8a", "#fdf6e3"}},
+    {"parchment", "Parchment", "#3e3424", "#f4ecd8", "#7a5c2e",
+     {"#3e3424", "#9b2d20", "#4f6b2a", "#8a6a1c", "#2c4f7a", "#6e3a6a", "#2f6a68", "#d8cfb5",
+      "#7a6d55", "#b8452f", "#6b8a3c", "#a8882e", "#456a96", "#8a5286", "#468886", "#fffaf0"}},
+    {"desert-sand", "Desert Sand", "#4a3b28", "#efe2c8", "#b5651d",
+     {"#4a3b28", "#b5432a", "#6b7b36", "#b5861d", "#3f6b8a", "#8a4f6b", "#3f8a7b", "#d8c8a8",
+      "#7d6a50", "#d15e3f", "#8a9c4a", "#d4a33a", "#5a88a8", "#a8688a", "#5aa898", "#fff8e8"}},
+    {"ink-paper", "Ink & Paper", "#111111", "#fafafa", "#333333",
+     {"#111111", "#b3261e", "#2e7d32", "#8d6e00", "#1e4f9c", "#7b1fa2", "#00796b", "#bdbdbd",
+      "#616161", "#d32f2f", "#388e3c", "#a68a00", "#1565c0", "#8e24aa", "#00897b", "#eeeeee"}},
+    {"graphite", "Graphite", "#c8c8c8", "#1e1f21", "#9a9a9a",
+     {"#1e1f21", "#c46a6a", "#8aa87a", "#c8b07a", "#7a94b4", "#a88ab0", "#7aaaa8", "#c8c8c8",
+      "#4a4b4e", "#dc8484", "#a4c294", "#e0c894", "#94aece", "#c2a4ca", "#94c4c2", "#eeeeee"}},
+    {"dusk", "Dusk", "#e0d4e8", "#22202e", "#f4a261",
+     {"#22202e", "#e76f51", "#8ab17d", "#e9c46a", "#6d8fd0", "#b48ead", "#5fb3b3", "#e0d4e8",
+      "#4b4760", "#f4845f", "#a8cc98", "#f4d58d", "#8facdf", "#ceaacb", "#82cccc", "#f8f0fc"}},
+    {"neon-tokyo", "Neon Tokyo", "#e6e1ff", "#0f0c1d", "#ff2e97",
+     {"#0f0c1d", "#ff2e97", "#2fffb0", "#ffe14d", "#3b82ff", "#b84dff", "#2ee6ff", "#e6e1ff",
+      "#3a3356", "#ff66b3", "#6dffc9", "#fff08a", "#70a5ff", "#d080ff", "#70f0ff", "#ffffff"}},
+    {"rust", "Rust", "#e8d6c8", "#1f1612", "#ce422b",
+     {"#1f1612", "#ce422b", "#8c9a45", "#d8902f", "#5b7a99", "#9a5a7a", "#5a9a8a", "#d0bca8",
+      "#4d3a30", "#e8613f", "#a8b85a", "#f0ac4a", "#7a9abb", "#ba7a9a", "#7abaaa", "#f8ece2"}},
+    {"kimono", "Kimono", "#eadcd0", "#1d1b26", "#d94f5c",
+     {"#1d1b26", "#d94f5c", "#6b9e78", "#e0a84f", "#4f6fa8", "#a35c8f", "#4fa0a8", "#d8ccc0",
+      "#4a4558", "#f07080", "#8cbf98", "#f5c470", "#7090c8", "#c47cb0", "#70c0c8", "#f8f0e8"}},
+    {"dragon", "Dragon", "#f0d8b0", "#180d0d", "#ffb000",
+     {"#180d0d", "#d42a1a", "#5a9a3a", "#e8a020", "#3a5a9a", "#a02a5a", "#3a8a8a", "#d8c0a0",
+      "#4a2e2a", "#f04a30", "#7aba5a", "#ffc040", "#5a7aba", "#c04a7a", "#5aaaaa", "#fff0d8"}},
+    {"laser-green", "Laser Green", "#39ff14", "#020a02", "#ccff00",
+     {"#020a02", "#ff3131", "#39ff14", "#e4ff1a", "#1f8fff", "#ff2fd0", "#14ffec", "#c8ffc0",
+      "#1f3a1f", "#ff6464", "#7aff5c", "#f0ff6e", "#5cb0ff", "#ff70e0", "#6efff2", "#f0fff0"}},
+    {"matte", "Matte", "#d0d0d0", "#262626", "#a0a0a0",
+     {"#262626", "#b86b6b", "#8ca37a", "#c2a878", "#7a8fa8", "#a387a3", "#7aa3a0", "#d0d0d0",
+      "#575757", "#cc8585", "#a3b894", "#d6bf94", "#94a6bd", "#b8a0b8", "#94b8b5", "#f0f0f0"}},
+    {"winter-ice", "Winter Ice", "#dbe9f4", "#0f1a24", "#9fd3ff",
+     {"#0f1a24", "#e57a8a", "#8fd4b8", "#e8d8a0", "#6fa8dc", "#a89ce0", "#7fd8e8", "#dbe9f4",
+      "#34485a", "#f59aa8", "#b0e8d0", "#f5e8bc", "#94c2ec", "#c4baf0", "#a4e8f4", "#ffffff"}},
+    {"autumn-harvest", "Autumn Harvest", "#f0dcc0", "#201810", "#e07b24",
+     {"#201810", "#c8442a", "#7f9a3a", "#e0a030", "#5a789a", "#9a5a6a", "#5a9a88", "#d8c4a4",
+      "#4e3c2a", "#e0643f", "#9cb85a", "#f0bc50", "#7a98ba", "#b8788a", "#7ab8a6", "#fff2de"}},
+    {"emerald-city", "Emerald City", "#c8f0dc", "#0a1f17", "#2ecc71",
+     {"#0a1f17", "#e74c3c", "#2ecc71", "#f1c40f", "#3498db", "#9b59b6", "#1abc9c", "#c8f0dc",
+      "#2a4a3c", "#ff6f61", "#58e08f", "#f7d94c", "#5dade2", "#b07cc6", "#48d6b6", "#effff6"}},
+    {"mauve-mist", "Mauve Mist", "#e8dcea", "#2a2330", "#c49bbb",
+     {"#2a2330", "#d17a8a", "#9ab88f", "#d8be8a", "#8a9cc8", "#c49bbb", "#8ab8bc", "#e8dcea",
+      "#54485c", "#e598a6", "#b4d0aa", "#ecd4a6", "#a8b8de", "#dab6d2", "#a8d0d4", "#faf4fb"}},
+    {"starlight", "Starlight", "#e8ecff", "#0b0e1a", "#ffe680",
+     {"#0b0e1a", "#ff6b81", "#7bed9f", "#ffe680", "#70a1ff", "#a29bfe", "#7fdbff", "#e8ecff",
+      "#2f3654", "#ff8fa0", "#a3f7bf", "#fff0a8", "#99bbff", "#c2bdff", "#a8ecff", "#ffffff"}},
+};
+// clang-format on
+
+static_assert(std::size(rows) == 86);
+
+QList<CuratedPalette> build() {
+    QList<CuratedPalette> palettes;
+    palettes.reserve(qsizetype(std::size(rows)));
+    for (const Row& row : rows) {
+        CuratedPalette palette{QString::fromUtf8(row.id),           QString::fromUtf8(row.name),
+                               QString::fromLatin1(row.foreground), QString::fromLatin1(row.background),
+                               QString::fromLatin1(row.cursor),     {}};
+        for (const char* colour : row.ansi)
+            palette.ansi.append(QString::fromLatin1(colour));
+        palettes.append(std::move(palette));
+    }
+    return palettes;
+}
+
+} // namespace
+
+const QList<CuratedPalette>& CuratedPalettes::all() {
+    static const QList<CuratedPalette> palettes = build();
+    return palettes;
+}
+
+std::optional<CuratedPalette> CuratedPalettes::byId(QStringView id) {
+    for (const CuratedPalette& palette : all()) {
+        if (palette.id == id) return palette;
+    }
+    return std::nullopt;
+}
+
+CuratedPalette CuratedPalettes::random(const std::optional<QString>& excluding) {
+    QList<const CuratedPalette*> candidates;
+    for (const CuratedPalette& palette : all()) {
+        if (!excluding || palette.id != *excluding) candidates.append(&palette);
+    }
+    if (candidates.isEmpty()) return all().first();
+    return *candidates[QRandomGenerator::system()->bounded(int(candidates.size()))];
+}
+
+} // namespace Quillaby
