@@ -1074,6 +1074,8 @@ private:
     CharData _printCell;
     Attribute _printCellAttribute;
     PendingJoin _pendingJoin;
+    // The codes of a run of one-column characters that join nothing, written as one segment.
+    std::vector<uint32_t> _codeRun;
     // The continuation cell of a wide character (the buffer's filler attribute), made once per run.
     CharData _continuationCell;
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase

@@ -367,6 +367,67 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
     return checker.iterator->following(0) == int32_t(joined.size());
 }
 
+// Decodes a run that holds only characters of one column that join nothing into their codes: ASCII, and
+// the letters, digits and symbols of other scripts that are neither marks, joiners nor pictographs (a
+// line of text with an accented letter or two, box drawing). False as soon as one is anything else.
+// `stop` is where the first byte from 0x7F up is (findNonAscii of the run).
+bool decodeSimpleText(const uint8_t* p, const uint8_t* stop, const uint8_t* end,
+                      std::vector<uint32_t>& codes) {
+    // Room for a whole vector written past the last code.
+    codes.resize(size_t(end - p) + 16);
+    uint32_t* out = codes.data();
+    for (bool first = true; p < end; first = false) {
+        if (!first) stop = findNonAscii(p, end);
+#if defined(__SSE2__)
+        // ASCII bytes widened 16 at a time; the vector may run past the stretch, which the next code or
+        // the end overwrites or cuts off.
+        const __m128i zero = _mm_setzero_si128();
+        while (p < stop) {
+            __m128i bytes;
+            if (end - p >= 16) {
+                bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            } else {
+                alignas(16) uint8_t tail[16] = {};
+                std::memcpy(tail, p, size_t(end - p));
+                bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+            }
+            const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+            const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+            auto* to = reinterpret_cast<__m128i*>(out);
+            _mm_storeu_si128(to, _mm_unpacklo_epi16(low, zero));
+            _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(low, zero));
+            _mm_storeu_si128(to + 2, _mm_unpacklo_epi16(high, zero));
+            _mm_storeu_si128(to + 3, _mm_unpackhi_epi16(high, zero));
+            const ptrdiff_t step = std::min<ptrdiff_t>(16, stop - p);
+            out += step;
+            p += step;
+        }
+#else
+        for (; p < stop; ++p)
+            *out++ = *p;
+#endif
+        if (p == end) break;
+        uint32_t scalar = 0;
+        // DEL, broken or cut-off sequences and four-byte characters (emoji, mostly wide) go the general way.
+        const int r = decodeUtf8(p, end, scalar);
+        if (r < 2 || r > 3) return false;
+        const uint8_t info = scalarInfo(scalar);
+        if (widthOf(info) != 1 || (info & (joinsBit | controlBit | extendsBit | pictographBit))) return false;
+        *out++ = scalar;
+        p += r;
+    }
+    codes.resize(size_t(out - codes.data()));
+    return true;
+}
+
+// The bytes of the first `scalars` characters of well-formed text.
+size_t bytesOfScalars(const uint8_t* p, size_t scalars) {
+    size_t at = 0;
+    for (; scalars > 0; --scalars)
+        at += size_t(sequenceLength(p[at]));
+    return at;
+}
+
 } // namespace
 
 // MARK: Runs
@@ -387,7 +448,8 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
         }
         const uint8_t* begin = data.data();
         const uint8_t* end = begin + data.size();
-        if (findNonAscii(begin, end) == end) {
+        const uint8_t* stop = findNonAscii(begin, end);
+        if (stop == end) {
             Buffer& buffer = *_buffer;
             updateRange(buffer, buffer.y());
             const int written = buffer.insertAsciiRun(data, _printCell);
@@ -397,6 +459,19 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             }
             // Insert mode, or the right edge without wraparound: the rest one character at a time.
             printGeneral(data.subspan(size_t(written)));
+            return;
+        }
+        // Text with a letter or two beyond ASCII goes in as one segment all the same, when none of its
+        // characters can join another or take two columns.
+        if (decodeSimpleText(begin, stop, end, _codeRun)) {
+            Buffer& buffer = *_buffer;
+            updateRange(buffer, buffer.y());
+            const int written = buffer.insertCodeRun(_codeRun, _printCell);
+            if (size_t(written) == _codeRun.size()) {
+                updateRange(buffer, buffer.y());
+                return;
+            }
+            printGeneral(data.subspan(bytesOfScalars(begin, size_t(written))));
             return;
         }
     }
@@ -607,6 +682,13 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
         if (base < 0x80) {
             // ASCII never joins the cell before it (through a character set it goes the general way).
             if (!asciiCells || base < 0x20 || base == 0x7F) break;
+            // A stretch of ASCII goes in as a row segment: a letter among wide characters is placed here,
+            // but the rest of a line of text after one accented letter is not, cell by cell.
+            if (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                if (!hasNonAscii(word)) break;
+            }
         } else if ((r = decodeUtf8(p, end, base)) <= 0) {
             break;
         }
@@ -656,7 +738,7 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
             q += taken;
         }
         if (unusual) break;
-        CharData* cells = line->cellsForWrite(x + cellWidth);
+        CharData* cells = line->cellsForWrite(x, x + cellWidth);
         // Codes follow the order in which the general path makes them: the base's own, then the cluster's.
         const int32_t baseCode = base < 0x80 ? int32_t(base) : scalarCode(base);
         CharData cell = _printCell;
@@ -693,7 +775,7 @@ bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
     const int row = buffer.yBase() + buffer.y();
     BufferLine* line = buffer.lines().peek(row).get();
     if (line == nullptr || x + width > line->count()) return false;
-    CharData* cells = line->cellsForWrite(x + width);
+    CharData* cells = line->cellsForWrite(x, x + width);
     CharData cell = _printCell;
     cell.setValue(code, int8_t(width));
     cells[x] = cell;
@@ -849,14 +931,14 @@ const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) 
         // The text is a letter and marks, never a lone scalar: straight to the table, which may read
         // whole words of the bytes that follow.
         const int32_t made = _graphemes.codeOrZero(text, size_t(end - start));
-        line->cellsForWrite(column + 1)[column].setValue(made != 0 ? made : 0xFFFD, 1);
+        line->cellToChange(column).setValue(made != 0 ? made : 0xFFFD, 1);
         p = q;
         if (end - p < 2 || p[0] < 0x20 || p[0] > 0x7E || p[1] < 0x80 || buffer.insertMode) break;
         const int x = buffer.x();
         if (buffer.yBase() + buffer.y() != row || x > right || x >= columns) break;
         CharData cell = _printCell;
         cell.code = p[0];
-        line->cellsForWrite(x + 1)[x] = cell;
+        line->cellsForWrite(x, x + 1)[x] = cell;
         storeWhole(last, row, x, _cols, _rows);
         buffer.setX(x + 1);
         column = x;
@@ -872,8 +954,7 @@ void Terminal::finishJoin() {
     if (!pending.active) return;
     pending.active = false;
     // The column is inside the row (joinToLastCell held it there).
-    pending.line->cellsForWrite(pending.column + 1)[pending.column].setValue(code(pending.view()),
-                                                                             int8_t(pending.width));
+    pending.line->cellToChange(pending.column).setValue(code(pending.view()), int8_t(pending.width));
     updateRange(pending.row - _buffer->yBase());
     const std::string_view text = pending.view();
     noteLastCell(pending.lastScalar == zeroWidthJoiner,

@@ -15,21 +15,14 @@ const char* boolText(bool value) {
 
 // The oldest rows of a full ring are the next to be reused, and in a large scroll-back they have long
 // left the cache. Fetching them ahead hides that wait even when scrolls come close together (a screen of
-// line feeds takes a few tens of nanoseconds each): the row object of the eighth oldest now (two cache
-// lines), and the cells of the fourth oldest (whose object came in four scrolls ago) when it kept its
-// whole block: reusing it clears them. A row that kept only its text has its cells in the scroll-back's
-// arena, which reusing the row does not touch.
+// line feeds takes a few tens of nanoseconds each): the row object of the eighth oldest (two cache
+// lines). Its cells are not touched: reusing a row clears it by forgetting them, and a row that kept only
+// its text has them in the scroll-back's arena.
 void prefetchOldestRows(const CircularBufferLineList& lines) {
     if (!lines.isFull() || lines.count() < 8) return;
     if (const BufferLinePtr& later = lines.peek(7)) {
         __builtin_prefetch(later.get(), 1);
         __builtin_prefetch(reinterpret_cast<const char*>(later.get()) + 64, 1);
-    }
-    if (const BufferLinePtr& next = lines.peek(3); next && !next->isCompact()) {
-        const char* cells = reinterpret_cast<const char*>(next->cells());
-        const size_t bytes = size_t(next->contentEnd()) * sizeof(CharData);
-        for (size_t at = 0; at < bytes; at += 64)
-            __builtin_prefetch(cells + at, 1);
     }
 }
 

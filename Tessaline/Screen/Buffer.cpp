@@ -164,11 +164,19 @@ int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attr
 }
 
 int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& templateCell) {
-    if (insertMode || bytes.empty()) return 0;
+    return insertRun(bytes.data(), bytes.size(), templateCell);
+}
+
+int Buffer::insertCodeRun(std::span<const uint32_t> codes, const CharData& templateCell) {
+    return insertRun(codes.data(), codes.size(), templateCell);
+}
+
+template<class Code>
+int Buffer::insertRun(const Code* p, size_t size, const CharData& templateCell) {
+    if (insertMode || size == 0) return 0;
     const CharData cell = templateCell;
     const int right = marginMode ? _marginRight : _cols - 1;
-    const uint8_t* p = bytes.data();
-    int remaining = int(std::min<size_t>(bytes.size(), INT_MAX));
+    int remaining = int(std::min<size_t>(size, INT_MAX));
     int written = 0;
     while (remaining > 0) {
         if (_x > right) {
@@ -180,12 +188,12 @@ int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& templ
         if (n <= 0) break;
         BufferLine& line = *_lines[_yBase + _y];
         const int direct = std::clamp(line.count() - _x, 0, n);
-        BufferLine::writeAscii(line.cellsForWrite(_x + direct) + _x, p, direct, cell);
+        BufferLine::writeCodes(line.cellsForWrite(_x, _x + direct) + _x, p, direct, cell);
         // A row narrower than the margin: the row repairs the rest (with its warning).
         for (int i = direct; i < n; ++i) {
             CharData& c = line.at(_x + i);
             c = cell;
-            c.code = p[i];
+            c.code = int32_t(p[i]);
         }
         _x += n;
         written += n;

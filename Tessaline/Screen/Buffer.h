@@ -179,6 +179,9 @@ public:
     // The same with the cell to write given whole (its code is replaced by each byte), so that a caller
     // writing many runs in one attribute packs the attribute once.
     int insertAsciiRun(std::span<const uint8_t> bytes, const CharData& cell);
+    // The same for cells of width 1 given by their codes (characters that join nothing and take one
+    // column each).
+    int insertCodeRun(std::span<const uint32_t> codes, const CharData& cell);
     // The same for one byte when it lands on the cursor's row as that stands (no insert mode, no wrap, a
     // row as wide as the cursor), inline: the character between two sequences of dense attribute changes
     // pays for no run. Answers false, having written nothing, for every other case.
@@ -189,7 +192,7 @@ public:
         const BufferLinePtr& row = _lines.peek(_yBase + _y);
         if (!row || _x >= row->count()) return false;
         BufferLine& line = *row;
-        CharData& target = line.cellsForWrite(_x + 1)[_x];
+        CharData& target = line.cellsForWrite(_x, _x + 1)[_x];
         target = cell;
         target.code = byte;
         ++_x;
@@ -237,6 +240,8 @@ private:
     void clearImagesFromRow(int at);
     // Moves the cursor to the start of the next row for a character that does not fit.
     void wrapCursor();
+    template<class Code>
+    int insertRun(const Code* codes, size_t count, const CharData& cell);
     void setupRing(int capacity);
     void setupLinesCallbacks();
     // getLinesToRemove; with widen, each row in use is first resized to newCols when the walk reaches it,

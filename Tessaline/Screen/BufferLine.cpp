@@ -64,7 +64,10 @@ void BufferLine::fillCells(CharData* first, CharData* last, const CharData& cell
 #endif
 }
 
-void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell) {
+namespace {
+
+template<class Code>
+void writeCodesOf(CharData* out, const Code* codes, int count, const CharData& cell) {
 #if defined(__SSE2__)
     // The cell whole and its code masked off in a register: a copy with the code cleared and read back
     // whole waits for the narrower store to land, which is most of the cost of a short run.
@@ -73,7 +76,7 @@ void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, cons
         _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell)), _mm_set_epi32(-1, -1, -1, 0));
     auto put = [&](int i) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                         _mm_or_si128(base, _mm_cvtsi32_si128(bytes[i])));
+                         _mm_or_si128(base, _mm_cvtsi32_si128(int(codes[i]))));
     };
     int i = 0;
     for (; i + 4 <= count; i += 4) {
@@ -87,9 +90,19 @@ void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, cons
 #else
     for (int i = 0; i < count; ++i) {
         out[i] = cell;
-        out[i].code = bytes[i];
+        out[i].code = int32_t(codes[i]);
     }
 #endif
+}
+
+} // namespace
+
+void BufferLine::writeCodes(CharData* out, const uint8_t* codes, int count, const CharData& cell) {
+    writeCodesOf(out, codes, count, cell);
+}
+
+void BufferLine::writeCodes(CharData* out, const uint32_t* codes, int count, const CharData& cell) {
+    writeCodesOf(out, codes, count, cell);
 }
 
 BufferLine::Block BufferLine::allocate(int cells) {
@@ -168,10 +181,21 @@ void BufferLine::becomeCopyOf(const BufferLine& other) {
     if (_data) _frozen = other._frozen = true;
 }
 
+void BufferLine::fillStoredTo(int end) {
+    fillCells(_data.get() + _stored, _data.get() + end, _blank);
+    _stored = end;
+}
+
 void BufferLine::unshare(bool keepCells) {
+    if (_capacity >= _count && (!_frozen || _data.use_count() <= 1)) {
+        // The block is the row's own and wide enough: only the blanks after the stored cells are missing.
+        _frozen = false;
+        if (keepCells) fillStoredTo(_count);
+        _stored = _count;
+        return;
+    }
     _frozen = false;
-    if (_stored == _count && _data.use_count() <= 1) return;
-    // The row's own block holds exactly the cells in use; those a compact row did not keep are its blank.
+    // The row's own block holds exactly the cells in use; those not stored are its blank.
     Block block = allocate(_count);
     if (keepCells) {
         if (_stored > 0) std::memcpy(block.get(), _data.get(), size_t(_stored) * sizeof(CharData));
@@ -184,7 +208,7 @@ void BufferLine::unshare(bool keepCells) {
 
 bool BufferLine::compact(CellArena& arena) {
     // Cells past the mark are the blank: the cells before it hold the row.
-    if (_frozen || _contentEnd + retireMargin > _stored) return false;
+    if (_frozen || _capacity < _count || _contentEnd + retireMargin > _count) return false;
     Block kept = arena.keep(_data.get(), _contentEnd);
     if (_capacity == _count && _data.use_count() == 1) keepBlock(std::move(_data), _capacity);
     setStorage(std::move(kept), _contentEnd, _contentEnd);
@@ -272,9 +296,9 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
 }
 
 void BufferLine::fill(const CharData& with) {
-    own(false);
-    fillCells(_data.get(), _data.get() + _count, with);
+    // Nothing is written: every cell reads as the blank once none is stored.
     _blank = with;
+    _stored = 0;
     _contentEnd = 0;
 }
 
@@ -289,18 +313,7 @@ void BufferLine::clear(const Attribute& attribute) {
 }
 
 void BufferLine::clear(const CharData& blank) {
-    // Past the content mark the cells already are the blank: only what was written needs wiping. A block
-    // shared with a copy is not copied first: the row gets a new one, filled whole.
-    // The content end is rounded up to whole groups of four cells: the cells past it are the blank
-    // already, and writing them again spares the fill its uneven tail.
-    int end = blank == _blank ? std::min((_contentEnd + 3) & ~3, _count) : _count;
-    if (_frozen) {
-        unshare(false);
-        end = _count;
-    }
-    fillCells(_data.get(), _data.get() + end, blank);
-    _blank = blank;
-    _contentEnd = 0;
+    fill(blank);
     images.reset();
 }
 
@@ -346,13 +359,14 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         return;
     }
     if (_stored < _count) {
-        // A compact row only changes its count while the new cells are its blank; otherwise it gets a
-        // block of its own first.
-        if (cols < _count || fillData == _blank || _count == 0) {
-            if (_count == 0) _blank = fillData;
+        // A row whose last cells are not stored only changes its count while the new cells are its
+        // blank (a block smaller than the row is one that may not be written); otherwise its cells are
+        // filled in first.
+        if (cols < _count || fillData == _blank) {
             _count = cols;
             _contentEnd = std::min(_contentEnd, cols);
             _stored = std::min(_stored, _count);
+            if (_capacity < _count) _frozen = true;
             return;
         }
         unshare(true);

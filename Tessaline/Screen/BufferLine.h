@@ -25,13 +25,14 @@ using ImageList = std::vector<TerminalImagePtr>;
 // (copy on write). Copying every row of a buffer, as synchronized output does for every frame of a
 // full-screen program, then costs one small object per row, and only the rows written pay for cells.
 //
-// A row knows how far it holds content: every cell from contentEnd() on equals one blank cell. Clearing
-// a row then costs what was written into it, not its width, which is what lets a scrolled-off row be
-// reused cheaply. Every write path keeps the mark.
+// A row knows how far it holds content: every cell from contentEnd() on equals one blank cell. Every
+// write path keeps the mark.
 //
-// A row of the scroll-back keeps only the cells it uses: its block may hold fewer cells than the row has
-// (stored()), the rest being its blank cell. Reads see every cell as before; the first write gives the
-// row a block of its full width again.
+// Only the first stored() cells of a row are kept in its block; every cell after them reads as the
+// row's blank cell. Clearing a row is then a matter of saying so, whatever it held, which is what lets a
+// scrolled-off row be reused for nothing; a write fills in blanks only up to where it writes. A row of
+// the scroll-back keeps only the cells it uses, in a block smaller than the row (isCompact()). Reads see
+// every cell as before; writing to a compact row gives it a block of its full width again.
 class BufferLine {
 public:
     enum class RenderLineMode : uint8_t {
@@ -92,10 +93,30 @@ public:
         if (end > _contentEnd) _contentEnd = end;
         return _data.get();
     }
+    // The same for writes of cells [start, end), which the caller writes whole (or which it had written
+    // before, below stored()): the blanks before start are filled in, nothing after it.
+    CharData* cellsForWrite(int start, int end) {
+        if (_frozen) [[unlikely]]
+            unshare(true);
+        else if (start > _stored) [[unlikely]]
+            fillStoredTo(start);
+        if (end > _stored) _stored = end;
+        if (end > _contentEnd) _contentEnd = end;
+        return _data.get();
+    }
+    // One cell to change in place (read, modify, write back), inside count().
+    CharData& cellToChange(int col) {
+        if (_frozen) [[unlikely]]
+            unshare(true);
+        else if (col >= _stored) [[unlikely]]
+            fillStoredTo(col + 1);
+        if (col >= _contentEnd) _contentEnd = col + 1;
+        return _data[ptrdiff_t(col)];
+    }
     // Cells from here to the end are all the same blank cell (one that was filled in, not written).
     int contentEnd() const { return _contentEnd; }
     // Whether the block holds fewer cells than the row has.
-    bool isCompact() const { return _stored < _count; }
+    bool isCompact() const { return _capacity < _count; }
 
     // For a row leaving the screen for the scroll-back: it keeps only the cells it uses (in the arena),
     // and its block, cleared to `blank`, goes to `next`, the row that takes its place at the newest end
@@ -108,7 +129,12 @@ public:
     // Bulk cell stores for the write paths: copies of one cell, and one cell per ASCII byte (the cell
     // with the byte as its code).
     static void fillCells(CharData* first, CharData* last, const CharData& cell);
-    static void writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell);
+    static void writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell) {
+        writeCodes(out, bytes, count, cell);
+    }
+    // The same with codes of any width.
+    static void writeCodes(CharData* out, const uint8_t* codes, int count, const CharData& cell);
+    static void writeCodes(CharData* out, const uint32_t* codes, int count, const CharData& cell);
 
     int getWidth(int index) const { return (*this)[index].width(); }
     std::vector<CharData> getData() const {
@@ -154,15 +180,16 @@ private:
     using Block = CellArena::Block;
     // A block of that many cells, not initialised.
     static Block allocate(int cells);
-    // Before every write: a block shared with a copy is replaced by a block of the row's own, holding
-    // the cells (keepCells) or to be overwritten whole by the caller.
+    // Before every write that may touch any cell: the row gets a block of its own (one shared with a copy
+    // or smaller than the row is replaced) with every cell in it, holding the cells (keepCells) or to be
+    // overwritten whole by the caller.
     void own(bool keepCells = true) {
-        if (_frozen) [[unlikely]]
+        if (_frozen || _stored < _count) [[unlikely]]
             unshare(keepCells);
     }
-    // Gives the row a block of its own of at least count() cells, holding its cells (keepCells) or to be
-    // overwritten whole.
     void unshare(bool keepCells);
+    // Fills in the blank cells from stored() up to end in the row's own block.
+    void fillStoredTo(int end);
     // A row keeps its whole block when it would save fewer cells than this.
     static constexpr int retireMargin = 4;
     // A block of capacity cells whose first `stored` cells are the row's (all of them when -1).
@@ -182,8 +209,8 @@ private:
     int _count = 0;
     int _stored = 0;
     // The block may not be written in place: it may be shared with a copy (set on both rows by the
-    // copy, cleared by the first write that finds the block no longer shared or makes it so), or the
-    // row is compact.
+    // copy, cleared by the first write that finds the block no longer shared or makes it so), or it is
+    // smaller than the row.
     mutable bool _frozen = false;
     CharData _fillCharacter;
     // Every cell in use at or past _contentEnd equals _blank.

@@ -5,6 +5,12 @@
 
 namespace Tessaline {
 
+namespace {
+
+constexpr size_t prefetchDistance = 4096;
+
+} // namespace
+
 CellArena::Block CellArena::keep(const CharData* from, int cells) {
     if (cells <= 0) return nullptr;
     if (_chunks.empty() || _used + cells > _chunks.back().size) nextChunk(cells);
@@ -12,6 +18,12 @@ CellArena::Block CellArena::keep(const CharData* from, int cells) {
     CharData* to = chunk.cells.get() + _used;
     std::memcpy(static_cast<void*>(to), from, size_t(cells) * sizeof(CharData));
     _used += cells;
+    // A chunk taken up again was last written a whole scroll-back ago: the cells the next rows will go
+    // to are asked for as far ahead as these took.
+    const char* ahead = reinterpret_cast<const char*>(to) + prefetchDistance;
+    const char* limit = reinterpret_cast<const char*>(chunk.cells.get() + chunk.size);
+    for (size_t at = 0; at < size_t(cells) * sizeof(CharData) && ahead + at < limit; at += 64)
+        __builtin_prefetch(ahead + at, 1);
     return Block(chunk.cells, to);
 }
 

@@ -488,6 +488,15 @@ TEST(TerminalPrint, FastPathsPrintAsTheGeneralPath) {
         {"broken bytes after emoji", "",
          "x\xE4\xB8\xAD\xF0\x9F\x91\x8D\xC3\xF0\x9F\x8F\xBD\xE4\xB8\xAD\xF0\x9F"},
         {"an overlong emoji cluster", "", "x\xE4\xB8\xAD\xF0\x9F\x91\x8D" + zalgo.substr(1)},
+        {"accented letters, symbols and box drawing", "",
+         "caf\xC3\xA9 na\xC3\xAFve \xE2\x94\x80\xE2\x94\x82 \xD0\x96\xCE\xB1 ok"},
+        {"accented text across the edge", "", std::string(17, 'x') + "\xC3\xA9\xC3\xA8\xC3\xAA" + "abc"},
+        {"accented text without wraparound", "\x1b[?7l",
+         std::string(17, 'x') + "\xC3\xA9\xC3\xA8\xC3\xAA" + "abc"},
+        {"a mark in the run after accented text", "", "\xC3\xA9t\xC3\xA9\x1b[m\xCC\x81x"},
+        {"a pictograph in the run after a joiner", "",
+         "\xF0\x9F\x91\xA8\xE2\x80\x8D\x1b[m\xC2\xA9"
+         "a"},
         {"scrolling rows", "",
          "a\xCC\x81\xE4\xB8\xAD\r\n\xE6\x96\x87"
          "b\xCC\x82\r\n\r\n\r\n\xF0\x9F\x98\x80"
