@@ -892,6 +892,8 @@ private:
     void finishJoin();
     // The row of the last cell written, when the screen has not been resized since.
     BufferLine* lastWrittenLine();
+    // Reads what the cell written last (before this run) ends with, when the screen kept its size since.
+    void learnLastCell();
     // Records what the print path just wrote into the last cell (see _lastCell).
     void noteLastCell(bool endsWithJoiner, bool isIndicator);
     void noteLastCell(bool endsWithJoiner, bool isIndicator, BufferLine* line);

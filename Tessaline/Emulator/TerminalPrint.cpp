@@ -107,11 +107,54 @@ enum ScalarInfoBits : uint8_t {
     pictographBit = 32,
     // Takes the emoji presentation selector (U+FE0F) as a variation.
     vs16BaseBit = 64,
+    // A Hangul jamo or syllable, which join by syllable structure (hangulJoins).
+    hangulBit = 128,
 };
 
 int widthOf(uint8_t info) {
     return (info & widthBits) - 1;
 }
+
+// Hangul syllable structure (UAX #29): leading consonants, vowels, trailing consonants, and precomposed
+// syllables with or without a trailing consonant.
+enum class HangulKind : uint8_t {
+    none,
+    leading,
+    vowel,
+    trailing,
+    syllable,
+    syllableWithTrailing
+};
+
+constexpr HangulKind hangulKind(uint32_t c) {
+    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0xA960 && c <= 0xA97C)) return HangulKind::leading;
+    if ((c >= 0x1160 && c <= 0x11A7) || (c >= 0xD7B0 && c <= 0xD7C6)) return HangulKind::vowel;
+    if ((c >= 0x11A8 && c <= 0x11FF) || (c >= 0xD7CB && c <= 0xD7FB)) return HangulKind::trailing;
+    if (c >= 0xAC00 && c <= 0xD7A3)
+        return (c - 0xAC00) % 28 == 0 ? HangulKind::syllable : HangulKind::syllableWithTrailing;
+    return HangulKind::none;
+}
+
+// Whether `next` continues the syllable that `previous` ends (GB6, GB7, GB8).
+constexpr bool hangulJoins(uint32_t previous, uint32_t next) {
+    const HangulKind a = hangulKind(previous);
+    const HangulKind b = hangulKind(next);
+    switch (a) {
+    case HangulKind::leading:
+        return b != HangulKind::none && b != HangulKind::trailing;
+    case HangulKind::vowel:
+    case HangulKind::syllable:
+        return b == HangulKind::vowel || b == HangulKind::trailing;
+    case HangulKind::syllableWithTrailing:
+    case HangulKind::trailing:
+        return b == HangulKind::trailing;
+    case HangulKind::none:
+        return false;
+    }
+    return false;
+}
+static_assert(hangulJoins(0x1100, 0x1161) && hangulJoins(0x1161, 0x11A8) && !hangulJoins(0x11A8, 0x1161));
+static_assert(hangulJoins(0xAC00, 0x11A8) && !hangulJoins(0xAC01, 0x1161) && !hangulJoins(0x61, 0x1161));
 
 // The bytes of the scalars from UnicodeUtil::columnWidth and ICU's properties, in blocks of 256 scalars
 // made the first time one of their scalars is printed (building all of them would stall the first
@@ -158,6 +201,7 @@ private:
             for (size_t k = 0; k < std::size(_sets); ++k)
                 if (_sets[k].contains(UChar32(c))) info |= uint8_t(joinsBit << k);
             if (UnicodeUtil::bisearch(c, UnicodeWidthData::emojiVs16Base, 182)) info |= vs16BaseBit;
+            if (hangulKind(c) != HangulKind::none) info |= hangulBit;
             (*block)[i] = info;
         }
         // Identical blocks are stored once (all of CJK is one block), which keeps the table in the cache.
@@ -319,6 +363,8 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
                      uint32_t scalar, uint8_t info) {
     if (previousInfo & controlBit) return false; // GB4
     if (info & extendsBit) return true;          // GB9, GB9a
+    // GB6 to GB8.
+    if ((info & hangulBit) && (previousInfo & hangulBit) && hangulJoins(previous, scalar)) return true;
     const std::string_view cluster = joined.substr(0, clusterLength);
     if (isRegionalIndicator(scalar) && isRegionalIndicator(previous)) {
         // GB12, GB13: indicators pair up from the start of the run.
@@ -525,6 +571,10 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
         p += (r > 0 ? r : -r) - n;
     }
 
+    // What the cell written last ends with, so that the clusters of this run can go into the row in place
+    // from the first one on.
+    if (!_lastCell.known && !_pendingJoin.active) learnLastCell();
+
     while (p < end) {
         const uint8_t b = *p;
         if (b < 0x80) {
@@ -583,6 +633,20 @@ void Terminal::printByte(uint8_t b) {
         insertOwnCell(b, width);
         noteLastCell(false, false);
     }
+}
+
+void Terminal::learnLastCell() {
+    BufferLine* line = lastWrittenLine();
+    if (line == nullptr) return;
+    // As printScalar reads it: the joiner alone, or a grapheme ending with it or holding one indicator.
+    const int32_t code = (*line)[std::min(_buffer->lastBufferStorage.x, _cols - 1)].code;
+    bool joiner = code == int32_t(zeroWidthJoiner);
+    bool indicator = false;
+    if (const std::optional<std::string_view> text = _graphemes.text(code)) {
+        joiner = text->ends_with("\xE2\x80\x8D");
+        indicator = text->size() == 4 && isRegionalIndicator(decodeSequence(*text));
+    }
+    noteLastCell(joiner, indicator, line);
 }
 
 void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
@@ -726,7 +790,8 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
                 // Widens the base that takes it; any other selector is dropped from the text.
                 unusual = count != 1 || !(baseInfo & vs16BaseBit) || (cellWidth != 2 && x + 2 > columns);
                 cellWidth = 2;
-            } else if (!(info & extendsBit) && !pair) {
+            } else if (!(info & extendsBit) && !pair &&
+                       !((info & hangulBit) && (previousInfo & hangulBit) && hangulJoins(previous, scalar))) {
                 unusual = !(previous == zeroWidthJoiner && (info & pictographBit) &&
                             (beforeJoinerInfo & pictographBit));
             }
