@@ -113,6 +113,7 @@ void Terminal::resetNormalBuffer() {
 }
 
 void Terminal::activateNormalBuffer(bool clearAlt) {
+    settleMarginShift();
     if (_buffer == _normalBuffer.get()) return;
     // A negative column or row is refused by the setters.
     _normalBuffer->setX(_altBuffer->x());
@@ -125,6 +126,7 @@ void Terminal::activateNormalBuffer(bool clearAlt) {
 }
 
 void Terminal::activateAltBuffer(const std::optional<Attribute>& fillAttr) {
+    settleMarginShift();
     if (_buffer == _altBuffer.get()) return;
     _altBuffer->setX(_normalBuffer->x());
     _altBuffer->setY(_normalBuffer->y());
@@ -139,6 +141,7 @@ void Terminal::cmdReset() {
 }
 
 void Terminal::resetToInitialState() {
+    settleMarginShift();
     endSynchronizedOutput();
     options.rows = _rows;
     options.cols = _cols;
@@ -163,6 +166,7 @@ void Terminal::resizeBuffers(int newColumns, int newRows) {
 }
 
 void Terminal::resize(int cols, int rows) {
+    settleMarginShift();
     const int c = std::max(cols, MINIMUM_COLS);
     const int r = std::max(rows, MINIMUM_ROWS);
     if (c == _cols && r == _rows) return;
@@ -183,6 +187,7 @@ void Terminal::resize(int cols, int rows) {
 }
 
 void Terminal::changeScrollback(std::optional<int> lines) {
+    settleMarginShift();
     dropPayloadPass();
     _normalBuffer->changeHistorySize(lines);
     options.scrollback = lines.value_or(0);
@@ -204,6 +209,7 @@ void Terminal::setMouseMode(MouseMode mode) {
 // MARK: Lookups
 
 BufferLinePtr Terminal::getLine(int row) {
+    settleMarginShift();
     if (row < 0 || row >= _rows) return nullptr;
     return _buffer->lines()[row + _buffer->yDisp()];
 }
@@ -222,6 +228,7 @@ std::optional<std::string> Terminal::getCharacter(int col, int row) {
 }
 
 BufferLinePtr Terminal::getScrollInvariantLine(int row) {
+    settleMarginShift();
     const int top = _buffer->linesTop;
     if (row < top || row - top >= _buffer->lines().count()) return nullptr;
     return _buffer->lines()[row - top];

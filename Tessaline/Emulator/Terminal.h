@@ -181,14 +181,29 @@ public:
     TerminalOptions options;
 
     // Buffers (Terminal.cpp)
-    Buffer& normalBuffer() { return *_normalBuffer; }
-    Buffer& altBuffer() { return *_altBuffer; }
+    Buffer& normalBuffer() {
+        settleMarginShift();
+        return *_normalBuffer;
+    }
+    Buffer& altBuffer() {
+        settleMarginShift();
+        return *_altBuffer;
+    }
     // The active buffer: always one of the two.
-    Buffer& buffer() { return *_buffer; }
-    const Buffer& buffer() const { return *_buffer; }
+    Buffer& buffer() {
+        settleMarginShift();
+        return *_buffer;
+    }
+    const Buffer& buffer() const {
+        settleMarginShift();
+        return *_buffer;
+    }
     bool isCurrentBufferAlternate() const { return _buffer == _altBuffer.get(); }
     // What readers draw: the synchronized-output copy while one exists, else the active buffer.
-    Buffer& displayBuffer() { return synchronizedOutputBuffer ? *synchronizedOutputBuffer : *_buffer; }
+    Buffer& displayBuffer() {
+        settleMarginShift();
+        return synchronizedOutputBuffer ? *synchronizedOutputBuffer : *_buffer;
+    }
     bool isDisplayBufferAlternate() const {
         return synchronizedOutputBuffer ? synchronizedOutputBufferIsAlternate : isCurrentBufferAlternate();
     }
@@ -1098,6 +1113,59 @@ private:
     // The same for the cells of columns left ... right of the screen rows top ... bottom; lines keep their
     // wrap flags, sizes and images.
     void shiftCells(int top, int bottom, int left, int right, int by, const CharData& fill);
+
+    // TerminalMarginShift.cpp. Scrolling inside left and right margins turns whole rows round, as
+    // scrolling without margins does, so that it costs the same however wide the rows: the columns
+    // outside the margins are put back in place later, once, before anything reads or writes them there.
+    struct MarginShift {
+        bool pending = false;
+        // The buffer, its scroll region (screen rows), margins and yBase the rows were turned in.
+        const Buffer* buffer = nullptr;
+        int top = 0;
+        int bottom = 0;
+        int left = 0;
+        int right = 0;
+        int yBase = 0;
+        // By row of the region: the row whose cells outside the margins the row object there holds, and
+        // the row object holding a row's.
+        std::vector<int> owner;
+        std::vector<int> holder;
+        // Every row of the region unwrapped, single width and without images (what a scroll inside the
+        // margins leaves), as of the buffer's count of wraps `wraps`.
+        bool settled = false;
+        uint64_t wraps = 0;
+        // Scratch for turning rows round and keeping what stays with the screen rows.
+        std::vector<BufferLinePtr> rows;
+        struct RowState {
+            bool isWrapped = false;
+            BufferLine::RenderLineMode renderMode = BufferLine::RenderLineMode::single;
+            std::optional<ImageList> images;
+        };
+        std::vector<RowState> states;
+    };
+    mutable MarginShift _marginShift;
+    // Starts (or goes on with) turning the rows of the scroll region inside these margins; false when
+    // the rows cannot be turned (a row missing or of another width), and the cells must be moved.
+    bool beginMarginShift(int left, int right);
+    // Turns the screen rows first ... last (inside the region) round by `by` rows (down when positive);
+    // with keepStates, each screen row keeps its wrap flag, size and images.
+    void turnMarginRows(int first, int last, int by, bool keepStates);
+    // The scroll inside the margins that a line feed at the region's bottom makes, by turning rows;
+    // false when it cannot be done so.
+    bool scrollInsideMargins(const CharData& erase);
+    // shiftCells by turning rows; false when it cannot be done so.
+    bool shiftCellsByRows(int top, int bottom, int left, int right, int by, const CharData& fill);
+    // Puts every row's cells outside the margins back in place.
+    void settleMarginShift() const {
+        if (_marginShift.pending) [[unlikely]]
+            flushMarginShift();
+    }
+    void flushMarginShift() const;
+    // The same for one screen row only, when it is about to be read or written outside the margins.
+    void settleMarginShiftRow(int row) const;
+    // Before a command: which of the cells outside the margins it may touch must be in place.
+    void settleMarginShiftForCsi(uint8_t code, std::string_view collect);
+    void settleMarginShiftForEsc(std::string_view collect, uint8_t code);
 
     // TerminalHyperlinks.cpp: the handles this terminal took, oldest first.
     struct PayloadHandles {

@@ -175,6 +175,8 @@ void Terminal::handleExecute(uint8_t code) {
 // MARK: ESC
 
 bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
+    if (_marginShift.pending) [[unlikely]]
+        settleMarginShiftForEsc(collect, code);
     Buffer& b = *_buffer;
     if (collect.empty()) {
         switch (code) {
@@ -290,6 +292,8 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
 // MARK: CSI
 
 bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
+    if (_marginShift.pending) [[unlikely]]
+        settleMarginShiftForCsi(code, collect);
     Buffer& b = *_buffer;
     switch (code) {
     case '@': // ICH
@@ -447,6 +451,7 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
 // MARK: OSC
 
 bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
+    settleMarginShift();
     switch (code) {
     case 0: // window title (the icon title stays)
     case 2:
@@ -503,6 +508,7 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
 std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, uint8_t code,
                                                      const SequenceParams& pars) {
     (void)pars;
+    settleMarginShift();
     if (code == 'q' && collect.empty()) {
         auto sink = [this](std::vector<uint8_t>& bytes, int width, int height) {
             if (tdel != nullptr) tdel->createImageFromBitmap(*this, bytes, width, height);

@@ -480,6 +480,12 @@ size_t bytesOfScalars(const uint8_t* p, size_t scalars) {
 
 void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (data.empty()) return;
+    if (_marginShift.pending) [[unlikely]] {
+        // Printing stays between the margins, wrapping at the right one, unless it starts outside them
+        // (or inserts, which clears a wide character cut at the edge).
+        const Buffer& b = *_buffer;
+        if (b.x() < b.marginLeft() || b.x() > b.marginRight() || b.insertMode) settleMarginShiftRow(b.y());
+    }
     // Between runs other commands may have changed the cell last written.
     _lastCell.known = false;
     // The attribute changes far less often than runs arrive: pack it into a cell once per change.
@@ -856,6 +862,9 @@ BufferLine* Terminal::lastWrittenLine() {
     const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
     if (last.cols != _cols || last.rows != _rows) return nullptr;
     if (last.y < 0 || last.y >= buffer.lines().count()) return nullptr;
+    // The cell may lie outside the margins, whose cells may still be with another row.
+    if (_marginShift.pending) [[unlikely]]
+        settleMarginShiftRow(last.y - buffer.yBase());
     BufferLine* line = buffer.lines()[last.y].get();
     return line->count() > 0 ? line : nullptr;
 }
@@ -920,6 +929,8 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
         if (!(pending.lastInfo & vs16BaseBit)) return;
         if (scalar == emojiPresentation) {
             if (pending.width != 2 && pending.p + 1 < _cols) {
+                // The widened character may reach past the right margin.
+                settleMarginShiftRow(pending.row - buffer.yBase());
                 CharData continuation = (*pending.line)[pending.column];
                 continuation.setValue(0, 0);
                 continuation.setPayload({});

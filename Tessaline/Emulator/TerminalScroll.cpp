@@ -103,7 +103,15 @@ void Terminal::scroll(bool isWrapped) {
         return line != nullptr && line->count() == buffer.cols() ? line : nullptr;
     };
 
-    if (marginMode && (buffer.marginLeft() > 0 || buffer.marginRight() < _cols - 1)) {
+    const bool insideMargins = marginMode && (buffer.marginLeft() > 0 || buffer.marginRight() < _cols - 1);
+    if (insideMargins && scrollInsideMargins(erase)) {
+        finishScroll();
+        return;
+    }
+    // Rows move in and out of the scroll-back or the region below: the cells outside margins must be
+    // where they belong first.
+    settleMarginShift();
+    if (insideMargins) {
         // Only the columns between the margins move; the scroll-back is not touched.
         const int left = buffer.marginLeft();
         auto settle = [&](int row) {

@@ -121,6 +121,7 @@ void Buffer::wrapCursor() {
         // the region the region does not hold the cursor, so it must not scroll.
         ++_y;
         _lines[_yBase + _y]->isWrapped = true;
+        ++_wrapsMarked;
     }
     // Otherwise the cursor is on the screen's last row below the region: like a line feed there, the
     // wrap does not scroll and the text goes on from the start of the same row.

@@ -235,6 +235,9 @@ public:
         return true;
     }
     void recalculateLinesWithImagesCount();
+    // How many times a wrap marked a row as continuing the row above: those who keep rows unwrapped
+    // know from it whether any row may have changed since they looked.
+    uint64_t wrapsMarked() const { return _wrapsMarked; }
 
 private:
     void clearImagesFromRow(int at);
@@ -261,6 +264,7 @@ private:
     int _y = 0;
     int _yBase = 0;
     int _linesWithImagesCount = 0;
+    uint64_t _wrapsMarked = 0;
     int _scrollBottom;
     int _scrollTop = 0;
     int _marginLeft = 0;
