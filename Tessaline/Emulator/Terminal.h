@@ -1169,7 +1169,12 @@ private:
 
     // TerminalHyperlinks.cpp: the handles this terminal took, oldest first.
     struct PayloadHandles {
-        std::deque<uint16_t> codes;
+        // A handle and the row its link ended on, counted as row plus linesTop of the normal buffer.
+        struct Taken {
+            uint16_t code = 0;
+            int64_t row = 0;
+        };
+        std::deque<Taken> codes;
         // Collection in steps, a little with every new link, so that no single link pays for a walk of
         // the whole scroll-back and the release of tens of thousands of handles. A pass marks the codes
         // of the screens at once, then those of the scroll-back rows a slice at a time (they change only
@@ -1196,6 +1201,14 @@ private:
         unsigned stepsSinceBatch = 0;
         // The count of handles that starts the next pass.
         size_t nextPassAt = 0;
+        // When a pass finds most of the registry in use, the links of the oldest scroll-back rows give
+        // way, a few rows with every new link: the rows from stripNext up to stripEnd (counted as row
+        // plus linesTop) lose their handles, and the passes after release them.
+        int64_t stripNext = 0;
+        int64_t stripEnd = 0;
+        // Links taken since a full collection found nothing to release: until there are enough of them,
+        // a link that finds the registry full goes without a handle rather than walk every row again.
+        size_t takesSinceFailedCollection = SIZE_MAX;
     };
     PayloadHandles _payloadHandles;
     // A handle for a closed link's payload, collecting when none is free.
@@ -1211,6 +1224,10 @@ private:
     void dropPayloadPass() { _payloadHandles.pass.reset(); }
     // Releases up to `limit` of the oldest handles known unused.
     void releaseUnusedPayloadHandles(size_t limit);
+    // Moves the end of the rows whose links give way on, to keep the links of the newest `keep` handles.
+    void planPayloadStrip(size_t keep);
+    // Takes the handles off up to `limit` rows of the scroll-back from stripNext on, up to stripEnd.
+    void stripPayloadRows(int limit);
 };
 
 } // namespace Tessaline

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -204,6 +205,30 @@ void BufferLine::unshare(bool keepCells) {
     _data = std::move(block);
     _capacity = _count;
     _stored = _count;
+}
+
+bool BufferLine::dropPayloads(CellArena& arena) {
+    const int stored = _stored;
+    bool any = _blank.hasPayload() || _fillCharacter.hasPayload();
+    for (int i = 0; i < stored && !any; ++i)
+        any = _data[ptrdiff_t(i)].hasPayload();
+    if (!any) return false;
+    _blank.setPayload({});
+    _fillCharacter.setPayload({});
+    if (isCompact()) {
+        // The block lies in an arena chunk that copies of the row may share: the cells are kept anew.
+        static thread_local std::vector<CharData> scratch;
+        scratch.assign(_data.get(), _data.get() + stored);
+        for (CharData& cell : scratch)
+            cell.setPayload({});
+        setStorage(arena.keep(scratch.data(), stored), stored, stored);
+        _frozen = true;
+        return true;
+    }
+    if (_frozen) unshare(true);
+    for (int i = 0; i < _stored; ++i)
+        _data[ptrdiff_t(i)].setPayload({});
+    return true;
 }
 
 bool BufferLine::compact(CellArena& arena) {

@@ -433,3 +433,26 @@ TEST(BufferLine, RowsThatGainNothingAreNotRetired) {
     EXPECT_FALSE(shared->isCompact());
     EXPECT_EQ(text(copy), "ab..........");
 }
+
+// Links give way in the scroll-back without the rows growing back to full width or a copy changing.
+TEST(BufferLine, DroppingLinksKeepsACompactRowCompactAndCopiesAsTheyWere) {
+    CellArena arena;
+    for (const bool compact : {false, true}) {
+        SCOPED_TRACE(compact ? "compact" : "whole");
+        auto row = lineOf("abc", 12);
+        for (int c = 0; c < 2; ++c)
+            row->cellToChange(c).setPayload(TinyAtom{7});
+        if (compact) {
+            auto next = BufferLine::make(12);
+            ASSERT_TRUE(row->retire(*next, CharData::Null, arena));
+        }
+        BufferLine copy(*row);
+        EXPECT_TRUE(row->dropPayloads(arena));
+        EXPECT_EQ(row->isCompact(), compact);
+        EXPECT_EQ(text(*row), "abc.........");
+        for (int c = 0; c < 12; ++c)
+            EXPECT_FALSE((*row)[c].hasPayload()) << c;
+        EXPECT_EQ(copy[1].payload().code, 7);
+        EXPECT_FALSE(row->dropPayloads(arena)) << "nothing left to drop";
+    }
+}
