@@ -33,6 +33,19 @@ std::string columnToggles(size_t bytes) {
     return repeated("\x1b[?3h\x1b[?3l", bytes);
 }
 
+std::string columnTogglesEndingApart(size_t bytes, size_t chunk) {
+    const std::string_view pair = "\x1b[?3h\x1b[?3l";
+    std::string out;
+    for (size_t k = 0; out.size() < bytes; ++k) {
+        const size_t end = out.size() + chunk;
+        while (out.size() + pair.size() + 5 <= end)
+            out += pair;
+        // A last switch, its parameter padded with zeros to end the read exactly, the other way each read.
+        out += "\x1b[?" + std::string(end - out.size() - 5, '0') + (k % 2 == 0 ? "3h" : "3l");
+    }
+    return out;
+}
+
 std::string underlineColours(int first, size_t bytes) {
     std::string out = "\x1b[4m";
     for (uint32_t colour = uint32_t(first); out.size() < bytes; ++colour) {

@@ -20,6 +20,9 @@ std::string textLines(int lines, int length, unsigned seed = 1);
 std::string linkLines(int lines, int perLine, int first);
 // DECCOLM set and reset, `bytes` of them.
 std::string columnToggles(size_t bytes);
+// The same in reads of `chunk` bytes that end at 132 and 80 columns in turn: whatever coalesces the
+// switches of one read, each read changes the width.
+std::string columnTogglesEndingApart(size_t bytes, size_t chunk);
 // A letter per colour: SGR 58 with a colour of its own for each, numbered from `first`.
 std::string underlineColours(int first, size_t bytes);
 // Lines of 79 ASCII columns that hold one "é" each (with accented), or an "e" in its place.

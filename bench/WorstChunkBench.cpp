@@ -60,7 +60,12 @@ const std::vector<Case>& cases() {
         {"links", [] { return linkLines(scrollback + caseRows, 4, 0); },
          [](int run) { return linkLines(6'000, 4, 10'000'000 + run * 24'000); }},
         // DECCOLM back and forth over a scroll-back of 150-column lines.
-        {"deccolm", [] { return fullScrollback(150); }, [](int) { return columnToggles(4 * chunkSize); }},
+        // (The first switch, from 200 columns, is made before the runs.)
+        {"deccolm", [] { return fullScrollback(150) + "\x1b[?3l"; },
+         [](int) { return columnToggles(4 * chunkSize); }},
+        // The same with every read ending at the other width.
+        {"deccolmapart", [] { return fullScrollback(150) + "\x1b[?3l"; },
+         [](int) { return columnTogglesEndingApart(4 * chunkSize, chunkSize); }},
         // A new underline colour per letter, once thousands are in use.
         {"underlinecolours", [] { return fullScrollback() + underlineColours(0, 5'000 * 20) + "\x1b[m\r\n"; },
          [](int run) { return underlineColours(1'000'000 + run * 200'000, 16 * chunkSize) + "\x1b[m"; }},

@@ -357,10 +357,12 @@ void EscapeSequenceParser::rollback() {
 void EscapeSequenceParser::parse(std::span<const uint8_t> data) {
     if (!profilingEnabled()) [[likely]] {
         parseBytes(data);
+        if (terminal != nullptr) terminal->endOfInput();
         return;
     }
     const auto start = std::chrono::steady_clock::now();
     parseBytes(data);
+    if (terminal != nullptr) terminal->endOfInput();
     const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
     std::fprintf(stderr, "org.quillaby.tessaline ParserProfile: Parser.Parse %zu bytes %.1f us\n",
                  data.size(), elapsed.count());

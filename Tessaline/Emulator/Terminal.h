@@ -182,26 +182,26 @@ public:
 
     // Buffers (Terminal.cpp)
     Buffer& normalBuffer() {
-        settleMarginShift();
+        settlePending();
         return *_normalBuffer;
     }
     Buffer& altBuffer() {
-        settleMarginShift();
+        settlePending();
         return *_altBuffer;
     }
     // The active buffer: always one of the two.
     Buffer& buffer() {
-        settleMarginShift();
+        settlePending();
         return *_buffer;
     }
     const Buffer& buffer() const {
-        settleMarginShift();
+        settlePending();
         return *_buffer;
     }
     bool isCurrentBufferAlternate() const { return _buffer == _altBuffer.get(); }
     // What readers draw: the synchronized-output copy while one exists, else the active buffer.
     Buffer& displayBuffer() {
-        settleMarginShift();
+        settlePending();
         return synchronizedOutputBuffer ? *synchronizedOutputBuffer : *_buffer;
     }
     bool isDisplayBufferAlternate() const {
@@ -524,6 +524,7 @@ public:
     bool handleEsc(std::string_view collect, uint8_t code) override;
     bool handleOsc(int64_t code, std::span<const uint8_t> data) override;
     void handleKittyGraphics(std::span<const uint8_t> content) override;
+    void endOfInput() override { settlePending(); }
     std::unique_ptr<DcsHandler> makeDcsHandler(std::string_view collect, uint8_t code,
                                                const SequenceParams& pars) override;
 
@@ -1026,8 +1027,17 @@ private:
     // TerminalModes.cpp
     void switchToAltScreen();
     void switchToNormalScreen(bool clearAlt, bool restoreCursor);
-    // DECCOLM: the column switch to 132 (set) or 80 columns.
+    // DECCOLM: the column switch to 132 (set) or 80 columns. It is made once the next command or a
+    // reader comes, or the parser's input ends: a run of switches with nothing between them costs one
+    // resize and reflow, the last one's.
     void switchColumns(bool set);
+    std::optional<bool> _columnSwitch;
+    bool _columnSwitchMayWait = false;
+    void applyColumnSwitch();
+    // Whether the command is a DECCOLM, which a switch still to be made does not wait for.
+    static bool isColumnSwitch(uint8_t code, const SequenceParams& pars, std::string_view collect) {
+        return (code == 'h' || code == 'l') && collect == "?" && pars.size() == 1 && pars[0] == 3;
+    }
     int decModeState(int64_t mode) const;
     int ansiModeState(int64_t mode) const;
     void setWraparound(bool on);
@@ -1155,8 +1165,11 @@ private:
     bool scrollInsideMargins(const CharData& erase);
     // shiftCells by turning rows; false when it cannot be done so.
     bool shiftCellsByRows(int top, int bottom, int left, int right, int by, const CharData& fill);
-    // Puts every row's cells outside the margins back in place.
-    void settleMarginShift() const {
+    // Work put off until something looks: a column switch to make, the cells outside the margins to
+    // put back in place.
+    void settlePending() const {
+        if (_columnSwitch) [[unlikely]]
+            const_cast<Terminal*>(this)->applyColumnSwitch();
         if (_marginShift.pending) [[unlikely]]
             flushMarginShift();
     }

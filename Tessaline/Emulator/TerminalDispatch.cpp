@@ -132,6 +132,8 @@ void Terminal::registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler
 // MARK: Controls
 
 void Terminal::handleExecute(uint8_t code) {
+    if (_columnSwitch) [[unlikely]]
+        applyColumnSwitch();
     Buffer& b = *_buffer;
     switch (code) {
     case 0x07: // BEL
@@ -175,6 +177,8 @@ void Terminal::handleExecute(uint8_t code) {
 // MARK: ESC
 
 bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
+    if (_columnSwitch) [[unlikely]]
+        applyColumnSwitch();
     if (_marginShift.pending) [[unlikely]]
         settleMarginShiftForEsc(collect, code);
     Buffer& b = *_buffer;
@@ -292,6 +296,9 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
 // MARK: CSI
 
 bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
+    _columnSwitchMayWait = isColumnSwitch(code, pars, collect);
+    if (_columnSwitch && !_columnSwitchMayWait) [[unlikely]]
+        applyColumnSwitch();
     if (_marginShift.pending) [[unlikely]]
         settleMarginShiftForCsi(code, collect);
     Buffer& b = *_buffer;
@@ -451,7 +458,7 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
 // MARK: OSC
 
 bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
-    settleMarginShift();
+    settlePending();
     switch (code) {
     case 0: // window title (the icon title stays)
     case 2:
@@ -508,7 +515,7 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
 std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, uint8_t code,
                                                      const SequenceParams& pars) {
     (void)pars;
-    settleMarginShift();
+    settlePending();
     if (code == 'q' && collect.empty()) {
         auto sink = [this](std::vector<uint8_t>& bytes, int width, int height) {
             if (tdel != nullptr) tdel->createImageFromBitmap(*this, bytes, width, height);

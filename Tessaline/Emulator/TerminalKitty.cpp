@@ -12,7 +12,7 @@ namespace Messages = KittyGraphicsMessages;
 // MARK: Intake and chunk assembly
 
 void Terminal::handleKittyGraphics(std::span<const uint8_t> content) {
-    settleMarginShift();
+    settlePending();
     KittyGraphicsCommand command = parseKittyGraphicsControl(content);
     const KittyGraphicsControl& control = command.control;
     std::optional<KittyGraphicsPending>& pending = kittyGraphicsState.pending;

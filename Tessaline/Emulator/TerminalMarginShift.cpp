@@ -140,7 +140,7 @@ bool Terminal::shiftCellsByRows(int top, int bottom, int left, int right, int by
     const bool whole = left == 0 && right >= _cols - 1;
     if (whole) {
         // Nothing outside the margins: the rows turn and nothing is left to put back.
-        settleMarginShift();
+        settlePending();
         if (base + bottom >= lines.count()) return false;
         for (int row = top; row <= bottom; ++row) {
             const BufferLinePtr& line = lines.peek(base + row);

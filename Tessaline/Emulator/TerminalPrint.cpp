@@ -480,6 +480,8 @@ size_t bytesOfScalars(const uint8_t* p, size_t scalars) {
 
 void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (data.empty()) return;
+    if (_columnSwitch) [[unlikely]]
+        applyColumnSwitch();
     if (_marginShift.pending) [[unlikely]] {
         // Printing stays between the margins, wrapping at the right one, unless it starts outside them
         // (or inserts, which clears a wide character cut at the edge).

@@ -110,7 +110,7 @@ void Terminal::scroll(bool isWrapped) {
     }
     // Rows move in and out of the scroll-back or the region below: the cells outside margins must be
     // where they belong first.
-    settleMarginShift();
+    settlePending();
     if (insideMargins) {
         // Only the columns between the margins move; the scroll-back is not touched.
         const int left = buffer.marginLeft();

@@ -141,7 +141,10 @@ void Buffer::insertCharacter(const CharData& charData) {
     BufferLine& line = *_lines[_yBase + _y];
     if (insertMode) {
         const CharData fill(curAttr, 0, 1);
-        line.insertCells(_x, width, std::min(right, line.count() - 1), fill);
+        // The opened cells are written over at once: as the row's blank they leave its content mark
+        // where the shift put it, so that the row still keeps only the cells it uses in the scroll-back.
+        const CharData opened = line.blank();
+        line.insertCells(_x, width, std::min(right, line.count() - 1), opened);
         // No wide character is left cut at the right edge.
         const int last = std::min(_cols, line.count()) - 1;
         if (line[last].width() == 2) line.set(last, fill);
