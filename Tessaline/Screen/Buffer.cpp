@@ -65,11 +65,30 @@ CharData Buffer::getNullCell(const std::optional<Attribute>& attribute) {
 void Buffer::fillViewportRows(const std::optional<Attribute>& attribute) {
     if (_lines.count() != 0) return;
     const CharData fill(attribute.value_or(Attribute::defaultAttribute()), 0, 1);
-    for (int i = 0; i < _rows; ++i)
-        _lines.push(BufferLine::make(_cols, fill, false));
+    for (int i = 0; i < _rows; ++i) {
+        BufferLinePtr line;
+        if (!_spareRows.empty()) {
+            line = std::move(_spareRows.back());
+            _spareRows.pop_back();
+        }
+        // Only a row of the width and fill is reused (clear kept only rows nobody else held).
+        if (line && line->count() == _cols && line->fillCharacter() == fill) {
+            line->clear(fill);
+            line->isWrapped = false;
+            line->renderMode = BufferLine::RenderLineMode::single;
+        } else {
+            line = BufferLine::make(_cols, fill, false);
+        }
+        _lines.push(std::move(line));
+    }
+    _spareRows.clear();
 }
 
 void Buffer::clear() {
+    _spareRows.clear();
+    for (int i = _yBase; i < std::min(_lines.count(), _yBase + _rows); ++i)
+        if (const BufferLinePtr& line = _lines.peek(i); line && line.use_count() == 1 && !line->isCompact())
+            _spareRows.push_back(std::move(_lines[i]));
     _yDisp = 0;
     _x = 0;
     _y = 0;

@@ -259,6 +259,9 @@ private:
     // Before the ring: rows hold blocks of its chunks, and the chunks outlive the arena anyway.
     CellArena _cellArena;
     CircularBufferLineList _lines;
+    // The screen rows of the last clear, kept for the next fillViewportRows: a program that switches
+    // screens all the time then allocates nothing.
+    std::vector<BufferLinePtr> _spareRows;
     int _yDisp = 0;
     int _x = 0;
     int _y = 0;

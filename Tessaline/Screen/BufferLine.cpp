@@ -124,10 +124,11 @@ BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool i
     , _data(allocate(cols))
     , _capacity(std::max(cols, 0))
     , _count(std::max(cols, 0))
-    , _stored(_count)
+    , _stored(0)
     , _fillCharacter(fillData.value_or(CharData::Null))
     , _blank(_fillCharacter) {
-    fillCells(_data.get(), _data.get() + _count, _fillCharacter);
+    // Nothing is written: every cell reads as the blank until one is (a screen of new rows, as a switch
+    // to the alternate screen makes, costs no pass over its cells).
 }
 
 BufferLine::BufferLine(const BufferLine& other)
@@ -242,7 +243,8 @@ bool BufferLine::compact(CellArena& arena) {
 }
 
 bool BufferLine::retire(BufferLine& next, const CharData& blank, CellArena& arena) {
-    if (_frozen || _contentEnd + retireMargin > _count || _capacity != _count || &next == this) return false;
+    // A block wider than the row (one narrowed without being written) goes to next as it is.
+    if (_frozen || _contentEnd + retireMargin > _count || _capacity < _count || &next == this) return false;
     Block kept = arena.keep(_data.get(), _contentEnd);
     // The reused row's block, when it is one of a full row, stays at hand for a row that needs one.
     if (next._data && !next._frozen && next._capacity == next._count && next._data.use_count() == 1)
