@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 
 #include "App/Log.h"
+#include "Picker/SkinPickerWindowController.h"
 #include "Services/AboutWindowController.h"
 
 namespace Quillaby {
@@ -13,7 +14,11 @@ AppDelegate* current = nullptr;
 // entries that need them say so in the log instead of failing.
 class DeviceWindowController {};
 class SkinBuilderWindowController {};
-class SkinPickerWindowController {};
+
+namespace {
+// The skin the device window shows; device windows do not carry one yet.
+std::optional<QString> skinIdOf(const DeviceWindowController*) { return std::nullopt; }
+} // namespace
 
 AppDelegate::AppDelegate() { current = this; }
 
@@ -29,7 +34,15 @@ void AppDelegate::showAboutWindow() {
     AboutWindowController::shared().showWindow();
 }
 
-void AppDelegate::showSkinPicker() { Log::write("AppDelegate: the skin picker is not available yet"); }
+void AppDelegate::showSkinPicker() {
+    if (skinPickerController) skinPickerController->close();
+    std::optional<QString> currentSkinId;
+    if (const DeviceWindowController* active = activeController()) currentSkinId = skinIdOf(active);
+    auto controller = std::make_unique<SkinPickerWindowController>(currentSkinId);
+    controller->onSkinSelected = [this](const SkinManifest& skin) { openNewWindow(skin, std::nullopt); };
+    controller->showWindow();
+    skinPickerController = std::move(controller);
+}
 
 void AppDelegate::openNewWindow(const SkinManifest&, const std::optional<WindowState>&) {
     Log::write("AppDelegate: device windows are not available yet");

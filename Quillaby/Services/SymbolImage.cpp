@@ -78,6 +78,47 @@ void paint(QPainter& p, Symbol symbol, const QColor& color) {
         p.setPen(strokePen(color, 0.1));
         p.drawPolyline(QPolygonF{{0.14, 0.54}, {0.38, 0.78}, {0.86, 0.22}});
         break;
+    case Symbol::KeyboardFill: {
+        QPainterPath body;
+        body.addRoundedRect(QRectF(0.02, 0.2, 0.96, 0.6), 0.1, 0.1);
+        p.fillPath(body, color);
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        for (int row = 0; row < 2; ++row) {
+            for (int key = 0; key < 5; ++key)
+                p.drawRect(QRectF(0.12 + key * 0.16, 0.3 + row * 0.14, 0.1, 0.08));
+        }
+        p.drawRect(QRectF(0.26, 0.6, 0.48, 0.08));
+        break;
+    }
+    case Symbol::Pencil: {
+        QPolygonF shaft{{0.7, 0.1}, {0.9, 0.3}, {0.36, 0.84}, {0.16, 0.64}};
+        QPolygonF tip{{0.14, 0.68}, {0.32, 0.86}, {0.08, 0.92}};
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawPolygon(shaft);
+        p.drawPolygon(tip);
+        break;
+    }
+    case Symbol::Trash: {
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        QPainterPath can;
+        can.moveTo(0.2, 0.3);
+        can.lineTo(0.8, 0.3);
+        can.lineTo(0.74, 0.92);
+        can.lineTo(0.26, 0.92);
+        can.closeSubpath();
+        p.drawPath(can);
+        p.drawRoundedRect(QRectF(0.1, 0.17, 0.8, 0.09), 0.03, 0.03);
+        p.drawRoundedRect(QRectF(0.38, 0.08, 0.24, 0.12), 0.03, 0.03);
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setPen(strokePen(Qt::black, 0.06));
+        for (qreal x : {0.4, 0.5, 0.6})
+            p.drawLine(QPointF(x, 0.42), QPointF(x, 0.8));
+        break;
+    }
     }
 }
 

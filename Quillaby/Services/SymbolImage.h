@@ -6,8 +6,8 @@
 
 namespace Quillaby {
 
-// The small symbols of the About views, drawn in code so they look the same on every desktop whatever
-// icon theme it has (or none).
+// The small symbols of the About views and the skin picker, drawn in code so they look the same on every
+// desktop whatever icon theme it has (or none).
 class SymbolImage {
 public:
     enum class Symbol {
@@ -21,7 +21,13 @@ public:
         WifiSlash,
         // A downward arrow onto a line.
         ArrowDownToLine,
-        Checkmark
+        Checkmark,
+        // A filled keyboard with its keys cut out.
+        KeyboardFill,
+        // A pencil, point down to the left.
+        Pencil,
+        // A waste bin with a lid.
+        Trash
     };
 
     // The symbol in a square of `size` logical pixels, for a screen of the given pixel ratio.

@@ -1,0 +1,333 @@
+#pragma once
+
+#include "Executor.h"
+#include "SearchService.h"
+#include "SelectionService.h"
+#include "Terminal.h"
+#include "TerminalDelegate.h"
+#include "TerminalViewDelegate.h"
+#include "WeakReference.h"
+
+#include <QColor>
+#include <QFont>
+#include <QRectF>
+#include <QSizeF>
+#include <QWidget>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class QPainter;
+class QScrollBar;
+
+namespace Tessaline {
+
+class PlainRowPainter;
+class TerminalProgressBarView;
+struct ScrollMetrics;
+
+// The widget that shows one Terminal: it owns the terminal, sizes it to its frame, feeds it the host's
+// bytes, redraws the changed rows at most once per 16.67 ms, scrolls the scroll-back with its scroll bar,
+// answers the terminal's callbacks and hands the bytes it produces to its delegate.
+//
+// One header, one implementation file per family: TerminalView.cpp (data path, redraw, scrolling, paint),
+// TerminalViewSetup.cpp (fonts, cell size, options, colours, sizing), TerminalViewCallbacks.cpp (the
+// TerminalDelegate answers and the progress bar). Everything runs on the GUI thread.
+class TerminalView : public QWidget, public TerminalDelegate {
+    Q_OBJECT
+public:
+    // The four faces drawing uses, built from one font.
+    struct FontSet {
+        QFont normal;
+        QFont bold;
+        QFont italic;
+        QFont boldItalic;
+        static FontSet from(const QFont& font);
+    };
+
+    // A new terminal sized to the frame. No font: the default one. The executor runs the redraw, the
+    // progress timer and the terminal's timers; none means the GUI thread's.
+    explicit TerminalView(QWidget* parent = nullptr);
+    TerminalView(const QRect& frame, const std::optional<QFont>& font, QWidget* parent = nullptr,
+                 Executor* executor = nullptr);
+    ~TerminalView() override;
+
+    // MARK: Set-up, fonts and metrics (TerminalViewSetup.cpp)
+
+    // The monospaced face of the desktop at the size of the system font (13 logical pixels).
+    static QFont defaultFont();
+    // A font of `size` logical pixels, as the application's settings give sizes (Qt counts in points).
+    QFont fontWithSize(QFont font, double size) const;
+
+    Terminal& terminal() { return *_terminal; }
+    const Terminal& terminal() const { return *_terminal; }
+    Terminal& getTerminal() { return *_terminal; }
+    // The terminal's font (these hide QWidget's: the font of the view is the terminal's). Setting one
+    // rebuilds the faces, the cell size and the terminal's size over the whole frame.
+    QFont font() const { return _fontSet.normal; }
+    void setFont(const QFont& font);
+    const FontSet& fontSet() const { return _fontSet; }
+    // Back to the default faces; the cell size and the terminal's size stay.
+    void resetFontSize();
+    // The size of one cell in logical pixels, whole device pixels; every placement of cells uses it.
+    QSizeF cellDimension() const { return _cellDimension.value_or(QSizeF(1, 1)); }
+    // The scale of the window's pixels (device pixels per logical pixel).
+    double backingScale() const;
+
+    // Resizes the terminal, tells the delegate and soft-resets the terminal (named so that it does not hide
+    // QWidget::resize).
+    void resizeTerminal(int cols, int rows);
+    // New columns and rows for a size of the view; true when the terminal was resized.
+    bool processSizeChange(QSizeF newSize);
+    // The frame that holds the terminal exactly, with the scroll bar.
+    QRectF getOptimalFrameSize() const;
+    int scrollerWidth() const;
+
+    // MARK: Colours (TerminalViewSetup.cpp)
+
+    QColor nativeForegroundColor() const { return _nativeFg.value_or(QColor(Qt::gray)); }
+    void setNativeForegroundColor(const QColor& color);
+    QColor nativeBackgroundColor() const { return _nativeBg.value_or(QColor(Qt::black)); }
+    void setNativeBackgroundColor(const QColor& color);
+    // The caret's colour (the foreground until one is set) and the colour of the character under a block
+    // caret (none: the background); setting either repaints the caret's cell.
+    QColor caretColor() const { return _caretColor.value_or(nativeForegroundColor()); }
+    void setCaretColor(const QColor& color);
+    std::optional<QColor> caretTextColor() const { return _caretTextColor; }
+    void setCaretTextColor(const std::optional<QColor>& color);
+    // The desktop's text and text-background colours.
+    void configureNativeColors();
+    // Exactly 16 colours become ANSI colours 0 to 15 and the palette is rebuilt from them; any other
+    // count changes no colour. The colour caches go and everything is redrawn in both cases.
+    void installColors(const std::vector<Color>& colors);
+    // The styles cached with colours in them go and everything is redrawn.
+    void colorsChanged();
+    // The one mapping from a cell's colour to a QColor, through the view's caches.
+    QColor mapColor(Attribute::Color color, bool isFg, bool isBold, bool useBrightColors);
+    // The palette entry mapColor takes for ansi256(code).
+    static int paletteIndex(uint8_t code, bool isBold, bool useBrightColors);
+    // Truecolours cached so far (the cache starts over past 65,536).
+    size_t trueColorCacheSize() const;
+
+    // Bold brightens palette colours 0 to 6.
+    bool useBrightColors() const { return _useBrightColors; }
+    void setUseBrightColors(bool value) { _useBrightColors = value; }
+    // Block and box characters drawn as geometry, and whether that geometry is antialiased.
+    bool customBlockGlyphs() const { return _customBlockGlyphs; }
+    void setCustomBlockGlyphs(bool value);
+    bool antiAliasCustomBlockGlyphs() const { return _antiAliasCustomBlockGlyphs; }
+    void setAntiAliasCustomBlockGlyphs(bool value);
+    bool disableFullRedrawOnAnyChanges() const { return _disableFullRedrawOnAnyChanges; }
+    void setDisableFullRedrawOnAnyChanges(bool value) { _disableFullRedrawOnAnyChanges = value; }
+    QColor selectedTextBackgroundColor() const { return _selectedTextBackgroundColor; }
+    void setSelectedTextBackgroundColor(const QColor& color) { _selectedTextBackgroundColor = color; }
+
+    // MARK: Data path, redraw and scrolling (TerminalView.cpp)
+
+    // Host bytes into the terminal, as if the program had written them; then one redraw is scheduled.
+    void feed(std::span<const uint8_t> byteArray);
+    void feed(std::string_view text);
+    // Schedules one redraw 16.67 ms from now unless one is scheduled already.
+    void queuePendingDisplay();
+    // Redraws the changed rows now.
+    void updateDisplay(bool notifyAccessibility);
+    bool pendingDisplay() const { return _pendingDisplay; }
+    static constexpr std::chrono::nanoseconds redrawDelay{16'670'000};
+
+    // Every redraw tells the delegate which rows changed.
+    bool notifyUpdateChanges() const { return _notifyUpdateChanges; }
+    void setNotifyUpdateChanges(bool value) { _notifyUpdateChanges = value; }
+
+    double scrollPosition() const;
+    double scrollThumbsize() const;
+    bool canScroll() const;
+    // Shows the line at the position (0 the oldest, 1 the live screen); named so that it does not hide
+    // QWidget::scroll.
+    void scrollToPosition(double position);
+    // Shows the line (held inside the scroll-back) in the top row.
+    void scrollTo(int row, bool notifyAccessibility = true);
+    // On the alternate screen these send Page Up and Page Down to the program instead.
+    void pageUp();
+    void pageDown();
+    void scrollUp(int lines);
+    void scrollDown(int lines);
+    // Scrolls back to the live screen when the cursor is off screen.
+    void ensureCaretIsVisible();
+
+    QScrollBar* scroller() const { return _scroller; }
+    void setupScroller();
+    void scrollerActivated(int action);
+    void updateScroller();
+    // Scroll-back lines of the normal buffer; none keeps none.
+    void changeScrollback(std::optional<int> lines);
+
+    // Bytes from the view to its delegate, after scrolling the cursor into view.
+    void send(std::span<const uint8_t> data);
+    void send(const std::vector<uint8_t>& data) { send(std::span<const uint8_t>(data)); }
+    void send(std::string_view txt);
+
+    // The rectangle (in the widget's coordinates) a redraw of rows s to e invalidates: the rows across the
+    // whole width, down to the bottom edge when e is the last row.
+    static QRectF dirtyRowsRect(int s, int e, int rows, QSizeF viewSize, double cellHeight);
+    // The lines a GPU redraw of rows s to e covers, or none.
+    static std::optional<std::pair<int, int>> gpuDirtyRange(int s, int e, int rows, int yDisp, int lineCount);
+    const std::optional<std::pair<int, int>>& gpuDirtyRange() const { return _gpuDirtyRange; }
+
+    // Paints the lines of the buffer on display that the rectangle touches, and the strip below the last
+    // whole row.
+    void drawTerminalContents(QPainter& painter, const QRectF& dirtyRect);
+    // The rectangles of the paint pass under way, and a diagnostic line for each.
+    const std::vector<QRectF>& rectsBeingDrawn() const { return _rectsBeingDrawn; }
+    void pending(const std::string& message) const;
+
+    // MARK: Delegates, pointer settings and the progress bar (TerminalViewCallbacks.cpp)
+
+    TerminalViewDelegate* terminalDelegate() const { return _terminalDelegate.get(); }
+    void setTerminalDelegate(TerminalViewDelegate* delegate) { _terminalDelegate = delegate; }
+    // Feeding and line feeds end the selection while this is on.
+    bool allowMouseReporting() const { return _allowMouseReporting; }
+    void setAllowMouseReporting(bool value) { _allowMouseReporting = value; }
+    SelectionService& selection() { return *_selection; }
+    SearchService& search() { return *_search; }
+    TerminalProgressBarView* progressBarView() const { return _progressBarView; }
+    Executor& executor() const { return _executor; }
+    // Progress bars clear themselves this long after the last report.
+    static constexpr std::chrono::seconds progressReportTimeout{15};
+
+    // TerminalDelegate
+    void showCursor(Terminal& source) override;
+    void hideCursor(Terminal& source) override;
+    void setTerminalTitle(Terminal& source, const std::string& title) override;
+    void setTerminalIconTitle(Terminal& source, const std::string& title) override;
+    std::optional<std::vector<uint8_t>> windowCommand(Terminal& source,
+                                                      const WindowManipulationCommand& command) override;
+    void sizeChanged(Terminal& source) override;
+    void send(Terminal& source, std::span<const uint8_t> data) override;
+    void scrolled(Terminal& source, int yDisp) override;
+    void linefeed(Terminal& source) override;
+    void bufferActivated(Terminal& source) override;
+    void synchronizedOutputChanged(Terminal& source, bool active) override;
+    void bell(Terminal& source) override;
+    void selectionChanged(Terminal& source) override;
+    bool isProcessTrusted(Terminal& source) override;
+    std::optional<CellPixelSize> cellSizeInPixels(Terminal& source) override;
+    void mouseModeChanged(Terminal& source) override;
+    void cursorStyleChanged(Terminal& source, CursorStyle newStyle) override;
+    void hostCurrentDirectoryUpdated(Terminal& source) override;
+    void hostCurrentDocumentUpdated(Terminal& source) override;
+    void colorChanged(Terminal& source, std::optional<int> idx) override;
+    void setForegroundColor(Terminal& source, const Color& color) override;
+    void setBackgroundColor(Terminal& source, const Color& color) override;
+    void setCursorColor(Terminal& source, const std::optional<Color>& color) override;
+    TerminalColors getColors(Terminal& source) override;
+    void iTermContent(Terminal& source, std::span<const uint8_t> content) override;
+    void clipboardCopy(Terminal& source, const std::vector<uint8_t>& content) override;
+    void notify(Terminal& source, const std::string& title, const std::string& body) override;
+    void progressReport(Terminal& source, const ProgressReport& report) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // Stopgaps until the keyboard and pointer input land: printable text, the common editing and cursor
+    // keys, Shift+Page Up/Down and the wheel scroll the view.
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    // Tab belongs to the program, not to focus changes.
+    bool focusNextPrevChild(bool next) override;
+
+    // Paints one line (index `line` of the buffer on display) in the band starting at y `top`.
+    virtual void drawRow(QPainter& painter, int line, const BufferLine& row, double top);
+    // Moves the caret to the cursor: the first step of every redraw and the last of every size change.
+    virtual void updateCursorPosition();
+
+private:
+    // TerminalViewSetup.cpp
+    void commonInit(const QRect& frame, const std::optional<QFont>& font);
+    QSizeF computeFontDimensions() const;
+    void setupOptions(double width, double height);
+    void resetFont();
+    void resetCaches();
+    void placeSubviews();
+
+    // TerminalView.cpp
+    ScrollMetrics scrollMetrics() const;
+
+    // TerminalViewCallbacks.cpp
+    void setupProgressBar();
+    void handleProgressReport(const ProgressReport& report);
+    void resetProgressReportTimer();
+    void clearProgressReport();
+
+    // Fields in the order the view sets them up. Those of later families (find bar, debug view, caret,
+    // GPU mode, keyboard and pointer state) join their own group below.
+    Executor& _executor;
+    WeakReference<TerminalViewDelegate> _terminalDelegate;
+    std::unique_ptr<Terminal> _terminal;
+    std::unique_ptr<SearchService> _search;
+    std::unique_ptr<SelectionService> _selection;
+    std::optional<QSizeF> _cellDimension;
+    FontSet _fontSet;
+
+    // Redraw
+    bool _pendingDisplay = false;
+    Executor::TaskId _pendingDisplayTask = 0;
+    bool _notifyUpdateChanges = false;
+    std::vector<QRectF> _rectsBeingDrawn;
+    std::unique_ptr<PlainRowPainter> _rowPainter;
+    // The cursor cell the last redraw showed, repainted when the cursor leaves it.
+    QRectF _caretRect;
+
+    // GPU mode: the drawing widget when it is on, and the lines its next frame redraws.
+    QWidget* _gpuView = nullptr;
+    bool _useGpuRenderer = false;
+    std::optional<std::pair<int, int>> _gpuDirtyRange;
+    bool _pendingGpuDisplay = false;
+
+    // Scrolling. What the scroll bar was last given: a flood of output scrolls once per line, and the bar
+    // is only touched when something it shows changes.
+    QScrollBar* _scroller = nullptr;
+    struct ScrollerState {
+        bool enabled = false;
+        int maximum = 0;
+        int pageStep = 1;
+        int value = 0;
+        bool operator==(const ScrollerState&) const = default;
+    };
+    std::optional<ScrollerState> _scrollerState;
+    // The buffer scrolled since the bar was last brought up to date.
+    bool _scrollerStale = false;
+
+    // Progress
+    TerminalProgressBarView* _progressBarView = nullptr;
+    Executor::TaskId _progressReportTimer = 0;
+    std::optional<uint8_t> _lastProgressValue;
+
+    // Colours: one QColor per palette entry and per 24-bit colour met, made on first use.
+    std::array<std::optional<QColor>, 256> _colors;
+    std::unordered_map<uint32_t, QColor> _trueColors;
+    std::optional<QColor> _nativeFg;
+    std::optional<QColor> _nativeBg;
+    std::optional<QColor> _caretColor;
+    std::optional<QColor> _caretTextColor;
+    bool _settingFg = false;
+    bool _settingBg = false;
+    bool _useBrightColors = true;
+    bool _customBlockGlyphs = true;
+    bool _antiAliasCustomBlockGlyphs = false;
+    bool _disableFullRedrawOnAnyChanges = true;
+    QColor _selectedTextBackgroundColor;
+
+    // Pointer
+    bool _allowMouseReporting = true;
+};
+
+} // namespace Tessaline
