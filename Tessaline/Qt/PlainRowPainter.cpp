@@ -203,6 +203,12 @@ void PlainRowPainter::draw(QPainter& painter, const BufferLine& row, int cols, d
     const int count = std::min(cols, row.count());
     if (count <= 0) return;
     const CharData* cells = row.cells();
+    if (row.stored() < count) {
+        // Cleared and new rows store only the cells written before their blank ones.
+        _filledCells.assign(cells, cells + row.stored());
+        _filledCells.resize(size_t(count), row.blank());
+        cells = _filledCells.data();
+    }
 
     // Backgrounds, a run of one colour at a time.
     {

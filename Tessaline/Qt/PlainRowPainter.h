@@ -93,6 +93,9 @@ private:
     int _runFont = -1;
     QColor _runColor;
     std::vector<quint32> _runGlyphs;
+    // A row's cells filled in past those it stores (every cell after them is its blank), kept between
+    // rows so that painting allocates nothing.
+    std::vector<CharData> _filledCells;
     std::vector<QPointF> _runPositions;
     QGlyphRun _glyphRun;
     // The pen this row's glyphs last set on the painter.
