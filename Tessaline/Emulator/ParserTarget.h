@@ -33,8 +33,6 @@ public:
     // The handler for a DCS string whose final byte just arrived, or null to drop the string.
     virtual std::unique_ptr<DcsHandler> makeDcsHandler(std::string_view collect, uint8_t code,
                                                        const SequenceParams& pars) = 0;
-    // Every byte given to one parse() call was handled.
-    virtual void endOfInput() {}
 };
 
 } // namespace Tessaline
