@@ -16,16 +16,22 @@ namespace {
 
 constexpr int screenRows = 50;
 
-// The terminal's whole-screen scroll in simplified form (see BufferBench).
+// The terminal's whole-screen scroll in simplified form (see BufferBench), with the row that goes into
+// the scroll-back keeping only its text, as the terminal's does.
 void installScroll(Buffer& buffer) {
     buffer.scroll = [&buffer](bool isWrapped) {
         auto& lines = buffer.lines();
         if (lines.isFull()) {
-            lines.recycle(Attribute::defaultAttribute());
+            BufferLine* leaving = lines.peek(buffer.yBase()).get();
+            lines.recycle(CharData::Null, leaving, &buffer.cellArena());
             lines[lines.count() - 1]->isWrapped = isWrapped;
             ++buffer.linesTop;
         } else {
-            lines.push(buffer.getBlankLine(Attribute::defaultAttribute(), isWrapped));
+            auto line = std::make_shared<BufferLine>(0);
+            if (!lines[buffer.yBase()]->retire(*line, CharData::Null, buffer.cellArena()))
+                line = buffer.getBlankLine(Attribute::defaultAttribute());
+            line->isWrapped = isWrapped;
+            lines.push(std::move(line));
             buffer.setYBase(buffer.yBase() + 1);
         }
         buffer.setYDisp(buffer.yBase());

@@ -9,6 +9,7 @@
 // leaves out a chunk's one-off interruptions as well (every run meets the same chunks in the same state);
 // and bytesPerCell, the heap the engine holds once full divided by the cells it keeps (screen plus
 // scroll-back).
+#include "CaseWorkloads.h"
 #include "Terminal.h"
 #include "Workloads.h"
 
@@ -23,6 +24,8 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,7 +86,8 @@ Slowest feedTimed(std::string_view data, Feed&& feed) {
     return slowest;
 }
 
-void report(benchmark::State& state, const std::string& data, const Slowest& slowest, size_t heap, Size size) {
+void report(benchmark::State& state, const std::string& data, const Slowest& slowest, size_t heap,
+            Size size) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
     state.counters["maxChunkMs"] = slowest.wall;
     state.counters["maxChunkCpuMs"] = slowest.cpu;
@@ -97,8 +101,7 @@ public:
     void send(Terminal&, std::span<const uint8_t>) override {}
 };
 
-void feedTessaline(benchmark::State& state, WorkloadKind kind, Size size) {
-    const std::string& data = workload(kind);
+void feedTessaline(benchmark::State& state, const std::string& data, Size size) {
     SinkDelegate delegate;
     TerminalOptions options;
     options.cols = size.cols;
@@ -136,8 +139,7 @@ struct HostScrollback {
 
 void discardOutput(const char*, size_t, void*) {}
 
-void feedLibvterm(benchmark::State& state, WorkloadKind kind, Size size) {
-    const std::string& data = workload(kind);
+void feedLibvterm(benchmark::State& state, const std::string& data, Size size) {
     const size_t before = heapInUse();
     auto host = std::make_unique<HostScrollback>();
     VTerm* vt = vterm_new(size.rows, size.cols);
@@ -161,19 +163,56 @@ void feedLibvterm(benchmark::State& state, WorkloadKind kind, Size size) {
 }
 #endif
 
-const bool registered = [] {
-    for (WorkloadKind kind : allWorkloads()) {
-        for (Size size : sizes) {
-            const std::string suffix = "/" + std::string(workloadName(kind)) + "/" +
-                                       std::to_string(size.cols) + "x" + std::to_string(size.rows);
-            benchmark::RegisterBenchmark(("BM_Feed/tessaline" + suffix).c_str(), feedTessaline, kind, size)
-                ->Unit(benchmark::kMillisecond);
+// The stream is made when the benchmark first runs, not at registration.
+using StreamSource = std::function<const std::string&()>;
+
+void registerPair(const std::string& name, const StreamSource& data, Size size) {
+    const std::string suffix = "/" + name + "/" + std::to_string(size.cols) + "x" + std::to_string(size.rows);
+    auto prefix = name.find('/') == std::string::npos ? std::string("BM_Feed") : std::string("BM_FeedCase");
+    benchmark::RegisterBenchmark((prefix + "/tessaline" + suffix).c_str(), [data,
+                                                                            size](benchmark::State& state) {
+        feedTessaline(state, data(), size);
+    })->Unit(benchmark::kMillisecond);
 #ifdef TESSALINE_HAVE_LIBVTERM
-            benchmark::RegisterBenchmark(("BM_Feed/libvterm" + suffix).c_str(), feedLibvterm, kind, size)
-                ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((prefix + "/libvterm" + suffix).c_str(), [data,
+                                                                           size](benchmark::State& state) {
+        feedLibvterm(state, data(), size);
+    })->Unit(benchmark::kMillisecond);
 #endif
-        }
-    }
+}
+
+// Streams made on first use and kept, for the pairs of BM_FeedCase.
+const std::string& caseStream(const std::string& name) {
+    static std::map<std::string, std::string> made;
+    auto found = made.find(name);
+    if (found != made.end()) return found->second;
+    constexpr size_t bytes = size_t(4) << 20;
+    std::string data;
+    if (name == "text/ascii") data = accentedLines(bytes, false);
+    if (name == "text/accented") data = accentedLines(bytes, true);
+    if (name == "hangul/precomposed") data = hangulLines(bytes, false);
+    if (name == "hangul/decomposed") data = hangulLines(bytes, true);
+    if (name == "scroll/plain") data = regionScroll(bytes, false);
+    if (name == "scroll/margins") data = regionScroll(bytes, true);
+    if (name == "ildl/plain") data = insertDeleteLines(bytes, false);
+    if (name == "ildl/margins") data = insertDeleteLines(bytes, true);
+    return made.emplace(name, std::move(data)).first->second;
+}
+
+// The pairs that compare one behaviour with its plain form (the same rows in ASCII, the same scrolling
+// without margins) and with libvterm, at 200x50.
+constexpr const char* caseNames[] = {"text/ascii",        "text/accented", "hangul/precomposed",
+                                     "hangul/decomposed", "scroll/plain",  "scroll/margins",
+                                     "ildl/plain",        "ildl/margins"};
+
+const bool registered = [] {
+    for (WorkloadKind kind : allWorkloads())
+        for (Size size : sizes)
+            registerPair(
+                std::string(workloadName(kind)), [kind]() -> const std::string& { return workload(kind); },
+                size);
+    for (const char* name : caseNames)
+        registerPair(name, [name]() -> const std::string& { return caseStream(name); }, {caseCols, caseRows});
     return true;
 }();
 

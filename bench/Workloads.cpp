@@ -8,41 +8,13 @@
 
 namespace Tessaline::Bench {
 
-namespace {
-
-constexpr size_t targetSize = size_t(16) << 20;
-
-// splitmix64: fixed output for a fixed seed on every platform (the standard distributions are not).
-class Rng {
-public:
-    explicit Rng(uint64_t seed)
-        : _state(seed) {}
-    uint64_t next() {
-        uint64_t z = (_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // A value from low to high inclusive.
-    int range(int low, int high) { return low + int(next() % uint64_t(high - low + 1)); }
-    bool chance(int percent) { return range(0, 99) < percent; }
-    template<class T, size_t N>
-    const T& pick(const std::array<T, N>& items) {
-        return items[size_t(range(0, int(N) - 1))];
-    }
-
-private:
-    uint64_t _state;
-};
-
-constexpr std::array<std::string_view, 32> words = {
+const std::array<std::string_view, 32> words = {
     "the",     "quick",  "brown", "fox",    "jumps",  "over",   "lazy",     "dog",
     "build",   "server", "error", "return", "0x7ffd", "static", "const",    "value",
     "install", "make",   "git",   "commit", "origin", "main",   "-Wall",    "./src/main.cpp:42:7:",
     "warning", "[OK]",   "12.5%", "{}",     "(void)", "=>",     "#include", "done.",
 };
 
-// Words and spaces up to length bytes, never more.
 void appendText(std::string& out, Rng& rng, int length) {
     int written = 0;
     while (written < length) {
@@ -57,6 +29,10 @@ void appendText(std::string& out, Rng& rng, int length) {
         }
     }
 }
+
+namespace {
+
+constexpr size_t targetSize = size_t(16) << 20;
 
 std::string plainAscii(Rng& rng) {
     std::string out;

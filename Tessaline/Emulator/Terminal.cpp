@@ -51,12 +51,18 @@ void Terminal::setup(bool isReset) {
         resetNormalBuffer();
         activateNormalBuffer(false);
     } else {
-        const int oldNormalCols = _normalBuffer->cols();
-        const int oldAltCols = _altBuffer->cols();
-        _normalBuffer->resize(_cols, _rows);
-        _altBuffer->resize(_cols, _rows);
-        _normalBuffer->setupTabStops(oldNormalCols, tabStopWidth);
-        _altBuffer->setupTabStops(oldAltCols, tabStopWidth);
+        for (Buffer* b : {_normalBuffer.get(), _altBuffer.get()}) {
+            const int oldCols = b->cols();
+            if (oldCols != _cols || b->rows() != _rows) {
+                b->resize(_cols, _rows);
+            } else {
+                // What a resize to the same size does, without its walk over every row (a column switch
+                // comes here after its own resize).
+                b->setScrollTop(0);
+                b->setScrollBottom(_rows - 1);
+            }
+            b->setupTabStops(oldCols, tabStopWidth);
+        }
     }
 
     cursorHidden = false;
@@ -113,6 +119,7 @@ void Terminal::resetNormalBuffer() {
 }
 
 void Terminal::activateNormalBuffer(bool clearAlt) {
+    settlePending();
     if (_buffer == _normalBuffer.get()) return;
     // A negative column or row is refused by the setters.
     _normalBuffer->setX(_altBuffer->x());
@@ -125,6 +132,7 @@ void Terminal::activateNormalBuffer(bool clearAlt) {
 }
 
 void Terminal::activateAltBuffer(const std::optional<Attribute>& fillAttr) {
+    settlePending();
     if (_buffer == _altBuffer.get()) return;
     _altBuffer->setX(_normalBuffer->x());
     _altBuffer->setY(_normalBuffer->y());
@@ -139,6 +147,7 @@ void Terminal::cmdReset() {
 }
 
 void Terminal::resetToInitialState() {
+    settlePending();
     endSynchronizedOutput();
     options.rows = _rows;
     options.cols = _cols;
@@ -165,6 +174,7 @@ void Terminal::resizeBuffers(int newColumns, int newRows) {
 }
 
 void Terminal::resize(int cols, int rows) {
+    settlePending();
     const int c = std::max(cols, MINIMUM_COLS);
     const int r = std::max(rows, MINIMUM_ROWS);
     if (c == _cols && r == _rows) return;
@@ -185,6 +195,7 @@ void Terminal::resize(int cols, int rows) {
 }
 
 void Terminal::changeScrollback(std::optional<int> lines) {
+    settlePending();
     dropPayloadPass();
     _normalBuffer->changeHistorySize(lines);
     options.scrollback = lines;
@@ -206,6 +217,7 @@ void Terminal::setMouseMode(MouseMode mode) {
 // MARK: Lookups
 
 BufferLinePtr Terminal::getLine(int row) {
+    settlePending();
     if (row < 0 || row >= _rows) return nullptr;
     return _buffer->lines()[row + _buffer->yDisp()];
 }
@@ -224,6 +236,7 @@ std::optional<std::string> Terminal::getCharacter(int col, int row) {
 }
 
 BufferLinePtr Terminal::getScrollInvariantLine(int row) {
+    settlePending();
     const int top = _buffer->linesTop;
     if (row < top || row - top >= _buffer->lines().count()) return nullptr;
     return _buffer->lines()[row - top];

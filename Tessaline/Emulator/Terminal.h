@@ -185,14 +185,29 @@ public:
     TerminalOptions options;
 
     // Buffers (Terminal.cpp)
-    Buffer& normalBuffer() { return *_normalBuffer; }
-    Buffer& altBuffer() { return *_altBuffer; }
+    Buffer& normalBuffer() {
+        settlePending();
+        return *_normalBuffer;
+    }
+    Buffer& altBuffer() {
+        settlePending();
+        return *_altBuffer;
+    }
     // The active buffer: always one of the two.
-    Buffer& buffer() { return *_buffer; }
-    const Buffer& buffer() const { return *_buffer; }
+    Buffer& buffer() {
+        settlePending();
+        return *_buffer;
+    }
+    const Buffer& buffer() const {
+        settlePending();
+        return *_buffer;
+    }
     bool isCurrentBufferAlternate() const { return _buffer == _altBuffer.get(); }
     // What readers draw: the synchronized-output copy while one exists, else the active buffer.
-    Buffer& displayBuffer() { return synchronizedOutputBuffer ? *synchronizedOutputBuffer : *_buffer; }
+    Buffer& displayBuffer() {
+        settlePending();
+        return synchronizedOutputBuffer ? *synchronizedOutputBuffer : *_buffer;
+    }
     bool isDisplayBufferAlternate() const {
         return synchronizedOutputBuffer ? synchronizedOutputBufferIsAlternate : isCurrentBufferAlternate();
     }
@@ -921,6 +936,8 @@ private:
     void finishJoin();
     // The row of the last cell written, when the screen has not been resized since.
     BufferLine* lastWrittenLine();
+    // Reads what the cell written last (before this run) ends with, when the screen kept its size since.
+    void learnLastCell();
     // Records what the print path just wrote into the last cell (see _lastCell).
     void noteLastCell(bool endsWithJoiner, bool isIndicator);
     void noteLastCell(bool endsWithJoiner, bool isIndicator, BufferLine* line);
@@ -1038,8 +1055,17 @@ private:
     // TerminalModes.cpp
     void switchToAltScreen();
     void switchToNormalScreen(bool clearAlt, bool restoreCursor);
-    // DECCOLM: the column switch to 132 (set) or 80 columns.
+    // DECCOLM: the column switch to 132 (set) or 80 columns. It is made once the next command or a
+    // reader comes, or the parser's input ends: a run of switches with nothing between them costs one
+    // resize and reflow, the last one's.
     void switchColumns(bool set);
+    std::optional<bool> _columnSwitch;
+    bool _columnSwitchMayWait = false;
+    void applyColumnSwitch();
+    // Whether the command is a DECCOLM, which a switch still to be made does not wait for.
+    static bool isColumnSwitch(uint8_t code, const SequenceParams& pars, std::string_view collect) {
+        return (code == 'h' || code == 'l') && collect == "?" && pars.size() == 1 && pars[0] == 3;
+    }
     int decModeState(int64_t mode) const;
     int ansiModeState(int64_t mode) const;
     void setWraparound(bool on);
@@ -1108,6 +1134,8 @@ private:
     CharData _printCell;
     Attribute _printCellAttribute;
     PendingJoin _pendingJoin;
+    // The codes of a run of one-column characters that join nothing, written as one segment.
+    std::vector<uint32_t> _codeRun;
     // The continuation cell of a wide character (the buffer's filler attribute), made once per run.
     CharData _continuationCell;
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase
@@ -1129,9 +1157,70 @@ private:
     // wrap flags, sizes and images.
     void shiftCells(int top, int bottom, int left, int right, int by, const CharData& fill);
 
+    // TerminalMarginShift.cpp. Scrolling inside left and right margins turns whole rows round, as
+    // scrolling without margins does, so that it costs the same however wide the rows: the columns
+    // outside the margins are put back in place later, once, before anything reads or writes them there.
+    struct MarginShift {
+        bool pending = false;
+        // The buffer, its scroll region (screen rows), margins and yBase the rows were turned in.
+        const Buffer* buffer = nullptr;
+        int top = 0;
+        int bottom = 0;
+        int left = 0;
+        int right = 0;
+        int yBase = 0;
+        // By row of the region: the row whose cells outside the margins the row object there holds, and
+        // the row object holding a row's.
+        std::vector<int> owner;
+        std::vector<int> holder;
+        // Every row of the region unwrapped, single width and without images (what a scroll inside the
+        // margins leaves), as of the buffer's count of wraps `wraps`.
+        bool settled = false;
+        uint64_t wraps = 0;
+        // Scratch for turning rows round and keeping what stays with the screen rows.
+        std::vector<BufferLinePtr> rows;
+        struct RowState {
+            bool isWrapped = false;
+            BufferLine::RenderLineMode renderMode = BufferLine::RenderLineMode::single;
+            std::optional<ImageList> images;
+        };
+        std::vector<RowState> states;
+    };
+    mutable MarginShift _marginShift;
+    // Starts (or goes on with) turning the rows of the scroll region inside these margins; false when
+    // the rows cannot be turned (a row missing or of another width), and the cells must be moved.
+    bool beginMarginShift(int left, int right);
+    // Turns the screen rows first ... last (inside the region) round by `by` rows (down when positive);
+    // with keepStates, each screen row keeps its wrap flag, size and images.
+    void turnMarginRows(int first, int last, int by, bool keepStates);
+    // The scroll inside the margins that a line feed at the region's bottom makes, by turning rows;
+    // false when it cannot be done so.
+    bool scrollInsideMargins(const CharData& erase);
+    // shiftCells by turning rows; false when it cannot be done so.
+    bool shiftCellsByRows(int top, int bottom, int left, int right, int by, const CharData& fill);
+    // Work put off until something looks: a column switch to make, the cells outside the margins to
+    // put back in place.
+    void settlePending() const {
+        if (_columnSwitch) [[unlikely]]
+            const_cast<Terminal*>(this)->applyColumnSwitch();
+        if (_marginShift.pending) [[unlikely]]
+            flushMarginShift();
+    }
+    void flushMarginShift() const;
+    // The same for one screen row only, when it is about to be read or written outside the margins.
+    void settleMarginShiftRow(int row) const;
+    // Before a command: which of the cells outside the margins it may touch must be in place.
+    void settleMarginShiftForCsi(uint8_t code, std::string_view collect);
+    void settleMarginShiftForEsc(std::string_view collect, uint8_t code);
+
     // TerminalHyperlinks.cpp: the handles this terminal took, oldest first.
     struct PayloadHandles {
-        std::deque<uint16_t> codes;
+        // A handle and the row its link ended on, counted as row plus linesTop of the normal buffer.
+        struct Taken {
+            uint16_t code = 0;
+            int64_t row = 0;
+        };
+        std::deque<Taken> codes;
         // Collection in steps, a little with every new link, so that no single link pays for a walk of
         // the whole scroll-back and the release of tens of thousands of handles. A pass marks the codes
         // of the screens at once, then those of the scroll-back rows a slice at a time (they change only
@@ -1158,6 +1247,14 @@ private:
         unsigned stepsSinceBatch = 0;
         // The count of handles that starts the next pass.
         size_t nextPassAt = 0;
+        // When a pass finds most of the registry in use, the links of the oldest scroll-back rows give
+        // way, a few rows with every new link: the rows from stripNext up to stripEnd (counted as row
+        // plus linesTop) lose their handles, and the passes after release them.
+        int64_t stripNext = 0;
+        int64_t stripEnd = 0;
+        // Links taken since a full collection found nothing to release: until there are enough of them,
+        // a link that finds the registry full goes without a handle rather than walk every row again.
+        size_t takesSinceFailedCollection = SIZE_MAX;
     };
     PayloadHandles _payloadHandles;
     // A handle for a closed link's payload, collecting when none is free.
@@ -1173,6 +1270,10 @@ private:
     void dropPayloadPass() { _payloadHandles.pass.reset(); }
     // Releases up to `limit` of the oldest handles known unused.
     void releaseUnusedPayloadHandles(size_t limit);
+    // Moves the end of the rows whose links give way on, to keep the links of the newest `keep` handles.
+    void planPayloadStrip(size_t keep);
+    // Takes the handles off up to `limit` rows of the scroll-back from stripNext on, up to stripEnd.
+    void stripPayloadRows(int limit);
 };
 
 } // namespace Tessaline

@@ -82,7 +82,11 @@ void setTitleModes(Terminal& t, const SequenceParams& pars, bool value) {
 void Terminal::configureParser(EscapeSequenceParser& parser) {
     parser.printHandler = [this](std::span<const uint8_t> run) { handlePrint(run); };
     parser.printStateReset = [this] { printStateReset(); };
-    parser.parseEnded = [this] { reclaimGraphemesWhenDue(); };
+    parser.parseEnded = [this] {
+        // A column switch waits at most until the input ends.
+        settlePending();
+        reclaimGraphemesWhenDue();
+    };
     parser.csiHandlerFallback = [this](const SequenceParams& pars, std::string_view collect, uint8_t code) {
         if (silentLog) return;
         log("Tessaline: Unknown CSI Code (collect=" + bracketedList(collect) +
@@ -117,6 +121,8 @@ void Terminal::registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler
 // MARK: Controls
 
 void Terminal::handleExecute(uint8_t code) {
+    if (_columnSwitch) [[unlikely]]
+        applyColumnSwitch();
     Buffer& b = *_buffer;
     switch (code) {
     case 0x07: // BEL
@@ -160,6 +166,10 @@ void Terminal::handleExecute(uint8_t code) {
 // MARK: ESC
 
 bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
+    if (_columnSwitch) [[unlikely]]
+        applyColumnSwitch();
+    if (_marginShift.pending) [[unlikely]]
+        settleMarginShiftForEsc(collect, code);
     Buffer& b = *_buffer;
     if (collect.empty()) {
         switch (code) {
@@ -275,6 +285,11 @@ bool Terminal::handleEsc(std::string_view collect, uint8_t code) {
 // MARK: CSI
 
 bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_view collect) {
+    _columnSwitchMayWait = isColumnSwitch(code, pars, collect);
+    if (_columnSwitch && !_columnSwitchMayWait) [[unlikely]]
+        applyColumnSwitch();
+    if (_marginShift.pending) [[unlikely]]
+        settleMarginShiftForCsi(code, collect);
     Buffer& b = *_buffer;
     switch (code) {
     case '@': // ICH
@@ -432,6 +447,7 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
 // MARK: OSC
 
 bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
+    settlePending();
     switch (code) {
     case 0: // window title (the icon title stays)
     case 2:
@@ -488,6 +504,7 @@ bool Terminal::handleOsc(int64_t code, std::span<const uint8_t> data) {
 std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, uint8_t code,
                                                      const SequenceParams& pars) {
     (void)pars;
+    settlePending();
     if (code == 'q' && collect.empty()) {
         auto sink = [this](std::vector<uint8_t>& bytes, int width, int height) {
             if (tdel != nullptr) tdel->createImageFromBitmap(*this, bytes, width, height);

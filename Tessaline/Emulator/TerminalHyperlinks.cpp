@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <bitset>
+#include <climits>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,7 +20,9 @@ using LiveCodes = std::bitset<65536>;
 void gatherLiveCodes(const BufferLine& line, LiveCodes& live) {
     const CharData* cells = line.cells();
     // Past the content mark every cell is the same blank: one of them stands for all.
-    const int end = std::min(line.contentEnd() + 1, line.count());
+    if (line.contentEnd() < line.count())
+        if (const uint16_t code = line.blank().payload().code) live.set(code);
+    const int end = line.contentEnd();
     int c = 0;
 #if defined(__SSE2__)
     // Most cells carry no handle: four at a time are looked at together (the handle is a cell's last
@@ -62,6 +66,17 @@ constexpr size_t releasesPerBatch = 80;
 constexpr unsigned stepsPerBatch = 32;
 // Released at once when a link finds no free handle while unused ones wait.
 constexpr size_t releasesWhenFull = 64;
+// Past this many handles a pass starts with every link, whatever the last one found: the registry
+// (65,534) must not fill while a pass goes on.
+constexpr size_t passesAlwaysAbove = 40960;
+// When a pass finds more handles in use than this, the links of the oldest scroll-back rows give way
+// until those of the newest `keptWhenScarce` handles are left, this many rows with every new link.
+constexpr size_t scarceAbove = 40960;
+constexpr size_t keptWhenScarce = 24576;
+constexpr int stripRowsPerStep = 8;
+// A link that finds the registry full with nothing to release waits for this many more links before
+// the rows are walked again.
+constexpr size_t takesBetweenFullCollections = 4096;
 
 } // namespace
 
@@ -113,20 +128,50 @@ std::optional<std::string> Terminal::parseHyperlinkPayload(std::string_view payl
 // MARK: Handles
 
 std::optional<TinyAtom> Terminal::takePayloadHandle(const std::string& payload) {
+    PayloadHandles& handles = _payloadHandles;
     stepPayloadCollection();
     std::optional<TinyAtom> atom = _payloads.lookup(payload);
-    if (!atom && _payloadHandles.unusedFront > 0) {
+    if (!atom && handles.unusedFront > 0) {
         releaseUnusedPayloadHandles(releasesWhenFull);
         atom = _payloads.lookup(payload);
     }
-    if (!atom) {
-        // Every code is live somewhere. Collect as usual, and when the oldest link still holds the rest
-        // back, release every handle of ours that no cell carries.
-        if (collectPayloadHandles(true) == 0) collectPayloadHandles(false);
+    if (!atom && handles.takesSinceFailedCollection >= takesBetweenFullCollections) {
+        // Every code is live somewhere: the oldest scroll-back rows give up their links now, and every
+        // handle no cell carries any more is released. The new link never goes without while the
+        // scroll-back holds links.
+        planPayloadStrip(keptWhenScarce);
+        stripPayloadRows(INT_MAX);
+        collectPayloadHandles(false);
         atom = _payloads.lookup(payload);
+        if (!atom) handles.takesSinceFailedCollection = 0;
     }
-    if (atom) _payloadHandles.codes.push_back(atom->code);
+    if (handles.takesSinceFailedCollection < SIZE_MAX) ++handles.takesSinceFailedCollection;
+    if (!atom) return atom;
+    // The row the link ends on, as the normal buffer counts it; a link on the alternate screen counts as
+    // on the normal one's.
+    const Buffer& normal = *_normalBuffer;
+    const int row = _buffer == &normal ? normal.yBase() + normal.y() : normal.yBase() + _rows - 1;
+    handles.codes.push_back({atom->code, int64_t(row) + normal.linesTop});
     return atom;
+}
+
+void Terminal::planPayloadStrip(size_t keep) {
+    PayloadHandles& handles = _payloadHandles;
+    if (handles.codes.size() <= keep) return;
+    handles.stripEnd = std::max(handles.stripEnd, handles.codes[handles.codes.size() - keep].row);
+}
+
+void Terminal::stripPayloadRows(int limit) {
+    PayloadHandles& handles = _payloadHandles;
+    Buffer& buffer = *_normalBuffer;
+    CircularBufferLineList& lines = buffer.lines();
+    const int64_t top = buffer.linesTop;
+    // Only the scroll-back: the screen's links stay whatever happens.
+    const int64_t end = std::min(handles.stripEnd, int64_t(std::min(buffer.yBase(), lines.count())) + top);
+    int64_t row = std::max(handles.stripNext, top);
+    for (; row < end && limit > 0; ++row, --limit)
+        if (const BufferLinePtr& line = lines.peek(int(row - top))) line->dropPayloads(buffer.cellArena());
+    handles.stripNext = row;
 }
 
 void Terminal::garbageCollectPayload() {
@@ -136,7 +181,7 @@ void Terminal::garbageCollectPayload() {
 void Terminal::releaseUnusedPayloadHandles(size_t limit) {
     PayloadHandles& handles = _payloadHandles;
     for (; limit > 0 && handles.unusedFront > 0; --limit, --handles.unusedFront) {
-        _payloads.release(handles.codes.front());
+        _payloads.release(handles.codes.front().code);
         handles.codes.pop_front();
     }
 }
@@ -150,10 +195,13 @@ void Terminal::stepPayloadCollection() {
         }
         return;
     }
+    if (handles.stripNext < handles.stripEnd) stripPayloadRows(stripRowsPerStep);
     const Buffer& buffer = *_normalBuffer;
     const CircularBufferLineList& lines = buffer.lines();
     if (!handles.pass) {
-        if (handles.codes.size() < handles.nextPassAt + handlesPerPass) return;
+        if (handles.codes.size() < handles.nextPassAt + handlesPerPass &&
+            handles.codes.size() < passesAlwaysAbove)
+            return;
         // Kept from pass to pass: a large allocation among the many small blocks the releases freed
         // would first have the allocator sort all of those out.
         if (!handles.live)
@@ -187,16 +235,18 @@ void Terminal::stepPayloadCollection() {
     // The unused handles go to the front, to be released from there; the rest keep their order. One old
     // link still shown (a prompt's, or one on a copy under synchronized output) would otherwise hold back
     // every handle after it until the registry is full.
-    std::deque<uint16_t>& codes = handles.codes;
+    std::deque<PayloadHandles::Taken>& codes = handles.codes;
     const auto candidatesEnd = codes.begin() + ptrdiff_t(pass.candidates);
     const auto firstLive =
-        std::find_if(codes.begin(), candidatesEnd, [&](uint16_t code) { return live.test(code); });
-    const auto usedEnd =
-        std::stable_partition(firstLive, candidatesEnd, [&](uint16_t code) { return !live.test(code); });
+        std::find_if(codes.begin(), candidatesEnd,
+                     [&](const PayloadHandles::Taken& taken) { return live.test(taken.code); });
+    const auto usedEnd = std::stable_partition(
+        firstLive, candidatesEnd, [&](const PayloadHandles::Taken& taken) { return !live.test(taken.code); });
     const size_t unused = size_t(usedEnd - codes.begin());
     handles.unusedFront = unused;
     handles.nextPassAt = handles.codes.size() - unused;
     handles.pass.reset();
+    if (live.count() > scarceAbove) planPayloadStrip(keptWhenScarce);
 }
 
 bool Terminal::markSnapshotRows(PayloadHandles::Pass& pass, LiveCodes& live, int rows) {
@@ -212,7 +262,7 @@ bool Terminal::markSnapshotRows(PayloadHandles::Pass& pass, LiveCodes& live, int
 }
 
 size_t Terminal::collectPayloadHandles(bool untilInUse) {
-    std::deque<uint16_t>& codes = _payloadHandles.codes;
+    std::deque<PayloadHandles::Taken>& codes = _payloadHandles.codes;
     // Whatever a pass under way or its outcome counted on may go now.
     _payloadHandles.pass.reset();
     _payloadHandles.unusedFront = 0;
@@ -226,16 +276,16 @@ size_t Terminal::collectPayloadHandles(bool untilInUse) {
 
     size_t released = 0;
     if (untilInUse) {
-        while (!codes.empty() && !live->test(codes.front())) {
-            _payloads.release(codes.front());
+        while (!codes.empty() && !live->test(codes.front().code)) {
+            _payloads.release(codes.front().code);
             codes.pop_front();
             ++released;
         }
         return released;
     }
-    std::erase_if(codes, [&](uint16_t code) {
-        if (live->test(code)) return false;
-        _payloads.release(code);
+    std::erase_if(codes, [&](const PayloadHandles::Taken& taken) {
+        if (live->test(taken.code)) return false;
+        _payloads.release(taken.code);
         ++released;
         return true;
     });

@@ -12,6 +12,7 @@ namespace Messages = KittyGraphicsMessages;
 // MARK: Intake and chunk assembly
 
 void Terminal::handleKittyGraphics(std::span<const uint8_t> content) {
+    settlePending();
     KittyGraphicsCommand command = parseKittyGraphicsControl(content);
     const KittyGraphicsControl& control = command.control;
     std::optional<KittyGraphicsPending>& pending = kittyGraphicsState.pending;

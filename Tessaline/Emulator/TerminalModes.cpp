@@ -339,6 +339,15 @@ void Terminal::switchToNormalScreen(bool clearAlt, bool restoreCursor) {
 // a new one would throw the user's scroll-back away. Its screen is blanked and its cursor, saved cursor,
 // margins and tab stops start afresh instead, as in a new buffer.
 void Terminal::switchColumns(bool set) {
+    _columnSwitch = set;
+    // Among other modes of one command it is made at once, so that the others come after it.
+    if (!_columnSwitchMayWait) applyColumnSwitch();
+}
+
+void Terminal::applyColumnSwitch() {
+    if (!_columnSwitch) return;
+    const bool set = *_columnSwitch;
+    _columnSwitch.reset();
     resize(set ? 132 : 80, _rows);
     if (!set && tdel != nullptr) tdel->sizeChanged(*this);
     endSynchronizedOutput();

@@ -108,11 +108,54 @@ enum ScalarInfoBits : uint8_t {
     pictographBit = 32,
     // Takes the emoji presentation selector (U+FE0F) as a variation.
     vs16BaseBit = 64,
+    // A Hangul jamo or syllable, which join by syllable structure (hangulJoins).
+    hangulBit = 128,
 };
 
 int widthOf(uint8_t info) {
     return (info & widthBits) - 1;
 }
+
+// Hangul syllable structure (UAX #29): leading consonants, vowels, trailing consonants, and precomposed
+// syllables with or without a trailing consonant.
+enum class HangulKind : uint8_t {
+    none,
+    leading,
+    vowel,
+    trailing,
+    syllable,
+    syllableWithTrailing
+};
+
+constexpr HangulKind hangulKind(uint32_t c) {
+    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0xA960 && c <= 0xA97C)) return HangulKind::leading;
+    if ((c >= 0x1160 && c <= 0x11A7) || (c >= 0xD7B0 && c <= 0xD7C6)) return HangulKind::vowel;
+    if ((c >= 0x11A8 && c <= 0x11FF) || (c >= 0xD7CB && c <= 0xD7FB)) return HangulKind::trailing;
+    if (c >= 0xAC00 && c <= 0xD7A3)
+        return (c - 0xAC00) % 28 == 0 ? HangulKind::syllable : HangulKind::syllableWithTrailing;
+    return HangulKind::none;
+}
+
+// Whether `next` continues the syllable that `previous` ends (GB6, GB7, GB8).
+constexpr bool hangulJoins(uint32_t previous, uint32_t next) {
+    const HangulKind a = hangulKind(previous);
+    const HangulKind b = hangulKind(next);
+    switch (a) {
+    case HangulKind::leading:
+        return b != HangulKind::none && b != HangulKind::trailing;
+    case HangulKind::vowel:
+    case HangulKind::syllable:
+        return b == HangulKind::vowel || b == HangulKind::trailing;
+    case HangulKind::syllableWithTrailing:
+    case HangulKind::trailing:
+        return b == HangulKind::trailing;
+    case HangulKind::none:
+        return false;
+    }
+    return false;
+}
+static_assert(hangulJoins(0x1100, 0x1161) && hangulJoins(0x1161, 0x11A8) && !hangulJoins(0x11A8, 0x1161));
+static_assert(hangulJoins(0xAC00, 0x11A8) && !hangulJoins(0xAC01, 0x1161) && !hangulJoins(0x61, 0x1161));
 
 // The bytes of the scalars from UnicodeUtil::columnWidth and ICU's properties, in blocks of 256 scalars
 // made the first time one of their scalars is printed (building all of them would stall the first
@@ -159,6 +202,7 @@ private:
             for (size_t k = 0; k < std::size(_sets); ++k)
                 if (_sets[k].contains(UChar32(c))) info |= uint8_t(joinsBit << k);
             if (UnicodeUtil::bisearch(c, UnicodeWidthData::emojiVs16Base, 182)) info |= vs16BaseBit;
+            if (hangulKind(c) != HangulKind::none) info |= hangulBit;
             (*block)[i] = info;
         }
         // Identical blocks are stored once (all of CJK is one block), which keeps the table in the cache.
@@ -320,6 +364,8 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
                      uint32_t scalar, uint8_t info) {
     if (previousInfo & controlBit) return false; // GB4
     if (info & extendsBit) return true;          // GB9, GB9a
+    // GB6 to GB8.
+    if ((info & hangulBit) && (previousInfo & hangulBit) && hangulJoins(previous, scalar)) return true;
     const std::string_view cluster = joined.substr(0, clusterLength);
     if (isRegionalIndicator(scalar) && isRegionalIndicator(previous)) {
         // GB12, GB13: indicators pair up from the start of the run.
@@ -368,12 +414,81 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
     return checker.iterator->following(0) == int32_t(joined.size());
 }
 
+// Decodes a run that holds only characters of one column that join nothing into their codes: ASCII, and
+// the letters, digits and symbols of other scripts that are neither marks, joiners nor pictographs (a
+// line of text with an accented letter or two, box drawing). False as soon as one is anything else.
+// `stop` is where the first byte from 0x7F up is (findNonAscii of the run).
+bool decodeSimpleText(const uint8_t* p, const uint8_t* stop, const uint8_t* end,
+                      std::vector<uint32_t>& codes) {
+    // Room for a whole vector written past the last code.
+    codes.resize(size_t(end - p) + 16);
+    uint32_t* out = codes.data();
+    for (bool first = true; p < end; first = false) {
+        if (!first) stop = findNonAscii(p, end);
+#if defined(__SSE2__)
+        // ASCII bytes widened 16 at a time; the vector may run past the stretch, which the next code or
+        // the end overwrites or cuts off.
+        const __m128i zero = _mm_setzero_si128();
+        while (p < stop) {
+            __m128i bytes;
+            if (end - p >= 16) {
+                bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            } else {
+                alignas(16) uint8_t tail[16] = {};
+                std::memcpy(tail, p, size_t(end - p));
+                bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+            }
+            const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+            const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+            auto* to = reinterpret_cast<__m128i*>(out);
+            _mm_storeu_si128(to, _mm_unpacklo_epi16(low, zero));
+            _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(low, zero));
+            _mm_storeu_si128(to + 2, _mm_unpacklo_epi16(high, zero));
+            _mm_storeu_si128(to + 3, _mm_unpackhi_epi16(high, zero));
+            const ptrdiff_t step = std::min<ptrdiff_t>(16, stop - p);
+            out += step;
+            p += step;
+        }
+#else
+        for (; p < stop; ++p)
+            *out++ = *p;
+#endif
+        if (p == end) break;
+        uint32_t scalar = 0;
+        // DEL, broken or cut-off sequences and four-byte characters (emoji, mostly wide) go the general way.
+        const int r = decodeUtf8(p, end, scalar);
+        if (r < 2 || r > 3) return false;
+        const uint8_t info = scalarInfo(scalar);
+        if (widthOf(info) != 1 || (info & (joinsBit | controlBit | extendsBit | pictographBit))) return false;
+        *out++ = scalar;
+        p += r;
+    }
+    codes.resize(size_t(out - codes.data()));
+    return true;
+}
+
+// The bytes of the first `scalars` characters of well-formed text.
+size_t bytesOfScalars(const uint8_t* p, size_t scalars) {
+    size_t at = 0;
+    for (; scalars > 0; --scalars)
+        at += size_t(sequenceLength(p[at]));
+    return at;
+}
+
 } // namespace
 
 // MARK: Runs
 
 void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (data.empty()) return;
+    if (_columnSwitch) [[unlikely]]
+        applyColumnSwitch();
+    if (_marginShift.pending) [[unlikely]] {
+        // Printing stays between the margins, wrapping at the right one, unless it starts outside them
+        // (or inserts, which clears a wide character cut at the edge).
+        const Buffer& b = *_buffer;
+        if (b.x() < b.marginLeft() || b.x() > b.marginRight() || b.insertMode) settleMarginShiftRow(b.y());
+    }
     if (!_buffer->wraparound) [[unlikely]] {
         const int xBefore = _buffer->x();
         printRun(data);
@@ -408,7 +523,8 @@ inline void Terminal::printRun(std::span<const uint8_t> data) {
         }
         const uint8_t* begin = data.data();
         const uint8_t* end = begin + data.size();
-        if (findNonAscii(begin, end) == end) {
+        const uint8_t* stop = findNonAscii(begin, end);
+        if (stop == end) {
             Buffer& buffer = *_buffer;
             updateRange(buffer, buffer.y());
             const int written = buffer.insertAsciiRun(data, _printCell);
@@ -418,6 +534,19 @@ inline void Terminal::printRun(std::span<const uint8_t> data) {
             }
             // Insert mode, or the right edge without wraparound: the rest one character at a time.
             printGeneral(data.subspan(size_t(written)));
+            return;
+        }
+        // Text with a letter or two beyond ASCII goes in as one segment all the same, when none of its
+        // characters can join another or take two columns.
+        if (decodeSimpleText(begin, stop, end, _codeRun)) {
+            Buffer& buffer = *_buffer;
+            updateRange(buffer, buffer.y());
+            const int written = buffer.insertCodeRun(_codeRun, _printCell);
+            if (size_t(written) == _codeRun.size()) {
+                updateRange(buffer, buffer.y());
+                return;
+            }
+            printGeneral(data.subspan(bytesOfScalars(begin, size_t(written))));
             return;
         }
     }
@@ -470,6 +599,10 @@ void Terminal::printGeneral(std::span<const uint8_t> data) {
         // Held bytes are a valid start, so what was taken reaches into this run.
         p += (r > 0 ? r : -r) - n;
     }
+
+    // What the cell written last ends with, so that the clusters of this run can go into the row in place
+    // from the first one on.
+    if (!_lastCell.known && !_pendingJoin.active) learnLastCell();
 
     while (p < end) {
         const uint8_t b = *p;
@@ -544,6 +677,20 @@ void Terminal::printByte(uint8_t b) {
         insertOwnCell(b, width);
         noteLastCell(false, false);
     }
+}
+
+void Terminal::learnLastCell() {
+    BufferLine* line = lastWrittenLine();
+    if (line == nullptr) return;
+    // As printScalar reads it: the joiner alone, or a grapheme ending with it or holding one indicator.
+    const int32_t code = (*line)[std::min(_buffer->lastBufferStorage.x, _cols - 1)].code;
+    bool joiner = code == int32_t(zeroWidthJoiner);
+    bool indicator = false;
+    if (const std::optional<std::string_view> text = _graphemes.text(code)) {
+        joiner = text->ends_with("\xE2\x80\x8D");
+        indicator = text->size() == 4 && isRegionalIndicator(decodeSequence(*text));
+    }
+    noteLastCell(joiner, indicator, line);
 }
 
 void Terminal::noteLastCell(bool endsWithJoiner, bool isIndicator) {
@@ -643,6 +790,13 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
         if (base < 0x80) {
             // ASCII never joins the cell before it (through a character set it goes the general way).
             if (!asciiCells || base < 0x20 || base == 0x7F) break;
+            // A stretch of ASCII goes in as a row segment: a letter among wide characters is placed here,
+            // but the rest of a line of text after one accented letter is not, cell by cell.
+            if (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                if (!hasNonAscii(word)) break;
+            }
         } else if ((r = decodeUtf8(p, end, base)) <= 0) {
             break;
         }
@@ -680,7 +834,8 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
                 // Widens the base that takes it; any other selector is dropped from the text.
                 unusual = count != 1 || !(baseInfo & vs16BaseBit) || (cellWidth != 2 && x + 2 > columns);
                 cellWidth = 2;
-            } else if (!(info & extendsBit) && !pair) {
+            } else if (!(info & extendsBit) && !pair &&
+                       !((info & hangulBit) && (previousInfo & hangulBit) && hangulJoins(previous, scalar))) {
                 unusual = !(previous == zeroWidthJoiner && (info & pictographBit) &&
                             (beforeJoinerInfo & pictographBit));
             }
@@ -692,7 +847,7 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
             q += taken;
         }
         if (unusual) break;
-        CharData* cells = line->cellsForWrite(x + cellWidth);
+        CharData* cells = line->cellsForWrite(x, x + cellWidth);
         // Codes follow the order in which the general path makes them: the base's own, then the cluster's.
         const int32_t baseCode = base < 0x80 ? int32_t(base) : scalarCode(base);
         CharData cell = _printCell;
@@ -731,7 +886,7 @@ bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
     if (line == nullptr || x + width > line->count() ||
         line->renderMode != BufferLine::RenderLineMode::single)
         return false;
-    CharData* cells = line->cellsForWrite(x + width);
+    CharData* cells = line->cellsForWrite(x, x + width);
     CharData cell = _printCell;
     cell.setValue(code, int8_t(width));
     cells[x] = cell;
@@ -747,6 +902,9 @@ BufferLine* Terminal::lastWrittenLine() {
     const Buffer::LastBufferStorage& last = buffer.lastBufferStorage;
     if (last.cols != _cols || last.rows != _rows) return nullptr;
     if (last.y < 0 || last.y >= buffer.lines().count()) return nullptr;
+    // The cell may lie outside the margins, whose cells may still be with another row.
+    if (_marginShift.pending) [[unlikely]]
+        settleMarginShiftRow(last.y - buffer.yBase());
     BufferLine* line = buffer.lines()[last.y].get();
     return line->count() > 0 ? line : nullptr;
 }
@@ -811,6 +969,8 @@ void Terminal::joinToLastCell(uint32_t scalar, uint8_t info) {
         if (!(pending.lastInfo & vs16BaseBit)) return;
         if (scalar == emojiPresentation) {
             if (pending.width != 2 && pending.p + 1 < _cols) {
+                // The widened character may reach past the right margin.
+                settleMarginShiftRow(pending.row - buffer.yBase());
                 CharData continuation = (*pending.line)[pending.column];
                 continuation.setValue(0, 0);
                 continuation.setPayload({});
@@ -887,14 +1047,14 @@ const uint8_t* Terminal::joinMarksToAscii(const uint8_t* p, const uint8_t* end) 
         // The text is a letter and marks, never a lone scalar: straight to the table, which may read
         // whole words of the bytes that follow.
         const int32_t made = _graphemes.codeOrZero(text, size_t(end - start));
-        line->cellsForWrite(column + 1)[column].setValue(made != 0 ? made : 0xFFFD, 1);
+        line->cellToChange(column).setValue(made != 0 ? made : 0xFFFD, 1);
         p = q;
         if (end - p < 2 || p[0] < 0x20 || p[0] > 0x7E || p[1] < 0x80 || buffer.insertMode) break;
         const int x = buffer.x();
         if (buffer.yBase() + buffer.y() != row || x > right || x >= columns) break;
         CharData cell = _printCell;
         cell.code = p[0];
-        line->cellsForWrite(x + 1)[x] = cell;
+        line->cellsForWrite(x, x + 1)[x] = cell;
         storeWhole(last, row, x, _cols, _rows);
         buffer.setX(x + 1);
         column = x;
@@ -910,8 +1070,7 @@ void Terminal::finishJoin() {
     if (!pending.active) return;
     pending.active = false;
     // The column is inside the row (joinToLastCell held it there).
-    pending.line->cellsForWrite(pending.column + 1)[pending.column].setValue(code(pending.view()),
-                                                                             int8_t(pending.width));
+    pending.line->cellToChange(pending.column).setValue(code(pending.view()), int8_t(pending.width));
     updateRange(pending.row - _buffer->yBase());
     const std::string_view text = pending.view();
     noteLastCell(pending.lastScalar == zeroWidthJoiner,

@@ -14,18 +14,15 @@ const char* boolText(bool value) {
 }
 
 // The oldest rows of a full ring are the next to be reused, and in a large scroll-back they have long
-// left the cache. Fetching them ahead hides that wait even when scrolls come close together: the row
-// object of the third oldest now, the written cells of the second oldest (whose object came in the
-// last time), so that the oldest, reused next, is all there.
+// left the cache. Fetching them ahead hides that wait even when scrolls come close together (a screen of
+// line feeds takes a few tens of nanoseconds each): the row object of the eighth oldest (two cache
+// lines). Its cells are not touched: reusing a row clears it by forgetting them, and a row that kept only
+// its text has them in the scroll-back's arena.
 void prefetchOldestRows(const CircularBufferLineList& lines) {
-    if (!lines.isFull() || lines.count() < 3) return;
-    if (const BufferLinePtr& later = lines.peek(2)) __builtin_prefetch(later.get(), 1);
-    if (const BufferLinePtr& next = lines.peek(1)) {
-        const BufferLine& row = *next;
-        const char* cells = reinterpret_cast<const char*>(row.cells());
-        const size_t bytes = size_t(row.contentEnd()) * sizeof(CharData);
-        for (size_t at = 0; at < bytes; at += 64)
-            __builtin_prefetch(cells + at, 1);
+    if (!lines.isFull() || lines.count() < 8) return;
+    if (const BufferLinePtr& later = lines.peek(7)) {
+        __builtin_prefetch(later.get(), 1);
+        __builtin_prefetch(reinterpret_cast<const char*>(later.get()) + 64, 1);
     }
 }
 
@@ -98,8 +95,23 @@ void Terminal::scroll(bool isWrapped) {
 
     const int topRow = buffer.yBase() + buffer.scrollTop();
     const int bottomRow = buffer.yBase() + buffer.scrollBottom();
+    // The row that goes into the scroll-back keeps only the cells it uses; the row taking its place gets
+    // its block (BufferLine::retire).
+    auto retiring = [&]() -> BufferLine* {
+        if (!buffer.hasScrollback()) return nullptr;
+        BufferLine* line = lines.peek(topRow).get();
+        return line != nullptr && line->count() == buffer.cols() ? line : nullptr;
+    };
 
-    if (marginMode && (buffer.marginLeft() > 0 || buffer.marginRight() < _cols - 1)) {
+    const bool insideMargins = marginMode && (buffer.marginLeft() > 0 || buffer.marginRight() < _cols - 1);
+    if (insideMargins && scrollInsideMargins(erase)) {
+        finishScroll();
+        return;
+    }
+    // Rows move in and out of the scroll-back or the region below: the cells outside margins must be
+    // where they belong first.
+    settlePending();
+    if (insideMargins) {
         // Only the columns between the margins move; the scroll-back is not touched.
         const int left = buffer.marginLeft();
         auto settle = [&](int row) {
@@ -155,15 +167,27 @@ void Terminal::scroll(bool isWrapped) {
     } else {
         // The region starts at the top of the screen: its top row goes into the scroll-back.
         bool wasFull = false;
+        // A new row for the newest end of a ring that is still filling: it takes the block of the row
+        // going into the scroll-back.
+        auto newRow = [&] {
+            if (BufferLine* leaving = retiring()) {
+                auto line = std::make_shared<BufferLine>(0, erase);
+                if (leaving->retire(*line, erase, buffer.cellArena())) {
+                    line->isWrapped = isWrapped;
+                    return line;
+                }
+            }
+            return templateCopy();
+        };
         if (bottomRow == lines.count() - 1 && lines.isFull()) {
-            lines.recycle(erase);
+            lines.recycle(erase, retiring(), &buffer.cellArena());
             if (!lines.peek(bottomRow)) lines.set(bottomRow, templateCopy());
             BufferLine& line = *lines[bottomRow];
             line.isWrapped = isWrapped;
             line.renderMode = BufferLine::RenderLineMode::single;
             wasFull = true;
         } else if (bottomRow == lines.count() - 1) {
-            lines.push(templateCopy());
+            lines.push(newRow());
             buffer.setYBase(buffer.yBase() + 1);
         } else {
             // The new row enters at the newest end of the ring (the oldest row, which falls off a full
@@ -172,9 +196,17 @@ void Terminal::scroll(bool isWrapped) {
             wasFull = lines.isFull();
             if (wasFull) {
                 buffer.clearImagesFromLine(0);
-                reuseAsTemplate(lines.rotateOldestToNewest("can only recycle when the buffer is full"));
+                BufferLine* leaving = retiring();
+                BufferLinePtr& line = lines.rotateOldestToNewest("can only recycle when the buffer is full");
+                if (leaving != nullptr && line && line.use_count() == 1 &&
+                    leaving->retire(*line, erase, buffer.cellArena())) {
+                    line->isWrapped = isWrapped;
+                    line->renderMode = BufferLine::RenderLineMode::single;
+                } else {
+                    reuseAsTemplate(line);
+                }
             } else {
-                lines.push(templateCopy());
+                lines.push(newRow());
                 buffer.setYBase(buffer.yBase() + 1);
             }
             lines.rotate(buffer.yBase() + buffer.scrollBottom(), lines.count() - 1, false);

@@ -39,6 +39,8 @@ BufferLinePtr Terminal::recycledBlankLine(BufferLinePtr&& leaving, const Attribu
 // One pass however far the lines move: a count of lines a program sends costs the size of the range, never
 // that count times it.
 void Terminal::shiftLines(int first, int last, int by, const Attribute& fill) {
+    // Whole rows move: any cells outside the margins still travelling with other rows go home first.
+    settlePending();
     Buffer& buffer = *_buffer;
     CircularBufferLineList& lines = buffer.lines();
     last = std::min(last, lines.count() - 1);
@@ -83,6 +85,8 @@ void Terminal::shiftCells(int top, int bottom, int left, int right, int by, cons
     const int height = bottom - top + 1;
     if (top < 0 || height <= 0 || left < 0 || right < left || by == 0) return;
     const int n = std::min(by < 0 ? -by : by, height);
+    if (shiftCellsByRows(top, bottom, left, right, by, fill)) return;
+    settlePending();
     auto blank = [&](int row) {
         BufferLine& line = *lines[base + row];
         const int length = spanOf(line, left, right);
@@ -137,6 +141,7 @@ void Terminal::reverseIndex() {
         return;
     }
     if (!marginMode || (buffer.marginLeft() == 0 && buffer.marginRight() >= _cols - 1)) {
+        settlePending();
         const int count = buffer.scrollBottom() - buffer.scrollTop();
         // The bottom line is dropped; it comes back as the new top line when nothing else holds it.
         if (count > 0 && bottomRow < lines.count()) {

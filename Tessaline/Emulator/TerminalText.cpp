@@ -40,19 +40,18 @@ struct ConverterCloser {
 
 void Terminal::appendCellText(const BufferLine& line, int start, int end, std::string& out) const {
     if (end <= start) return;
-    const CharData* cells = line.cells();
     // One byte per cell, written in place; a character of more bytes makes room for itself.
     size_t at = out.size();
     out.resize(at + size_t(end - start));
     char* p = out.data() + at;
     std::array<char, 4> scratch;
     for (int i = start; i < end; ++i) {
-        const int32_t code = cells[i].code;
+        const int32_t code = line[i].code;
         if (code > 0 && code < 0x80) {
             *p++ = char(code);
         } else if (code == 0) {
             // The right half of a wide character is part of the character; an empty cell reads as a space.
-            if (i == 0 || cells[i - 1].width() != 2) *p++ = ' ';
+            if (i == 0 || line[i - 1].width() != 2) *p++ = ' ';
         } else {
             const std::string_view text = characterText(code, scratch);
             at = size_t(p - out.data());

@@ -220,7 +220,7 @@ const ViewLineInfo& RowBuilder::build(int row, const BufferLine& line, int cols)
 
     // An empty line reads as blank cells: there is no last cell to repeat.
     const int count = line.count();
-    const CharData* cells = line.cells();
+    // Cells past stored() read as the row's blank, never as what the block held before.
     static const CharData blank;
 
     bool segmentOpen = false;
@@ -258,7 +258,7 @@ const ViewLineInfo& RowBuilder::build(int row, const BufferLine& line, int cols)
     };
 
     for (int c = 0; c < cols;) {
-        const CharData& cell = count > 0 ? cells[std::min(c, count - 1)] : blank;
+        const CharData& cell = count > 0 ? line[std::min(c, count - 1)] : blank;
         const int w = std::max<int>(cell.width(), 1);
         const bool link =
             byPayload ? cell.hasPayload() : hovered && hovered->lowerBound < c + w && c < hovered->upperBound;

@@ -65,11 +65,30 @@ CharData Buffer::getNullCell(const std::optional<Attribute>& attribute) {
 void Buffer::fillViewportRows(const std::optional<Attribute>& attribute) {
     if (_lines.count() != 0) return;
     const CharData fill(attribute.value_or(Attribute::defaultAttribute()), 0, 1);
-    for (int i = 0; i < _rows; ++i)
-        _lines.push(BufferLine::make(_cols, fill, false));
+    for (int i = 0; i < _rows; ++i) {
+        BufferLinePtr line;
+        if (!_spareRows.empty()) {
+            line = std::move(_spareRows.back());
+            _spareRows.pop_back();
+        }
+        // Only a row of the width and fill is reused (clear kept only rows nobody else held).
+        if (line && line->count() == _cols && line->fillCharacter() == fill) {
+            line->clear(fill);
+            line->isWrapped = false;
+            line->renderMode = BufferLine::RenderLineMode::single;
+        } else {
+            line = BufferLine::make(_cols, fill, false);
+        }
+        _lines.push(std::move(line));
+    }
+    _spareRows.clear();
 }
 
 void Buffer::clear() {
+    _spareRows.clear();
+    for (int i = _yBase; i < std::min(_lines.count(), _yBase + _rows); ++i)
+        if (const BufferLinePtr& line = _lines.peek(i); line && line.use_count() == 1 && !line->isCompact())
+            _spareRows.push_back(std::move(_lines[i]));
     _yDisp = 0;
     _x = 0;
     _y = 0;
@@ -121,6 +140,7 @@ void Buffer::wrapCursor() {
         // the region the region does not hold the cursor, so it must not scroll.
         ++_y;
         _lines[_yBase + _y]->isWrapped = true;
+        ++_wrapsMarked;
     }
     // Otherwise the cursor is on the screen's last row below the region: like a line feed there, the
     // wrap does not scroll and the text goes on from the start of the same row.
@@ -142,7 +162,10 @@ void Buffer::insertCharacter(const CharData& charData) {
     BufferLine& line = *_lines[_yBase + _y];
     if (insertMode) {
         const CharData fill(curAttr, 0, 1);
-        line.insertCells(_x, width, std::min(right, line.count() - 1), fill);
+        // The opened cells are written over at once: as the row's blank they leave its content mark
+        // where the shift put it, so that the row still keeps only the cells it uses in the scroll-back.
+        const CharData opened = line.blank();
+        line.insertCells(_x, width, std::min(right, line.count() - 1), opened);
         // No wide character is left cut at the right edge.
         const int last = std::min(_cols, line.count()) - 1;
         if (line[last].width() == 2) line.set(last, fill);
@@ -166,10 +189,18 @@ int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attr
 }
 
 int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& templateCell) {
-    if (insertMode || bytes.empty()) return 0;
+    return insertRun(bytes.data(), bytes.size(), templateCell);
+}
+
+int Buffer::insertCodeRun(std::span<const uint32_t> codes, const CharData& templateCell) {
+    return insertRun(codes.data(), codes.size(), templateCell);
+}
+
+template<class Code>
+int Buffer::insertRun(const Code* p, size_t size, const CharData& templateCell) {
+    if (insertMode || size == 0) return 0;
     const CharData cell = templateCell;
-    const uint8_t* p = bytes.data();
-    int remaining = int(std::min<size_t>(bytes.size(), INT_MAX));
+    int remaining = int(std::min<size_t>(size, INT_MAX));
     int written = 0;
     while (remaining > 0) {
         BufferLine* row = _lines[_yBase + _y].get();
@@ -185,12 +216,12 @@ int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& templ
         if (n <= 0) break;
         BufferLine& line = *row;
         const int direct = std::clamp(line.count() - _x, 0, n);
-        BufferLine::writeAscii(line.cellsForWrite(_x + direct) + _x, p, direct, cell);
+        BufferLine::writeCodes(line.cellsForWrite(_x, _x + direct) + _x, p, direct, cell);
         // A row narrower than the margin: the row repairs the rest (with its warning).
         for (int i = direct; i < n; ++i) {
             CharData& c = line.at(_x + i);
             c = cell;
-            c.code = p[i];
+            c.code = int32_t(p[i]);
         }
         _x += n;
         written += n;

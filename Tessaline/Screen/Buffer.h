@@ -115,6 +115,8 @@ public:
     int marginRight() const { return _marginRight; }
     void setMarginRight(int value) { _marginRight = value; }
 
+    // Where the rows of the scroll-back keep their cells (rows that scrolled off keep only what they use).
+    CellArena& cellArena() { return _cellArena; }
     CircularBufferLineList& lines() { return _lines; }
     const CircularBufferLineList& lines() const { return _lines; }
     int cols() const { return _cols; }
@@ -187,6 +189,9 @@ public:
     // The same with the cell to write given whole (its code is replaced by each byte), so that a caller
     // writing many runs in one attribute packs the attribute once.
     int insertAsciiRun(std::span<const uint8_t> bytes, const CharData& cell);
+    // The same for cells of width 1 given by their codes (characters that join nothing and take one
+    // column each).
+    int insertCodeRun(std::span<const uint32_t> codes, const CharData& cell);
     // The same for one byte when it lands on the cursor's row as that stands (no insert mode, no wrap, a
     // row as wide as the cursor), inline: the character between two sequences of dense attribute changes
     // pays for no run. Answers false, having written nothing, for every other case.
@@ -197,7 +202,7 @@ public:
         const BufferLinePtr& row = _lines.peek(_yBase + _y);
         if (!row || _x >= row->count() || row->renderMode != BufferLine::RenderLineMode::single) return false;
         BufferLine& line = *row;
-        CharData& target = line.cellsForWrite(_x + 1)[_x];
+        CharData& target = line.cellsForWrite(_x, _x + 1)[_x];
         target = cell;
         target.code = byte;
         ++_x;
@@ -240,11 +245,16 @@ public:
         return true;
     }
     void recalculateLinesWithImagesCount();
+    // How many times a wrap marked a row as continuing the row above: those who keep rows unwrapped
+    // know from it whether any row may have changed since they looked.
+    uint64_t wrapsMarked() const { return _wrapsMarked; }
 
 private:
     void clearImagesFromRow(int at);
     // Moves the cursor to the start of the next row for a character that does not fit.
     void wrapCursor();
+    template<class Code>
+    int insertRun(const Code* codes, size_t count, const CharData& cell);
     void setupRing(int capacity);
     void setupLinesCallbacks();
     // getLinesToRemove; with widen, each row in use is first resized to newCols when the walk reaches it,
@@ -256,12 +266,18 @@ private:
     // Empty slots stay empty: the ring makes them at the current width when first read.
     void finishSlots(int newCols, bool resizeRows, bool check, bool recount);
 
+    // Before the ring: rows hold blocks of its chunks, and the chunks outlive the arena anyway.
+    CellArena _cellArena;
     CircularBufferLineList _lines;
+    // The screen rows of the last clear, kept for the next fillViewportRows: a program that switches
+    // screens all the time then allocates nothing.
+    std::vector<BufferLinePtr> _spareRows;
     int _yDisp = 0;
     int _x = 0;
     int _y = 0;
     int _yBase = 0;
     int _linesWithImagesCount = 0;
+    uint64_t _wrapsMarked = 0;
     int _scrollBottom;
     int _scrollTop = 0;
     int _marginLeft = 0;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -27,14 +28,15 @@ constexpr bool codeComesFirst() {
 }
 static_assert(codeComesFirst());
 
-// Blocks let go of by renewed copies, kept on their thread for the next row that needs a block: a program
-// that redraws under synchronized output frees and allocates a screenful of blocks every frame, which would
-// otherwise grow and trim the heap each time. All of one size (the cache is emptied when the size changes),
+// Blocks of the row's full width let go of, kept on their thread for the next row that needs one: a
+// program that redraws under synchronized output frees and allocates a screenful of blocks every frame,
+// which would otherwise grow and trim the heap each time, and a row reused by scrolling that had kept
+// only its text needs a whole block again. All of one size (the cache is emptied when the size changes),
 // and at most blockCacheCells cells.
 constexpr int blockCacheCells = 1 << 16;
 
 struct BlockCache {
-    std::vector<std::shared_ptr<CharData[]>> blocks;
+    std::vector<CellBlock> blocks;
     int capacity = 0;
 };
 
@@ -64,7 +66,10 @@ void BufferLine::fillCells(CharData* first, CharData* last, const CharData& cell
 #endif
 }
 
-void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell) {
+namespace {
+
+template<class Code>
+void writeCodesOf(CharData* out, const Code* codes, int count, const CharData& cell) {
 #if defined(__SSE2__)
     // The cell whole and its code masked off in a register: a copy with the code cleared and read back
     // whole waits for the narrower store to land, which is most of the cost of a short run.
@@ -73,7 +78,7 @@ void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, cons
         _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell)), _mm_set_epi32(-1, -1, -1, 0));
     auto put = [&](int i) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                         _mm_or_si128(base, _mm_cvtsi32_si128(bytes[i])));
+                         _mm_or_si128(base, _mm_cvtsi32_si128(int(codes[i]))));
     };
     int i = 0;
     for (; i + 4 <= count; i += 4) {
@@ -87,9 +92,19 @@ void BufferLine::writeAscii(CharData* out, const uint8_t* bytes, int count, cons
 #else
     for (int i = 0; i < count; ++i) {
         out[i] = cell;
-        out[i].code = bytes[i];
+        out[i].code = int32_t(codes[i]);
     }
 #endif
+}
+
+} // namespace
+
+void BufferLine::writeCodes(CharData* out, const uint8_t* codes, int count, const CharData& cell) {
+    writeCodesOf(out, codes, count, cell);
+}
+
+void BufferLine::writeCodes(CharData* out, const uint32_t* codes, int count, const CharData& cell) {
+    writeCodesOf(out, codes, count, cell);
 }
 
 BufferLine::Block BufferLine::allocate(int cells) {
@@ -100,12 +115,9 @@ BufferLine::Block BufferLine::allocate(int cells) {
         cache.blocks.pop_back();
         return block;
     }
-    // Raw bytes, one allocation with the count: cells are trivially copyable and every caller writes them
-    // before they are read, so constructing them first (a default attribute packed per cell) is waste.
-    static_assert(alignof(CharData) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-    std::shared_ptr<std::byte[]> bytes =
-        std::make_shared_for_overwrite<std::byte[]>(size_t(cells) * sizeof(CharData));
-    return Block(bytes, std::launder(reinterpret_cast<CharData*>(bytes.get())));
+    // Not initialised: cells are trivially copyable and every caller writes them before they are read,
+    // so constructing them first (a default attribute packed per cell) is waste.
+    return CellBlock::allocate(cells);
 }
 
 BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool isWrapped)
@@ -113,9 +125,11 @@ BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool i
     , _data(allocate(cols))
     , _capacity(std::max(cols, 0))
     , _count(std::max(cols, 0))
+    , _stored(0)
     , _fillCharacter(fillData.value_or(CharData::Null))
     , _blank(_fillCharacter) {
-    fillCells(_data.get(), _data.get() + _count, _fillCharacter);
+    // Nothing is written: every cell reads as the blank until one is (a screen of new rows, as a switch
+    // to the alternate screen makes, costs no pass over its cells).
 }
 
 BufferLine::BufferLine(const BufferLine& other)
@@ -125,11 +139,13 @@ BufferLine::BufferLine(const BufferLine& other)
     , _data(other._data)
     , _capacity(other._capacity)
     , _count(other._count)
+    , _stored(other._stored)
+    , _frozen(other._frozen)
     , _fillCharacter(other._fillCharacter)
     , _blank(other._blank)
     , _contentEnd(other._contentEnd) {
     // The original is const to its callers; sharing its block changes none of its cells.
-    if (_data) _shared = other._shared = true;
+    if (_data) _frozen = other._frozen = true;
 }
 
 void BufferLine::keepBlock(Block&& block, int capacity) {
@@ -155,25 +171,95 @@ void BufferLine::becomeCopyOf(const BufferLine& other) {
     // The common case of a renewal: the other row has not written since the last one. Otherwise the
     // block let go of is the one the other row's next write would allocate.
     if (_data != other._data) {
-        if (_data && _data.use_count() == 1) keepBlock(std::move(_data), _capacity);
+        if (_data && _data.use_count() == 1 && _capacity == _count) keepBlock(std::move(_data), _capacity);
         _data = other._data;
     }
     _capacity = other._capacity;
     _count = other._count;
+    _stored = other._stored;
+    _frozen = other._frozen;
     _fillCharacter = other._fillCharacter;
     _blank = other._blank;
     _contentEnd = other._contentEnd;
-    if (_data) _shared = other._shared = true;
+    if (_data) _frozen = other._frozen = true;
+}
+
+void BufferLine::fillStoredTo(int end) {
+    fillCells(_data.get() + _stored, _data.get() + end, _blank);
+    _stored = end;
 }
 
 void BufferLine::unshare(bool keepCells) {
-    _shared = false;
-    if (_data.use_count() <= 1) return;
-    // The row's own block holds exactly the cells in use.
+    if (_capacity >= _count && (!_frozen || _data.use_count() <= 1)) {
+        // The block is the row's own and wide enough: only the blanks after the stored cells are missing.
+        _frozen = false;
+        if (keepCells) fillStoredTo(_count);
+        _stored = _count;
+        return;
+    }
+    _frozen = false;
+    // The row's own block holds exactly the cells in use; those not stored are its blank.
     Block block = allocate(_count);
-    if (keepCells && _count > 0) std::memcpy(block.get(), _data.get(), size_t(_count) * sizeof(CharData));
+    if (keepCells) {
+        if (_stored > 0) std::memcpy(block.get(), _data.get(), size_t(_stored) * sizeof(CharData));
+        fillCells(block.get() + _stored, block.get() + _count, _blank);
+    }
     _data = std::move(block);
     _capacity = _count;
+    _stored = _count;
+}
+
+bool BufferLine::dropPayloads(CellArena& arena) {
+    const int stored = _stored;
+    bool any = _blank.hasPayload() || _fillCharacter.hasPayload();
+    for (int i = 0; i < stored && !any; ++i)
+        any = _data[ptrdiff_t(i)].hasPayload();
+    if (!any) return false;
+    _blank.setPayload({});
+    _fillCharacter.setPayload({});
+    if (isCompact()) {
+        // The block lies in an arena chunk that copies of the row may share: the cells are kept anew.
+        static thread_local std::vector<CharData> scratch;
+        scratch.assign(_data.get(), _data.get() + stored);
+        for (CharData& cell : scratch)
+            cell.setPayload({});
+        setStorage(arena.keep(scratch.data(), stored), stored, stored);
+        _frozen = true;
+        return true;
+    }
+    if (_frozen) unshare(true);
+    for (int i = 0; i < _stored; ++i)
+        _data[ptrdiff_t(i)].setPayload({});
+    return true;
+}
+
+bool BufferLine::compact(CellArena& arena) {
+    // Cells past the mark are the blank: the cells before it hold the row.
+    if (_frozen || _capacity < _count || _contentEnd + retireMargin > _count) return false;
+    Block kept = arena.keep(_data.get(), _contentEnd);
+    if (_capacity == _count && _data.use_count() == 1) keepBlock(std::move(_data), _capacity);
+    setStorage(std::move(kept), _contentEnd, _contentEnd);
+    _frozen = true;
+    return true;
+}
+
+bool BufferLine::retire(BufferLine& next, const CharData& blank, CellArena& arena) {
+    // A block wider than the row (one narrowed without being written) goes to next as it is.
+    if (_frozen || _contentEnd + retireMargin > _count || _capacity < _count || &next == this) return false;
+    Block kept = arena.keep(_data.get(), _contentEnd);
+    // The reused row's block, when it is one of a full row, stays at hand for a row that needs one.
+    if (next._data && !next._frozen && next._capacity == next._count && next._data.use_count() == 1)
+        keepBlock(std::move(next._data), next._capacity);
+    next._count = _count;
+    next.setStorage(std::move(_data), _capacity);
+    next._frozen = false;
+    next._blank = _blank;
+    next._contentEnd = _contentEnd;
+    next.clear(blank);
+
+    setStorage(std::move(kept), _contentEnd, _contentEnd);
+    _frozen = true;
+    return true;
 }
 
 void BufferLine::set(int index, const CharData& cell) {
@@ -238,9 +324,9 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
 }
 
 void BufferLine::fill(const CharData& with) {
-    own(false);
-    fillCells(_data.get(), _data.get() + _count, with);
+    // Nothing is written: every cell reads as the blank once none is stored.
     _blank = with;
+    _stored = 0;
     _contentEnd = 0;
 }
 
@@ -255,18 +341,7 @@ void BufferLine::clear(const Attribute& attribute) {
 }
 
 void BufferLine::clear(const CharData& blank) {
-    // Past the content mark the cells already are the blank: only what was written needs wiping. A block
-    // shared with a copy is not copied first: the row gets a new one, filled whole.
-    // The content end is rounded up to whole groups of four cells: the cells past it are the blank
-    // already, and writing them again spares the fill its uneven tail.
-    int end = blank == _blank ? std::min((_contentEnd + 3) & ~3, _count) : _count;
-    if (_shared) {
-        unshare(false);
-        end = _count;
-    }
-    fillCells(_data.get(), _data.get() + end, blank);
-    _blank = blank;
-    _contentEnd = 0;
+    fill(blank);
     images.reset();
 }
 
@@ -278,8 +353,10 @@ void BufferLine::copyFrom(const BufferLine& line) {
         _data = allocate(line._count);
         _capacity = line._count;
     }
-    if (line._count > 0) std::memcpy(_data.get(), line._data.get(), size_t(line._count) * sizeof(CharData));
+    if (line._stored > 0) std::memcpy(_data.get(), line._data.get(), size_t(line._stored) * sizeof(CharData));
+    fillCells(_data.get() + line._stored, _data.get() + line._count, line._blank);
     _count = line._count;
+    _stored = _count;
     _blank = line._blank;
     _contentEnd = line._contentEnd;
     isWrapped = line.isWrapped;
@@ -290,8 +367,12 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
     markContent(dstCol + len);
     // Made our own first: src may be this row.
     own();
-    // memmove gets overlapping ranges of the same row right in either direction.
-    std::memmove(_data.get() + dstCol, src._data.get() + srcCol, size_t(len) * sizeof(CharData));
+    // memmove gets overlapping ranges of the same row right in either direction; cells a compact source
+    // does not keep are its blank.
+    const int held = std::clamp(src._stored - srcCol, 0, len);
+    if (held > 0)
+        std::memmove(_data.get() + dstCol, src._data.get() + srcCol, size_t(held) * sizeof(CharData));
+    if (held < len) fillCells(_data.get() + dstCol + held, _data.get() + dstCol + len, src._blank);
 }
 
 void BufferLine::resize(int cols, const CharData& fillData) {
@@ -300,9 +381,23 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         _data.reset();
         _capacity = 0;
         _count = 0;
+        _stored = 0;
         _contentEnd = 0;
-        _shared = false;
+        _frozen = false;
         return;
+    }
+    if (_stored < _count) {
+        // A row whose last cells are not stored only changes its count while the new cells are its
+        // blank (a block smaller than the row is one that may not be written); otherwise its cells are
+        // filled in first.
+        if (cols < _count || fillData == _blank) {
+            _count = cols;
+            _contentEnd = std::min(_contentEnd, cols);
+            _stored = std::min(_stored, _count);
+            if (_capacity < _count) _frozen = true;
+            return;
+        }
+        unshare(true);
     }
     if (cols < _count) {
         _contentEnd = std::min(_contentEnd, cols);
@@ -314,7 +409,7 @@ void BufferLine::resize(int cols, const CharData& fillData) {
             _contentEnd = cols;
     }
     // Narrowing a shared block changes none of its cells: the copy goes on sharing it.
-    const bool shared = _shared && _data.use_count() > 1;
+    const bool shared = _frozen && _data.use_count() > 1;
     if (cols > _capacity || (cols > _count && shared)) {
         // A new block of exactly cols cells.
         Block block = allocate(cols);
@@ -322,7 +417,7 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         fillCells(block.get() + _count, block.get() + cols, fillData);
         _data = std::move(block);
         _capacity = cols;
-        _shared = false;
+        _frozen = false;
     } else if (cols > _count) {
         fillCells(_data.get() + _count, _data.get() + cols, fillData);
     } else if (_capacity > 2 * cols) {
@@ -332,14 +427,16 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         std::memcpy(block.get(), _data.get(), size_t(cols) * sizeof(CharData));
         _data = std::move(block);
         _capacity = cols;
-        _shared = false;
+        _frozen = false;
     }
     _count = cols;
+    _stored = cols;
 }
 
 int BufferLine::getTrimmedLength() const {
     // Blank cells past the mark have code 0 when the blank has: no need to look at them.
-    const int end = _blank.code == 0 ? _contentEnd : count();
+    if (_blank.code != 0 && _stored < _count) return _count - 1 + _blank.width();
+    const int end = _blank.code == 0 ? _contentEnd : _stored;
     for (int i = end - 1; i >= 0; --i) {
         if (_data[ptrdiff_t(i)].code != 0) return i + _data[ptrdiff_t(i)].width();
     }
@@ -352,7 +449,9 @@ bool BufferLine::hasContent(int index) const {
 }
 
 bool BufferLine::hasAnyContent() const {
-    const int end = _blank.code == 0 && _blank.hasDefaultAttribute() ? _contentEnd : count();
+    const bool blankIsEmpty = _blank.code == 0 && _blank.hasDefaultAttribute();
+    if (!blankIsEmpty && _contentEnd < _count) return true;
+    const int end = blankIsEmpty ? _contentEnd : _count;
     for (int i = 0; i < end; ++i)
         if (hasContent(i)) return true;
     return false;
@@ -381,7 +480,7 @@ std::string BufferLine::translateToString(bool trimRight, int startCol, int endC
 std::string BufferLine::debugDescription() const {
     std::string out;
     for (int i = 0; i < _count; ++i)
-        Utf8::append(out, uint32_t(_data[ptrdiff_t(i)].getCharacter()));
+        Utf8::append(out, uint32_t((*this)[i].getCharacter()));
     return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CellArena.h"
 #include "CharData.h"
 #include "TerminalImage.h"
 
@@ -24,9 +25,14 @@ using ImageList = std::vector<TerminalImagePtr>;
 // (copy on write). Copying every row of a buffer, as synchronized output does for every frame of a
 // full-screen program, then costs one small object per row, and only the rows written pay for cells.
 //
-// A row knows how far it holds content: every cell from contentEnd() on equals one blank cell. Clearing
-// a row then costs what was written into it, not its width, which is what lets a scrolled-off row be
-// reused cheaply. Every write path keeps the mark; readers always see real cells.
+// A row knows how far it holds content: every cell from contentEnd() on equals one blank cell. Every
+// write path keeps the mark.
+//
+// Only the first stored() cells of a row are kept in its block; every cell after them reads as the
+// row's blank cell. Clearing a row is then a matter of saying so, whatever it held, which is what lets a
+// scrolled-off row be reused for nothing; a write fills in blanks only up to where it writes. A row of
+// the scroll-back keeps only the cells it uses, in a block smaller than the row (isCompact()). Reads see
+// every cell as before; writing to a compact row gives it a block of its full width again.
 class BufferLine {
 public:
     enum class RenderLineMode : uint8_t {
@@ -65,15 +71,21 @@ public:
 
     // Reading at or past the end reads the last cell, silently.
     const CharData& operator[](int index) const {
-        return _data[ptrdiff_t(index < _count ? index : _count - 1)];
+        if (index < _stored) [[likely]]
+            return _data[ptrdiff_t(index)];
+        return index < _count || _stored < _count ? _blank : _data[ptrdiff_t(_count - 1)];
     }
     const CharData& get(int index) const { return (*this)[index]; }
     // Writing at or past the end writes the last cell, with a warning.
     void set(int index, const CharData& cell);
     // For read-modify-write: the cell to change, repaired like a write.
     CharData& at(int index);
-    // Direct access for bulk reads; callers stay inside count().
+    // Direct access for bulk reads; callers stay inside stored(), past which every cell is blank().
     const CharData* cells() const { return _data.get(); }
+    // The cells the block holds (at least contentEnd(), at most count()).
+    int stored() const { return _stored; }
+    // The cell every column from contentEnd() on holds.
+    const CharData& blank() const { return _blank; }
     // Direct access for bulk writes that stay below column end (at most count()): the row then counts
     // them as content. The pointer is good until the row is next copied or resized.
     CharData* cellsForWrite(int end) {
@@ -81,16 +93,58 @@ public:
         if (end > _contentEnd) _contentEnd = end;
         return _data.get();
     }
+    // The same for writes of cells [start, end), which the caller writes whole (or which it had written
+    // before, below stored()): the blanks before start are filled in, nothing after it.
+    CharData* cellsForWrite(int start, int end) {
+        if (_frozen) [[unlikely]]
+            unshare(true);
+        else if (start > _stored) [[unlikely]]
+            fillStoredTo(start);
+        if (end > _stored) _stored = end;
+        if (end > _contentEnd) _contentEnd = end;
+        return _data.get();
+    }
+    // One cell to change in place (read, modify, write back), inside count().
+    CharData& cellToChange(int col) {
+        if (_frozen) [[unlikely]]
+            unshare(true);
+        else if (col >= _stored) [[unlikely]]
+            fillStoredTo(col + 1);
+        if (col >= _contentEnd) _contentEnd = col + 1;
+        return _data[ptrdiff_t(col)];
+    }
     // Cells from here to the end are all the same blank cell (one that was filled in, not written).
     int contentEnd() const { return _contentEnd; }
+    // Whether the block holds fewer cells than the row has.
+    bool isCompact() const { return _capacity < _count; }
+
+    // For a row leaving the screen for the scroll-back: it keeps only the cells it uses (in the arena),
+    // and its block, cleared to `blank`, goes to `next`, the row that takes its place at the newest end
+    // of the ring (and takes this row's width). Answers false, changing neither row, when this row's
+    // block is shared or compact already, or when keeping it whole would cost next to nothing.
+    bool retire(BufferLine& next, const CharData& blank, CellArena& arena);
+    // Keeps only the cells the row uses, in the arena; false when there is nothing to gain.
+    bool compact(CellArena& arena);
+    // Takes every hyperlink handle off the row's cells; a compact row stays compact (its cells go to the
+    // arena anew). Answers whether any cell had one.
+    bool dropPayloads(CellArena& arena);
 
     // Bulk cell stores for the write paths: copies of one cell, and one cell per ASCII byte (the cell
     // with the byte as its code).
     static void fillCells(CharData* first, CharData* last, const CharData& cell);
-    static void writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell);
+    static void writeAscii(CharData* out, const uint8_t* bytes, int count, const CharData& cell) {
+        writeCodes(out, bytes, count, cell);
+    }
+    // The same with codes of any width.
+    static void writeCodes(CharData* out, const uint8_t* codes, int count, const CharData& cell);
+    static void writeCodes(CharData* out, const uint32_t* codes, int count, const CharData& cell);
 
     int getWidth(int index) const { return (*this)[index].width(); }
-    std::vector<CharData> getData() const { return {_data.get(), _data.get() + _count}; }
+    std::vector<CharData> getData() const {
+        std::vector<CharData> cells(_data.get(), _data.get() + _stored);
+        cells.resize(size_t(_count), _blank);
+        return cells;
+    }
     const CharData& fillCharacter() const { return _fillCharacter; }
 
     void insertCells(int pos, int n, int rightMargin, const CharData& fillData);
@@ -126,27 +180,41 @@ private:
     // Cells [start, end) became `with`: the mark moves back when the tail is now all blank.
     void noteFilled(const CharData& with, int start, int end);
 
-    using Block = std::shared_ptr<CharData[]>;
+    using Block = CellArena::Block;
     // A block of that many cells, not initialised.
     static Block allocate(int cells);
-    // Before every write: a block shared with a copy is replaced by a block of the row's own, holding
-    // the cells (keepCells) or to be overwritten whole by the caller.
+    // Before every write that may touch any cell: the row gets a block of its own (one shared with a copy
+    // or smaller than the row is replaced) with every cell in it, holding the cells (keepCells) or to be
+    // overwritten whole by the caller.
     void own(bool keepCells = true) {
-        if (_shared) [[unlikely]]
+        if (_frozen || _stored < _count) [[unlikely]]
             unshare(keepCells);
     }
     void unshare(bool keepCells);
+    // Fills in the blank cells from stored() up to end in the row's own block.
+    void fillStoredTo(int end);
+    // A row keeps its whole block when it would save fewer cells than this.
+    static constexpr int retireMargin = 4;
+    // A block of capacity cells whose first `stored` cells are the row's (all of them when -1).
+    void setStorage(Block&& block, int capacity, int stored = -1) {
+        _data = std::move(block);
+        _capacity = capacity;
+        _stored = stored < 0 ? std::min(_capacity, _count) : stored;
+    }
     // Keeps a block no row holds any more for the next allocation of that size, within the cache's bound.
     static void keepBlock(Block&& block, int capacity);
 
-    // The block: capacity cells, the first _count in use. A row keeps its block when it gets narrower
-    // (resize), so that widening it again is a fill.
+    // The block: capacity cells, the first _stored (at most the smaller of capacity and count) in use,
+    // the cells after them the blank. A row keeps its block when it gets narrower (resize), so that
+    // widening it again is a fill; a compact row's block is smaller than the row.
     Block _data;
     int _capacity = 0;
     int _count = 0;
-    // The block may be shared with a copy: set on both rows by the copy, cleared by the first write that
-    // finds the block no longer shared (or makes it so).
-    mutable bool _shared = false;
+    int _stored = 0;
+    // The block may not be written in place: it may be shared with a copy (set on both rows by the
+    // copy, cleared by the first write that finds the block no longer shared or makes it so), or it is
+    // smaller than the row.
+    mutable bool _frozen = false;
     CharData _fillCharacter;
     // Every cell in use at or past _contentEnd equals _blank.
     CharData _blank;

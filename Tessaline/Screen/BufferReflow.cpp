@@ -37,9 +37,9 @@ void prefetchAhead(const CircularBufferLineList& lines, int row, int step, int c
     const int near = row + 8 * step;
     if (far >= 0 && far < lines.count()) __builtin_prefetch(lines.peek(far).get());
     if (near >= 0 && near < lines.count()) {
-        if (const BufferLine* line = lines.peek(near).get(); line && line->count() > 0) {
+        if (const BufferLine* line = lines.peek(near).get(); line && line->stored() > 0) {
             __builtin_prefetch(line->cells());
-            __builtin_prefetch(line->cells() + std::clamp(col, 0, line->count() - 1));
+            __builtin_prefetch(line->cells() + std::clamp(col, 0, line->stored() - 1));
         }
     }
 }
@@ -54,9 +54,11 @@ void swapSlots(CircularBufferLineList& lines, int a, int b) {
 
 // getTrimmedLength() > limit, reading only the cells that can decide it.
 bool trimmedLengthExceeds(const BufferLine& line, int limit) {
+    // Cells a compact row does not keep are its blank.
+    if (line.stored() < line.count() && line.blank().code != 0) return line.getTrimmedLength() > limit;
     const CharData* cells = line.cells();
     // A cell left of limit - 2 ends by limit at most, whatever its width.
-    for (int i = line.count() - 1; i >= std::max(limit - 2, 0); --i)
+    for (int i = line.stored() - 1; i >= std::max(limit - 2, 0); --i)
         if (cells[i].code != 0) return i + cells[i].width() > limit;
     return false;
 }

@@ -25,13 +25,15 @@ public:
     // Turns the oldest row into the newest, cleared with the attribute; the row object and its cells are
     // reused, so scrolling a full scroll-back allocates nothing. Only on a full ring.
     void recycle(const Attribute& clearAttribute) { recycle(CharData(clearAttribute, 0, 1)); }
-    // The same with the blank cell given whole.
-    void recycle(const CharData& blank) {
+    // The same with the blank cell given whole. A row leaving the screen for the scroll-back (retiring)
+    // keeps only the cells it uses and hands its block to the reused row, when it can.
+    void recycle(const CharData& blank, BufferLine* retiring = nullptr, CellArena* arena = nullptr) {
         Slot& s = rotateOldestToNewest("can only recycle when the buffer is full");
         bool hadImages = false;
         if (s) {
             hadImages = s->images.has_value();
-            s->clear(blank);
+            if (retiring == nullptr || arena == nullptr || !retiring->retire(*s, blank, *arena))
+                s->clear(blank);
         }
         if (onLineRecycled) onLineRecycled(hadImages);
     }

@@ -183,28 +183,35 @@ TEST_F(TerminalHyperlinks, CollectionKeepsLinksStillOnScreen) {
     EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[1])[0]), ";B");
 }
 
-TEST_F(TerminalHyperlinks, RunningOutOfHandlesCollects) {
-    const int fillers = TinyAtom::lastCode - 2;
-    TerminalHarness h(10, 3, fillers + 10);
+TEST_F(TerminalHyperlinks, RunningOutOfHandlesTheOldestScrollBackLinksGiveWay) {
+    // More links kept in the scroll-back than there are handles: one per row, every row its own.
+    const int links = TinyAtom::lastCode + 5'000;
+    TerminalHarness h(10, 3, links + 10);
     const Terminal& t = h.terminal();
-    // A on the first row, then a link on every row below it, all kept in the scroll-back.
-    h.feed(openLink(";A") + "aa" + closeLink);
-    for (int i = 0; i < fillers; ++i)
-        h.feed("\r\n" + openLink(";f") + "f" + closeLink);
-    // B is overwritten: the registry is full, the usual collection is held back by A, so every unused
-    // handle is released and C takes B's.
-    h.feed("\r\n" + openLink(";B") + "bb" + closeLink + "\rxxx");
-    ASSERT_EQ(handleCount(h), size_t(TinyAtom::lastCode));
-    h.feed("\r" + openLink(";C") + "cc" + closeLink);
-    const int row = h.buffer().yBase() + h.buffer().y();
-    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[0])[0]), ";A");
-    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[row])[0]), ";C");
-
-    // Nothing is free: the link is dropped, nothing else changes.
-    h.feed("\r\n" + openLink(";D") + "dd" + closeLink);
-    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[row + 1])[0]), "<none>");
-    EXPECT_EQ(handleCount(h), size_t(TinyAtom::lastCode));
-    EXPECT_EQ(payloadValue(t, (*h.buffer().lines()[row])[0]), ";C");
+    std::string rows;
+    for (int i = 0; i < links; ++i)
+        rows += openLink(";r" + std::to_string(i)) + "r" + closeLink + "\r\n";
+    h.feed(rows);
+    h.feed(openLink(";last") + "ll" + closeLink);
+    CircularBufferLineList& lines = h.buffer().lines();
+    ASSERT_EQ(h.buffer().linesTop, 0);
+    int kept = 0;
+    int firstKept = -1;
+    for (int i = 0; i < links; ++i) {
+        const std::string value = payloadValue(t, (*lines[i])[0]);
+        if (value == "<none>") {
+            EXPECT_EQ(firstKept, -1) << "row " << i << " lost its link after a younger row kept one";
+            continue;
+        }
+        // Never the value of another link.
+        ASSERT_EQ(value, ";r" + std::to_string(i)) << "row " << i;
+        if (firstKept < 0) firstKept = i;
+        ++kept;
+    }
+    EXPECT_EQ(payloadValue(t, (*lines[0])[0]), "<none>") << "the oldest link gives way";
+    EXPECT_GT(kept, 20'000) << "the newest links stay";
+    EXPECT_EQ(payloadValue(t, (*lines[h.buffer().yBase() + h.buffer().y()])[0]), ";last");
+    EXPECT_LE(handleCount(h), size_t(TinyAtom::lastCode));
 }
 
 TEST_F(TerminalHyperlinks, EachTerminalHasItsOwnHandles) {

@@ -391,14 +391,14 @@ TEST(TerminalModes, ColumnSwitch) {
     };
     const std::vector<Case> cases = {
         {"to 132", "\x1b[?3h", 132, {"mouseModeChanged", "sizeChanged"}},
-        {"to 132 when already 132",
-         "\x1b[?3h\x1b[?3h",
-         132,
-         {"mouseModeChanged", "sizeChanged", "mouseModeChanged", "sizeChanged"}},
-        {"to 80",
-         "\x1b[?3h\x1b[?3l",
+        // Switches with nothing between them are one switch, the last.
+        {"to 132 twice", "\x1b[?3h\x1b[?3h", 132, {"mouseModeChanged", "sizeChanged"}},
+        {"to 132 and back", "\x1b[?3h\x1b[?3l", 80, {"sizeChanged", "mouseModeChanged"}},
+        {"to 132, a line feed, back",
+         "\x1b[?3h\n\x1b[?3l",
          80,
          {"mouseModeChanged", "sizeChanged", "sizeChanged", "mouseModeChanged"}},
+        {"to 132 and origin mode in one command", "\x1b[?3;6h", 132, {"mouseModeChanged", "sizeChanged"}},
         {"to 80 when already 80", "\x1b[?3l", 80, {"sizeChanged", "mouseModeChanged"}},
         {"refused without mode 40", "\x1b[?40l\x1b[?3h", 80, {}},
         {"refused both ways", "\x1b[?3h\x1b[?40l\x1b[?3l", 132, {"mouseModeChanged", "sizeChanged"}},
@@ -416,7 +416,25 @@ TEST(TerminalModes, ColumnSwitch) {
         EXPECT_EQ(t.rows(), 5);
         EXPECT_EQ(t.options.cols, c.cols);
         EXPECT_EQ(h.dump(), c.log.empty() ? "text" : "") << "the switch clears the screen";
+        EXPECT_EQ(t.originMode, c.input == "\x1b[?3;6h") << "a mode after the switch in its command holds";
     }
+}
+
+TEST(TerminalModes, ColumnSwitchesBackAndForthInOneReadAreTheLastOne) {
+    TerminalHarness h(80, 3, 100);
+    TerminalHarness once(80, 3, 100);
+    for (TerminalHarness* t : {&h, &once})
+        for (int i = 0; i < 6; ++i)
+            t->feed(std::string(100, char('a' + i)) + "\r\n");
+    std::string toggles;
+    for (int i = 0; i < 1000; ++i)
+        toggles += "\x1b[?3h\x1b[?3l";
+    h.log();
+    h.feed(toggles + "\x1b[?3h");
+    EXPECT_EQ(h.log(), (Log{"mouseModeChanged", "sizeChanged"}));
+    once.feed("\x1b[?3h");
+    EXPECT_EQ(h.dumpAll(), once.dumpAll());
+    EXPECT_EQ(h.terminal().cols(), 132);
 }
 
 TEST(TerminalModes, ColumnSwitchResetsModesAndKeepsTheScrollback) {

@@ -525,6 +525,20 @@ TEST(TerminalPrint, FastPathsPrintAsTheGeneralPath) {
         {"broken bytes after emoji", "",
          "x\xE4\xB8\xAD\xF0\x9F\x91\x8D\xC3\xF0\x9F\x8F\xBD\xE4\xB8\xAD\xF0\x9F"},
         {"an overlong emoji cluster", "", "x\xE4\xB8\xAD\xF0\x9F\x91\x8D" + zalgo.substr(1)},
+        {"decomposed Hangul", "",
+         "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8\xE1\x84\x82\xE1\x85\xB5 \xEA\xB0\x80\xE1\x86\xA8"
+         "a\xE1\x85\xA1\xE1\x84\x80\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8\xE1\x85\xA1"},
+        {"decomposed Hangul across the edge", "",
+         std::string(19, 'x') + "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8\xE1\x84\x82\xE1\x85\xB5"},
+        {"accented letters, symbols and box drawing", "",
+         "caf\xC3\xA9 na\xC3\xAFve \xE2\x94\x80\xE2\x94\x82 \xD0\x96\xCE\xB1 ok"},
+        {"accented text across the edge", "", std::string(17, 'x') + "\xC3\xA9\xC3\xA8\xC3\xAA" + "abc"},
+        {"accented text without wraparound", "\x1b[?7l",
+         std::string(17, 'x') + "\xC3\xA9\xC3\xA8\xC3\xAA" + "abc"},
+        {"a mark in the run after accented text", "", "\xC3\xA9t\xC3\xA9\x1b[m\xCC\x81x"},
+        {"a pictograph in the run after a joiner", "",
+         "\xF0\x9F\x91\xA8\xE2\x80\x8D\x1b[m\xC2\xA9"
+         "a"},
         {"scrolling rows", "",
          "a\xCC\x81\xE4\xB8\xAD\r\n\xE6\x96\x87"
          "b\xCC\x82\r\n\r\n\r\n\xF0\x9F\x98\x80"
@@ -586,4 +600,19 @@ TEST(TerminalPrint, OneByteRunsMatchOneRun) {
                 EXPECT_TRUE(b[x] == a[x]) << "row " << y << " column " << x;
         }
     }
+}
+
+// Decomposed Hangul joins by syllable structure: a leading consonant, a vowel and a trailing consonant
+// make one wide cell, a trailing consonant joins a precomposed syllable without one, and a vowel after
+// anything but a syllable that takes it stands apart (dropped, taking no column).
+TEST(TerminalPrint, DecomposedHangulJoinsBySyllables) {
+    TerminalHarness h(20, 2);
+    const std::string gak = "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8"; // U+1100 U+1161 U+11A8
+    h.feed(gak + "\xEA\xB0\x80\xE1\x86\xA8" + "a\xE1\x85\xA1");
+    Terminal& t = h.terminal();
+    EXPECT_EQ(t.getCharacter(0, 0), gak);
+    EXPECT_EQ(t.getCharData(0, 0)->width(), 2);
+    EXPECT_EQ(t.getCharacter(2, 0), "\xEA\xB0\x80\xE1\x86\xA8");
+    EXPECT_EQ(t.getCharacter(4, 0), "a");
+    EXPECT_EQ(h.cursor(), (std::pair{5, 0}));
 }

@@ -326,3 +326,27 @@ TEST(TerminalScroll, RowsLeavingTakeTheirImagesFromTheCount) {
         EXPECT_EQ(b.linesWithImagesCount(), 0) << "a region at the top pushes the oldest row off the ring";
     }
 }
+
+// Rows that scroll into the scroll-back keep only their text: what they show, their text and their
+// reflow stay those of whole rows, and the rows reused at the bottom come back whole and blank.
+TEST(TerminalScroll, ScrolledOffRowsKeepOnlyTheirText) {
+    TerminalHarness h(12, 2, 20);
+    h.feed("ab\r\n0123456789abcdefghij\r\n\x1b[44mxyz\x1b[K\x1b[m\r\n\r\n");
+    Buffer& b = h.buffer();
+    const CircularBufferLineList& lines = b.lines();
+    ASSERT_EQ(b.yBase(), 4);
+    EXPECT_TRUE(lines.peek(0)->isCompact());
+    EXPECT_FALSE(lines.peek(1)->isCompact()) << "a full row stays whole";
+    EXPECT_TRUE(lines.peek(2)->isCompact());
+    EXPECT_FALSE(lines.peek(5)->isCompact());
+    EXPECT_EQ(h.dumpAll(true), "|ab\n|0123456789ab\n~cdefghij\n|xyz");
+    EXPECT_EQ((*lines.peek(3))[11].bg(), Attribute::Color::ansi256(4)) << "the erased tail keeps its colour";
+    EXPECT_EQ(h.terminal().getText(Position(0, 1), Position(5, 3)), "0123456789abcdefghij\nxyz");
+
+    h.terminal().resize(8, 2);
+    EXPECT_EQ(h.dumpAll(true), "|ab\n|01234567\n~89abcdef\n~ghij\n|xyz");
+    h.terminal().resize(12, 2);
+    EXPECT_EQ(h.dumpAll(true), "|ab\n|0123456789ab\n~cdefghij\n|xyz");
+    h.feed("\r\n\r\n\r\n");
+    EXPECT_EQ(h.dumpAll(true), "|ab\n|0123456789ab\n~cdefghij\n|xyz");
+}

@@ -269,41 +269,52 @@ TEST(BufferLine, CopyKeepsTheContentMark) {
     EXPECT_EQ(text(line), "...x......");
 }
 
+namespace {
+
+struct WriteCase {
+    const char* name;
+    std::function<void(BufferLine&)> write;
+};
+
+// Every way of writing a row.
+std::vector<WriteCase> writeCases() {
+    const CharData z(Attribute::defaultAttribute(), 'z');
+    const auto other = lineOf("XY");
+    return {
+        {"set", [=](BufferLine& l) { l.set(1, z); }},
+        {"at", [=](BufferLine& l) { l.at(2) = z; }},
+        {"cellsForWrite", [=](BufferLine& l) { l.cellsForWrite(1)[0] = z; }},
+        {"insertCells", [=](BufferLine& l) { l.insertCells(1, 2, 5, z); }},
+        {"deleteCells", [=](BufferLine& l) { l.deleteCells(0, 2, 5, z); }},
+        {"replaceCells", [=](BufferLine& l) { l.replaceCells(2, 4, z); }},
+        {"fill", [=](BufferLine& l) { l.fill(z); }},
+        {"fill part", [=](BufferLine& l) { l.fill(z, 3, 2); }},
+        {"clear", [=](BufferLine& l) { l.clear(Attribute::defaultAttribute()); }},
+        {"clear other attribute",
+         [=](BufferLine& l) {
+             l.clear(Attribute(Attribute::Color::ansi256(1), Attribute::Color::ansi256(2), {}));
+         }},
+        {"copyFrom", [=](BufferLine& l) { l.copyFrom(*other); }},
+        {"copyFrom range", [=](BufferLine& l) { l.copyFrom(*other, 0, 4, 2); }},
+        {"copyFrom itself", [=](BufferLine& l) { l.copyFrom(l, 0, 1, 3); }},
+        {"widen", [=](BufferLine& l) { l.resize(8, z); }},
+        {"narrow then widen",
+         [=](BufferLine& l) {
+             l.resize(2, z);
+             l.resize(5, z);
+         }},
+        {"narrow far", [=](BufferLine& l) { l.resize(1, z); }},
+        {"widen with another cell", [=](BufferLine& l) { l.resize(14, CharData(Attribute::empty, 0, 1)); }},
+    };
+}
+
+} // namespace
+
 // A copy shares the cells of its original until one of them writes: every write path must give the
 // writer cells of its own and leave the other row as it was.
 TEST(BufferLine, CopiesShareCellsUntilEitherWrites) {
     const CharData z(Attribute::defaultAttribute(), 'z');
-    const auto other = lineOf("XY");
-    struct Case {
-        const char* name;
-        std::function<void(BufferLine&)> write;
-    };
-    const Case cases[] = {
-        {"set", [&](BufferLine& l) { l.set(1, z); }},
-        {"at", [&](BufferLine& l) { l.at(2) = z; }},
-        {"cellsForWrite", [&](BufferLine& l) { l.cellsForWrite(1)[0] = z; }},
-        {"insertCells", [&](BufferLine& l) { l.insertCells(1, 2, 5, z); }},
-        {"deleteCells", [&](BufferLine& l) { l.deleteCells(0, 2, 5, z); }},
-        {"replaceCells", [&](BufferLine& l) { l.replaceCells(2, 4, z); }},
-        {"fill", [&](BufferLine& l) { l.fill(z); }},
-        {"fill part", [&](BufferLine& l) { l.fill(z, 3, 2); }},
-        {"clear", [&](BufferLine& l) { l.clear(Attribute::defaultAttribute()); }},
-        {"clear other attribute",
-         [&](BufferLine& l) {
-             l.clear(Attribute(Attribute::Color::ansi256(1), Attribute::Color::ansi256(2), {}));
-         }},
-        {"copyFrom", [&](BufferLine& l) { l.copyFrom(*other); }},
-        {"copyFrom range", [&](BufferLine& l) { l.copyFrom(*other, 0, 4, 2); }},
-        {"copyFrom itself", [&](BufferLine& l) { l.copyFrom(l, 0, 1, 3); }},
-        {"widen", [&](BufferLine& l) { l.resize(8, z); }},
-        {"narrow then widen",
-         [&](BufferLine& l) {
-             l.resize(2, z);
-             l.resize(5, z);
-         }},
-        {"narrow far", [&](BufferLine& l) { l.resize(1, z); }},
-    };
-    for (const Case& c : cases) {
+    for (const WriteCase& c : writeCases()) {
         SCOPED_TRACE(c.name);
         auto alone = lineOf("abcdef");
         c.write(*alone);
@@ -342,4 +353,105 @@ TEST(BufferLine, CopyOfACopyAndADroppedCopy) {
     second.set(1, CharData(Attribute::defaultAttribute(), 'y'));
     EXPECT_EQ(second.cells(), before);
     EXPECT_EQ(text(second), "ayc");
+}
+
+// A row that scrolls into the scroll-back keeps only the cells before its content mark, in the arena,
+// and hands its block to the row reused in its place: both must read exactly as a row kept whole and a
+// row cleared would, and every write to the kept row gives what it gives on a whole row.
+TEST(BufferLine, RetiredRowsReadAndWriteAsWholeRows) {
+    const Attribute blue(Attribute::Color::defaultColor(), Attribute::Color::ansi256(4), {});
+    const CharData erase(blue, 0, 1);
+    struct Case {
+        const char* name;
+        std::function<BufferLinePtr()> make;
+    };
+    const Case rows[] = {
+        {"text", [] { return lineOf("abcdef", 12); }},
+        {"blank", [] { return BufferLine::make(12); }},
+        {"text on a coloured blank",
+         [&] {
+             auto line = BufferLine::make(12);
+             line->clear(blue);
+             line->set(2, CharData(Attribute::defaultAttribute(), 'q'));
+             return line;
+         }},
+        {"a wide character last",
+         [] {
+             auto line = lineOf("ab", 12);
+             line->set(2, CharData(Attribute::defaultAttribute(), 0x4E2D, 2));
+             line->set(3, CharData(Attribute::defaultAttribute(), 0, 0));
+             return line;
+         }},
+    };
+    CellArena arena;
+    for (const Case& r : rows) {
+        SCOPED_TRACE(r.name);
+        const auto whole = r.make();
+        auto kept = r.make();
+        auto next = lineOf("0123456789AB");
+        next->attach(std::make_shared<FakeImage>());
+        ASSERT_TRUE(kept->retire(*next, erase, arena));
+        EXPECT_TRUE(kept->isCompact());
+        EXPECT_EQ(kept->stored(), whole->contentEnd());
+        EXPECT_EQ(kept->getData(), whole->getData());
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ((*kept)[i], (*whole)[i]) << "cell " << i;
+        EXPECT_EQ(kept->getTrimmedLength(), whole->getTrimmedLength());
+        EXPECT_EQ(kept->hasAnyContent(), whole->hasAnyContent());
+        EXPECT_EQ(kept->translateToString(true), whole->translateToString(true));
+        EXPECT_EQ(kept->translateToString(false, 3, 11), whole->translateToString(false, 3, 11));
+
+        EXPECT_EQ(next->count(), 12);
+        EXPECT_FALSE(next->isCompact());
+        EXPECT_FALSE(next->images);
+        EXPECT_EQ(next->getData(), std::vector<CharData>(12, erase));
+
+        for (const WriteCase& c : writeCases()) {
+            SCOPED_TRACE(c.name);
+            auto expected = r.make();
+            c.write(*expected);
+            auto compact = r.make();
+            auto spare = BufferLine::make(12);
+            ASSERT_TRUE(compact->retire(*spare, erase, arena));
+            c.write(*compact);
+            EXPECT_EQ(compact->getData(), expected->getData());
+            EXPECT_EQ(compact->contentEnd() <= compact->stored(), true);
+        }
+    }
+}
+
+// Rows that keep nearly all of their width, or share their block with a copy, are kept whole.
+TEST(BufferLine, RowsThatGainNothingAreNotRetired) {
+    CellArena arena;
+    auto full = lineOf("abcdefghij", 12);
+    auto next = BufferLine::make(12);
+    EXPECT_FALSE(full->retire(*next, CharData::Null, arena));
+    auto shared = lineOf("ab", 12);
+    BufferLine copy(*shared);
+    EXPECT_FALSE(shared->retire(*next, CharData::Null, arena));
+    EXPECT_FALSE(shared->isCompact());
+    EXPECT_EQ(text(copy), "ab..........");
+}
+
+// Links give way in the scroll-back without the rows growing back to full width or a copy changing.
+TEST(BufferLine, DroppingLinksKeepsACompactRowCompactAndCopiesAsTheyWere) {
+    CellArena arena;
+    for (const bool compact : {false, true}) {
+        SCOPED_TRACE(compact ? "compact" : "whole");
+        auto row = lineOf("abc", 12);
+        for (int c = 0; c < 2; ++c)
+            row->cellToChange(c).setPayload(TinyAtom{7});
+        if (compact) {
+            auto next = BufferLine::make(12);
+            ASSERT_TRUE(row->retire(*next, CharData::Null, arena));
+        }
+        BufferLine copy(*row);
+        EXPECT_TRUE(row->dropPayloads(arena));
+        EXPECT_EQ(row->isCompact(), compact);
+        EXPECT_EQ(text(*row), "abc.........");
+        for (int c = 0; c < 12; ++c)
+            EXPECT_FALSE((*row)[c].hasPayload()) << c;
+        EXPECT_EQ(copy[1].payload().code, 7);
+        EXPECT_FALSE(row->dropPayloads(arena)) << "nothing left to drop";
+    }
 }

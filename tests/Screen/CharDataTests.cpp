@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace Tessaline;
 using Color = Attribute::Color;
 
@@ -56,6 +58,32 @@ TEST(CharData, UnderlineColorTableNeverFails) {
         a.underlineColor = Color::trueColor(uint8_t(i), uint8_t(i >> 8), 77);
         CharData c(a, colors);
         ASSERT_TRUE(c.attribute(colors).underlineColor.has_value());
+    }
+    EXPECT_EQ(colors.size(), size_t(UnderlineColorTable::capacity));
+}
+
+TEST(CharData, AFullUnderlineColorTableGivesAColourNearby) {
+    UnderlineColorTable colors;
+    for (int i = 0; i < UnderlineColorTable::capacity; ++i)
+        colors.indexOf(Color::trueColor(uint8_t(i), uint8_t(i >> 8), 77));
+    colors.indexOf(Color::ansi256(20));
+    struct Case {
+        const char* name;
+        Color asked;
+        int within; // of the colour given, each channel (or code)
+    };
+    const Case cases[] = {
+        {"a cube with colours held", Color::trueColor(200, 5, 80), 31},
+        {"a cube held only in a coarser grid", Color::trueColor(10, 10, 140), 127},
+        {"far from every colour held", Color::trueColor(255, 255, 255), 255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Color given = colors.colorAt(colors.indexOf(c.asked));
+        ASSERT_TRUE(given.isTrueColor());
+        EXPECT_LE(std::abs(given.red() - c.asked.red()), c.within);
+        EXPECT_LE(std::abs(given.green() - c.asked.green()), c.within);
+        EXPECT_LE(std::abs(given.blue() - c.asked.blue()), c.within);
     }
     EXPECT_EQ(colors.size(), size_t(UnderlineColorTable::capacity));
 }

@@ -155,9 +155,9 @@ void checkBuffer(const Buffer& b, const char* name, const Terminal& t, bool acti
         if (!line) continue;
         if (line->count() < cols)
             fail("%s buffer: row %d has %d cells for %d columns", name, i, line->count(), cols);
-        if (line->contentEnd() < 0 || line->contentEnd() > line->count())
-            fail("%s buffer: row %d marks content up to %d of %d cells", name, i, line->contentEnd(),
-                 line->count());
+        if (line->contentEnd() < 0 || line->contentEnd() > line->stored() || line->stored() > line->count())
+            fail("%s buffer: row %d marks content up to %d of %d cells held for %d", name, i,
+                 line->contentEnd(), line->stored(), line->count());
         if (line->images) ++withImages;
     }
     // The count may overstate (rows leaving the ring are not subtracted) but never miss a row.
