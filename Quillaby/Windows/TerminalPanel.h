@@ -2,7 +2,7 @@
 
 #include "Skins/SkinManifest.h"
 #include "Windows/FlippedContainerView.h"
-#include "Windows/ScreenContainer.h"
+#include "Windows/Panel.h"
 #include "Windows/SessionManager.h"
 
 #include <QObject>
@@ -24,7 +24,7 @@ class SessionTabsView;
 // time; the others keep running hidden, sized like the shown one. Every change of the sessions goes
 // through the manager, whose change makes the panel show the active session, update the strip and
 // focus the active terminal. Main thread only.
-class TerminalPanel : public QObject {
+class TerminalPanel : public QObject, public Panel {
     Q_OBJECT
 public:
     // The strip's place in the container: 4 points from the left and bottom edges, 16 high.
@@ -54,9 +54,9 @@ public:
     // synchronisation. A palette without 16 ANSI colours keeps the ANSI colours sessions have.
     void applyPalette(const SkinManifest::TerminalPalette& palette);
 
-    // What the screen container hosts: the container, and the active terminal for the keyboard.
-    QWidget* panelView() const { return _container; }
-    QWidget* focusView() const;
+    // Panel
+    QWidget* panelView() const override { return _container; }
+    QWidget* focusView() const override;
 
 private:
     void syncVisibleSession();
