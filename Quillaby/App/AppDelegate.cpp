@@ -3,6 +3,7 @@
 #include "App/Log.h"
 #include "Picker/SkinPickerWindowController.h"
 #include "Services/AboutWindowController.h"
+#include "Settings/SettingsWindowController.h"
 
 namespace Quillaby {
 
@@ -30,9 +31,13 @@ AppDelegate* AppDelegate::instance() { return current; }
 
 DeviceWindowController* AppDelegate::activeController() const { return nullptr; }
 
+QString AppDelegate::skinNameOf(const DeviceWindowController&) { return QString(); }
+
 void AppDelegate::showAboutWindow() {
     AboutWindowController::shared().showWindow();
 }
+
+void AppDelegate::showSettings() { SettingsWindowController::shared().showWindow(); }
 
 void AppDelegate::showSkinPicker() {
     if (skinPickerController) skinPickerController->close();
@@ -56,6 +61,14 @@ void AppDelegate::openSkinBuilder(const std::optional<QString>&) {
 
 void AppDelegate::openSkinBuilderWithImage(const QString&) {
     Log::write("AppDelegate: the skin builder is not available yet");
+}
+
+void AppDelegate::useSkinInActiveWindow(const SkinManifest& skin) {
+    if (activeController() || !windowControllers.isEmpty()) {
+        Log::write("AppDelegate: device windows are not available yet");
+        return;
+    }
+    openNewWindow(skin, std::nullopt);
 }
 
 } // namespace Quillaby

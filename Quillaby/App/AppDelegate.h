@@ -37,12 +37,20 @@ public:
     // The device window that is the active window, or null (also while another window is active).
     DeviceWindowController* activeController() const;
 
+    // The skin name a device window shows.
+    static QString skinNameOf(const DeviceWindowController& controller);
+
     void showAboutWindow();
+    // The one Settings window, made on first use, shown, made active and raised.
+    void showSettings();
     void showSkinPicker();
     void openNewWindow(const SkinManifest& skin, const std::optional<WindowState>& restoringState = std::nullopt);
     void showSkinBuilder();
     void openSkinBuilder(const std::optional<QString>& editingFolder);
     void openSkinBuilderWithImage(const QString& imageFile);
+    // The active device window, else the frontmost one, shows the skin; with no device window a new
+    // one opens with it.
+    void useSkinInActiveWindow(const SkinManifest& skin);
 };
 
 } // namespace Quillaby

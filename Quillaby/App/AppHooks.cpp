@@ -1,8 +1,13 @@
 #include "App/AppHooks.h"
 
 #include <QAbstractButton>
+#include <QColorDialog>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -65,6 +70,33 @@ QString showFileDialog(const FileDialogRequest& request) {
     return QString();
 }
 
+std::optional<QColor> showColorDialog(const ColorDialogRequest& request) {
+    QColor chosen = QColorDialog::getColor(request.initial, request.parent, request.title);
+    if (!chosen.isValid()) return std::nullopt;
+    return chosen;
+}
+
+// The freedesktop file manager interface selects the file; without one (no session bus, no such
+// service, an error) the folder opens instead.
+void revealInFileManager(const QString& path) {
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        QDesktopServices::openUrl(folder);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
+                     [folder](QDBusPendingCallWatcher* finished) {
+                         if (finished->isError()) QDesktopServices::openUrl(folder);
+                         finished->deleteLater();
+                     });
+}
+
 } // namespace
 
 AppHooks AppHooks::platform() {
@@ -72,7 +104,9 @@ AppHooks AppHooks::platform() {
     hooks.now = [] { return QDateTime::currentDateTimeUtc(); };
     hooks.runAlert = showAlert;
     hooks.runFileDialog = showFileDialog;
+    hooks.runColorDialog = showColorDialog;
     hooks.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    hooks.revealFile = revealInFileManager;
     return hooks;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QColor>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -43,8 +45,16 @@ struct FileDialogRequest {
     QWidget* parent = nullptr;
 };
 
+// A colour chooser opened from a colour well.
+struct ColorDialogRequest {
+    QString title;
+    QColor initial;
+    QWidget* parent = nullptr;
+};
+
 // The platform facilities that tests must answer instead of a person or the wall clock: the current
-// time, alerts, file panels and opening URLs (web pages, and folders to reveal in the file manager).
+// time, alerts, file panels, the colour chooser and opening URLs (web pages, and folders to reveal in
+// the file manager).
 // Code calls AppHooks::current(); tests replace members inside a ScopedAppHooks and never see a real
 // dialog. Main thread only, except now().
 struct AppHooks {
@@ -53,11 +63,17 @@ struct AppHooks {
     std::function<int(const AlertRequest&)> runAlert;
     // The chosen path, or an empty text when the panel was cancelled.
     std::function<QString(const FileDialogRequest&)> runFileDialog;
+    // The chosen colour, or nothing when the chooser was cancelled.
+    std::function<std::optional<QColor>(const ColorDialogRequest&)> runColorDialog;
     // False when no application took the URL.
     std::function<bool(const QUrl&)> openUrl;
+    // Shows the file selected in a file manager window; opens its folder where no file manager offers
+    // that. Returns at once.
+    std::function<void(const QString& path)> revealFile;
 
     static AppHooks& current();
-    // The real clock, QMessageBox, QFileDialog and QDesktopServices.
+    // The real clock, QMessageBox, QFileDialog, QColorDialog, QDesktopServices and the desktop's file
+    // manager over D-Bus.
     static AppHooks platform();
 };
 

@@ -78,6 +78,112 @@ void paint(QPainter& p, Symbol symbol, const QColor& color) {
         p.setPen(strokePen(color, 0.1));
         p.drawPolyline(QPolygonF{{0.14, 0.54}, {0.38, 0.78}, {0.86, 0.22}});
         break;
+    case Symbol::InfoCircle:
+        p.setPen(strokePen(color, 0.08));
+        p.drawEllipse(QRectF(0.08, 0.08, 0.84, 0.84));
+        p.drawLine(QPointF(0.5, 0.46), QPointF(0.5, 0.72));
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawEllipse(QPointF(0.5, 0.31), 0.06, 0.06);
+        break;
+    case Symbol::Gear: {
+        // Eight teeth on a ring, with a hole through the middle.
+        constexpr int teeth = 8;
+        QPolygonF outline;
+        for (int i = 0; i < teeth * 4; ++i) {
+            const qreal angle = (i - 1.5) * M_PI * 2 / (teeth * 4);
+            const qreal radius = (i % 4 < 2) ? 0.47 : 0.36;
+            outline << QPointF(0.5 + radius * std::cos(angle), 0.5 + radius * std::sin(angle));
+        }
+        QPainterPath body;
+        body.addPolygon(outline);
+        body.closeSubpath();
+        QPainterPath hole;
+        hole.addEllipse(QPointF(0.5, 0.5), 0.15, 0.15);
+        p.setPen(strokePen(color, 0.04));
+        p.setBrush(color);
+        p.drawPath(body.subtracted(hole));
+        break;
+    }
+    case Symbol::Paintbrush: {
+        p.setPen(strokePen(color, 0.1));
+        p.drawLine(QPointF(0.86, 0.14), QPointF(0.5, 0.52));
+        QPainterPath tip;
+        tip.moveTo(0.44, 0.5);
+        tip.cubicTo(0.56, 0.58, 0.52, 0.72, 0.4, 0.78);
+        tip.cubicTo(0.3, 0.84, 0.2, 0.84, 0.12, 0.88);
+        tip.cubicTo(0.18, 0.78, 0.18, 0.68, 0.26, 0.58);
+        tip.cubicTo(0.32, 0.5, 0.38, 0.46, 0.44, 0.5);
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawPath(tip);
+        break;
+    }
+    case Symbol::WandAndStars: {
+        p.setPen(strokePen(color, 0.1));
+        p.drawLine(QPointF(0.14, 0.86), QPointF(0.62, 0.38));
+        // Four-pointed sparkles of falling size.
+        auto star = [&](QPointF c, qreal r) {
+            QPainterPath s;
+            s.moveTo(c.x(), c.y() - r);
+            s.quadTo(c, QPointF(c.x() + r, c.y()));
+            s.quadTo(c, QPointF(c.x(), c.y() + r));
+            s.quadTo(c, QPointF(c.x() - r, c.y()));
+            s.quadTo(c, QPointF(c.x(), c.y() - r));
+            p.setPen(Qt::NoPen);
+            p.setBrush(color);
+            p.drawPath(s);
+        };
+        star(QPointF(0.76, 0.24), 0.2);
+        star(QPointF(0.34, 0.2), 0.12);
+        star(QPointF(0.82, 0.64), 0.11);
+        break;
+    }
+    case Symbol::Keyboard: {
+        p.setPen(strokePen(color, 0.07));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(0.05, 0.22, 0.9, 0.56), 0.08, 0.08);
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        for (int row = 0; row < 2; ++row) {
+            for (int column = 0; column < 5; ++column)
+                p.drawRect(QRectF(0.16 + column * 0.15, 0.32 + row * 0.13, 0.08, 0.07));
+        }
+        p.drawRect(QRectF(0.3, 0.6, 0.4, 0.07));
+        break;
+    }
+    case Symbol::Shuffle: {
+        p.setPen(strokePen(color, 0.08));
+        p.setBrush(Qt::NoBrush);
+        QPainterPath down;
+        down.moveTo(0.1, 0.28);
+        down.lineTo(0.28, 0.28);
+        down.cubicTo(0.5, 0.28, 0.5, 0.72, 0.72, 0.72);
+        down.lineTo(0.86, 0.72);
+        QPainterPath up;
+        up.moveTo(0.1, 0.72);
+        up.lineTo(0.28, 0.72);
+        up.cubicTo(0.5, 0.72, 0.5, 0.28, 0.72, 0.28);
+        up.lineTo(0.86, 0.28);
+        p.drawPath(down);
+        p.drawPath(up);
+        p.drawPolyline(QPolygonF{{0.74, 0.16}, {0.88, 0.28}, {0.74, 0.4}});
+        p.drawPolyline(QPolygonF{{0.74, 0.6}, {0.88, 0.72}, {0.74, 0.84}});
+        break;
+    }
+    case Symbol::ArrowUturnBackwardCircle: {
+        p.setPen(strokePen(color, 0.07));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(0.08, 0.08, 0.84, 0.84));
+        QPainterPath turn;
+        turn.moveTo(0.3, 0.4);
+        turn.lineTo(0.56, 0.4);
+        turn.cubicTo(0.76, 0.4, 0.76, 0.7, 0.56, 0.7);
+        turn.lineTo(0.42, 0.7);
+        p.drawPath(turn);
+        p.drawPolyline(QPolygonF{{0.4, 0.28}, {0.28, 0.4}, {0.4, 0.52}});
+        break;
+    }
     case Symbol::KeyboardFill: {
         QPainterPath body;
         body.addRoundedRect(QRectF(0.02, 0.2, 0.96, 0.6), 0.1, 0.1);

@@ -6,8 +6,8 @@
 
 namespace Quillaby {
 
-// The small symbols of the About views and the skin picker, drawn in code so they look the same on every
-// desktop whatever icon theme it has (or none).
+// The small symbols of the application's own views (About, Settings, the skin picker), drawn in code
+// so they look the same on every desktop whatever icon theme it has (or none).
 class SymbolImage {
 public:
     enum class Symbol {
@@ -27,7 +27,17 @@ public:
         // A pencil, point down to the left.
         Pencil,
         // A waste bin with a lid.
-        Trash
+        Trash,
+        // The Settings window's tabs.
+        InfoCircle,
+        Gear,
+        Paintbrush,
+        WandAndStars,
+        Keyboard,
+        // Two crossing arrows.
+        Shuffle,
+        // A circle around an arrow that turns back.
+        ArrowUturnBackwardCircle
     };
 
     // The symbol in a square of `size` logical pixels, for a screen of the given pixel ratio.

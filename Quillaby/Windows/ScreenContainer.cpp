@@ -17,7 +17,8 @@ namespace Quillaby {
 namespace {
 
 bool finite(const QRectF& r) {
-    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) &&
+           std::isfinite(r.height());
 }
 
 QList<QPointF> rectCorners(double width, double height) {
@@ -61,17 +62,26 @@ void ScreenContainer::configureViewport(const QRectF& hostFrame, const QSizeF& i
     if (_hasDistortion) {
         _quadTargets = quadCorners;
     } else {
-        const QRectF centred((hostFrame.width() - innerSize.width()) / 2, (hostFrame.height() - innerSize.height()) / 2,
-                             innerSize.width(), innerSize.height());
+        const QRectF centred((hostFrame.width() - innerSize.width()) / 2,
+                             (hostFrame.height() - innerSize.height()) / 2, innerSize.width(),
+                             innerSize.height());
         _quadTargets = ViewportShape::corners(centred, {});
     }
     // Set after the fields: the resize follows the new geometry.
     setGeometry(frame);
-    for (const Panel& panel : std::as_const(_panels)) applyGeometry(panel.view);
+    for (const HostedPanel& panel : std::as_const(_panels))
+        applyGeometry(panel.view);
     applyMask();
 }
 
-void ScreenContainer::registerPanel(const Panel& panel, int index) {
+void ScreenContainer::registerPanel(Panel& panel, int index) {
+    QPointer<QWidget> view = panel.panelView();
+    registerPanel(
+        HostedPanel{view, [&panel, view]() -> QWidget* { return view ? panel.focusView() : nullptr; }},
+        index);
+}
+
+void ScreenContainer::registerPanel(const HostedPanel& panel, int index) {
     if (!panel.view) return;
     _panels[index] = panel;
     panel.view->setParent(this);
@@ -86,15 +96,16 @@ void ScreenContainer::registerPanel(const Panel& panel, int index) {
 }
 
 QPointF ScreenContainer::centringOffset() const {
-    return _bounds.topLeft() + QPointF((_bounds.width() - _innerSize.width()) / 2,
-                                       (_bounds.height() - _innerSize.height()) / 2);
+    return _bounds.topLeft() +
+           QPointF((_bounds.width() - _innerSize.width()) / 2, (_bounds.height() - _innerSize.height()) / 2);
 }
 
 QTransform ScreenContainer::panelTransform() const {
     if (!_hasDistortion) return {};
     const QPointF origin = centringOffset().toPoint();
     QList<QPointF> targets;
-    for (const QPointF& p : _quadTargets) targets.append(p + _bounds.topLeft() - origin);
+    for (const QPointF& p : _quadTargets)
+        targets.append(p + _bounds.topLeft() - origin);
     return ViewportShape::quadTransform(_innerSize.width(), _innerSize.height(), targets);
 }
 
@@ -105,8 +116,8 @@ QList<double> ScreenContainer::maskRadii() const {
 
 QPainterPath ScreenContainer::screenPath() const {
     if (!_hasDistortion) return {};
-    const QPainterPath upright = ViewportShape::roundedQuadPath(
-        rectCorners(_innerSize.width(), _innerSize.height()), maskRadii());
+    const QPainterPath upright =
+        ViewportShape::roundedQuadPath(rectCorners(_innerSize.width(), _innerSize.height()), maskRadii());
     const QPointF origin = centringOffset().toPoint();
     return panelTransform().map(upright).translated(origin);
 }
@@ -115,7 +126,8 @@ std::optional<QPointF> ScreenContainer::panelPointAt(const QPointF& containerPoi
     if (!_hasDistortion) return containerPoint;
     const QPointF origin = centringOffset().toPoint();
     QList<QPointF> targets;
-    for (const QPointF& p : _quadTargets) targets.append(p + _bounds.topLeft() - origin);
+    for (const QPointF& p : _quadTargets)
+        targets.append(p + _bounds.topLeft() - origin);
     const double w = _innerSize.width();
     const double h = _innerSize.height();
     const auto mapped = ViewportShape::inverseQuadMap(containerPoint - origin, w, h, targets);
@@ -158,8 +170,7 @@ void ScreenContainer::applyGeometry(QWidget* view) {
             effect = new ScreenWarpEffect(view, this);
             view->setGraphicsEffect(effect);
         }
-        const QPainterPath outline = transform.map(
-            ViewportShape::roundedQuadPath(upright, maskRadii()));
+        const QPainterPath outline = transform.map(ViewportShape::roundedQuadPath(upright, maskRadii()));
         effect->setGeometry(origin, transform, outline);
         // Clicks reach the panel through the container, mapped back through the transform.
         view->setAttribute(Qt::WA_TransparentForMouseEvents, true);
@@ -173,8 +184,10 @@ void ScreenContainer::applyMask() {
         return;
     }
     const QRegion region = coverage(screenPath(), size());
-    if (region.isEmpty()) clearMask();
-    else setMask(region);
+    if (region.isEmpty())
+        clearMask();
+    else
+        setMask(region);
 }
 
 void ScreenContainer::resizeEvent(QResizeEvent* event) {
@@ -182,7 +195,7 @@ void ScreenContainer::resizeEvent(QResizeEvent* event) {
     if (_hasDistortion) return;
     // Without a quadrilateral the panels follow the container (a plain terminal window).
     _bounds = QRectF(QPointF(), QSizeF(size()));
-    for (const Panel& panel : std::as_const(_panels)) {
+    for (const HostedPanel& panel : std::as_const(_panels)) {
         if (panel.view) panel.view->setGeometry(rect());
     }
 }
@@ -217,7 +230,8 @@ void ScreenContainer::forwardMouse(QMouseEvent* event) {
         QWidget* view = activeView();
         const QPointF origin = view ? QPointF(view->pos()) : QPointF();
         QList<QPointF> targets;
-        for (const QPointF& p : _quadTargets) targets.append(p + _bounds.topLeft() - origin);
+        for (const QPointF& p : _quadTargets)
+            targets.append(p + _bounds.topLeft() - origin);
         const auto mapped = ViewportShape::inverseQuadMap(event->position() - origin, _innerSize.width(),
                                                           _innerSize.height(), targets);
         if (!mapped || !view) {
@@ -304,9 +318,9 @@ void ScreenContainer::wheelEvent(QWheelEvent* event) {
         event->ignore();
         return;
     }
-    QWheelEvent forwarded(local, event->globalPosition(), event->pixelDelta(), event->angleDelta(), event->buttons(),
-                          event->modifiers(), event->phase(), event->inverted(), event->source(),
-                          event->pointingDevice());
+    QWheelEvent forwarded(local, event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                          event->buttons(), event->modifiers(), event->phase(), event->inverted(),
+                          event->source(), event->pointingDevice());
     _forwarding = true;
     QCoreApplication::sendEvent(target, &forwarded);
     _forwarding = false;

@@ -10,6 +10,8 @@
 #include <QTransform>
 #include <QWidget>
 
+#include "Windows/Panel.h"
+
 #include <functional>
 #include <optional>
 
@@ -19,7 +21,7 @@ class ScreenWarpEffect;
 
 // A view hosted by the screen container: the widget laid out in the viewport and, when it is the shown
 // one, the widget that takes the keyboard (none: the view itself, or its focus proxy).
-struct Panel {
+struct HostedPanel {
     QWidget* view = nullptr;
     std::function<QWidget*()> focusView;
 };
@@ -47,13 +49,16 @@ public:
     // innerSize, centred, warped onto the 4 corners (container coordinates) when there are 4, else
     // filling the container and following its size. Radii: innerRadii when 4, else cornerRadius on each
     // corner. A host frame that is empty, negative or not finite changes nothing.
-    void configureViewport(const QRectF& hostFrame, const QSizeF& innerSize, const QList<QPointF>& quadCorners,
-                           double cornerRadius, const QList<double>& innerRadii);
+    void configureViewport(const QRectF& hostFrame, const QSizeF& innerSize,
+                           const QList<QPointF>& quadCorners, double cornerRadius,
+                           const QList<double>& innerRadii);
     // Stores the panel at the index (replacing one there), lays it out and shows it when the index is
     // the active one; the shown panel's focus widget takes the keyboard when the container is in a window.
-    void registerPanel(const Panel& panel, int index);
+    void registerPanel(const HostedPanel& panel, int index);
+    // A session panel: its view, and its focus view asked for each time it is shown.
+    void registerPanel(Panel& panel, int index);
 
-    const QMap<int, Panel>& panels() const { return _panels; }
+    const QMap<int, HostedPanel>& panels() const { return _panels; }
     int activeIndex() const { return _activeIndex; }
     QSizeF innerSize() const { return _innerSize; }
     const QList<QPointF>& quadTargets() const { return _quadTargets; }
@@ -97,7 +102,7 @@ private:
     void setHoverTarget(QWidget* target);
     void followCursor(QWidget* target);
 
-    QMap<int, Panel> _panels;
+    QMap<int, HostedPanel> _panels;
     int _activeIndex = 0;
     QSizeF _innerSize;
     QList<QPointF> _quadTargets;

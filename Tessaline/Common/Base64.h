@@ -33,6 +33,10 @@ public:
     bool append(std::string_view text) {
         return append(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     }
+    // The piece appended last was a unit of its own (a chunk of an image transmission, which its sender
+    // encoded and padded by itself): a quartet it ended with padding does not end the text, and the next
+    // piece starts a new quartet. Padding in the middle of a piece still fails it.
+    void endPiece() { _ended = false; }
     // Ends the text: true when it was whole, well-formed and within the limit.
     bool finish();
 

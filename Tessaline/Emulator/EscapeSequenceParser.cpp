@@ -1,6 +1,7 @@
 #include "EscapeSequenceParser.h"
 
 #include "ControlScan.h"
+#include "Diagnostics.h"
 #include "ParameterScan.h"
 
 #include <chrono>
@@ -137,7 +138,8 @@ EscapeSequenceParser::EscapeSequenceParser(ParserTarget* terminal)
     dscHandlerFallback = [](uint8_t, const SequenceParams&) {};
     executeHandlerFallback = [] {};
     csiHandlerFallback = [](const SequenceParams&, std::string_view, uint8_t code) {
-        std::printf("Cannot handle ESC-%d\n", int(code));
+        Diagnostics::report(DiagnosticSeverity::info, DiagnosticKind::parserFallback,
+                            "Cannot handle ESC-" + std::to_string(int(code)));
     };
     oscHandlerFallback = [](int64_t, std::span<const uint8_t>) {};
     apcHandlerFallback = [](uint8_t, std::span<const uint8_t>) {};
@@ -357,10 +359,12 @@ void EscapeSequenceParser::rollback() {
 void EscapeSequenceParser::parse(std::span<const uint8_t> data) {
     if (!profilingEnabled()) [[likely]] {
         parseBytes(data);
+        if (parseEnded) parseEnded();
         return;
     }
     const auto start = std::chrono::steady_clock::now();
     parseBytes(data);
+    if (parseEnded) parseEnded();
     const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
     std::fprintf(stderr, "org.quillaby.tessaline ParserProfile: Parser.Parse %zu bytes %.1f us\n",
                  data.size(), elapsed.count());

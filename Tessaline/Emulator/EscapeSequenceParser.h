@@ -64,6 +64,8 @@ public:
     PrintHandler printHandler;
     // Tells the print path to drop a partial character it holds.
     std::function<void()> printStateReset;
+    // Called when a call to parse() has taken all of its bytes: nothing of the target is half done.
+    std::function<void()> parseEnded;
     EscFallback escHandlerFallback;
     // Called with a DCS string for which no handler was chosen.
     DcsFallback dscHandlerFallback;

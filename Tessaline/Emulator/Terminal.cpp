@@ -148,6 +148,8 @@ void Terminal::resetToInitialState() {
     _buffer->setX(0);
     _buffer->setY(0);
     clearAllKittyImages();
+    // The table starts afresh: what a stream before the reset filled it with no longer holds it full.
+    reclaimGraphemes();
     cursorHidden = hidden;
     markWholeScreen();
 }
@@ -185,7 +187,7 @@ void Terminal::resize(int cols, int rows) {
 void Terminal::changeScrollback(std::optional<int> lines) {
     dropPayloadPass();
     _normalBuffer->changeHistorySize(lines);
-    options.scrollback = lines.value_or(0);
+    options.scrollback = lines;
     markWholeScreen();
 }
 
@@ -231,9 +233,9 @@ BufferLinePtr Terminal::getScrollInvariantLine(int row) {
 
 void Terminal::updateFullScreen() {
     refreshStart = 0;
-    refreshEnd = _rows;
+    refreshEnd = _rows - 1;
     scrollInvariantRefreshStart = _buffer->yDisp();
-    scrollInvariantRefreshEnd = _buffer->yDisp() + _rows;
+    scrollInvariantRefreshEnd = _buffer->yDisp() + _rows - 1;
 }
 
 std::optional<Terminal::UpdateRange> Terminal::getUpdateRange() const {
@@ -255,10 +257,9 @@ void Terminal::clearUpdateRange() {
 
 // MARK: Log
 
-void Terminal::log(std::string_view text) const {
+void Terminal::log(std::string_view text, DiagnosticKind kind) const {
     if (silentLog) return;
-    std::printf("Info: %.*s\n", int(text.size()), text.data());
-    std::fflush(stdout);
+    Diagnostics::report(DiagnosticSeverity::info, kind, text);
 }
 
 } // namespace Tessaline

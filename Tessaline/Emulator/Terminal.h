@@ -3,6 +3,7 @@
 #include "Buffer.h"
 #include "CharSets.h"
 #include "Color.h"
+#include "Diagnostics.h"
 #include "EscapeSequenceParser.h"
 #include "EscapeSequences.h"
 #include "Executor.h"
@@ -10,6 +11,7 @@
 #include "KittyGraphicsState.h"
 #include "KittyKeyboardFlags.h"
 #include "KittyPlacementContext.h"
+#include "ListFormat.h"
 #include "ParserTarget.h"
 #include "Position.h"
 #include "ProgressReport.h"
@@ -162,6 +164,8 @@ public:
         int y = 0;
         bool operator==(const CursorLocation&) const = default;
     };
+    // Changed rows: startY to endY, both included, whatever marked them (printing, erasing, scrolling,
+    // DECALN, a resize, the end of synchronized output). The whole screen is 0 ... rows - 1.
     struct UpdateRange {
         int startY = 0;
         int endY = 0;
@@ -250,6 +254,13 @@ public:
 
     // Graphemes (TerminalPrint.cpp): charToIndexMap, indexToCharMap and lastCharIndex live in the table.
     const GraphemeTable& graphemes() const { return _graphemes; }
+    // Gives the grapheme codes no cell holds (screen, scroll-back, either buffer, the copy shown under
+    // synchronized output) back to the table (TerminalGraphemes.cpp). Done by a full reset, and after a
+    // chunk of input once the table is three quarters full and a quarter of its size of new characters
+    // were asked for since the last time, so that its cost per character does not grow with the
+    // scroll-back.
+    void reclaimGraphemes();
+    void reclaimGraphemesWhenDue();
 
     // What cells' hyperlink handles and underline-colour indexes stand for, kept per terminal so that one
     // terminal can neither exhaust nor slow another in the same process. Copies of this terminal's cells
@@ -382,8 +393,8 @@ public:
     // Bytes held by the image strips alive.
     int64_t imageStripBytes() const { return *_imageStripBytes; }
 
-    // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew; the
-    // host reads and clears them.
+    // Changed rows (Terminal.cpp): screen rows and scroll-invariant rows since the host last drew, each
+    // from start to end with both ends included (UpdateRange); the host reads and clears them.
     int refreshStart = INT_MAX;
     int refreshEnd = -1;
     int scrollInvariantRefreshStart = INT_MAX;
@@ -425,7 +436,8 @@ public:
     // Hyperlinks (TerminalHyperlinks.cpp)
     std::optional<HyperLinkTracking> hyperLinkTracking;
 
-    // Log (Terminal.cpp): when set, the diagnostic lines are not written.
+    // Log (Terminal.cpp): when set, the terminal reports nothing of what the program sent that it does not
+    // handle (broken invariants are reported whatever it says).
     bool silentLog = true;
 
     // MARK: Construction, set-up, buffers and size (Terminal.cpp)
@@ -488,14 +500,14 @@ public:
             if (y > refreshEnd) refreshEnd = y;
         }
     }
-    // Rows 0 to rows (one past the last) and the same from yDisp.
+    // Rows 0 to rows - 1, and yDisp to yDisp + rows - 1.
     void updateFullScreen();
     std::optional<UpdateRange> getUpdateRange() const;
     std::optional<UpdateRange> getScrollInvariantUpdateRange() const;
     void clearUpdateRange();
 
-    // "Info: " and the text on standard output, unless silentLog.
-    void log(std::string_view text) const;
+    // The text to the diagnostics sink (severity info), unless silentLog.
+    void log(std::string_view text, DiagnosticKind kind = DiagnosticKind::unhandledSequence) const;
 
     // MARK: Parser wiring and dispatch (TerminalDispatch.cpp)
 
@@ -516,8 +528,12 @@ public:
 
     // A run of printable bytes: UTF-8 with the active character set, widths, graphemes, joining.
     void handlePrint(std::span<const uint8_t> data);
-    // Drops the start of a UTF-8 sequence held back from the last run.
-    void printStateReset() { _readingBuffer.putbackCount = 0; }
+    // An escape sequence or a string starts (or the parser resets): the start of a UTF-8 sequence held
+    // back from the last run will not be finished, and prints now as a lone bad lead byte would. A C0
+    // control between the halves of a sequence leaves them be.
+    void printStateReset() {
+        if (_readingBuffer.putbackCount > 0) printHeldBytes();
+    }
     // The cell code of a character (UTF-8 text of one grapheme): "\r\n" is 10, a scalar up to U+FFFF its
     // value, anything else a grapheme code. When the table is full, U+FFFD (a single scalar keeps its own
     // value instead).
@@ -622,8 +638,6 @@ public:
     void softReset();
     // CSI ... p by its intermediates: DECSTR, DECSCL, DECRQM.
     void csiPHandler(const SequenceParams& pars, std::string_view collect);
-    // "[1, 2, 3]", the form of the parameter lists in log lines.
-    static std::string bracketedList(std::span<const int64_t> values);
 
     // MARK: Synchronized output (TerminalSynchronizedOutput.cpp)
 
@@ -642,6 +656,11 @@ public:
 
     // MARK: Cursor movement and editing (TerminalCursor.cpp)
 
+    // The last column the cursor may stand on in its row: a double-width or double-height row shows
+    // cols / 2 columns.
+    int cursorRowLastColumn() const;
+    // After a motion onto another row: a column past the row's last comes back onto it.
+    void holdCursorToRow();
     // CUF and CUB: at least one column, held to the margins the cursor is inside of.
     void cursorForward(int count);
     void cursorBackward(int count);
@@ -864,6 +883,11 @@ private:
     void markWholeScreen();
 
     // TerminalPrint.cpp
+    void printRun(std::span<const uint8_t> data);
+    // Without wraparound there is no column past the edge waiting to wrap: a cursor that writing left one
+    // column beyond the right margin (or the screen's last column) goes back onto it. xBefore: the column
+    // before the writing.
+    void holdCursorAtRightEdge(int xBefore);
     void printGeneral(std::span<const uint8_t> data);
     // Plain ASCII from begin to end at the cursor.
     void printAscii(const uint8_t* begin, const uint8_t* end);
@@ -871,6 +895,8 @@ private:
     void printByte(uint8_t b);
     // Keeps the start of a sequence the run did not finish.
     void holdBack(const uint8_t* bytes, int count);
+    // Prints the held start of a sequence that was cut short, its continuation bytes dropped.
+    void printHeldBytes();
     void printScalar(uint32_t scalar);
     // A scalar's cell code: its value up to U+FFFF, else its grapheme code.
     int32_t scalarCode(uint32_t scalar);
@@ -1031,9 +1057,13 @@ private:
     Buffer* _buffer = nullptr;
 
     bool _bracketedPasteMode = false;
+    // Set once a row of double width or height was made: until then no row needs the half-width limits.
+    bool _doubleWidthRowsMade = false;
     MouseMode _mouseMode = MouseMode::off;
     Attribute _curAttr = Attribute::defaultAttribute();
     GraphemeTable _graphemes;
+    // The table's askedCount() at the last reclaim.
+    uint64_t _graphemesAskedAtReclaim = 0;
     TinyAtom::Registry _payloads;
     UnderlineColorTable _underlineColors;
     std::unique_ptr<EscapeSequenceParser> _parser;

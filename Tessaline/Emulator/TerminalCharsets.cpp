@@ -45,6 +45,9 @@ void Terminal::selectCharset(uint8_t intermediate, uint8_t designator) {
 void Terminal::setLineRenderMode(BufferLine::RenderLineMode mode) {
     Buffer& buffer = *_buffer;
     buffer.lines()[buffer.yBase() + buffer.y()]->renderMode = mode;
+    if (mode != BufferLine::RenderLineMode::single) _doubleWidthRowsMade = true;
+    // A column of the right half leaves the row's columns.
+    holdCursorToRow();
     updateRange(buffer.y());
 }
 

@@ -21,11 +21,25 @@ int positionParameter(const SequenceParams& pars, int k) {
 
 // MARK: Cursor motions
 
+int Terminal::cursorRowLastColumn() const {
+    if (!_doubleWidthRowsMade) return _cols - 1;
+    const Buffer& buffer = *_buffer;
+    const BufferLinePtr& line = buffer.lines().peek(buffer.yBase() + buffer.y());
+    return line && line->renderMode != BufferLine::RenderLineMode::single ? _cols / 2 - 1 : _cols - 1;
+}
+
+void Terminal::holdCursorToRow() {
+    if (!_doubleWidthRowsMade) return;
+    const int last = cursorRowLastColumn();
+    if (_buffer->x() > last) _buffer->setX(last);
+}
+
 void Terminal::cursorForward(int count) {
     Buffer& buffer = *_buffer;
     const int n = std::max(count, 1);
     int right = marginMode ? buffer.marginRight() : _cols - 1;
     if (buffer.x() > right) right = _cols - 1;
+    right = std::min(right, cursorRowLastColumn());
     buffer.setX(int(std::min<int64_t>(int64_t(buffer.x()) + n, right)));
 }
 
@@ -41,6 +55,7 @@ void Terminal::cmdCursorUp(const SequenceParams& pars, std::string_view) {
     Buffer& buffer = *_buffer;
     const int limit = buffer.y() < buffer.scrollTop() ? 0 : buffer.scrollTop();
     buffer.setY(int(std::max<int64_t>(int64_t(buffer.y()) - pars.count(0), limit)));
+    holdCursorToRow();
 }
 
 void Terminal::cmdCursorDown(const SequenceParams& pars, std::string_view) {
@@ -48,12 +63,13 @@ void Terminal::cmdCursorDown(const SequenceParams& pars, std::string_view) {
     const int limit = buffer.y() > buffer.scrollBottom() ? _rows - 1 : buffer.scrollBottom();
     buffer.setY(int(std::min<int64_t>(int64_t(buffer.y()) + pars.count(0), limit)));
     if (buffer.x() >= _cols) buffer.setX(_cols - 1);
+    holdCursorToRow();
 }
 
 void Terminal::cmdCursorCharAbsolute(const SequenceParams& pars, std::string_view) {
     Buffer& buffer = *_buffer;
     const int base = originMode && marginMode ? buffer.marginLeft() : 0;
-    buffer.setX(std::min(base + std::min(positionParameter(pars, 0), _cols - 1), _cols - 1));
+    buffer.setX(std::min(base + std::min(positionParameter(pars, 0), _cols - 1), cursorRowLastColumn()));
 }
 
 void Terminal::cmdCursorPosition(const SequenceParams& pars, std::string_view) {
@@ -67,26 +83,28 @@ void Terminal::cmdHVPosition(const SequenceParams& pars, std::string_view) {
     const int col =
         std::min(positionParameter(pars, 1), _cols) + (originMode && marginMode ? buffer.marginLeft() : 0);
     buffer.setY(std::min(row, _rows - 1));
-    buffer.setX(std::min(col, _cols - 1));
+    buffer.setX(std::min(col, cursorRowLastColumn()));
 }
 
 void Terminal::cmdCharPosAbsolute(const SequenceParams& pars, std::string_view) {
-    _buffer->setX(std::min(pars.count(0) - 1, _cols - 1));
+    _buffer->setX(std::min(pars.count(0) - 1, cursorRowLastColumn()));
 }
 
 void Terminal::cmdHPositionRelative(const SequenceParams& pars, std::string_view) {
     Buffer& buffer = *_buffer;
-    buffer.setX(int(std::min<int64_t>(int64_t(buffer.x()) + pars.count(0), _cols - 1)));
+    buffer.setX(int(std::min<int64_t>(int64_t(buffer.x()) + pars.count(0), cursorRowLastColumn())));
 }
 
 void Terminal::cmdLinePosAbsolute(const SequenceParams& pars, std::string_view) {
     _buffer->setY(std::min(pars.count(0) - 1, _rows - 1));
+    holdCursorToRow();
 }
 
 void Terminal::cmdVPositionRelative(const SequenceParams& pars, std::string_view) {
     Buffer& buffer = *_buffer;
     buffer.setY(int(std::min<int64_t>(int64_t(buffer.y()) + pars.count(0), _rows - 1)));
     if (buffer.x() >= _cols) buffer.setX(_cols - 1);
+    holdCursorToRow();
 }
 
 // MARK: Character editing
@@ -265,6 +283,7 @@ void Terminal::cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::stri
     const int p = pars.get(0);
     int n = p >= 2 ? int(std::min<int64_t>(p, int64_t(2) * _cols * _rows)) : 1;
     const int x = buffer.x();
+    buffer.heldAtRightEdge = false;
     CharData cell = CharData::Null;
     if (x > 0) {
         const BufferLine& line = *buffer.lines()[buffer.yBase() + buffer.y()];
@@ -274,6 +293,7 @@ void Terminal::cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::stri
     if (cell.width() != 1) {
         while (n-- > 0)
             buffer.insertCharacter(cell);
+        holdCursorAtRightEdge(x);
         updateRange(buffer.y());
         return;
     }
@@ -283,10 +303,10 @@ void Terminal::cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::stri
         const int before = buffer.x();
         buffer.insertCharacter(cell);
         --n;
-        const int right = buffer.marginMode ? buffer.marginRight() : buffer.cols() - 1;
+        BufferLine& line = *buffer.lines()[buffer.yBase() + buffer.y()];
+        const int right = buffer.rightEdge(line);
         // Without wraparound every further call rewrites the last column: nothing more changes.
         if (!buffer.wraparound && before > right) break;
-        BufferLine& line = *buffer.lines()[buffer.yBase() + buffer.y()];
         const int start = buffer.x();
         const int k = std::min(n, std::min(right, line.count() - 1) - start + 1);
         if (k <= 0) continue;
@@ -300,6 +320,7 @@ void Terminal::cmdRepeatPrecedingCharacter(const SequenceParams& pars, std::stri
         buffer.lastBufferStorage = {buffer.yBase() + buffer.y(), start + k - 1, _cols, _rows};
         n -= k;
     }
+    holdCursorAtRightEdge(x);
     updateRange(buffer.y());
 }
 

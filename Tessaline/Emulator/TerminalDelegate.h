@@ -80,7 +80,8 @@ public:
     virtual void clipboardCopy(Terminal& source, const std::vector<uint8_t>& content);
     virtual void notify(Terminal& source, const std::string& title, const std::string& body);
     virtual void progressReport(Terminal& source, const ProgressReport& report);
-    // Decoded RGBA pixels (the delegate may change them in place) to show as an image at the cursor.
+    // Decoded RGBA pixels to show as an image at the cursor. The delegate may change them in place or take
+    // them (move from them): they are not used after the call.
     virtual void createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height);
     // Encoded image data to show at the cursor.
     virtual void createImage(Terminal& source, const std::vector<uint8_t>& data, ImageSizeRequest width,

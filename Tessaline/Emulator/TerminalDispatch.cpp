@@ -15,24 +15,6 @@ namespace Tessaline {
 
 namespace {
 
-// "[1, 2, 3]".
-template<class Values>
-std::string bracketed(const Values& values) {
-    std::string out = "[";
-    bool first = true;
-    for (auto value : values) {
-        if (!first) out += ", ";
-        out += std::to_string(int64_t(value));
-        first = false;
-    }
-    return out + "]";
-}
-
-std::string collectBytes(std::string_view collect) {
-    std::vector<uint8_t> bytes(collect.begin(), collect.end());
-    return bracketed(bytes);
-}
-
 // A byte shown as the character of that value (0x80-0xFF as U+0080-U+00FF).
 std::string byteAsCharacter(uint8_t byte) {
     std::string out;
@@ -51,7 +33,7 @@ void cursorForwardTab(Terminal& t, const SequenceParams& pars) {
     const int n = std::min(p >= 2 ? p : 1, t.cols() - 1);
     for (int i = 0; i < n; ++i) {
         const int x = b.x();
-        b.setX(b.nextTabStop(t.marginMode, -1));
+        b.setX(std::min(b.nextTabStop(t.marginMode, -1), t.cursorRowLastColumn()));
         // At the last stop every further step lands on the same column.
         if (b.x() == x) break;
     }
@@ -100,14 +82,15 @@ void setTitleModes(Terminal& t, const SequenceParams& pars, bool value) {
 void Terminal::configureParser(EscapeSequenceParser& parser) {
     parser.printHandler = [this](std::span<const uint8_t> run) { handlePrint(run); };
     parser.printStateReset = [this] { printStateReset(); };
+    parser.parseEnded = [this] { reclaimGraphemesWhenDue(); };
     parser.csiHandlerFallback = [this](const SequenceParams& pars, std::string_view collect, uint8_t code) {
         if (silentLog) return;
-        log("Tessaline: Unknown CSI Code (collect=" + collectBytes(collect) +
-            " code=" + byteAsCharacter(code) + " pars=" + bracketed(pars.values()) + ")");
+        log("Tessaline: Unknown CSI Code (collect=" + bracketedList(collect) +
+            " code=" + byteAsCharacter(code) + " pars=" + bracketedList(pars.values()) + ")");
     };
     parser.escHandlerFallback = [this](std::string_view collect, uint8_t code) {
         if (silentLog) return;
-        log("Tessaline: Unknown ESC Code: ESC + " + byteAsCharacter(code) + " txt=" + collectBytes(collect));
+        log("Tessaline: Unknown ESC Code: ESC + " + byteAsCharacter(code) + " txt=" + bracketedList(collect));
     };
     parser.oscHandlerFallback = [this](int64_t code, std::span<const uint8_t>) {
         if (silentLog) return;
@@ -122,7 +105,9 @@ void Terminal::configureParser(EscapeSequenceParser& parser) {
         if (silentLog) return;
         log("Tessaline: Parsing error, state: " + state.description());
     };
-    parser.diagnosticHandler = [this](std::string_view message) { log(message); };
+    parser.diagnosticHandler = [this](std::string_view message) {
+        log(message, DiagnosticKind::parserLimit);
+    };
 }
 
 void Terminal::registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler) {
@@ -141,7 +126,7 @@ void Terminal::handleExecute(uint8_t code) {
         cmdBackspace();
         break;
     case 0x09: // HT
-        b.setX(b.nextTabStop(marginMode, -1));
+        b.setX(std::min(b.nextTabStop(marginMode, -1), cursorRowLastColumn()));
         break;
     case 0x0A: // LF
     case 0x0B: // VT
@@ -413,7 +398,7 @@ bool Terminal::handleCsi(uint8_t code, const SequenceParams& pars, std::string_v
         else if (collect == ">")
             setTitleModes(*this, pars, true);
         else
-            log("Unhandled csiT " + collectBytes(collect));
+            log("Unhandled csiT " + bracketedList(collect));
         return true;
     case 'u': // Kitty keyboard flags, else SCORC
         if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) restoreCursorState();
@@ -509,7 +494,9 @@ std::unique_ptr<DcsHandler> Terminal::makeDcsHandler(std::string_view collect, u
         };
         auto colors = [this] { return std::span<const Color>(defaultAnsiColors); };
         auto handler = std::make_unique<SixelDcsHandler>(sink, colors);
-        handler->diagnosticHandler = [this](std::string_view message) { log(message); };
+        handler->diagnosticHandler = [this](std::string_view message) {
+            log(message, DiagnosticKind::imageRefused);
+        };
         return handler;
     }
     if (code == 'q' && collect == "$") return std::make_unique<DECRQSS>(this); // DECRQSS

@@ -8,16 +8,6 @@ namespace Tessaline {
 
 namespace {
 
-// "[62, 36]": bytes as decimal values.
-std::string bracketedBytes(std::string_view bytes) {
-    std::string out = "[";
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += std::to_string(int(uint8_t(bytes[i])));
-    }
-    return out + "]";
-}
-
 // What DECSET 5 leaves in the current attribute, and what DECRQM 5 looks for.
 constexpr Attribute reverseVideoAttribute() {
     return Attribute(Attribute::Color::defaultInvertedColor(), Attribute::Color::defaultInvertedColor(),
@@ -68,7 +58,7 @@ void Terminal::setMode(int64_t mode, std::string_view collect) {
         return;
     }
     if (collect != "?") {
-        log("Unhandled setMode (SM) with " + std::to_string(mode) + " and " + bracketedBytes(collect));
+        log("Unhandled setMode (SM) with " + std::to_string(mode) + " and " + bracketedList(collect));
         return;
     }
     switch (mode) {
@@ -233,6 +223,12 @@ void Terminal::resetMode(int64_t mode, std::string_view collect) {
         break;
     case 69:
         setMarginMode(false);
+        // Margins left behind would still shift origin-mode positions and reports, and the cells that
+        // reflow, rectangles and scrolling read; without the mode they span the screen.
+        for (Buffer* buffer : {_normalBuffer.get(), _altBuffer.get()}) {
+            buffer->setMarginLeft(0);
+            buffer->setMarginRight(_cols - 1);
+        }
         break;
     case 95:
         break;
@@ -319,6 +315,7 @@ void Terminal::restoreCursorState() {
     setMarginMode(b.savedMarginMode);
     setWraparound(b.savedWraparound);
     reverseWraparound = b.savedReverseWraparound;
+    holdCursorToRow();
 }
 
 // MARK: Screen switches

@@ -33,7 +33,7 @@ std::vector<std::string> getEnvironmentVariables(std::optional<std::string_view>
         "LOGNAME",
         "USER",
         "DISPLAY",
-        "LC_TYPE",
+        "LC_CTYPE",
         "HOME",
         "WAYLAND_DISPLAY",
         "XDG_RUNTIME_DIR",

@@ -24,8 +24,9 @@ struct TerminalOptions {
     CursorStyle cursorStyle = CursorStyle::blinkBlock;
     // Carried for the host; the terminal does not read it.
     bool screenReaderMode = false;
-    // Scroll-back lines of the normal buffer; 0 for none.
-    int scrollback = 500;
+    // Scroll-back lines of the normal buffer; nothing for none (which also turns reflow off). The
+    // buffer, changeScrollback and a full reset all use this one value, so off stays off.
+    std::optional<int> scrollback = 500;
     // Carried, not applied: the terminal lays out a tab stop every 8 columns.
     int tabStopWidth = 8;
     // The primary device attributes announce Sixel graphics.
@@ -41,7 +42,7 @@ struct TerminalOptions {
 
 // The environment for a child program started without one of its own, entries "NAME=value":
 // TERM (termName, or "xterm-256color"), COLORTERM=truecolor when asked, LANG=en_US.UTF-8 (C.UTF-8 where that
-// locale is not installed), then LOGNAME, USER, DISPLAY, LC_TYPE, HOME, WAYLAND_DISPLAY, XDG_RUNTIME_DIR,
+// locale is not installed), then LOGNAME, USER, DISPLAY, LC_CTYPE, HOME, WAYLAND_DISPLAY, XDG_RUNTIME_DIR,
 // DBUS_SESSION_BUS_ADDRESS and XAUTHORITY as far as this process has them. Nothing else is passed on.
 std::vector<std::string> getEnvironmentVariables(std::optional<std::string_view> termName, bool trueColor);
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -373,6 +374,26 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
 
 void Terminal::handlePrint(std::span<const uint8_t> data) {
     if (data.empty()) return;
+    if (!_buffer->wraparound) [[unlikely]] {
+        const int xBefore = _buffer->x();
+        printRun(data);
+        holdCursorAtRightEdge(xBefore);
+        return;
+    }
+    printRun(data);
+}
+
+void Terminal::holdCursorAtRightEdge(int xBefore) {
+    Buffer& buffer = *_buffer;
+    const bool held = std::exchange(buffer.heldAtRightEdge, false);
+    if (buffer.wraparound) return;
+    const int right = buffer.rightEdge(*buffer.lines()[buffer.yBase() + buffer.y()]);
+    // Past the edge only by writing there: from inside it, or after insertCharacter moved a cursor that
+    // stood beyond the right margin onto it. A cursor the program put beyond the margin stays.
+    if (buffer.x() > right && (xBefore <= right || held)) buffer.setX(right);
+}
+
+inline void Terminal::printRun(std::span<const uint8_t> data) {
     // Between runs other commands may have changed the cell last written.
     _lastCell.known = false;
     // The attribute changes far less often than runs arrive: pack it into a cell once per change.
@@ -490,6 +511,21 @@ void Terminal::holdBack(const uint8_t* bytes, int count) {
     _readingBuffer.putbackCount = count;
 }
 
+void Terminal::printHeldBytes() {
+    // The print cell is still the one of the run that held the bytes: nothing ran in between.
+    const uint8_t lead = _readingBuffer.putbackBuffer[0];
+    _readingBuffer.putbackCount = 0;
+    _lastCell.known = false;
+    Buffer& buffer = *_buffer;
+    const int xBefore = buffer.x();
+    updateRange(buffer.y());
+    _continuationCell = CharData(buffer.curAttr, 0, 0);
+    printByte(lead);
+    finishJoin();
+    updateRange(_buffer->y());
+    if (!_buffer->wraparound) holdCursorAtRightEdge(xBefore);
+}
+
 void Terminal::printByte(uint8_t b) {
     if (b <= 0x7E && charset != nullptr) {
         auto mapped = charset->find(b);
@@ -593,7 +629,7 @@ size_t Terminal::placeCellsInRow(const uint8_t* begin, const uint8_t* end) {
     if (_pendingJoin.active || !_lastCell.known || _lastCell.endsWithJoiner || line == nullptr ||
         !(_lastCell.storage == last) || buffer.insertMode || buffer.yBase() + buffer.y() != last.y)
         return 0;
-    const int right = buffer.marginMode ? buffer.marginRight() : _cols - 1;
+    const int right = buffer.rightEdge(*line);
     const int columns = std::min({right + 1, _cols, line->count()});
     const bool asciiCells = charset == nullptr;
     int x = buffer.x();
@@ -692,7 +728,9 @@ bool Terminal::placeCellInRow(int32_t code, int width, bool isIndicator) {
     if (buffer.insertMode || x + width - 1 > right) return false;
     const int row = buffer.yBase() + buffer.y();
     BufferLine* line = buffer.lines().peek(row).get();
-    if (line == nullptr || x + width > line->count()) return false;
+    if (line == nullptr || x + width > line->count() ||
+        line->renderMode != BufferLine::RenderLineMode::single)
+        return false;
     CharData* cells = line->cellsForWrite(x + width);
     CharData cell = _printCell;
     cell.setValue(code, int8_t(width));
@@ -915,6 +953,7 @@ void Terminal::cmdLineFeedBasic() {
         buffer.setY(y + 1);
     }
     if (buffer.x() >= _cols) buffer.setX(buffer.x() - 1);
+    holdCursorToRow();
     if (tdel != nullptr) tdel->linefeed(*this);
     if (lineFeedMode) buffer.setX(originMode && marginMode ? buffer.marginLeft() : 0);
 }

@@ -15,16 +15,6 @@ namespace Tessaline {
 
 namespace {
 
-// "[1, 2, 3]".
-std::string bracketed(std::span<const int64_t> values) {
-    std::string out = "[";
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += std::to_string(values[i]);
-    }
-    return out + "]";
-}
-
 // Writes cells [left, left + count) of a row; past the row's end the row's own write access clamps
 // (with its message).
 void writeCells(BufferLine& line, int left, const CharData* cells, int count) {
@@ -113,7 +103,7 @@ void Terminal::csiX(const SequenceParams& pars, std::string_view collect) {
     if (collect != "$") {
         if (!silentLog)
             log("Not implemented CSI x with collect: collect=" + std::string(collect) +
-                " and pars=" + bracketed(pars.values()));
+                " and pars=" + bracketedList(pars.values()));
         return;
     }
     // DECFRA: the character and the attribute in full, one column whatever the character's width.
@@ -152,7 +142,7 @@ void Terminal::csiOpenBrace(const SequenceParams& pars, std::string_view collect
     if (collect == "$")
         cmdSelectiveEraseRectangularArea(pars);
     else if (!silentLog)
-        log("CSI # { not implemented - XTPUSHSGR with " + bracketed(pars.values()));
+        log("CSI # { not implemented - XTPUSHSGR with " + bracketedList(pars.values()));
 }
 
 // No cell is protected: every cell of the rectangle is erased, keeping its attribute and link.
@@ -191,7 +181,7 @@ void editRegionRows(Buffer& b, int right, Edit&& edit) {
 
 void Terminal::csiCloseBrace(const SequenceParams& pars, std::string_view collect) {
     if (collect != "'") {
-        if (!silentLog) log("CSI # } not implemented- XTPOPSGR with " + bracketed(pars.values()));
+        if (!silentLog) log("CSI # } not implemented- XTPOPSGR with " + bracketedList(pars.values()));
         return;
     }
     Buffer& b = *_buffer;

@@ -13,15 +13,6 @@ void Terminal::sendBytes(std::span<const uint8_t> bytes) {
     if (tdel != nullptr) tdel->send(*this, bytes);
 }
 
-std::string Terminal::bracketedList(std::span<const int64_t> values) {
-    std::string out = "[";
-    for (size_t k = 0; k < values.size(); ++k) {
-        if (k > 0) out += ", ";
-        out += std::to_string(values[k]);
-    }
-    return out + "]";
-}
-
 // MARK: Device attributes and status
 
 void Terminal::cmdSendDeviceAttributes(const SequenceParams& pars, std::string_view collect) {
@@ -48,8 +39,8 @@ void Terminal::cmdSendDeviceAttributes(const SequenceParams& pars, std::string_v
 
 void Terminal::cmdDeviceStatus(const SequenceParams& pars, std::string_view collect) {
     const Buffer& b = *_buffer;
-    // The pending-wrap column reports as the last column.
-    const int x = std::min(b.x(), b.cols() - 1);
+    // The pending-wrap column reports as the last column (of a double-width row, the last it shows).
+    const int x = std::min(b.x(), cursorRowLastColumn());
     const int y = b.y();
     const std::string csi(cc.csi());
     if (collect.empty()) {

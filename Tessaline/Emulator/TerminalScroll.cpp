@@ -33,12 +33,12 @@ void prefetchOldestRows(const CircularBufferLineList& lines) {
 
 void Terminal::restrictCursor(bool limitCols) {
     Buffer& buffer = *_buffer;
-    const int limit = limitCols ? _cols - 1 : _cols;
-    buffer.setX(std::min(std::max(buffer.x(), 0), limit));
     if (originMode)
         buffer.setY(std::min(std::max(buffer.y(), buffer.scrollTop()), buffer.scrollBottom()));
     else
         buffer.setY(std::min(std::max(buffer.y(), 0), _rows - 1));
+    const int last = cursorRowLastColumn();
+    buffer.setX(std::min(std::max(buffer.x(), 0), limitCols ? last : last + 1));
     updateRange(buffer.y());
 }
 
@@ -123,20 +123,26 @@ void Terminal::scroll(bool isWrapped) {
     } else if (buffer.scrollTop() > 0) {
         // The region's top row is dropped, not moved into the scroll-back.
         if (bottomRow >= lines.count()) {
-            std::printf(
+            char message[160];
+            std::snprintf(
+                message, sizeof message,
                 "scroll: bottomRow %d >= lines.count %d, state: yBase=%d scrollTop=%d scrollBottom=%d "
-                "isAlternate=%s\n",
+                "isAlternate=%s",
                 bottomRow, lines.count(), buffer.yBase(), buffer.scrollTop(), buffer.scrollBottom(),
                 boolText(isCurrentBufferAlternate()));
+            Diagnostics::invariantBroken(message);
             return;
         }
         if (buffer.scrollBottom() - buffer.scrollTop() >= 1) {
             const int start = topRow + 1;
             if (start >= lines.count() || start - 1 <= 0) {
-                std::printf("Assertion on scroll, state was: bottomRow=%d topRow=%d yDisp=%d linesTop=%d "
-                            "isAlternate=%s\n",
-                            bottomRow, topRow, buffer.yDisp(), buffer.linesTop,
-                            boolText(isCurrentBufferAlternate()));
+                char message[160];
+                std::snprintf(message, sizeof message,
+                              "Assertion on scroll, state was: bottomRow=%d topRow=%d yDisp=%d linesTop=%d "
+                              "isAlternate=%s",
+                              bottomRow, topRow, buffer.yDisp(), buffer.linesTop,
+                              boolText(isCurrentBufferAlternate()));
+                Diagnostics::invariantBroken(message);
             } else {
                 // The top row comes round to the bottom, where it is reused as the new row.
                 buffer.clearImagesFromLine(topRow);

@@ -127,10 +127,13 @@ void Terminal::reverseIndex() {
     const int topRow = buffer.yBase() + buffer.scrollTop();
     const int bottomRow = buffer.yBase() + buffer.scrollBottom();
     if (topRow >= lines.count()) {
-        std::printf("reverseIndex: start index %d >= lines.count %d, state: y=%d yBase=%d scrollTop=%d "
-                    "scrollBottom=%d isAlternate=%s\n",
-                    topRow, lines.count(), y, buffer.yBase(), buffer.scrollTop(), buffer.scrollBottom(),
-                    boolText(isCurrentBufferAlternate()));
+        char message[192];
+        std::snprintf(message, sizeof message,
+                      "reverseIndex: start index %d >= lines.count %d, state: y=%d yBase=%d scrollTop=%d "
+                      "scrollBottom=%d isAlternate=%s",
+                      topRow, lines.count(), y, buffer.yBase(), buffer.scrollTop(), buffer.scrollBottom(),
+                      boolText(isCurrentBufferAlternate()));
+        Diagnostics::invariantBroken(message);
         return;
     }
     if (!marginMode || (buffer.marginLeft() == 0 && buffer.marginRight() >= _cols - 1)) {
@@ -151,11 +154,15 @@ void Terminal::reverseIndex() {
             buffer.clearImagesFromLine(bottomRow);
             leaving = std::move(lines[bottomRow]);
         }
-        if (!lines.shiftElements(topRow, count, 1))
-            std::printf("Assertion on reverseIndex, state was: y=%d scrollTop=%d  yDisp=%d linesTop=%d "
-                        "isAlternate=%s\n",
-                        y, buffer.scrollTop(), buffer.yDisp(), buffer.linesTop,
-                        boolText(isCurrentBufferAlternate()));
+        if (!lines.shiftElements(topRow, count, 1)) {
+            char message[160];
+            std::snprintf(message, sizeof message,
+                          "Assertion on reverseIndex, state was: y=%d scrollTop=%d  yDisp=%d linesTop=%d "
+                          "isAlternate=%s",
+                          y, buffer.scrollTop(), buffer.yDisp(), buffer.linesTop,
+                          boolText(isCurrentBufferAlternate()));
+            Diagnostics::invariantBroken(message);
+        }
         lines.set(topRow, recycledBlankLine(std::move(leaving), eraseAttribute()));
     } else {
         shiftCells(buffer.scrollTop(), buffer.scrollBottom(), buffer.marginLeft(), buffer.marginRight(), 1,

@@ -9,16 +9,6 @@ namespace {
 
 using Kind = WindowManipulationCommand::Kind;
 
-// "[1, 2, 3]".
-std::string bracketed(std::span<const int64_t> values) {
-    std::string out = "[";
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += std::to_string(values[i]);
-    }
-    return out + "]";
-}
-
 void push(std::vector<std::string>& stack, const std::string& title) {
     if (stack.size() >= Terminal::titleStackLimit) stack.erase(stack.begin());
     stack.push_back(title);
@@ -174,7 +164,7 @@ void Terminal::cmdWindowOptions(const SequenceParams& pars) {
     default:
         break;
     }
-    if (!silentLog) log("Unhandled Window command: " + bracketed(pars.values()));
+    if (!silentLog) log("Unhandled Window command: " + bracketedList(pars.values()));
 }
 
 } // namespace Tessaline

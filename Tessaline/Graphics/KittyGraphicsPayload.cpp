@@ -1,6 +1,7 @@
 #include "KittyGraphicsPayload.h"
 
 #include "Base64.h"
+#include "ImageBudget.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -15,6 +16,11 @@ using namespace KittyGraphicsLimits;
 
 bool isImageSide(int64_t side) {
     return side >= 1 && side <= maxImageSide;
+}
+
+// Sides the protocol allows, at a cost in bytes within the image budget.
+bool isImageSize(int64_t width, int64_t height) {
+    return isImageSide(width) && isImageSide(height) && ImageBudget::fits(width, height);
 }
 
 } // namespace
@@ -65,6 +71,8 @@ std::optional<std::vector<uint8_t>> decompressZlib(std::span<const uint8_t> data
 std::optional<std::vector<uint8_t>> decompressKittyData(std::vector<uint8_t> data,
                                                         std::optional<char> compression,
                                                         std::optional<int64_t> expectedSize) {
+    // Refused before anything is inflated: a few kilobytes of zlib could fill the budget many times.
+    if (expectedSize && *expectedSize > ImageBudget::maxImageBytes) return std::nullopt;
     if (!compression) {
         if (int64_t(data.size()) > maxDataSize) return std::nullopt;
         return data;
@@ -78,7 +86,7 @@ std::optional<KittyGraphicsPayload> decodeKittyPayloadData(const KittyGraphicsCo
     if (int64_t(rawData.size()) > maxDataSize) return std::nullopt;
     switch (control.format) {
     case 24: {
-        if (!isImageSide(control.width) || !isImageSide(control.height)) return std::nullopt;
+        if (!isImageSize(control.width, control.height)) return std::nullopt;
         size_t pixels = size_t(control.width * control.height);
         if (rawData.size() != pixels * 3) return std::nullopt;
         // Widened in place from the back: pixel i moves from 3i to 4i, never over a pixel not yet read.
@@ -94,7 +102,7 @@ std::optional<KittyGraphicsPayload> decodeKittyPayloadData(const KittyGraphicsCo
         return KittyGraphicsPayload::rgba(std::move(rawData), int(control.width), int(control.height));
     }
     case 32:
-        if (!isImageSide(control.width) || !isImageSide(control.height)) return std::nullopt;
+        if (!isImageSize(control.width, control.height)) return std::nullopt;
         if (rawData.size() != size_t(control.width * control.height * 4)) return std::nullopt;
         return KittyGraphicsPayload::rgba(std::move(rawData), int(control.width), int(control.height));
     case 100:
@@ -148,14 +156,14 @@ std::optional<KittyPixelSize> kittyPngPixelSize(std::span<const uint8_t> data) {
 
 bool validateKittyPngDimensions(std::span<const uint8_t> data) {
     auto size = kittyPngPixelSize(data);
-    return size && isImageSide(size->width) && isImageSide(size->height);
+    return size && isImageSize(size->width, size->height);
 }
 
 std::optional<KittyRgbaBitmap> decodePngToRgba(std::span<const uint8_t> data) {
     PngReader reader(data);
     if (!reader.ok()) return std::nullopt;
     png_image& image = reader.image;
-    if (!isImageSide(image.width) || !isImageSide(image.height)) return std::nullopt;
+    if (!isImageSize(image.width, image.height)) return std::nullopt;
     image.format = PNG_FORMAT_RGBA;
     KittyRgbaBitmap bitmap;
     bitmap.width = int(image.width);

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "Base64.h"
+#include "ImageBudget.h"
 #include "KittyGraphicsControl.h"
 #include "KittyGraphicsPayload.h"
+
+#include <algorithm>
 
 namespace Tessaline {
 
 // A transmission arriving in chunks (m=1). Each chunk's Base64 text is decoded as it arrives, so what is
-// held is the decoded data, never more than the data limit: past it the data is dropped and the
-// transmission fails with "EINVAL: bad payload" when it completes.
+// held is the decoded data, never more than the pending budget (ImageBudget::maxPendingBytes, under the
+// protocol's data limit): past it the data is dropped and the transmission fails with "EINVAL: bad
+// payload" when it completes.
 struct KittyGraphicsPending {
     // The first chunk's control block, which governs the whole transmission.
     KittyGraphicsControl control;
@@ -16,13 +20,18 @@ struct KittyGraphicsPending {
 
     explicit KittyGraphicsPending(const KittyGraphicsControl& firstControl)
         : control(firstControl)
-        , decoder(Base64Decoder::Mode::skipOutsideAlphabet, size_t(KittyGraphicsLimits::maxDataSize)) {
+        , decoder(Base64Decoder::Mode::skipOutsideAlphabet,
+                  size_t(std::min(KittyGraphicsLimits::maxDataSize, ImageBudget::maxPendingBytes))) {
         // Raw pixels of a known size land in one buffer, with room for RGB to widen in place.
         if (!control.compression)
             if (auto size = kittyStoredDataSize(control)) decoder.reserve(size_t(*size));
     }
 
-    void append(std::span<const uint8_t> text) { decoder.append(text); }
+    // Each chunk is Base64 of its own: clients pad every chunk.
+    void append(std::span<const uint8_t> text) {
+        decoder.append(text);
+        decoder.endPiece();
+    }
 
     // The decoded data of the whole transmission; nothing when it did not decode, was empty or passed the
     // data limit.

@@ -1,5 +1,7 @@
 #include "SixelDcsHandler.h"
 
+#include "ImageBudget.h"
+
 #include <string>
 #include <utility>
 
@@ -34,6 +36,10 @@ void SixelDcsHandler::unhook() {
         break;
     case SixelDecoder::Result::dataTooLong:
         report("Tessaline: Sixel data longer than " + std::to_string(SixelDecoder::maxDataLength) +
+               " bytes dropped");
+        break;
+    case SixelDecoder::Result::imageOverBudget:
+        report("Tessaline: Sixel image over " + std::to_string(ImageBudget::maxImageBytes) +
                " bytes dropped");
         break;
     case SixelDecoder::Result::imageTooLarge:

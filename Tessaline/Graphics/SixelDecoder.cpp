@@ -1,5 +1,7 @@
 #include "SixelDecoder.h"
 
+#include "ImageBudget.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -166,6 +168,10 @@ SixelDecoder::Result SixelDecoder::decode(std::span<const uint8_t> data,
     if (const Result sized = walk<false>(data, start, defaultColors); sized != Result::decoded) {
         _x = _y = _maxX = _maxY = 0;
         return sized;
+    }
+    if (!ImageBudget::fits(_maxX, _maxY)) {
+        _x = _y = _maxX = _maxY = 0;
+        return Result::imageOverBudget;
     }
     _pixels = std::vector<uint8_t>(size_t(_maxX) * size_t(_maxY) * 4);
     _x = _y = 0;

@@ -12,8 +12,8 @@ namespace Tessaline {
 
 // Turns the body of one Sixel string into an RGBA bitmap (8 bits per channel, rows top first, pixels no
 // sixel sets left transparent). Two linear passes over the bytes: the first sizes the bitmap, which is
-// then allocated once, the second draws into it. The body is untrusted, so its length and the bitmap's
-// sides are capped; past a cap nothing is allocated and nothing is drawn.
+// then allocated once, the second draws into it. The body is untrusted, so its length, the bitmap's
+// sides and its bytes are capped; past a cap nothing is allocated and nothing is drawn.
 class SixelDecoder {
 public:
     enum class Result : uint8_t {
@@ -22,6 +22,8 @@ public:
         dataTooLong,
         // The bitmap would be wider or taller than maxImageSide.
         imageTooLarge,
+        // The bitmap would cost more than ImageBudget::maxImageBytes.
+        imageOverBudget,
     };
 
     static constexpr uint8_t poundChar = '#';

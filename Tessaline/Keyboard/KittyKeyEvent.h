@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KittyFunctionalKey.h"
+#include "OptionSet.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -10,9 +11,9 @@
 namespace Tessaline {
 
 // The modifiers held with a key. On the wire a modifier field is the raw value plus 1.
-class KittyKeyboardModifiers {
+class KittyKeyboardModifiers : public OptionSet<KittyKeyboardModifiers, uint8_t> {
 public:
-    uint8_t rawValue = 0;
+    using OptionSet::OptionSet;
 
     static const KittyKeyboardModifiers shift;
     static const KittyKeyboardModifiers alt;
@@ -22,28 +23,6 @@ public:
     static const KittyKeyboardModifiers meta;
     static const KittyKeyboardModifiers capsLock;
     static const KittyKeyboardModifiers numLock;
-
-    constexpr KittyKeyboardModifiers() = default;
-    constexpr explicit KittyKeyboardModifiers(uint8_t raw)
-        : rawValue(raw) {}
-    constexpr KittyKeyboardModifiers(std::initializer_list<KittyKeyboardModifiers> members) {
-        for (auto m : members)
-            rawValue |= m.rawValue;
-    }
-
-    constexpr bool isEmpty() const { return rawValue == 0; }
-    constexpr bool contains(KittyKeyboardModifiers m) const { return (rawValue & m.rawValue) == m.rawValue; }
-    // True when any of the given bits is held.
-    constexpr bool intersects(KittyKeyboardModifiers m) const { return (rawValue & m.rawValue) != 0; }
-    constexpr void insert(KittyKeyboardModifiers m) { rawValue |= m.rawValue; }
-    constexpr void remove(KittyKeyboardModifiers m) { rawValue &= uint8_t(~m.rawValue); }
-    constexpr KittyKeyboardModifiers operator|(KittyKeyboardModifiers o) const {
-        return KittyKeyboardModifiers(uint8_t(rawValue | o.rawValue));
-    }
-    constexpr KittyKeyboardModifiers operator&(KittyKeyboardModifiers o) const {
-        return KittyKeyboardModifiers(uint8_t(rawValue & o.rawValue));
-    }
-    constexpr bool operator==(const KittyKeyboardModifiers&) const = default;
 };
 
 inline constexpr KittyKeyboardModifiers KittyKeyboardModifiers::shift(1);

@@ -1,5 +1,7 @@
 #include "HeadlessTerminal.h"
 
+#include "PseudoTerminalHelpers.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -34,12 +36,12 @@ void HeadlessTerminal::dataReceived(std::span<const uint8_t> slice) {
     _terminal.parser().parse(slice);
 }
 
-void HeadlessTerminal::send(std::span<const uint8_t> data) {
-    _process.send(data);
+size_t HeadlessTerminal::send(std::span<const uint8_t> data) {
+    return _process.send(data);
 }
 
-void HeadlessTerminal::send(std::string_view text) {
-    send(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+size_t HeadlessTerminal::send(std::string_view text) {
+    return send(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 void HeadlessTerminal::changeScrollback(std::optional<int> lines) {
@@ -55,6 +57,23 @@ winsize HeadlessTerminal::getWindowSize() {
     return {fitWinsize(_terminal.rows()), fitWinsize(_terminal.cols()), windowPixelWidth, windowPixelHeight};
 }
 
+std::optional<std::vector<uint8_t>>
+HeadlessTerminal::windowCommand(Terminal& source, const WindowManipulationCommand& command) {
+    if (!resizesOnRequest || command.kind() != WindowManipulationCommand::Kind::resizeTerminal)
+        return std::nullopt;
+    const auto side = [](int requested, int current, int most) {
+        return requested > 0 ? std::min(requested, most) : current;
+    };
+    source.resize(side(command.cols(), source.cols(), maxRequestedCols),
+                  side(command.rows(), source.rows(), maxRequestedRows));
+    sizeChanged(source);
+    return std::nullopt;
+}
+
+void HeadlessTerminal::sizeChanged(Terminal&) {
+    if (const int fd = _process.childfd(); fd >= 0) PseudoTerminalHelpers::setWinSize(fd, getWindowSize());
+}
+
 void HeadlessTerminal::mouseModeChanged(Terminal&) {}
 
 void HeadlessTerminal::hostCurrentDirectoryUpdated(Terminal& source) {
@@ -64,8 +83,9 @@ void HeadlessTerminal::hostCurrentDirectoryUpdated(Terminal& source) {
 void HeadlessTerminal::colorChanged(Terminal&, int) {}
 
 void HeadlessTerminal::createImageFromBitmap(Terminal&, std::vector<uint8_t>& bytes, int width, int height) {
-    _images.push_back({bytes, width, height});
+    // Taken, not copied: the bitmap is not used after this call, and a copy would double the peak.
     _imageBytes += bytes.size();
+    _images.push_back({std::move(bytes), width, height});
     // A program that sends images without end must not make us hold them all: the oldest go first.
     size_t dropped = 0;
     while (_imageBytes > imageByteLimit && _images.size() - dropped > 1)

@@ -55,9 +55,9 @@ public:
     void processTerminated(LocalProcess& source, std::optional<int32_t> exitCode) override;
     void dataReceived(std::span<const uint8_t> slice) override;
 
-    // Writes the bytes to the child as LocalProcess::send() does.
-    virtual void send(std::span<const uint8_t> data);
-    virtual void send(std::string_view text);
+    // Writes the bytes to the child as LocalProcess::send() does, answering how many it took.
+    virtual size_t send(std::span<const uint8_t> data);
+    virtual size_t send(std::string_view text);
     // Scroll-back lines of the normal buffer (nullopt: none), recorded in the terminal's options.
     virtual void changeScrollback(std::optional<int> lines);
 
@@ -67,7 +67,18 @@ public:
     // LocalProcessDelegate: the terminal's rows and columns (at most 65535) and the fixed pixel size.
     winsize getWindowSize() override;
 
+    // Whether a program's request to resize the text area (CSI 8 ; rows ; cols t) is carried out: off by
+    // default, as a host with a window of its own would decide. A 0 or missing size keeps that side;
+    // sizes are held to maxRequestedCols x maxRequestedRows.
+    bool resizesOnRequest = false;
+    static constexpr int maxRequestedCols = 2048;
+    static constexpr int maxRequestedRows = 1024;
+
     // TerminalDelegate
+    std::optional<std::vector<uint8_t>> windowCommand(Terminal& source,
+                                                      const WindowManipulationCommand& command) override;
+    // The terminal changed its own size (DECCOLM): the program is told.
+    void sizeChanged(Terminal& source) override;
     void mouseModeChanged(Terminal& source) override;
     void hostCurrentDirectoryUpdated(Terminal& source) override;
     // An operation of its own that does nothing: the terminal's palette notices, which carry an optional

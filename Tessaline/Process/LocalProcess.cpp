@@ -1,6 +1,8 @@
 #include "LocalProcess.h"
 
 #include "ChildReaper.h"
+#include "Diagnostics.h"
+#include "ListFormat.h"
 #include "PseudoTerminalHelpers.h"
 #include "PtyWriter.h"
 #include "TerminalOptions.h"
@@ -60,10 +62,13 @@ bool hasExitedWithoutReaping(pid_t pid) {
     return result == 0 ? info.si_pid != 0 : errno == ECHILD;
 }
 
-void printLine(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+// The program's input and output, traced while debugIO is on.
+void trace(const std::string& line) {
+    Diagnostics::report(DiagnosticSeverity::info, DiagnosticKind::processIO, line);
+}
+
+void reportFailure(const std::string& line) {
+    Diagnostics::report(DiagnosticSeverity::error, DiagnosticKind::processIO, line);
 }
 
 void closeIfOpen(int& fd) {
@@ -97,6 +102,9 @@ struct LocalProcess::Session {
     // On the executor.
     bool inputEnded = false;
     bool reaped = false;
+    // The end was reported while something the child left behind still holds its terminal: the child
+    // stays unreaped (its number then still names its process group) and the reader goes on.
+    bool exitReported = false;
 };
 
 LocalProcess::LocalProcess(LocalProcessDelegate* delegate, Executor& dispatchQueue, bool usesMainQueue)
@@ -105,7 +113,7 @@ LocalProcess::LocalProcess(LocalProcessDelegate* delegate, Executor& dispatchQue
     , _usesMainQueue(usesMainQueue) {}
 
 LocalProcess::~LocalProcess() {
-    teardownSession(false);
+    teardownSession(Ending::hangUp);
 }
 
 std::vector<std::string> LocalProcess::defaultEnvironment() {
@@ -140,7 +148,7 @@ void LocalProcess::startProcessWithForkpty(const std::string& executable,
     }
 
     // A previous child whose input has ended is no longer watched: it is reaped silently.
-    teardownSession(false);
+    teardownSession(Ending::quiet);
 
     auto forked = PseudoTerminalHelpers::fork(executable, argv, env, currentDirectory, size);
     if (!forked) return;
@@ -158,10 +166,9 @@ void LocalProcess::startProcessWithForkpty(const std::string& executable,
     std::shared_ptr<PtyWriter> writer;
     if (nonBlocking && session->stopFd >= 0) {
         try {
-            writer =
-                std::make_shared<PtyWriter>(session->master, [this](int64_t number, size_t bytes, int error) {
-                    writeCompleted(number, bytes, error);
-                });
+            writer = std::make_shared<PtyWriter>(
+                session->master, maxQueuedInputBytes,
+                [this](int64_t number, size_t bytes, int error) { writeCompleted(number, bytes, error); });
             Session& started = *session;
             session->reader = std::thread([this, &started] { readLoop(started); });
         } catch (const std::exception&) {
@@ -191,35 +198,29 @@ void LocalProcess::startProcessWithForkpty(const std::string& executable,
     _running = true;
 }
 
-void LocalProcess::send(std::span<const uint8_t> data) {
-    if (!_running) return;
+size_t LocalProcess::send(std::span<const uint8_t> data) {
+    if (!_running) return 0;
     const int64_t number = _sendCount++;
     if (_debugIO) {
-        std::string line = "[SEND-" + std::to_string(number) + "] Queuing data to client: [";
-        for (size_t i = 0; i < data.size(); ++i) {
-            if (i > 0) line += ", ";
-            line += std::to_string(unsigned(data[i]));
-        }
-        line += "] ";
-        printLine(line);
+        trace("[SEND-" + std::to_string(number) + "] Queuing data to client: " + bracketedList(data) + " ");
     }
     std::shared_ptr<PtyWriter> writer;
     {
         std::lock_guard lock(_writerLock);
         writer = _writer;
     }
-    if (writer) writer->enqueue(number, std::vector<uint8_t>(data.begin(), data.end()));
+    return writer ? writer->enqueue(number, data) : 0;
 }
 
 void LocalProcess::writeCompleted(int64_t number, size_t size, int error) {
     if (error == 0) _total += int64_t(size);
     if (_debugIO)
-        printLine("[SEND-" + std::to_string(number) + "] completed bytes=" + std::to_string(_total.load()));
-    if (error != 0) printLine("Error writing data to the child, errno=" + std::to_string(error));
+        trace("[SEND-" + std::to_string(number) + "] completed bytes=" + std::to_string(_total.load()));
+    if (error != 0) reportFailure("Error writing data to the child, errno=" + std::to_string(error));
 }
 
-void LocalProcess::terminate() {
-    teardownSession(true);
+void LocalProcess::terminate(std::chrono::milliseconds grace) {
+    teardownSession(Ending::terminate, grace);
 }
 
 void LocalProcess::setHostLogging(std::optional<std::string> directory) {
@@ -259,13 +260,13 @@ void LocalProcess::dumpChunk(std::span<const uint8_t> data) {
         if (close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
     }
     if (error != 0) {
-        printLine("Got error while logging data dump to " + path + ": " + std::strerror(error));
+        reportFailure("Got error while logging data dump to " + path + ": " + std::strerror(error));
         return;
     }
     ++_logFileCounter;
 }
 
-void LocalProcess::teardownSession(bool signalChild) {
+void LocalProcess::teardownSession(Ending ending, std::chrono::milliseconds grace) {
     std::unique_ptr<Session> session = std::move(_session);
     _running = false;
     _childfd = -1;
@@ -298,7 +299,12 @@ void LocalProcess::teardownSession(bool signalChild) {
         std::lock_guard lock(_writerLock);
         writer = std::move(_writer);
     }
-    if (writer) writer->stop();
+    if (writer) {
+        if (const size_t dropped = writer->stop())
+            Diagnostics::report(DiagnosticSeverity::warning, DiagnosticKind::processIO,
+                                "Dropped " + std::to_string(dropped) +
+                                    " bytes of input the program did not read");
+    }
 
     // Closing the master hangs up the child's terminal.
     closeIfOpen(session->master);
@@ -307,12 +313,14 @@ void LocalProcess::teardownSession(bool signalChild) {
         closeIfOpen(session->pidfd);
         return;
     }
-    if (signalChild) {
+    if (ending == Ending::terminate && !session->exitReported) {
         // Through the pidfd, or by a pid that cannot have been reused: the child is not reaped yet.
         if (session->pidfd < 0 || signalThroughPidfd(session->pidfd, SIGTERM) != 0)
             kill(session->pid, SIGTERM);
     }
-    ChildReaper::shared().adopt(session->pid, session->pidfd);
+    std::optional<std::chrono::milliseconds> killAfter;
+    if (ending != Ending::quiet) killAfter = grace;
+    ChildReaper::shared().adopt(session->pid, session->pidfd, killAfter);
     session->pidfd = -1;
 }
 
@@ -323,11 +331,28 @@ void LocalProcess::handleEnd(EndEvents events) {
         _running = false;
         _childfd = -1;
     }
-    if (events.childExited) processTerminated();
+    if (events.childExited)
+        processTerminated();
+    else if (events.inputEnded && _session->exitReported)
+        // The last holder of the terminal has let go of it.
+        teardownSession(Ending::quiet);
 }
 
 void LocalProcess::processTerminated() {
-    if (!_session) return;
+    if (!_session || _session->exitReported) return;
+    if (!_session->inputEnded) {
+        // Something the child left behind holds the terminal: report the end and go on reading, leaving
+        // the child a zombie until the terminal closes.
+        siginfo_t info{};
+        int32_t exitCode = 0;
+        if (waitid(P_PID, id_t(_session->pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0)
+            exitCode = info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
+        _session->exitReported = true;
+        _running = false;
+        _childfd = -1;
+        if (_delegate) _delegate->processTerminated(*this, exitCode);
+        return;
+    }
     int status = 0;
     pid_t reaped;
     do {
@@ -345,7 +370,7 @@ void LocalProcess::processTerminated() {
         // Someone else reaped it; its status is lost.
         _session->reaped = true;
     }
-    teardownSession(false);
+    teardownSession(Ending::quiet);
     // Last: the delegate may start another child or destroy this process.
     if (_delegate) _delegate->processTerminated(*this, exitCode);
 }
@@ -363,7 +388,14 @@ void LocalProcess::readLoop(Session& session) {
     const bool hasPidfd = session.pidfd >= 0;
     bool readingMaster = true;
     bool exitSeen = false;
+    bool exitReported = false;
     auto quietSince = SteadyClock::now();
+    auto exitedAt = quietSince;
+    // Once the child has ended: after a moment of quiet, or after endReportLimit however busy the
+    // terminal is.
+    const auto reportDeadline = [&] {
+        return std::min(quietSince + endOfInputGrace, exitedAt + endReportLimit);
+    };
 
     for (;;) {
         pollfd fds[3];
@@ -375,10 +407,10 @@ void LocalProcess::readLoop(Session& session) {
         if (pidfdIndex) fds[count++] = {session.pidfd, POLLIN, 0};
 
         int timeout = -1;
-        if (exitSeen) {
-            const auto left = quietSince + endOfInputGrace - SteadyClock::now();
+        if (exitSeen && !exitReported) {
+            const auto left = reportDeadline() - SteadyClock::now();
             timeout = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-        } else if (!hasPidfd) {
+        } else if (!hasPidfd && !exitSeen) {
             timeout = exitPollIntervalWithoutPidfdMs;
         }
         const int ready = poll(fds, count, timeout);
@@ -390,7 +422,7 @@ void LocalProcess::readLoop(Session& session) {
 
         if (!exitSeen && (pidfdIndex ? fds[pidfdIndex].revents != 0 : hasExitedWithoutReaping(session.pid))) {
             exitSeen = true;
-            quietSince = SteadyClock::now();
+            quietSince = exitedAt = SteadyClock::now();
             if (!readingMaster) {
                 signalEnd(session, {false, true});
                 return;
@@ -402,20 +434,20 @@ void LocalProcess::readLoop(Session& session) {
             if (length > 0) {
                 childProcessRead(session, std::span<const uint8_t>(buffer.data(), size_t(length)));
                 quietSince = SteadyClock::now();
+            } else if (length == 0 || (errno != EINTR && errno != EAGAIN)) {
+                // 0, or EIO once every descriptor of the child's side is closed (Linux): no more input.
+                readingMaster = false;
+                signalEnd(session, {true, exitSeen && !exitReported});
+                if (exitSeen) return;
                 continue;
             }
-            if (length < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            // 0, or EIO once every descriptor of the child's side is closed (Linux): no more input.
-            readingMaster = false;
-            signalEnd(session, {true, exitSeen});
-            if (exitSeen) return;
-            continue;
         }
 
-        if (exitSeen && SteadyClock::now() >= quietSince + endOfInputGrace) {
-            // The child has ended, and what it left behind holds the terminal open without writing.
-            signalEnd(session, {true, true});
-            return;
+        if (exitSeen && !exitReported && SteadyClock::now() >= reportDeadline()) {
+            // The child has ended, and what it left behind holds the terminal open: report the end, and
+            // keep showing what the holder writes.
+            exitReported = true;
+            signalEnd(session, {false, true});
         }
     }
 }
@@ -423,8 +455,8 @@ void LocalProcess::readLoop(Session& session) {
 void LocalProcess::childProcessRead(Session& session, std::span<const uint8_t> data) {
     if (_debugIO) {
         const int64_t total = _total += int64_t(data.size());
-        printLine("[READ] count=" + std::to_string(data.size()) +
-                  " received from host total=" + std::to_string(total));
+        trace("[READ] count=" + std::to_string(data.size()) +
+              " received from host total=" + std::to_string(total));
     }
     std::vector<uint8_t> bytes(data.begin(), data.end());
     dumpChunk(bytes);

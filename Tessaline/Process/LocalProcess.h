@@ -55,15 +55,22 @@ public:
     // faster than the host can parse holds the engine to a bounded backlog.
     static constexpr size_t maxPendingBytes = 32 * readSize;
     // A program that has ended while something it left behind holds the terminal open is reported once
-    // the terminal has been quiet this long.
+    // the terminal has been quiet this long, and at the latest after endReportLimit; what is left
+    // behind is still read and delivered until the terminal is closed or its last holder lets go.
     static constexpr std::chrono::milliseconds endOfInputGrace{100};
+    static constexpr std::chrono::milliseconds endReportLimit{1000};
+    // Input that waits for the program to read it: send() takes no more than this.
+    static constexpr size_t maxQueuedInputBytes = 4 * 1024 * 1024;
+    // A program hung up or sent SIGTERM gets this long to end before its process group is killed.
+    static constexpr std::chrono::milliseconds terminationGrace{2000};
 
     // The delegate is not owned (set it to null before it goes away). Starts nothing.
     LocalProcess(LocalProcessDelegate* delegate, Executor& dispatchQueue, bool usesMainQueue = true);
     LocalProcess(const LocalProcess&) = delete;
     LocalProcess& operator=(const LocalProcess&) = delete;
-    // Stops reading and writing and closes the terminal, which hangs up the child; the child is reaped
-    // silently whenever it ends. Nothing is reported.
+    // Stops reading and writing and closes the terminal, which hangs up the child; a child still alive
+    // after terminationGrace is killed with its process group. The child is reaped silently; nothing is
+    // reported.
     virtual ~LocalProcess();
 
     // Does nothing while a child runs; otherwise startProcessWithForkpty().
@@ -73,16 +80,20 @@ public:
                               const std::optional<std::string>& currentDirectory = std::nullopt);
     // Starts the executable (a path, no search along PATH) with argument 0 = execName or else the
     // executable, then args; with the environment when given (an empty list stays empty), else the
-    // default one; in the directory when given. A failed start is silent: no child, no report.
+    // default one; in the directory when given. A failed start is silent: no child, no report. A program
+    // that cannot be executed writes "cannot run PATH: REASON" on its terminal and ends with status 127.
     virtual void startProcessWithForkpty(const std::string& executable, const std::vector<std::string>& args,
                                          const std::optional<std::vector<std::string>>& environment,
                                          const std::optional<std::string>& execName,
                                          const std::optional<std::string>& currentDirectory);
-    // Queues the bytes for the child; dropped silently when no child runs. Safe from any thread.
-    virtual void send(std::span<const uint8_t> data);
-    // Closes the terminal and signals the child (SIGTERM) unless it has been reaped; the child is reaped
-    // silently when it ends. No report follows.
-    virtual void terminate();
+    // Queues the bytes for the child and answers how many it took: all of them, or (when the program
+    // does not read and maxQueuedInputBytes are waiting) only those that fit, the rest being refused.
+    // Dropped silently (answering 0) when no child runs. Safe from any thread.
+    virtual size_t send(std::span<const uint8_t> data);
+    // Closes the terminal and signals the child (SIGTERM) unless it has been reaped; a child still alive
+    // after the grace is killed (SIGKILL) with its process group, at once for a grace of zero. The child
+    // is reaped silently. No report follows.
+    virtual void terminate(std::chrono::milliseconds grace = terminationGrace);
     // A folder receiving a dump file of every chunk read ("log-0", "log-1", ...); nothing stops the dumps.
     virtual void setHostLogging(std::optional<std::string> directory);
 
@@ -92,7 +103,7 @@ public:
     int32_t childfd() const { return _childfd.load(); }
     // The child's process id; 0 before the first start.
     int32_t shellPid() const { return _shellPid; }
-    // Logs reads and writes on standard output.
+    // Traces reads and writes to the diagnostics sink (kind processIO).
     bool debugIO() const { return _debugIO.load(); }
     void setDebugIO(bool value) { _debugIO = value; }
     // Writes accepted so far; numbers the debug lines of writes.
@@ -145,9 +156,15 @@ private:
     void handleEnd(EndEvents events);
     void writeCompleted(int64_t number, size_t size, int error);
     void dumpChunk(std::span<const uint8_t> data);
-    // Stops the threads, closes the descriptors and leaves an unreaped child to the reaper, signalled
-    // first when asked.
-    void teardownSession(bool signalChild);
+    // How a session ends: its program is done (reaped, or left to the reaper as it is), its terminal is
+    // closed under it (hang-up, then SIGKILL after the grace), or it is asked to end (SIGTERM as well).
+    enum class Ending {
+        quiet,
+        hangUp,
+        terminate
+    };
+    // Stops the threads, closes the descriptors and leaves an unreaped child to the reaper.
+    void teardownSession(Ending ending, std::chrono::milliseconds grace = terminationGrace);
 
     LocalProcessDelegate* _delegate;
     Executor& _dispatchQueue;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace Tessaline {
@@ -35,6 +36,32 @@ bool openPair(int& master, int& slave) {
         return false;
     }
     return true;
+}
+
+// Appends text to the buffer at at, as far as it fits.
+void appendBounded(char* buffer, size_t size, size_t& at, const char* text) {
+    for (; *text != 0 && at < size; ++text)
+        buffer[at++] = *text;
+}
+
+// The one word a program that cannot be started leaves on its terminal: "cannot run PATH: REASON", the
+// system's text for the error. In the forked child: no allocation, no locale.
+void writeExecFailure(const char* executable, int error) {
+    char line[1024];
+    size_t at = 0;
+    const char* reason = strerrordesc_np(error);
+    appendBounded(line, sizeof line - 2, at, "cannot run ");
+    appendBounded(line, sizeof line - 2, at, executable);
+    appendBounded(line, sizeof line - 2, at, ": ");
+    appendBounded(line, sizeof line - 2, at, reason != nullptr ? reason : "unknown error");
+    // A new terminal's line discipline puts the carriage return in front.
+    line[at++] = '\n';
+    for (size_t done = 0; done < at;) {
+        const ssize_t written = write(STDERR_FILENO, line + done, at - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        done += size_t(written);
+    }
 }
 
 // Everything here runs in the forked child of a possibly multi-threaded parent: async-signal-safe calls
@@ -72,6 +99,7 @@ bool openPair(int& master, int& slave) {
     if (directory && chdir(directory) != 0) {
     }
     execve(executable, argv, envp);
+    writeExecFailure(executable, errno);
     _exit(127);
 }
 
@@ -107,6 +135,13 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::fork(
     if (!openPair(master, slave)) return std::nullopt;
     winsize size = desiredWindowSize;
     ioctl(slave, TIOCSWINSZ, &size);
+    // The terminal reads UTF-8 and the child's environment says so: the line discipline must know, or
+    // erasing in a shell's line editor takes one byte of a character at a time.
+    termios modes{};
+    if (tcgetattr(slave, &modes) == 0) {
+        modes.c_iflag |= IUTF8;
+        tcsetattr(slave, TCSANOW, &modes);
+    }
 
     // Block every signal across the fork so that none reaches a host handler in the child before its
     // dispositions are reset.

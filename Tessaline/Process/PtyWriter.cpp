@@ -5,13 +5,16 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 namespace Tessaline {
 
-PtyWriter::PtyWriter(int fd, Completion completion)
+PtyWriter::PtyWriter(int fd, size_t maxQueued, Completion completion)
     : _fd(fd)
+    , _maxQueued(maxQueued)
     , _completion(std::move(completion))
     , _wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (_wakeFd < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
@@ -28,18 +31,24 @@ PtyWriter::~PtyWriter() {
     close(_wakeFd);
 }
 
-void PtyWriter::enqueue(int64_t number, std::vector<uint8_t> bytes) {
+size_t PtyWriter::enqueue(int64_t number, std::span<const uint8_t> bytes) {
+    size_t taken = 0;
     {
         std::lock_guard lock(_mutex);
-        if (_stopping) return;
-        _queue.emplace_back(number, std::move(bytes));
+        if (_stopping) return 0;
+        taken = std::min(bytes.size(), _maxQueued - std::min(_maxQueued, _queuedBytes));
+        if (taken == 0) return 0;
+        _queue.emplace_back(number, std::vector<uint8_t>(bytes.begin(), bytes.begin() + ptrdiff_t(taken)));
+        _queuedBytes += taken;
     }
     _wake.notify_one();
+    return taken;
 }
 
-void PtyWriter::stop() {
+size_t PtyWriter::stop() {
     {
         std::lock_guard lock(_mutex);
+        if (_stopped) return 0;
         _stopping = true;
         _queue.clear();
     }
@@ -50,6 +59,10 @@ void PtyWriter::stop() {
         // Already set.
     }
     if (_thread.joinable()) _thread.join();
+    std::lock_guard lock(_mutex);
+    _stopped = true;
+    // What the thread did not write: the cleared queue and the rest of the chunk it was writing.
+    return std::exchange(_queuedBytes, 0);
 }
 
 void PtyWriter::loop() {
@@ -63,14 +76,18 @@ void PtyWriter::loop() {
             chunk = std::move(_queue.front());
             _queue.pop_front();
         }
-        const int error = writeAll(chunk.second);
+        size_t done = 0;
+        const int error = writeAll(chunk.second, done);
+        {
+            std::lock_guard lock(_mutex);
+            _queuedBytes -= error < 0 ? done : chunk.second.size();
+        }
         if (error < 0) return;
         _completion(chunk.first, chunk.second.size(), error);
     }
 }
 
-int PtyWriter::writeAll(const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
+int PtyWriter::writeAll(const std::vector<uint8_t>& bytes, size_t& done) {
     while (done < bytes.size()) {
         const ssize_t written = write(_fd, bytes.data() + done, bytes.size() - done);
         if (written > 0) {

@@ -66,13 +66,14 @@ bool RunLoopExecutor::runUntil(const std::function<bool()>& predicate, std::chro
                     lock.unlock();
                     return predicate();
                 }
-                if (takeDue(task)) break;
-                auto wakeAt = limit;
-                if (!_timers.empty()) wakeAt = std::min(wakeAt, _timers.begin()->first.first);
+                // Before taking a task: a loop whose tasks keep posting more still ends on time.
                 if (Clock::now() >= limit) {
                     lock.unlock();
                     return predicate();
                 }
+                if (takeDue(task)) break;
+                auto wakeAt = limit;
+                if (!_timers.empty()) wakeAt = std::min(wakeAt, _timers.begin()->first.first);
                 if (wakeAt == Clock::time_point::max())
                     _wake.wait(lock);
                 else

@@ -30,7 +30,8 @@ public:
     // Runs tasks until stop() is called.
     void run();
     // Runs tasks until the predicate holds (checked before waiting and after every task), stop() is called
-    // or the timeout passes; answers whether the predicate held.
+    // or the timeout passes (looked at before every task, so tasks that keep posting more cannot hold it
+    // past its time); answers whether the predicate held.
     bool runUntil(const std::function<bool()>& predicate, std::chrono::nanoseconds timeout);
     // Runs what is due now, including what those tasks post, without waiting; answers how many ran.
     size_t runPending();

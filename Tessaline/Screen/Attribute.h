@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OptionSet.h"
+
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -11,9 +13,9 @@
 namespace Tessaline {
 
 // Style bits of a cell. The bit values are part of the packed cell and of saved state: do not renumber.
-class CharacterStyle {
+class CharacterStyle : public OptionSet<CharacterStyle, uint8_t> {
 public:
-    uint8_t rawValue = 0;
+    using OptionSet::OptionSet;
 
     static constexpr uint8_t noneBit = 0;
     static const CharacterStyle none;
@@ -26,42 +28,10 @@ public:
     static const CharacterStyle italic;
     static const CharacterStyle crossedOut;
 
-    constexpr CharacterStyle() = default;
-    constexpr explicit CharacterStyle(uint8_t raw)
-        : rawValue(raw) {}
-    constexpr CharacterStyle(std::initializer_list<CharacterStyle> members) {
-        for (auto m : members)
-            rawValue |= m.rawValue;
-    }
     // Takes bits 18 to 25 of a packed attribute word as the style byte.
     static constexpr CharacterStyle fromPackedAttribute(int32_t attribute) {
         return CharacterStyle(static_cast<uint8_t>((static_cast<uint32_t>(attribute) >> 18) & 0xFF));
     }
-
-    constexpr bool isEmpty() const { return rawValue == 0; }
-    constexpr bool contains(CharacterStyle m) const { return (rawValue & m.rawValue) == m.rawValue; }
-    constexpr bool isSubset(CharacterStyle of) const { return (rawValue & ~of.rawValue) == 0; }
-    constexpr bool isSuperset(CharacterStyle of) const { return of.isSubset(*this); }
-    constexpr CharacterStyle unionWith(CharacterStyle o) const {
-        return CharacterStyle(rawValue | o.rawValue);
-    }
-    constexpr CharacterStyle intersection(CharacterStyle o) const {
-        return CharacterStyle(rawValue & o.rawValue);
-    }
-    constexpr CharacterStyle symmetricDifference(CharacterStyle o) const {
-        return CharacterStyle(rawValue ^ o.rawValue);
-    }
-    constexpr void insert(CharacterStyle m) { rawValue |= m.rawValue; }
-    constexpr void remove(CharacterStyle m) { rawValue &= static_cast<uint8_t>(~m.rawValue); }
-    constexpr void update(CharacterStyle m) { rawValue |= m.rawValue; }
-    constexpr CharacterStyle operator|(CharacterStyle o) const { return unionWith(o); }
-    constexpr CharacterStyle operator&(CharacterStyle o) const { return intersection(o); }
-    constexpr CharacterStyle operator^(CharacterStyle o) const { return symmetricDifference(o); }
-    constexpr CharacterStyle& operator|=(CharacterStyle o) {
-        rawValue |= o.rawValue;
-        return *this;
-    }
-    constexpr bool operator==(const CharacterStyle&) const = default;
 };
 
 inline constexpr CharacterStyle CharacterStyle::none{uint8_t(0)};

@@ -128,13 +128,15 @@ void Buffer::wrapCursor() {
 
 void Buffer::insertCharacter(const CharData& charData) {
     const int width = charData.width();
-    const int right = marginMode ? _marginRight : _cols - 1;
+    int right = rightEdge(*_lines[_yBase + _y]);
     if (_x + width - 1 > right) {
         if (wraparound) {
             wrapCursor();
+            right = rightEdge(*_lines[_yBase + _y]);
         } else {
             if (width == 2) return;
             _x = right;
+            heldAtRightEdge = true;
         }
     }
     BufferLine& line = *_lines[_yBase + _y];
@@ -166,19 +168,22 @@ int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attr
 int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& templateCell) {
     if (insertMode || bytes.empty()) return 0;
     const CharData cell = templateCell;
-    const int right = marginMode ? _marginRight : _cols - 1;
     const uint8_t* p = bytes.data();
     int remaining = int(std::min<size_t>(bytes.size(), INT_MAX));
     int written = 0;
     while (remaining > 0) {
+        BufferLine* row = _lines[_yBase + _y].get();
+        int right = rightEdge(*row);
         if (_x > right) {
             if (!wraparound) break;
             wrapCursor();
+            row = _lines[_yBase + _y].get();
+            right = rightEdge(*row);
         }
         const int n = std::min(remaining, right - _x + 1);
         // Margins that leave no column: nothing can be written.
         if (n <= 0) break;
-        BufferLine& line = *_lines[_yBase + _y];
+        BufferLine& line = *row;
         const int direct = std::clamp(line.count() - _x, 0, n);
         BufferLine::writeAscii(line.cellsForWrite(_x + direct) + _x, p, direct, cell);
         // A row narrower than the margin: the row repairs the rest (with its warning).

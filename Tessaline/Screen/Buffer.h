@@ -4,6 +4,7 @@
 #include "CircularBufferLineList.h"
 #include "Position.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -76,6 +77,9 @@ public:
     bool insertMode = false;
     bool marginMode = false;
     bool wraparound = false;
+    // Set by insertCharacter when, without wraparound, it moved the cursor back onto the right edge to
+    // write there; the print path reads and clears it (Terminal::holdCursorAtRightEdge).
+    bool heldAtRightEdge = false;
 
     // Called with true when a character must wrap at the bottom of the scroll region; the owner scrolls
     // the region and makes the new bottom row a wrapped row. Stops the process until the owner sets it.
@@ -169,6 +173,12 @@ public:
     // are discarded when the insertions overflow the capacity.
     void rearrange(std::vector<InsertionSet>& batches, int total);
 
+    // The last column text goes to on a row: the right margin in margin mode, else the screen's last
+    // column; a double-width or double-height row shows half the columns and stops at cols / 2.
+    int rightEdge(const BufferLine& line) const {
+        const int right = marginMode ? _marginRight : _cols - 1;
+        return line.renderMode == BufferLine::RenderLineMode::single ? right : std::min(right, _cols / 2 - 1);
+    }
     // Writes one character (width 1 or 2) at the cursor with wrapping, insert mode and margins.
     void insertCharacter(const CharData& charData);
     // Writes a run of printable ASCII, one cell per byte, and answers how many bytes it wrote: 0 in insert
@@ -183,9 +193,9 @@ public:
     bool insertAsciiCell(uint8_t byte, const CharData& cell) {
         const int right = marginMode ? _marginRight : _cols - 1;
         if (insertMode || _x > right) return false;
-        // A row not made yet is left to the run path, which makes it.
+        // A row not made yet is left to the run path, which makes it; so is a row of double width.
         const BufferLinePtr& row = _lines.peek(_yBase + _y);
-        if (!row || _x >= row->count()) return false;
+        if (!row || _x >= row->count() || row->renderMode != BufferLine::RenderLineMode::single) return false;
         BufferLine& line = *row;
         CharData& target = line.cellsForWrite(_x + 1)[_x];
         target = cell;

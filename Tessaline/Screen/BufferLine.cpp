@@ -1,5 +1,6 @@
 #include "BufferLine.h"
 
+#include "Diagnostics.h"
 #include "Utf8.h"
 
 #include <algorithm>
@@ -182,7 +183,7 @@ void BufferLine::set(int index, const CharData& cell) {
 CharData& BufferLine::at(int index) {
     own();
     if (index >= count()) {
-        std::puts(
+        Diagnostics::invariantBroken(
             "BufferLine: You passed an index out of range, adjusting to prevent crash, but you should debug");
         _contentEnd = _count;
         return _data[ptrdiff_t(_count - 1)];

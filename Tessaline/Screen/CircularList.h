@@ -210,7 +210,10 @@ public:
         else if (start + offset <= 0)
             reason = "start+offset <= 0";
         if (reason) {
-            std::printf("Assertion at start=%d count=%d offset=%d: %s\n", start, count, offset, reason);
+            char message[128];
+            std::snprintf(message, sizeof message, "Assertion at start=%d count=%d offset=%d: %s", start,
+                          count, offset, reason);
+            Diagnostics::invariantBroken(message);
             return false;
         }
         if (offset > 0) {

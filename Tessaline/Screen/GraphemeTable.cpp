@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -33,7 +34,8 @@ uint64_t GraphemeTable::wordOf(const char* p, size_t n) {
         return lo | uint64_t(hi) << (8 * (n - 4));
     }
     if (n == 0) return 0;
-    return uint8_t(p[0]) | uint64_t(uint8_t(p[n / 2])) << (8 * (n / 2)) | uint64_t(uint8_t(p[n - 1])) << (8 * (n - 1));
+    return uint8_t(p[0]) | uint64_t(uint8_t(p[n / 2])) << (8 * (n / 2)) |
+           uint64_t(uint8_t(p[n - 1])) << (8 * (n - 1));
 }
 
 uint32_t GraphemeTable::hashOfWord(uint64_t word, size_t n) {
@@ -125,8 +127,14 @@ inline GraphemeTable::Place GraphemeTable::locate(std::string_view text, uint32_
 
 void GraphemeTable::grow() {
     _buckets.assign(_buckets.empty() ? 4 : _buckets.size() * 2, Bucket{});
+    rehash();
+}
+
+void GraphemeTable::rehash() {
+    std::fill(_buckets.begin(), _buckets.end(), Bucket{});
     const size_t mask = _buckets.size() - 1;
     for (const uint32_t offset : _entryOffsets) {
+        if (offset == freedOffset) continue;
         const uint32_t hash = hashOf(entryText(offset));
         for (size_t i = (hash >> 8) & mask;; i = (i + 1) & mask) {
             Bucket& bucket = _buckets[i];
@@ -168,26 +176,71 @@ int32_t GraphemeTable::codeOrZero(std::string_view text, size_t readable) {
     if (_buckets.empty()) grow();
     const Place place = locate(text, key.hash, key.word);
     if (place.index >= 0) return firstCode + place.index;
-    if (count() >= maxCount) return 0;
+    ++_askedCount;
+    if (count() >= maxCount && _freeIndexes.empty()) return 0;
     return make(text, key.hash, key.word, place);
 }
 
 int32_t GraphemeTable::make(std::string_view text, uint32_t hash, uint64_t word, Place place) {
-    if (size_t(count() + 1) * 3 > _buckets.size() * slotsPerBucket * 2) {
+    if (size_t(liveCount() + 1) * 3 > _buckets.size() * slotsPerBucket * 2) {
         grow();
         place = locate(text, hash, word);
     }
-    const uint32_t index = uint32_t(count());
+    uint32_t index = uint32_t(count());
+    if (!_freeIndexes.empty()) {
+        index = _freeIndexes.back();
+        _freeIndexes.pop_back();
+    }
     _entries.resize(_entries.size() - padding);
     const uint32_t offset = uint32_t(_entries.size());
     const char header[headerSize] = {char(text.size()), char(index & 0xFF), char(index >> 8)};
     _entries.insert(_entries.end(), header, header + headerSize);
     _entries.insert(_entries.end(), text.begin(), text.end());
     _entries.resize(_entries.size() + padding);
-    _entryOffsets.push_back(offset);
+    if (index == uint32_t(count()))
+        _entryOffsets.push_back(offset);
+    else
+        _entryOffsets[index] = offset;
     place.bucket->tags[place.slot] = tagOf(hash);
     place.bucket->offsets[place.slot] = offset;
     return firstCode + int32_t(index);
+}
+
+void GraphemeTable::retain(const IndexSet& kept) {
+    std::vector<char> entries(padding);
+    entries.reserve(_entries.size());
+    _freeIndexes.clear();
+    for (size_t index = _entryOffsets.size(); index-- > 0;) {
+        uint32_t& offset = _entryOffsets[index];
+        if (offset == freedOffset || index >= kept.size() || !kept[index]) {
+            offset = freedOffset;
+            _freeIndexes.push_back(uint16_t(index));
+            continue;
+        }
+    }
+    // Copied in index order, so that a table rebuilt the same way lays out the same.
+    for (uint32_t& offset : _entryOffsets) {
+        if (offset == freedOffset) continue;
+        const size_t length = headerSize + size_t(uint8_t(_entries[offset]));
+        entries.resize(entries.size() - padding);
+        const uint32_t moved = uint32_t(entries.size());
+        entries.insert(entries.end(), _entries.begin() + ptrdiff_t(offset),
+                       _entries.begin() + ptrdiff_t(offset + length));
+        entries.resize(entries.size() + padding);
+        offset = moved;
+    }
+    _entries = std::move(entries);
+    // Highest first: the lowest index is handed out next.
+    std::sort(_freeIndexes.begin(), _freeIndexes.end(), std::greater<>());
+    // A scalar whose code was given back is looked up afresh.
+    for (const std::unique_ptr<ScalarBlock>& block : _scalarCodes) {
+        if (!block) continue;
+        for (int32_t& code : *block) {
+            const uint32_t index = uint32_t(code - firstCode);
+            if (code != 0 && (index >= uint32_t(count()) || _entryOffsets[index] == freedOffset)) code = 0;
+        }
+    }
+    if (!_buckets.empty()) rehash();
 }
 
 int32_t GraphemeTable::makeCodeForScalar(uint32_t scalar) {

@@ -12,13 +12,13 @@
 namespace Tessaline {
 
 // The characters a terminal's cells hold by number: every character of several scalars, and every
-// scalar above U+FFFF, gets a code from 0x400001 up, handed out in increasing order, never reused and
-// never removed. A hash map of cache-line buckets finds the code of a text; a dense vector finds the text
-// of a code.
+// scalar above U+FFFF, gets a code from 0x400001 up, handed out in increasing order. A hash map of
+// cache-line buckets finds the code of a text; a dense vector finds the text of a code.
 //
 // The byte stream decides what goes in, so the table is bounded: past maxCount characters, or for a
 // text longer than maxLength bytes, it hands out nothing and the print path shows U+FFFD instead. Full of
-// short texts (letters with marks) it holds about 1 MB.
+// short texts (letters with marks) it holds about 1 MB. Its owner gives back the codes nothing uses any
+// more (retain), and they are handed out again, lowest first.
 class GraphemeTable {
 public:
     static constexpr int32_t firstCode = 0x400001;
@@ -50,13 +50,26 @@ public:
     // is made.
     std::optional<std::string_view> text(int32_t code) const {
         const uint32_t index = uint32_t(code - firstCode);
-        if (index >= uint32_t(count())) return std::nullopt;
+        if (index >= uint32_t(count()) || _entryOffsets[index] == freedOffset) return std::nullopt;
         return entryText(_entryOffsets[index]);
     }
 
+    // Codes handed out so far, those given back included.
     int count() const { return int(_entryOffsets.size()); }
+    // Codes in use: handed out and not given back.
+    int liveCount() const { return count() - int(_freeIndexes.size()); }
+    // New texts asked for since the table was made, whether they got a code or not.
+    uint64_t askedCount() const { return _askedCount; }
     // The next code to hand out.
-    int32_t lastCharIndex() const { return firstCode + count(); }
+    int32_t lastCharIndex() const {
+        return _freeIndexes.empty() ? firstCode + count() : firstCode + int32_t(_freeIndexes.back());
+    }
+
+    // Indexes (code - firstCode) of codes.
+    using IndexSet = std::vector<bool>;
+    // Keeps the codes whose index is in the set and gives back every other: their texts go, and the codes
+    // are handed out again for new texts. The kept codes keep their values. Views of texts end.
+    void retain(const IndexSet& kept);
 
 private:
     // Every text lies in _entries behind a header of three bytes: its length and its index (16 bits,
@@ -106,6 +119,9 @@ private:
     // word: as keyOf gives it.
     [[gnu::always_inline]] Place locate(std::string_view text, uint32_t hash, uint64_t word) const;
     void grow();
+    // Rebuilds the buckets at their size from the entries.
+    void rehash();
+    static constexpr uint32_t freedOffset = 0xFFFFFFFFu;
     // Adds a text that locate did not find at place.
     [[gnu::noinline]] int32_t make(std::string_view text, uint32_t hash, uint64_t word, Place place);
 
@@ -118,6 +134,9 @@ private:
     // Codes of single scalars by value, in blocks of 256 made as they are first used (0: none yet).
     using ScalarBlock = std::array<int32_t, 256>;
     std::vector<std::unique_ptr<ScalarBlock>> _scalarCodes;
+    // Indexes given back, highest first, so that the lowest is handed out next.
+    std::vector<uint16_t> _freeIndexes;
+    uint64_t _askedCount = 0;
 };
 
 } // namespace Tessaline

@@ -56,7 +56,7 @@ struct Screen {
         const QSizeF size(cell.width() * cols, cell.height() * rows);
         host.resize(size.toSize());
         container = new ScreenContainer(&host);
-        container->registerPanel(Panel{terminal, {}}, 0);
+        container->registerPanel(HostedPanel{terminal, {}}, 0);
         const double w = size.width(), h = size.height();
         // The desk tube's keystone: its top corners pulled in by 7 and down by 4 on a 460 x 345 screen.
         const QList<QPointF> quad{{w * 7 / 460, h * 4 / 345}, {w - w * 7 / 460, h * 4 / 345}, {w, h}, {0, h}};

@@ -89,6 +89,21 @@ TEST(Base64, PiecesSplitAnywhereDecodeAsTheWhole) {
     EXPECT_TRUE(decoder.data().empty());
 }
 
+TEST(Base64, PiecesPaddedEachOnTheirOwn) {
+    // Pieces that end a unit (endPiece) may each end with padding; inside a piece padding still ends the
+    // text.
+    Base64Decoder decoder;
+    for (std::string_view piece : {"YWJjZA==", "ZQ", "==", "ZmdoaQ=="}) {
+        ASSERT_TRUE(decoder.append(piece));
+        decoder.endPiece();
+    }
+    EXPECT_TRUE(decoder.finish());
+    EXPECT_EQ(std::string(decoder.data().begin(), decoder.data().end()), "abcdefghi");
+
+    Base64Decoder inside;
+    EXPECT_FALSE(inside.append(std::string_view("YWJjZA==ZWZn")));
+}
+
 TEST(Base64, SizeLimitDropsTheDataButKeepsChecking) {
     Base64Decoder exact(Base64Decoder::Mode::strict, 6);
     EXPECT_TRUE(exact.append(std::string_view("YWJjZGVm")));

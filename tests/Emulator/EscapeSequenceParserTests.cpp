@@ -1,3 +1,4 @@
+#include "DiagnosticsCapture.h"
 #include "EscapeSequenceParser.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <vector>
 
 using namespace Tessaline;
+using namespace Tessaline::Testing;
 
 namespace {
 
@@ -662,9 +664,9 @@ TEST(EscapeSequenceParser, UnhandledSequencesReachFallbacks) {
               (Log{"csi fallback ?|5|W", "esc fallback (|W", "osc fallback 9 hi"}));
 
     EscapeSequenceParser plain;
-    testing::internal::CaptureStdout();
+    DiagnosticsCapture capture;
     plain.parse("\x1b[5W");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cannot handle ESC-87\n");
+    EXPECT_EQ(capture.takeKinds(), std::vector{DiagnosticKind::parserFallback});
 }
 
 TEST(EscapeSequenceParser, RegisteredOscHandlersComeFirst) {

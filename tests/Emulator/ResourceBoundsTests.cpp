@@ -138,9 +138,9 @@ TEST(ResourceBounds, MillionDistinctGraphemes) {
     }
     duration += timedFeed(h, chunk);
     EXPECT_LT(duration, timeLimit);
-    EXPECT_EQ(t.graphemes().count(), GraphemeTable::maxCount) << "the table fills and stops there";
+    EXPECT_LE(t.graphemes().count(), GraphemeTable::maxCount) << "the table stays within its bound";
     const BufferLine& line = *t.getLine(t.buffer().y());
-    EXPECT_EQ(line[t.buffer().x() - 1].code, 0xFFFD) << "later characters show the replacement character";
+    EXPECT_NE(line[t.buffer().x() - 1].code, 0xFFFD) << "codes nothing shows any more are handed out again";
     expectWholeScreen(t);
 }
 

@@ -106,6 +106,39 @@ TEST(TerminalCharsets, LineSizes) {
     EXPECT_EQ(t.getLine(1)->renderMode, BufferLine::RenderLineMode::single);
 }
 
+TEST(TerminalCharsets, DoubleWidthRowsStopAtHalfTheColumns) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::string reply;
+        std::string rows;
+    };
+    const std::string forty = std::string(40, 'a');
+    const std::vector<Case> cases = {
+        {"tabs", "\x1b[H\x1b#6\t\t\t\t\t\x1b[6n", "\x1b[1;40R", ""},
+        {"tabs forward by CHT", "\x1b[H\x1b#6\x1b[9I\x1b[6n", "\x1b[1;40R", ""},
+        {"cursor forward", "\x1b[H\x1b#6\x1b[50C\x1b[6n", "\x1b[1;40R", ""},
+        {"cursor position", "\x1b[H\x1b#6\x1b[1;70H\x1b[6n", "\x1b[1;40R", ""},
+        {"column absolute", "\x1b[H\x1b#3\x1b[70G\x1b[6n", "\x1b[1;40R", ""},
+        {"the row becoming double width", "\x1b[1;60H\x1b#6\x1b[6n", "\x1b[1;40R", ""},
+        {"moving down onto it", "\x1b[2H\x1b#6\x1b[1;70H\x1b[B\x1b[6n", "\x1b[2;40R", ""},
+        {"a line feed onto it", "\x1b[2H\x1b#4\x1b[1;70H\n\x1b[6n", "\x1b[2;40R", ""},
+        {"printing wraps at the middle", "\x1b[H\x1b#6" + forty + "bc\x1b[6n", "\x1b[2;3R", forty + "\nbc"},
+        {"without autowrap the middle column takes the rest", "\x1b[?7l\x1b[H\x1b#6" + forty + "bc\x1b[6n",
+         "\x1b[1;40R", std::string(39, 'a') + "c"},
+        {"a single-width row is as before", "\x1b[H\t\t\t\t\t\x1b[1;70H\x1b[6n", "\x1b[1;70R", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(80, 4);
+        h.feed(c.input);
+        EXPECT_EQ(h.replies(), c.reply);
+        if (!c.rows.empty()) {
+            EXPECT_EQ(h.dump(), c.rows);
+        }
+    }
+}
+
 TEST(TerminalCharsets, ScreenAlignmentPattern) {
     TerminalHarness h(4, 3);
     Terminal& t = h.terminal();
@@ -123,8 +156,8 @@ TEST(TerminalCharsets, ScreenAlignmentPattern) {
                                  CharacterStyle::none, UnderlineStyle::none, Attribute::Color::ansi256(9)),
                        t.underlineColors(), 'E', 1))
         << "the colours of the current attribute, none of its styles";
-    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 3}));
-    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{0, 3}));
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 2}));
+    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{0, 2}));
     EXPECT_EQ(h.buffer().scrollTop(), 1) << "the region stays";
     EXPECT_EQ(h.buffer().scrollBottom(), 2);
 }

@@ -116,8 +116,9 @@ TEST(TerminalKeyboardFlags, OtherFormsOfCsiU) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalHarness h;
-        const auto lines = TerminalHarness::captureStdout([&] { h.feed(c.input); });
-        EXPECT_EQ(lines, std::vector<std::string>{}) << "no fallback";
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed(c.input); }),
+                  std::vector<DiagnosticKind>{})
+            << "no fallback";
         EXPECT_EQ(h.cursor(), c.cursor);
         EXPECT_EQ(h.replies(), c.replies);
         EXPECT_EQ(h.terminal().keyboardEnhancementFlags(), KittyKeyboardFlags());

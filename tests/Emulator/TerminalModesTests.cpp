@@ -117,6 +117,20 @@ TEST(TerminalModes, DecRqmSynchronizedOutputWhileActive) {
     EXPECT_EQ(h.replies(), "\x1b[?2026;1$y");
 }
 
+TEST(TerminalModes, LeavingMarginModeResetsTheMargins) {
+    TerminalHarness h(10, 8);
+    // X at row 5, column 5 through origin mode inside margins; then margin mode and the region go.
+    h.feed("\x1b[5;7r\x1b[?69h\x1b[5;7s\x1b[?6h\x1b[HX\x1b[?69l\x1b[r");
+    for (Buffer* b : {&h.terminal().normalBuffer(), &h.terminal().altBuffer()}) {
+        EXPECT_EQ(b->marginLeft(), 0);
+        EXPECT_EQ(b->marginRight(), 9);
+    }
+    // A position set in origin mode reads back the same and lands on the X.
+    h.feed("\x1b[5;5H\x1b[6n");
+    EXPECT_EQ(h.replies(), "\x1b[5;5R");
+    EXPECT_EQ(h.terminal().getCharacter(4, 4), "X");
+}
+
 TEST(TerminalModes, FlagsReachTheBuffers) {
     TerminalHarness h(10, 4);
     Terminal& t = h.terminal();
@@ -223,36 +237,35 @@ TEST(TerminalModes, MouseModeNotices) {
 }
 
 TEST(TerminalModes, UnhandledModesAreLogged) {
+    constexpr DiagnosticKind U = DiagnosticKind::unhandledSequence;
     struct Case {
         const char* name;
         std::string input;
-        Log lines;
+        std::vector<DiagnosticKind> lines;
     };
     const std::vector<Case> cases = {
-        {"ANSI set", "\x1b[3h", {"Info: Unhandled verbatim setMode with 3 and []"}},
+        {"ANSI set", "\x1b[3h", {U}},
         {"ANSI reset is silent", "\x1b[3l", {}},
         {"KAM is ignored", "\x1b[2h\x1b[2l", {}},
-        {"other intermediates on set", "\x1b[>5h", {"Info: Unhandled setMode (SM) with 5 and [62]"}},
-        {"two intermediates on set", "\x1b[?5$h", {"Info: Unhandled setMode (SM) with 5 and [63, 36]"}},
+        {"other intermediates on set", "\x1b[>5h", {U}},
+        {"two intermediates on set", "\x1b[?5$h", {U}},
         {"other intermediates on reset", "\x1b[>5l", {}},
-        {"DECRST of DECANM", "\x1b[?2l", {"Info: Unhandled DEC Private Mode Reset (DECRST) with 2"}},
+        {"DECRST of DECANM", "\x1b[?2l", {U}},
         {"DECSET 63 is silent", "\x1b[?63h", {}},
-        {"DECRST 63", "\x1b[?63l", {"Info: Unhandled DEC Private Mode Reset (DECRST) with 63"}},
-        {"DECSET 41", "\x1b[?41h", {"Info: Unhandled DEC Private Mode Set (DECSET) with 41"}},
+        {"DECRST 63", "\x1b[?63l", {U}},
+        {"DECSET 41", "\x1b[?41h", {U}},
         {"DECRST 41 is silent", "\x1b[?41l", {}},
         {"ignored modes", "\x1b[?95;1034h\x1b[?95;1034l", {}},
-        {"each parameter",
-         "\x1b[?7777;1;8888h",
-         {"Info: Unhandled DEC Private Mode Set (DECSET) with 7777",
-          "Info: Unhandled DEC Private Mode Set (DECSET) with 8888"}},
-        {"unknown reset", "\x1b[?7777l", {"Info: Unhandled DEC Private Mode Reset (DECRST) with 7777"}},
+        {"each parameter", "\x1b[?7777;1;8888h", {U, U}},
+        {"unknown reset", "\x1b[?7777l", {U}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalHarness h;
-        EXPECT_EQ(TerminalHarness::captureStdout([&] { h.feed(c.input); }), c.lines);
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed(c.input); }), c.lines);
         h.terminal().silentLog = true;
-        EXPECT_EQ(TerminalHarness::captureStdout([&] { h.feed(c.input); }), Log{});
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed(c.input); }),
+                  std::vector<DiagnosticKind>{});
     }
 }
 

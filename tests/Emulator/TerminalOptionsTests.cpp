@@ -74,7 +74,8 @@ TEST(ChildEnvironment, ListAndOrder) {
         {"USER", "u"},
         {"LOGNAME", "u"},
         {"DISPLAY", ":0"},
-        {"LC_TYPE", "x"},
+        {"LC_CTYPE", "x"},
+        {"LC_TYPE", "no C library reads this"},
         {"PATH", "/bin"},
         {"SHELL", "/bin/sh"},
         {"LANG", "de_DE.UTF-8"},
@@ -103,7 +104,7 @@ TEST(ChildEnvironment, ListAndOrder) {
          desktop,
          true,
          {"TERM=xterm-256color", "COLORTERM=truecolor", "LANG=en_US.UTF-8", "LOGNAME=u", "USER=u",
-          "DISPLAY=:0", "LC_TYPE=x", "HOME=/home/u", "WAYLAND_DISPLAY=wayland-0",
+          "DISPLAY=:0", "LC_CTYPE=x", "HOME=/home/u", "WAYLAND_DISPLAY=wayland-0",
           "XDG_RUNTIME_DIR=/run/user/1", "DBUS_SESSION_BUS_ADDRESS=unix:a", "XAUTHORITY=/x"}},
     };
     for (const auto& c : cases) {

@@ -142,12 +142,12 @@ TEST(TerminalOsc, FullResetForgetsOnlyTheDirectory) {
 }
 
 TEST(TerminalOsc, ProgressReports) {
-    const Log unknown = {"Info: Tessaline: Unknown OSC code: 9"};
+    const std::vector<DiagnosticKind> unknown = {DiagnosticKind::unhandledSequence};
     struct Case {
         const char* name;
         std::string payload;
         Log log;
-        Log stdoutLines;
+        std::vector<DiagnosticKind> diagnostics;
     };
     const std::vector<Case> cases = {
         {"set without progress is 0", "4;1", {"progressReport set 0"}, {}},
@@ -174,7 +174,7 @@ TEST(TerminalOsc, ProgressReports) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalHarness h;
-        EXPECT_EQ(TerminalHarness::captureStdout([&] { h.feed(osc("9", c.payload)); }), c.stdoutLines);
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed(osc("9", c.payload)); }), c.diagnostics);
         EXPECT_EQ(h.log(), c.log);
     }
 }
@@ -196,7 +196,8 @@ TEST(TerminalOsc, Notifications) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalHarness h;
-        EXPECT_EQ(TerminalHarness::captureStdout([&] { h.feed(osc("777", c.payload)); }), Log{});
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed(osc("777", c.payload)); }),
+                  std::vector<DiagnosticKind>{});
         EXPECT_EQ(h.log(), c.log);
     }
 }
@@ -327,7 +328,8 @@ TEST(TerminalOsc, InlineImages) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TerminalHarness h;
-        EXPECT_EQ(TerminalHarness::captureStdout([&] { h.feed(osc("1337", c.payload)); }), Log{});
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed(osc("1337", c.payload)); }),
+                  std::vector<DiagnosticKind>{});
         EXPECT_EQ(h.log(), c.log);
         EXPECT_EQ(h.replies(), "");
     }

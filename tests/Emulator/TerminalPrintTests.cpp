@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -43,12 +44,15 @@ TEST(TerminalPrint, Utf8) {
         {"split over two runs", {"\xC3", "\xA9"}, "é", {1, 0}},
         {"four bytes split three ways", {"\xF0\x9F", "\x98", "\x80!"}, "😀_!", {3, 0}},
         {"a control between the halves keeps them", {"\xC3", "\r", "\xA9"}, "é", {1, 0}},
-        {"an escape sequence drops the held byte",
+        {"an escape sequence prints the held byte as a bad one",
          {"\xC3", "\x1b[m",
           "\xA9"
           "A"},
-         "©A",
-         {2, 0}},
+         "Ã©A",
+         {3, 0}},
+        {"a lead byte before an escape sequence prints as before a letter", {"x\xDF\x1b[my"}, "xßy", {3, 0}},
+        {"so does a longer start", {"x\xE4\xB8\x1b[my"}, "xäy", {3, 0}},
+        {"a lead byte before a letter", {"x\xDFy"}, "xßy", {3, 0}},
         // Fault: the byte after a bad lead was lost ("C3 41" printed only U+00C3).
         {"invalid pair keeps the next byte", {"\xC3\x41"}, "ÃA", {2, 0}},
         {"invalid triple keeps the next byte", {"\xE2\x82\x41"}, "âA", {2, 0}},
@@ -146,7 +150,8 @@ TEST(TerminalPrint, GraphemeCodes) {
 
     h.feed("\x1b"
            "c");
-    EXPECT_EQ(t.code("e\xCC\x81"), accented.code) << "a full reset keeps the table";
+    EXPECT_EQ(t.code("e\xCC\x81"), accented.code)
+        << "a full reset starts the table afresh, lowest code first";
 }
 
 TEST(TerminalPrint, GraphemeTableIsBounded) {
@@ -218,7 +223,39 @@ TEST(TerminalPrint, NoWraparoundKeepsWritingTheLastColumn) {
     h.feed("abcdefgh"
            "ijklmn");
     EXPECT_EQ(h.dump(), "abcdefghin");
-    EXPECT_EQ(h.cursor(), (std::pair{10, 0}));
+    EXPECT_EQ(h.cursor(), (std::pair{9, 0})) << "no column past the edge waits to wrap";
+}
+
+TEST(TerminalPrint, NoWraparoundHoldsTheCursorOnTheRightMargin) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::string reply;
+        std::string row;
+    };
+    const std::string margins = "\x1b[?69h\x1b[5;9s\x1b[5;9r\x1b[9;8H\x1b[?7l";
+    const std::vector<Case> cases = {
+        {"text past the margin", margins + "abcdef\x1b[6n", "\x1b[9;9R", "       af"},
+        {"later text overwrites the margin column", margins + "abcdefg\x1b[DX\x1b[6n", "\x1b[9;9R",
+         "       Xg"},
+        {"a wide character that does not fit is dropped", margins + "a\xe4\xb8\xad\x1b[6n", "\x1b[9;9R",
+         "       a"},
+        {"repeat", margins + "a\x1b[5b\x1b[6n", "\x1b[9;9R", "       aa"},
+        {"one column at a time", margins + "a\x1b[6n", "\x1b[9;9R", "       a"},
+        {"a cursor beyond the margin stays where nothing was written",
+         "\x1b[?69h\x1b[1;5s\x1b[?7l\x1b[9;8H\xcc\x81\x1b[6n", "\x1b[9;8R", ""},
+        {"the screen's last column", "\x1b[?7l\x1b[9;8Habcdefghijklmnopq\x1b[6n", "\x1b[9;20R",
+         "       abcdefghijklq"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(20, 10);
+        h.feed(c.input);
+        EXPECT_EQ(h.replies(), c.reply);
+        std::string row = h.buffer().lines()[8]->translateToString(true);
+        std::replace(row.begin(), row.end(), '\0', ' ');
+        EXPECT_EQ(row, c.row);
+    }
 }
 
 TEST(TerminalPrint, WrappedRowsAreMarked) {

@@ -303,26 +303,25 @@ TEST(TerminalRect, OtherFormsAreLogged) {
     struct Case {
         const char* name;
         std::string input;
-        Log lines;
+        std::vector<DiagnosticKind> lines;
     };
     const std::vector<Case> cases = {
-        {"CSI x", "\x1b[>1x", {"Info: Not implemented CSI x with collect: collect=> and pars=[1]"}},
-        {"CSI x no collect",
-         "\x1b[1;2x",
-         {"Info: Not implemented CSI x with collect: collect= and pars=[1, 2]"}},
-        {"CSI {", "\x1b[1;2{", {"Info: CSI # { not implemented - XTPUSHSGR with [1, 2]"}},
-        {"CSI }", "\x1b[3}", {"Info: CSI # } not implemented- XTPOPSGR with [3]"}},
-        {"DECELR", "\x1b['z", {"Info: TODO: Enable Locator Reporting (DECELR)"}},
+        {"CSI x", "\x1b[>1x", {DiagnosticKind::unhandledSequence}},
+        {"CSI x no collect", "\x1b[1;2x", {DiagnosticKind::unhandledSequence}},
+        {"CSI {", "\x1b[1;2{", {DiagnosticKind::unhandledSequence}},
+        {"CSI }", "\x1b[3}", {DiagnosticKind::unhandledSequence}},
+        {"DECELR", "\x1b['z", {DiagnosticKind::unhandledSequence}},
         {"CSI z other", "\x1b[1z", {}},
         {"CSI v other", "\x1b[1v", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Screen s;
-        EXPECT_EQ(TerminalHarness::captureStdout([&] { s.h.feed(c.input); }), c.lines);
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { s.h.feed(c.input); }), c.lines);
         EXPECT_EQ(s.dump(), patternDump);
         s.h.terminal().silentLog = true;
-        EXPECT_EQ(TerminalHarness::captureStdout([&] { s.h.feed(c.input); }), Log{});
+        EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { s.h.feed(c.input); }),
+                  std::vector<DiagnosticKind>{});
     }
 }
 

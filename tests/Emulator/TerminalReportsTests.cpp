@@ -1,5 +1,6 @@
 // Replies to the program: device attributes, status reports, settings reports, 7-bit and 8-bit
 // introducers; the cursor style, the soft reset and the CSI ... p router.
+#include "DiagnosticsCapture.h"
 #include "TerminalHarness.h"
 
 #include <gtest/gtest.h>
@@ -67,8 +68,8 @@ TEST(TerminalReports, DeviceAttributes) {
 
 TEST(TerminalReports, DeviceAttributesLogAParameter) {
     TerminalHarness h;
-    const auto lines = TerminalHarness::captureStdout([&] { h.feed("\x1b[>1;2c"); });
-    EXPECT_EQ(lines, std::vector<std::string>{"Info: SendDeviceAttributes got [1, 2] and >"});
+    EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed("\x1b[>1;2c"); }),
+              std::vector{DiagnosticKind::unhandledSequence});
 }
 
 TEST(TerminalReports, DeviceStatus) {
@@ -175,16 +176,19 @@ TEST(TerminalReports, SettingsRequests) {
 
 TEST(TerminalReports, SettingsRequestLogsAndBounds) {
     TerminalHarness h;
-    auto lines = TerminalHarness::captureStdout([&] { h.feed("\x1bP$qxy\x1b\\\x1bP$q\xff\x1b\\"); });
-    EXPECT_EQ(lines, std::vector<std::string>{"Info: Unknown DCS + xy"}) << "not ASCII: no line";
+    DiagnosticsCapture capture;
+    h.feed("\x1bP$qxy\x1b\\\x1bP$q\xff\x1b\\");
+    EXPECT_EQ(capture.takeKinds(), std::vector{DiagnosticKind::unhandledSequence})
+        << "not ASCII: not reported";
 
     // A request is kept only up to its bound, and still answered.
     const std::string longRequest(100'000, 'm');
     h.replies();
-    lines = TerminalHarness::captureStdout([&] { h.feed("\x1bP$q" + longRequest + "\x1b\\"); });
+    h.feed("\x1bP$q" + longRequest + "\x1b\\");
     EXPECT_EQ(h.replies(), "\x1bP0$r\x1b\\");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "Info: Unknown DCS + " + std::string(Terminal::DECRQSS::maxRequestLength, 'm'));
+    const auto entries = capture.takeEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries[0].text.ends_with(" " + std::string(Terminal::DECRQSS::maxRequestLength, 'm')));
 }
 
 TEST(TerminalReports, CursorStyle) {
@@ -335,10 +339,8 @@ TEST(TerminalReports, SoftReset) {
 
 TEST(TerminalReports, CsiPRouter) {
     TerminalHarness h;
-    const auto lines = TerminalHarness::captureStdout([&] { h.feed("\x1b[>1p\x1b[p\x1b[1;2#p"); });
-    EXPECT_EQ(lines, (std::vector<std::string>{"Info: Unhandled CSI 62 with pars=[1]",
-                                               "Info: Unhandled CSI  with pars=[0]",
-                                               "Info: Unhandled CSI 35 with pars=[1, 2]"}));
+    EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { h.feed("\x1b[>1p\x1b[p\x1b[1;2#p"); }),
+              std::vector<DiagnosticKind>(3, DiagnosticKind::unhandledSequence));
     EXPECT_EQ(h.replies(), "");
     // The two mode requests.
     h.feed("\x1b[?7$p\x1b[4$p");

@@ -1,8 +1,11 @@
 // The terminal object: construction, set-up, buffers, resizing, full reset, changed rows, lookups and
 // the colour properties.
+#include "DiagnosticsCapture.h"
 #include "TerminalHarness.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace Tessaline;
 using namespace Tessaline::Testing;
@@ -77,8 +80,48 @@ TEST(Terminal, UpdateRanges) {
     h.feed("\n\n\n\n\n\n\n"); // yDisp 3
     t.clearUpdateRange();
     t.updateFullScreen();
-    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 5})) << "one past the last row";
-    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{3, 8}));
+    EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 4})) << "the last row included";
+    EXPECT_EQ(t.getScrollInvariantUpdateRange(), (Terminal::UpdateRange{3, 7}));
+}
+
+TEST(Terminal, EveryPathMarksTheWholeScreenAlike) {
+    struct Case {
+        const char* name;
+        std::function<void(TerminalHarness&)> action;
+        int rows;
+    };
+    const auto feed = [](std::string bytes) { return [bytes](TerminalHarness& h) { h.feed(bytes); }; };
+    const std::vector<Case> cases = {
+        {"DECALN", feed("\x1b#8"), 10},
+        {"erase in display", feed("\x1b[2J"), 10},
+        {"scrolling the whole screen", feed("\x1b[10H\n"), 10},
+        {"scrolling down", feed("\x1b[T"), 10},
+        {"a batch of synchronized output ending", feed("\x1b[?2026hx\x1b[?2026l"), 10},
+        {"a wider screen", [](TerminalHarness& h) { h.terminal().resize(30, 10); }, 10},
+        {"more rows", [](TerminalHarness& h) { h.terminal().resize(20, 12); }, 12},
+        {"fewer rows", [](TerminalHarness& h) { h.terminal().resize(20, 8); }, 8},
+        {"full reset",
+         feed("\x1b"
+              "c"),
+         10},
+        {"the scroll-back changed", [](TerminalHarness& h) { h.terminal().changeScrollback(5); }, 10},
+        {"updateFullScreen", [](TerminalHarness& h) { h.terminal().updateFullScreen(); }, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(20, 10, 50);
+        h.feed(std::string(11, '\n')); // a row in the scroll-back
+        Terminal& t = h.terminal();
+        t.clearUpdateRange();
+        c.action(h);
+        EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, c.rows - 1}));
+        const int top = t.buffer().yDisp();
+        const auto invariant = t.getScrollInvariantUpdateRange();
+        if (invariant) {
+            EXPECT_GE(invariant->startY, top);
+            EXPECT_LE(invariant->endY, top + c.rows - 1);
+        }
+    }
 }
 
 TEST(Terminal, PrintingMarksTheRowsItTouches) {
@@ -159,12 +202,37 @@ TEST(Terminal, ChangeScrollback) {
     TerminalHarness h(10, 2, 3);
     Terminal& t = h.terminal();
     t.changeScrollback(std::nullopt);
-    EXPECT_EQ(t.options.scrollback, 0);
+    EXPECT_EQ(t.options.scrollback, std::nullopt);
     EXPECT_FALSE(t.normalBuffer().hasScrollback());
     EXPECT_EQ(t.getUpdateRange(), (Terminal::UpdateRange{0, 1}));
     t.changeHistorySize(50);
     EXPECT_EQ(t.options.scrollback, 50);
     EXPECT_EQ(t.normalBuffer().lines().maxLength(), 52);
+}
+
+TEST(Terminal, ScrollbackSettingsSurviveAFullReset) {
+    struct Case {
+        const char* name;
+        std::optional<int> lines;
+        bool reflows;
+        int capacity;
+    };
+    const Case cases[] = {
+        {"off stays off", std::nullopt, false, 2},
+        {"no lines, still reflowing", 0, true, 2},
+        {"some lines", 7, true, 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(10, 2, 3);
+        Terminal& t = h.terminal();
+        t.changeScrollback(c.lines);
+        h.feed("\x1b"
+               "c");
+        EXPECT_EQ(t.options.scrollback, c.lines);
+        EXPECT_EQ(t.normalBuffer().isReflowEnabled(), c.reflows);
+        EXPECT_EQ(t.normalBuffer().lines().maxLength(), c.capacity);
+    }
 }
 
 TEST(Terminal, SetupAppliesReplacedOptions) {
@@ -259,13 +327,27 @@ TEST(Terminal, FeedTextHandsOverUtf8) {
     EXPECT_EQ(h.terminal().getCharData(0, 0)->code, 0xE9);
 }
 
-TEST(Terminal, LogHonoursSilentLog) {
+TEST(Terminal, LogGoesToTheDiagnosticsSink) {
     TerminalHarness h(10, 4);
     Terminal& t = h.terminal();
-    EXPECT_EQ(TerminalHarness::captureStdout([&] { t.log("hello"); }),
-              std::vector<std::string>{"Info: hello"});
-    t.silentLog = true;
-    EXPECT_EQ(TerminalHarness::captureStdout([&] { t.log("hello"); }), std::vector<std::string>{});
+    {
+        DiagnosticsCapture capture;
+        t.log("hello");
+        const auto entries = capture.takeEntries();
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].severity, DiagnosticSeverity::info);
+        EXPECT_EQ(entries[0].kind, DiagnosticKind::unhandledSequence);
+        t.silentLog = true;
+        t.log("hello");
+        EXPECT_TRUE(capture.takeEntries().empty());
+        t.silentLog = false;
+    }
+    // Without a sink installed: standard error, never standard output.
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    t.log("hello");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Info: hello\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST(Terminal, DelegateColourDefaultsRunTheObserverOnce) {

@@ -1,4 +1,5 @@
 // CSI t: window requests handed to the delegate, size and title reports, the title stacks.
+#include "DiagnosticsCapture.h"
 #include "TerminalHarness.h"
 
 #include <gtest/gtest.h>
@@ -135,14 +136,19 @@ TEST(TerminalWindow, UnknownListsAreLoggedWhole) {
         SCOPED_TRACE(c.name);
         TerminalHarness h;
         h.terminal().terminalTitle = "kept";
-        const auto out = TerminalHarness::captureStdout([&] { h.feed(c.input); });
-        EXPECT_EQ(out, (Log{"Info: Unhandled Window command: " + c.line}));
+        DiagnosticsCapture capture;
+        h.feed(c.input);
+        const auto entries = capture.takeEntries();
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].kind, DiagnosticKind::unhandledSequence);
+        EXPECT_TRUE(entries[0].text.ends_with(" " + c.line)) << entries[0].text;
         EXPECT_EQ(h.log(), Log{});
         EXPECT_TRUE(h.terminal().terminalTitleStack.empty());
     }
     TerminalHarness quiet;
     quiet.terminal().silentLog = true;
-    EXPECT_EQ(TerminalHarness::captureStdout([&] { quiet.feed("\x1b[11t"); }), Log{});
+    EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { quiet.feed("\x1b[11t"); }),
+              std::vector<DiagnosticKind>{});
 }
 
 TEST(TerminalWindow, TitlesPushAndPop) {
@@ -229,8 +235,8 @@ TEST(TerminalWindow, NothingWithoutADelegate) {
     Terminal t(nullptr, options);
     t.silentLog = false;
     t.terminalTitle = "title";
-    const auto out = TerminalHarness::captureStdout([&] { t.feed("\x1b[22;0t\x1b[18t\x1b[11t\x1b[23;0t"); });
-    EXPECT_EQ(out, Log{});
+    EXPECT_EQ(TerminalHarness::captureDiagnostics([&] { t.feed("\x1b[22;0t\x1b[18t\x1b[11t\x1b[23;0t"); }),
+              std::vector<DiagnosticKind>{});
     EXPECT_TRUE(t.terminalTitleStack.empty());
     EXPECT_TRUE(t.terminalIconStack.empty());
 }

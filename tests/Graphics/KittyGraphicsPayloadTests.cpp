@@ -69,6 +69,50 @@ TEST(KittyGraphicsPayload, FormatCheck) {
     }
 }
 
+namespace {
+
+// A PNG that is only its header: enough for the pixel size, nothing to decode.
+std::vector<uint8_t> pngHeader(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&](const char* type, std::vector<uint8_t> data) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png.push_back(uint8_t(data.size() >> shift));
+        std::vector<uint8_t> typed(type, type + 4);
+        typed.insert(typed.end(), data.begin(), data.end());
+        png.insert(png.end(), typed.begin(), typed.end());
+        const uLong crc = crc32(0, typed.data(), uInt(typed.size()));
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png.push_back(uint8_t(crc >> shift));
+    };
+    std::vector<uint8_t> header;
+    for (const uint32_t side : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.push_back(uint8_t(side >> shift));
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    chunk("IHDR", header);
+    chunk("IDAT", {});
+    return png;
+}
+
+} // namespace
+
+// Sides the protocol allows could still ask for 400 MB decoded: images are held to a budget in bytes.
+TEST(KittyGraphicsPayload, ImagesOverTheByteBudgetAreRefused) {
+    EXPECT_EQ(describe(decodeKittyPayloadData(control(100), pngHeader(4096, 8192))),
+              "png " + std::to_string(pngHeader(4096, 8192).size()) + " bytes");
+    EXPECT_EQ(describe(decodeKittyPayloadData(control(100), pngHeader(4096, 8193))), "none");
+    EXPECT_EQ(describe(decodeKittyPayloadData(control(100), pngHeader(10000, 10000))), "none");
+    EXPECT_FALSE(decodePngToRgba(pngHeader(10000, 10000)));
+
+    // Refused before inflating: 400 kB of zlib that would inflate to 400 MB.
+    const std::vector<uint8_t> zeros(size_t(8192) * 4096 * 4 + 4);
+    const auto compressed = zlibCompress(zeros);
+    EXPECT_EQ(decompressKittyData(compressed, 'z', int64_t(zeros.size())), std::nullopt);
+    EXPECT_EQ(describe(decodeKittyPayloadData(control(32, 8192, 4097),
+                                              std::vector<uint8_t>(size_t(8192) * 4097 * 4))),
+              "none");
+}
+
 TEST(KittyGraphicsPayload, ExpectedSizes) {
     EXPECT_EQ(kittyExpectedDataSize(control(32, 2, 3)), 24);
     EXPECT_EQ(kittyExpectedDataSize(control(24, 2, 3)), 18);

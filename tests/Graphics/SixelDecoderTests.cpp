@@ -176,6 +176,9 @@ TEST(SixelDecoder, HlsToRgb) {
 TEST(SixelDecoder, Caps) {
     const std::string tallest = "#0;2;100;0;0#0" + std::string(1666, '-') + "@";
     const std::string tooTall = "#0;2;100;0;0#0" + std::string(1666, '-') + "~";
+    std::string overBudget = "\"1;1;10000;10000#0;2;100;0;0#0";
+    for (int band = 0; band < 1666; ++band)
+        overBudget += "!10000~-";
     struct CapCase {
         const char* name;
         std::string input;
@@ -191,6 +194,10 @@ TEST(SixelDecoder, Caps) {
         {"count beyond 64 bits", "#0!99999999999999999999999999@", SixelDecoder::Result::imageTooLarge, 0, 0},
         {"tallest", tallest, SixelDecoder::Result::decoded, 1, 9997},
         {"one band too tall", tooTall, SixelDecoder::Result::imageTooLarge, 0, 0},
+        // 13 KB that used to cost a 400 MB bitmap (and as much again in the host's copy).
+        {"sides within the caps, bytes over the budget", overBudget, SixelDecoder::Result::imageOverBudget, 0,
+         0},
+        {"just within the budget", "#0!5792~", SixelDecoder::Result::decoded, 5792, 6},
     };
     for (const CapCase& c : cases) {
         SCOPED_TRACE(c.name);

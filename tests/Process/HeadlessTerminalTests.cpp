@@ -7,14 +7,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -202,6 +206,23 @@ TEST(HeadlessTerminal, EndReachesOnEndWithTheStatus) {
 }
 
 // What the terminal hands its delegate, without a program.
+// 13 KB of Sixel (a 10,000-pixel square raster, 1,666 bands of "!10000~") used to cost 785 MB at its
+// peak, thirty in a row 1.18 GB: now each is refused before its bitmap is made.
+TEST(HeadlessTerminal, SixelImagesOverTheByteBudgetAreDropped) {
+    RunLoopExecutor executor;
+    HeadlessTerminal headless(executor, sized(80, 25), [](std::optional<int32_t>) {});
+    std::string sixel = "\x1bPq\"1;1;10000;10000#0;2;100;0;0#0";
+    for (int band = 0; band < 1666; ++band)
+        sixel += "!10000~-";
+    sixel += "\x1b\\";
+    const std::string small = "\x1bPq#1;2;100;0;0#1~~\x1b\\";
+    for (int i = 0; i < 30; ++i)
+        headless.dataReceived(std::span(reinterpret_cast<const uint8_t*>(sixel.data()), sixel.size()));
+    headless.dataReceived(std::span(reinterpret_cast<const uint8_t*>(small.data()), small.size()));
+    ASSERT_EQ(headless.images().size(), 1u) << "only the picture within the budget";
+    EXPECT_EQ(headless.images()[0].width, 2);
+}
+
 TEST(HeadlessTerminal, KeepsImagesAndScrollbackSettings) {
     RunLoopExecutor executor;
     HeadlessTerminal headless(executor, sized(20, 5), [](std::optional<int32_t>) {});
@@ -241,15 +262,15 @@ TEST(HeadlessTerminal, KeepsImagesAndScrollbackSettings) {
     struct Case {
         const char* name;
         std::optional<int> lines;
-        int recorded;
+        int capacity;
     };
-    const Case cases[] = {{"some lines", 1000, 1000}, {"none", std::nullopt, 0}};
+    const Case cases[] = {{"some lines", 1000, 1005}, {"none", std::nullopt, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         terminal.clearUpdateRange();
         headless.changeScrollback(c.lines);
-        EXPECT_EQ(terminal.options.scrollback, c.recorded);
-        EXPECT_EQ(terminal.normalBuffer().lines().maxLength(), 5 + c.recorded);
+        EXPECT_EQ(terminal.options.scrollback, c.lines);
+        EXPECT_EQ(terminal.normalBuffer().lines().maxLength(), c.capacity);
         EXPECT_EQ(terminal.refreshStart, 0);
         EXPECT_EQ(terminal.refreshEnd, 4);
     }
@@ -330,6 +351,9 @@ ToolRun runHeadlessRun(const std::vector<std::string>& arguments) {
 } // namespace
 
 TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
+    // The position report comes back after the terminal took the request before it.
+    const std::string resizeThenSize =
+        "stty raw -echo; printf '\\033[8;5;33t\\033[6n'; head -c 6 >/dev/null; stty size";
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
@@ -342,6 +366,20 @@ TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
          "one\n\ntwo\n",
          3},
         {"the program sees the size", {"--cols=33", "--rows=7", "--", "stty", "size"}, "7 33\n", 0},
+        {"resize requests are carried out when asked",
+         {"--allow-resize", "--", "/bin/sh", "-c", resizeThenSize},
+         "5 33\n",
+         0},
+        {"and refused otherwise", {"--", "/bin/sh", "-c", resizeThenSize}, "25 80\n", 0},
+        {"a huge request is held to the largest size",
+         {"--allow-resize", "--", "/bin/sh", "-c",
+          "stty raw -echo; printf '\\033[8;99999;99999t\\033[6n'; head -c 6 >/dev/null; stty size"},
+         "1024 2048\n",
+         0},
+        {"the terminal takes UTF-8 input",
+         {"--", "/bin/sh", "-c", "stty -a | tr ' ' '\\n' | grep -x -- '-*iutf8'"},
+         "iutf8\n",
+         0},
         {"rows wrap at the width",
          {"--cols", "4", "--", "/usr/bin/printf", "abcdefghij"},
          "abcd\nefgh\nij\n",
@@ -364,6 +402,8 @@ TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
          "started\n",
          130},
         {"killed", {"--", "/bin/sh", "-c", "echo bye; kill -KILL $$"}, "bye\n", 137},
+        // Used to end with 127 and no word of why.
+        {"a program that cannot be started", {"--", "/etc"}, "cannot run /etc: Permission denied\n", 127},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -372,6 +412,32 @@ TEST(HeadlessRun, PrintsTheScreenAndExitsWithTheProgramsStatus) {
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.errors, "");
     }
+}
+
+// A program deaf to SIGHUP and SIGTERM used to outlive the run, and a run behind on output parsed all of
+// it before it stopped.
+TEST(HeadlessRun, StopsADeafFloodingProgramAndLeavesNothingBehind) {
+    const auto pidFile =
+        std::filesystem::temp_directory_path() / ("headless-run-deaf-" + std::to_string(getpid()));
+    std::filesystem::remove(pidFile);
+    const ToolRun run = runHeadlessRun({"--", "/bin/sh", "-c",
+                                        "trap '' HUP TERM; echo $$ >" + pidFile.string() +
+                                            "; kill -TERM $PPID; while :; do seq 1 100000; done"});
+    EXPECT_EQ(run.status, 128 + SIGTERM);
+    std::ifstream file(pidFile);
+    pid_t pid = 0;
+    file >> pid;
+    ASSERT_GT(pid, 0);
+    // Its parent is gone: something else reaps it, in its own time.
+    bool ended = false;
+    for (int i = 0; i < 1000 && !ended; ++i) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        ended = !std::getline(stat, line) || line.substr(line.rfind(')') + 2, 1) == "Z";
+        if (!ended) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(ended);
+    std::filesystem::remove(pidFile);
 }
 
 TEST(HeadlessRun, RefusesWhatItCannotRun) {

@@ -65,7 +65,22 @@ TEST(PseudoTerminalHelpers, ForkRunsTheVectorsAsGiven) {
          0},
         {"environment as given, no default", "/usr/bin/env", {"env"}, {"ONLY=1"}, {}, "ONLY=1\r\n", 0},
         {"directory", "/bin/pwd", {"pwd"}, {}, "/", "/\r\n", 0},
-        {"program that cannot be executed", "/nonexistent", {"x"}, {}, {}, "", 127},
+        // These used to end with 127 and no word of why.
+        {"missing program",
+         "/nonexistent",
+         {"x"},
+         {},
+         {},
+         "cannot run /nonexistent: No such file or directory\r\n",
+         127},
+        {"a directory", "/", {"x"}, {}, {}, "cannot run /: Permission denied\r\n", 127},
+        {"not executable",
+         "/etc/passwd",
+         {"x"},
+         {},
+         {},
+         "cannot run /etc/passwd: Permission denied\r\n",
+         127},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

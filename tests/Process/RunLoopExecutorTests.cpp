@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +71,18 @@ TEST(RunLoopExecutor, RunUntilTimesOutAndKeepsAnEarlyStop) {
     executor.stop();
     executor.run();
     EXPECT_EQ(executor.runPending(), 0u);
+}
+
+TEST(RunLoopExecutor, RunUntilEndsWhileTasksKeepPostingMore) {
+    RunLoopExecutor executor;
+    int ran = 0;
+    std::function<void()> repost = [&] {
+        ++ran;
+        executor.post(repost);
+    };
+    executor.post(repost);
+    EXPECT_FALSE(executor.runUntil([] { return false; }, 20ms));
+    EXPECT_GT(ran, 0);
 }
 
 TEST(ManualExecutor, RunsTimersOnlyWhenTheClockReachesThem) {

@@ -1,8 +1,10 @@
 #include "CircularBufferLineList.h"
+#include "DiagnosticsCapture.h"
 
 #include <gtest/gtest.h>
 
 using namespace Tessaline;
+using namespace Tessaline::Testing;
 
 namespace {
 
@@ -142,16 +144,12 @@ TEST(CircularBufferLineList, TrimStart) {
 
 TEST(CircularBufferLineList, ShiftElements) {
     auto ring = ringOf(5, "123");
-    testing::internal::CaptureStdout();
+    DiagnosticsCapture capture;
     EXPECT_FALSE(ring.shiftElements(1, 2, -1));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Assertion at start=1 count=2 offset=-1: start+offset <= 0\n");
-    testing::internal::CaptureStdout();
+    EXPECT_EQ(capture.takeKinds(), std::vector{DiagnosticKind::invariant});
     EXPECT_FALSE(ring.shiftElements(3, 1, 1));
     EXPECT_FALSE(ring.shiftElements(0, -1, 1));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Assertion at start=3 count=1 offset=1: start >= self.count\n"
-              "Assertion at start=0 count=-1 offset=1: count < 0\n");
+    EXPECT_EQ(capture.takeKinds(), (std::vector{DiagnosticKind::invariant, DiagnosticKind::invariant}));
 
     auto five = ringOf(5, "12345");
     EXPECT_TRUE(five.shiftElements(2, 2, -1));

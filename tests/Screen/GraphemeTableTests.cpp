@@ -39,9 +39,18 @@ TEST(GraphemeTable, IsBounded) {
 // trailing zero byte stay apart.
 TEST(GraphemeTable, WordReadsMatchExactReads) {
     GraphemeTable table;
-    const std::string texts[] = {"a",           std::string("a\0", 2), std::string("a\0\0", 3), "e\xCC\x81",
-                                 "e\xCC\x81\xCC\xA7", "ab", "abcd",    "abcdefg",                "abcdefgh",
-                                 "abcdefghi",   "abcdefghijklmnopq",   "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"};
+    const std::string texts[] = {"a",
+                                 std::string("a\0", 2),
+                                 std::string("a\0\0", 3),
+                                 "e\xCC\x81",
+                                 "e\xCC\x81\xCC\xA7",
+                                 "ab",
+                                 "abcd",
+                                 "abcdefg",
+                                 "abcdefgh",
+                                 "abcdefghi",
+                                 "abcdefghijklmnopq",
+                                 "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"};
     std::vector<int32_t> codes;
     for (const std::string& text : texts)
         codes.push_back(table.codeOrZero(text));
@@ -51,10 +60,41 @@ TEST(GraphemeTable, WordReadsMatchExactReads) {
     for (char filler : {'\0', 'x', '\xFF'}) {
         for (size_t i = 0; i < std::size(texts); ++i) {
             const std::string padded = texts[i] + std::string(8, filler);
-            EXPECT_EQ(table.codeOrZero(std::string_view(padded).substr(0, texts[i].size()), padded.size()), codes[i])
+            EXPECT_EQ(table.codeOrZero(std::string_view(padded).substr(0, texts[i].size()), padded.size()),
+                      codes[i])
                 << i << " followed by " << int(filler);
             EXPECT_EQ(table.find(texts[i]), codes[i]);
         }
     }
     EXPECT_EQ(table.count(), int(std::size(texts)));
+}
+
+TEST(GraphemeTable, RetainGivesBackTheRestLowestFirst) {
+    GraphemeTable table;
+    const int32_t a = *table.code("a\xCC\x81");
+    const int32_t b = *table.code("b\xCC\x81");
+    const int32_t crab = *table.codeForScalar(0x1F980);
+    const int32_t c = *table.code("c\xCC\x81");
+    GraphemeTable::IndexSet kept(size_t(table.count()), false);
+    kept[size_t(b - GraphemeTable::firstCode)] = true;
+    table.retain(kept);
+
+    EXPECT_EQ(table.liveCount(), 1);
+    EXPECT_FALSE(table.text(a));
+    EXPECT_FALSE(table.find("c\xCC\x81"));
+    EXPECT_EQ(table.find("b\xCC\x81"), b) << "a kept code keeps its value and text";
+    EXPECT_EQ(*table.text(b), "b\xCC\x81");
+    EXPECT_EQ(table.code("d\xCC\x81"), a) << "the lowest code given back goes first";
+    EXPECT_EQ(table.codeForScalar(0x1F980), crab) << "a scalar given back is looked up afresh";
+    EXPECT_EQ(*table.text(crab), "\xF0\x9F\xA6\x80");
+    EXPECT_EQ(table.code("e\xCC\x81"), c);
+    EXPECT_EQ(table.code("f\xCC\x81"), c + 1);
+
+    // Full, then emptied: every code can be handed out again.
+    for (int i = table.count(); i < GraphemeTable::maxCount; ++i)
+        table.code("x" + std::to_string(i));
+    EXPECT_FALSE(table.code("one too many"));
+    table.retain(GraphemeTable::IndexSet(size_t(table.count()), false));
+    EXPECT_EQ(table.code("one too many"), GraphemeTable::firstCode);
+    EXPECT_EQ(*table.text(GraphemeTable::firstCode), "one too many");
 }

@@ -1,5 +1,7 @@
 #include "TerminalHarness.h"
 
+#include "DiagnosticsCapture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -81,21 +83,10 @@ std::string TerminalHarness::dumpAll(bool showWraps) const {
     return dumpRows(buffer, 0, buffer.lines().count(), showWraps);
 }
 
-std::vector<std::string> TerminalHarness::captureStdout(const std::function<void()>& action) {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
+std::vector<DiagnosticKind> TerminalHarness::captureDiagnostics(const std::function<void()>& action) {
+    DiagnosticsCapture capture;
     action();
-    std::fflush(stdout);
-    const std::string text = testing::internal::GetCapturedStdout();
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    return capture.takeKinds();
 }
 
 } // namespace Tessaline::Testing

@@ -58,8 +58,8 @@ public:
     // One row as dumped.
     std::string row(const BufferLine& line) const;
 
-    // The lines the action writes on standard output (the terminal's "Info: " lines among them).
-    static std::vector<std::string> captureStdout(const std::function<void()>& action);
+    // The kinds of the diagnostics the action reports (the terminal's log lines among them).
+    static std::vector<DiagnosticKind> captureDiagnostics(const std::function<void()>& action);
 
 private:
     std::string dumpRows(const Buffer& buffer, int from, int to, bool showWraps) const;

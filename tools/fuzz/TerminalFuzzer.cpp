@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Terminal t(&delegate, options);
     t.executor = &executor;
     step("Terminal %d x %d, scroll-back %d, image budget %lld", options.cols, options.rows,
-         options.scrollback, (long long)options.kittyImageCacheLimitBytes);
+         *options.scrollback, (long long)options.kittyImageCacheLimitBytes);
     Fuzz::checkInvariants(t);
 
     while (in.remaining_bytes() > 0) {

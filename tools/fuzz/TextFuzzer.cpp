@@ -193,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Fuzz::FuzzDelegate delegate;
     Terminal t(&delegate, options);
-    step("Terminal %d x %d, scroll-back %d", options.cols, options.rows, options.scrollback);
+    step("Terminal %d x %d, scroll-back %d", options.cols, options.rows, *options.scrollback);
     SelectionService selection(t);
     SearchService search(t);
 

@@ -1,14 +1,18 @@
 // headless-run: runs a program in a headless terminal, the terminal answering the program's queries, and
 // once the program has ended prints what it left on the screen as plain text and exits with its status.
 //
-//   headless-run [--cols N] [--rows N] [--scrollback N] [--all] -- PROGRAM [ARGS...]
+//   headless-run [--cols N] [--rows N] [--scrollback N] [--all] [--allow-resize] -- PROGRAM [ARGS...]
 //
 // The program gets the terminal's environment and the terminal as its standard input, output and error.
 // A PROGRAM without a "/" is looked for along PATH. Each row is printed up to its last non-blank cell;
-// blank rows at the end are left out. With --all the scroll-back comes first.
+// blank rows at the end are left out. With --all the scroll-back comes first. With --allow-resize the
+// program's requests to resize the text area (CSI 8 ; rows ; cols t) are carried out, as conformance
+// suites that resize per test need. Standard output carries the screen and nothing else; the engine's
+// diagnostics go to standard error.
 //
-// SIGINT, SIGTERM or SIGHUP stop the program (SIGTERM) and still print the screen, then exit with 128 plus
-// the signal's number: a suite that gives up on a program after a time sees how far it got.
+// SIGINT, SIGTERM or SIGHUP stop the program (SIGTERM, then SIGKILL to its process group half a second
+// later) and still print the screen, then exit with 128 plus the signal's number, within a second
+// whatever output is pending: a suite that gives up on a program after a time sees how far it got.
 #include "HeadlessTerminal.h"
 #include "RunLoopExecutor.h"
 
@@ -34,19 +38,23 @@ namespace {
 constexpr int usageStatus = 2;
 // What a shell answers for a program it cannot find.
 constexpr int notFoundStatus = 127;
-// How long a program stopped by a signal may take to end.
-constexpr std::chrono::seconds stopPatience{2};
+// How long a program stopped by a signal may take to end (and its output to be shown) before it is
+// killed: the run ends well within a second of the signal, whatever is pending.
+constexpr std::chrono::milliseconds stopPatience{500};
 
 constexpr const char* usageText =
-    "usage: headless-run [--cols N] [--rows N] [--scrollback N] [--all] -- PROGRAM [ARGS...]\n"
+    "usage: headless-run [--cols N] [--rows N] [--scrollback N] [--all] [--allow-resize] -- PROGRAM "
+    "[ARGS...]\n"
     "Runs PROGRAM in a headless terminal (80x25, scroll-back 500 lines by default), prints its screen\n"
-    "(with --all, the scroll-back first) once PROGRAM ends, and exits with PROGRAM's status.\n";
+    "(with --all, the scroll-back first) once PROGRAM ends, and exits with PROGRAM's status.\n"
+    "With --allow-resize, PROGRAM's requests to resize the terminal (CSI 8;rows;cols t) are carried out.\n";
 
 struct Arguments {
     int cols = 80;
     int rows = 25;
-    int scrollback = TerminalOptions::defaultOptions().scrollback;
+    int scrollback = TerminalOptions::defaultOptions().scrollback.value_or(0);
     bool all = false;
+    bool allowResize = false;
     std::vector<std::string> command;
 };
 
@@ -80,6 +88,11 @@ Arguments parseArguments(int argc, char** argv) {
         }
         if (word == "--all") {
             arguments.all = true;
+            ++at;
+            continue;
+        }
+        if (word == "--allow-resize") {
+            arguments.allowResize = true;
             ++at;
             continue;
         }
@@ -203,6 +216,7 @@ int main(int argc, char** argv) {
         ended = true;
         status = exitCode;
     });
+    headless.resizesOnRequest = arguments.allowResize;
     const std::vector<std::string> args(arguments.command.begin() + 1, arguments.command.end());
     headless.process().startProcess(*executable, args, std::nullopt, arguments.command[0]);
     if (!headless.process().running()) {
@@ -217,7 +231,7 @@ int main(int argc, char** argv) {
         // hung up.
         kill(headless.process().shellPid(), SIGTERM);
         loop.runUntil([&] { return ended; }, stopPatience);
-        if (!ended) headless.process().terminate();
+        if (!ended) headless.process().terminate(std::chrono::milliseconds(0));
         status = 128 + caught;
     }
 

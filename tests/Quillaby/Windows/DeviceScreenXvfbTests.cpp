@@ -75,7 +75,7 @@ struct Device {
         terminal->setNativeForegroundColor(colour(skin.palette.foreground));
         terminal->setNativeBackgroundColor(colour(skin.palette.background));
         terminal->setFont(QuillabyTest::testFont(13));
-        container->registerPanel(Panel{terminal, {}}, 0);
+        container->registerPanel(HostedPanel{terminal, {}}, 0);
         layout(scale);
     }
 

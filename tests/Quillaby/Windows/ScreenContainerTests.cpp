@@ -14,7 +14,7 @@
 #include <cmath>
 #include <limits>
 
-using Quillaby::Panel;
+using Quillaby::HostedPanel;
 using Quillaby::ScreenContainer;
 
 namespace {
@@ -65,7 +65,7 @@ struct Fixture {
         strip->setObjectName(QStringLiteral("strip"));
         strip->setGeometry(0, 0, 200, 20);
         strip->left = Qt::green;
-        container->registerPanel(Panel{panel, {}}, 0);
+        container->registerPanel(HostedPanel{panel, {}}, 0);
     }
 
     void send(QEvent::Type type, QPointF at, Qt::MouseButtons buttons = Qt::LeftButton) {
@@ -255,10 +255,10 @@ TEST(ScreenContainer, RegisteredPanelTakesFocusWhenShown) {
     auto* first = new Recorder(&events);
     auto* focus = new QWidget(first);
     focus->setFocusPolicy(Qt::StrongFocus);
-    container->registerPanel(Panel{first, [focus] { return focus; }}, 0);
+    container->registerPanel(HostedPanel{first, [focus] { return focus; }}, 0);
     EXPECT_EQ(host.focusWidget(), focus);
     auto* hidden = new Recorder(&events);
-    container->registerPanel(Panel{hidden, {}}, 1);
+    container->registerPanel(HostedPanel{hidden, {}}, 1);
     EXPECT_TRUE(hidden->isHidden());
     EXPECT_EQ(container->panels().size(), 2);
 }

@@ -86,7 +86,9 @@ TEST(SkinFrameView, ScreenIsPunchedOnlyOutOfOpaqueArt) {
         EXPECT_NEAR(alphaAt(frame, QPoint(50, 30)), c.centreAlpha, 1);
         EXPECT_EQ(alphaAt(frame, QPoint(10, 30)), 255) << "the body stays";
         // The rounded corner of the hole keeps the art's corner pixel when cut.
-        if (!c.transparent) EXPECT_GT(alphaAt(frame, QPoint(20, 10)), 0);
+        if (!c.transparent) {
+            EXPECT_GT(alphaAt(frame, QPoint(20, 10)), 0);
+        }
     }
 }
 
@@ -158,8 +160,11 @@ TEST(SkinFrameView, PulseRisesToPointNineAndFades) {
     for (double t = 0; t < 0.25; t += 0.0005) {
         const double o = SkinFrameView::pulseOpacity(t);
         if (o > peak) peak = o, peakAt = t;
-        if (o < previous) falling = true;
-        else if (falling) EXPECT_LE(o, previous + 1e-12) << "rises once, then only falls, at " << t;
+        if (o < previous) {
+            falling = true;
+        } else if (falling) {
+            EXPECT_LE(o, previous + 1e-12) << "rises once, then only falls, at " << t;
+        }
         previous = o;
     }
     EXPECT_NEAR(peak, 0.9, 0.005);
