@@ -1,6 +1,10 @@
 #include "App/AppDelegate.h"
 
 #include "App/Log.h"
+#include "App/WelcomeWindowController.h"
+#include "Windows/DeviceWindowController.h"
+
+#include <QApplication>
 #include "Picker/SkinPickerWindowController.h"
 #include "Services/AboutWindowController.h"
 #include "Settings/SettingsWindowController.h"
@@ -11,27 +15,33 @@ namespace {
 AppDelegate* current = nullptr;
 } // namespace
 
-// The controllers are completed by the window, picker and builder code as each lands; until then the
-// entries that need them say so in the log instead of failing.
-class DeviceWindowController {};
+// The controller is completed by the builder code as it lands; until then the entries that need it say
+// so in the log instead of failing.
 class SkinBuilderWindowController {};
 
 namespace {
-// The skin the device window shows; device windows do not carry one yet.
-std::optional<QString> skinIdOf(const DeviceWindowController*) { return std::nullopt; }
+std::optional<QString> skinIdOf(const DeviceWindowController* controller) { return controller->skin().id; }
 } // namespace
 
 AppDelegate::AppDelegate() { current = this; }
 
 AppDelegate::~AppDelegate() {
+    qDeleteAll(windowControllers);
+    windowControllers.clear();
     if (current == this) current = nullptr;
 }
 
 AppDelegate* AppDelegate::instance() { return current; }
 
-DeviceWindowController* AppDelegate::activeController() const { return nullptr; }
+DeviceWindowController* AppDelegate::activeController() const {
+    QWidget* active = QApplication::activeWindow();
+    if (!active) return nullptr;
+    for (DeviceWindowController* controller : windowControllers)
+        if (controller->window() == active) return controller;
+    return nullptr;
+}
 
-QString AppDelegate::skinNameOf(const DeviceWindowController&) { return QString(); }
+QString AppDelegate::skinNameOf(const DeviceWindowController& controller) { return controller.skin().name; }
 
 void AppDelegate::showAboutWindow() {
     AboutWindowController::shared().showWindow();
@@ -49,9 +59,6 @@ void AppDelegate::showSkinPicker() {
     skinPickerController = std::move(controller);
 }
 
-void AppDelegate::openNewWindow(const SkinManifest&, const std::optional<WindowState>&) {
-    Log::write("AppDelegate: device windows are not available yet");
-}
 
 void AppDelegate::showSkinBuilder() { openSkinBuilder(std::nullopt); }
 
@@ -64,8 +71,10 @@ void AppDelegate::openSkinBuilderWithImage(const QString&) {
 }
 
 void AppDelegate::useSkinInActiveWindow(const SkinManifest& skin) {
-    if (activeController() || !windowControllers.isEmpty()) {
-        Log::write("AppDelegate: device windows are not available yet");
+    DeviceWindowController* target = activeController();
+    if (!target) target = frontmostDeviceController();
+    if (target) {
+        target->changeSkin(skin);
         return;
     }
     openNewWindow(skin, std::nullopt);
