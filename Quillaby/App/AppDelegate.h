@@ -79,6 +79,7 @@ public:
 private:
     void windowClosed(DeviceWindowController* controller);
     QTimer* _pendingSnapshot = nullptr;
+    bool _terminating = false;
 };
 
 } // namespace Quillaby

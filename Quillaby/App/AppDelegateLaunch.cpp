@@ -114,6 +114,8 @@ void AppDelegate::openNewWindow(const SkinManifest& skin, const std::optional<Wi
 }
 
 void AppDelegate::windowClosed(DeviceWindowController* controller) {
+    // Quitting closes every window after the save: the saved list keeps them.
+    if (_terminating) return;
     windowControllers.removeAll(controller);
     snapshotWindowState();
     controller->deleteLater();
@@ -156,7 +158,9 @@ void AppDelegate::handleReopen() {
 }
 
 void AppDelegate::applicationWillTerminate() {
+    if (_terminating) return;
     snapshotWindowStateImmediately();
+    _terminating = true;
     for (DeviceWindowController* controller : windowControllers) {
         if (controller->didTeardown()) continue;
         controller->windowWillClose();
