@@ -1,23 +1,22 @@
 #include "App/AppDelegate.h"
 
+#include "App/AppHooks.h"
 #include "App/Log.h"
 #include "App/WelcomeWindowController.h"
-#include "Windows/DeviceWindowController.h"
-
-#include <QApplication>
+#include "Builder/SkinBuilderModel.h"
+#include "Builder/SkinBuilderWindowController.h"
 #include "Picker/SkinPickerWindowController.h"
 #include "Services/AboutWindowController.h"
 #include "Settings/SettingsWindowController.h"
+#include "Windows/DeviceWindowController.h"
+
+#include <QApplication>
 
 namespace Quillaby {
 
 namespace {
 AppDelegate* current = nullptr;
 } // namespace
-
-// The controller is completed by the builder code as it lands; until then the entries that need it say
-// so in the log instead of failing.
-class SkinBuilderWindowController {};
 
 namespace {
 std::optional<QString> skinIdOf(const DeviceWindowController* controller) { return controller->skin().id; }
@@ -62,12 +61,45 @@ void AppDelegate::showSkinPicker() {
 
 void AppDelegate::showSkinBuilder() { openSkinBuilder(std::nullopt); }
 
-void AppDelegate::openSkinBuilder(const std::optional<QString>&) {
-    Log::write("AppDelegate: the skin builder is not available yet");
+namespace {
+
+// Shows the builder (made on first use) and asks before an image already in it is replaced. False when
+// the user keeps the current work.
+bool showBuilderAndAsk(std::unique_ptr<SkinBuilderWindowController>& controller, const QString& informative,
+                       const QString& confirm) {
+    if (!controller) controller = std::make_unique<SkinBuilderWindowController>();
+    controller->showWindow();
+    if (!controller->model().skinImage()) return true;
+    AlertRequest alert;
+    alert.style = AlertRequest::Style::Warning;
+    alert.message = QStringLiteral("Discard the current skin in the builder?");
+    alert.informativeText = informative;
+    alert.buttons = {confirm, QStringLiteral("Cancel")};
+    alert.parent = controller->window();
+    return AppHooks::current().runAlert(alert) == 0;
 }
 
-void AppDelegate::openSkinBuilderWithImage(const QString&) {
-    Log::write("AppDelegate: the skin builder is not available yet");
+} // namespace
+
+void AppDelegate::openSkinBuilder(const std::optional<QString>& editingFolder) {
+    if (!editingFolder) {
+        if (!skinBuilderController) skinBuilderController = std::make_unique<SkinBuilderWindowController>();
+        skinBuilderController->showWindow();
+        return;
+    }
+    if (!showBuilderAndAsk(skinBuilderController,
+                           QStringLiteral("Editing this skin replaces the one you're working on."),
+                           QStringLiteral("Discard & Edit")))
+        return;
+    skinBuilderController->model().loadSkin(*editingFolder);
+}
+
+void AppDelegate::openSkinBuilderWithImage(const QString& imageFile) {
+    if (!showBuilderAndAsk(skinBuilderController,
+                           QStringLiteral("Loading this image replaces the skin you're working on."),
+                           QStringLiteral("Discard & Load")))
+        return;
+    skinBuilderController->model().loadImage(imageFile);
 }
 
 void AppDelegate::useSkinInActiveWindow(const SkinManifest& skin) {

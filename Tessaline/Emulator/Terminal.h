@@ -261,6 +261,9 @@ public:
     // scroll-back.
     void reclaimGraphemes();
     void reclaimGraphemesWhenDue();
+    // Counts the reclaims: a code seen before a change of this number may now stand for another text,
+    // so whatever is cached by code must be dropped.
+    uint64_t graphemeGeneration() const { return _graphemeGeneration; }
 
     // What cells' hyperlink handles and underline-colour indexes stand for, kept per terminal so that one
     // terminal can neither exhaust nor slow another in the same process. Copies of this terminal's cells
@@ -1064,6 +1067,7 @@ private:
     GraphemeTable _graphemes;
     // The table's askedCount() at the last reclaim.
     uint64_t _graphemesAskedAtReclaim = 0;
+    uint64_t _graphemeGeneration = 0;
     TinyAtom::Registry _payloads;
     UnderlineColorTable _underlineColors;
     std::unique_ptr<EscapeSequenceParser> _parser;

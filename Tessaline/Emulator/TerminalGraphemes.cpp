@@ -33,6 +33,7 @@ void Terminal::reclaimGraphemes() {
     gatherGraphemes(*_altBuffer, kept);
     if (synchronizedOutputBuffer) gatherGraphemes(*synchronizedOutputBuffer, kept);
     _graphemes.retain(kept);
+    ++_graphemeGeneration;
 }
 
 void Terminal::reclaimGraphemesWhenDue() {

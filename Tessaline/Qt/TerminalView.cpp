@@ -2,7 +2,7 @@
 // scroll-back with the scroll bar, bytes out to the delegate, and the paint pass.
 #include "TerminalView.h"
 
-#include "PlainRowPainter.h"
+#include "RowPainter.h"
 #include "ScrollMetrics.h"
 #include "TerminalProgressBarView.h"
 
@@ -165,22 +165,6 @@ std::optional<std::pair<int, int>> TerminalView::gpuDirtyRange(int s, int e, int
     const int upper = std::min(yDisp + rows - 1, last);
     if (yDisp > upper) return std::nullopt;
     return std::pair{yDisp, upper};
-}
-
-void TerminalView::updateCursorPosition() {
-    // Until the caret view lands, the cursor is a block painted with its row: repaint the cell it left
-    // and the cell it is in now.
-    Buffer& shown = _terminal->displayBuffer();
-    const QSizeF cell = cellDimension();
-    const int screenRow = shown.y() - (shown.yDisp() - shown.yBase());
-    QRectF now;
-    if (!_terminal->cursorHidden && screenRow >= 0 && screenRow < _terminal->rows())
-        now = QRectF(cell.width() * std::min(shown.x(), _terminal->cols() - 1), cell.height() * screenRow,
-                     cell.width() * 2, cell.height());
-    if (now == _caretRect) return;
-    if (!_caretRect.isEmpty()) update(_caretRect.toAlignedRect());
-    if (!now.isEmpty()) update(now.toAlignedRect());
-    _caretRect = now;
 }
 
 // MARK: Scrolling
@@ -361,37 +345,33 @@ void TerminalView::drawTerminalContents(QPainter& painter, const QRectF& dirtyRe
     Buffer& shown = _terminal->displayBuffer();
     const int yDisp = shown.yDisp();
     const QColor background = nativeBackgroundColor();
+    _rowPainter->beginPass();
 
-    // Row by row, each band filled with the background first: one fill of the whole rectangle would be
-    // large enough for the raster engine to hand it to worker threads, which costs more than it saves.
+    // Rows paint their whole band (the last run of a row reaches the right edge); what lies above, below
+    // and between them in the rectangle is the native background, the strip below the last whole row
+    // included.
     const int first = yDisp + int(std::floor(dirtyRect.top() / h));
     const int last = yDisp + int(std::floor((dirtyRect.bottom() - 0.001) / h));
     const int lineCount = shown.lines().count();
     double paintedTo = dirtyRect.top();
+    auto fillTo = [&](double y) {
+        if (y > paintedTo)
+            painter.fillRect(QRectF(dirtyRect.left(), paintedTo, dirtyRect.width(), y - paintedTo),
+                             background);
+    };
     for (int line = std::max(first, 0); line <= last && line < lineCount; ++line) {
         const double top = h * (line - yDisp);
-        if (top + h > height() + 0.001) break; // the strip below the last whole row stays background
-        const QRectF band(dirtyRect.left(), std::max(top, dirtyRect.top()), dirtyRect.width(),
-                          std::min(top + h, dirtyRect.bottom()) - std::max(top, dirtyRect.top()));
-        if (band.top() > paintedTo)
-            painter.fillRect(QRectF(dirtyRect.left(), paintedTo, dirtyRect.width(), band.top() - paintedTo),
-                             background);
-        painter.fillRect(band, background);
-        drawRow(painter, line, *shown.lines()[line], top);
-        paintedTo = band.bottom();
+        if (top + h > height() + 0.001) break;
+        fillTo(top);
+        drawRow(painter, line, *shown.lines()[line], top, dirtyRect);
+        paintedTo = std::max(paintedTo, top + h);
     }
-    if (paintedTo < dirtyRect.bottom())
-        painter.fillRect(
-            QRectF(dirtyRect.left(), paintedTo, dirtyRect.width(), dirtyRect.bottom() - paintedTo),
-            background);
+    fillTo(dirtyRect.bottom());
 }
 
-void TerminalView::drawRow(QPainter& painter, int line, const BufferLine& row, double top) {
-    Buffer& shown = _terminal->displayBuffer();
-    int cursorCol = -1;
-    if (!_terminal->cursorHidden && line == shown.yBase() + shown.y())
-        cursorCol = std::min(shown.x(), _terminal->cols() - 1);
-    _rowPainter->draw(painter, row, shown.cols(), top, width(), cursorCol);
+void TerminalView::drawRow(QPainter& painter, int line, const BufferLine& row, double top,
+                           const QRectF& dirtyRect) {
+    _rowPainter->draw(painter, line, row, top, dirtyRect);
 }
 
 void TerminalView::pending(const std::string& message) const {

@@ -6,10 +6,12 @@
 #include "Terminal.h"
 #include "TerminalDelegate.h"
 #include "TerminalViewDelegate.h"
+#include "ViewLineInfo.h"
 #include "WeakReference.h"
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QRectF>
 #include <QSizeF>
 #include <QWidget>
@@ -31,9 +33,21 @@ class QScrollBar;
 
 namespace Tessaline {
 
-class PlainRowPainter;
+class CaretView;
+class RowBuilder;
+class RowPainter;
+class TerminalImage;
 class TerminalProgressBarView;
 struct ScrollMetrics;
+
+// When cells of a link are drawn highlighted (underlined in their foreground): under the pointer, or every
+// cell of an explicit link; either always or while the link modifier is held.
+enum class LinkHighlightMode : uint8_t {
+    hover,
+    hoverWithModifier,
+    always,
+    alwaysWithModifier,
+};
 
 // The widget that shows one Terminal: it owns the terminal, sizes it to its frame, feeds it the host's
 // bytes, redraws the changed rows at most once per 16.67 ms, scrolls the scroll-back with its scroll bar,
@@ -41,7 +55,9 @@ struct ScrollMetrics;
 //
 // One header, one implementation file per family: TerminalView.cpp (data path, redraw, scrolling, paint),
 // TerminalViewSetup.cpp (fonts, cell size, options, colours, sizing), TerminalViewCallbacks.cpp (the
-// TerminalDelegate answers and the progress bar). Everything runs on the GUI thread.
+// TerminalDelegate answers and the progress bar), TerminalViewImages.cpp (images), TerminalViewRows.cpp
+// (the row builder's entry points and row drawing), TerminalViewCaret.cpp (the caret and focus).
+// Everything runs on the GUI thread.
 class TerminalView : public QWidget, public TerminalDelegate {
     Q_OBJECT
 public:
@@ -98,12 +114,6 @@ public:
     void setNativeForegroundColor(const QColor& color);
     QColor nativeBackgroundColor() const { return _nativeBg.value_or(QColor(Qt::black)); }
     void setNativeBackgroundColor(const QColor& color);
-    // The caret's colour (the foreground until one is set) and the colour of the character under a block
-    // caret (none: the background); setting either repaints the caret's cell.
-    QColor caretColor() const { return _caretColor.value_or(nativeForegroundColor()); }
-    void setCaretColor(const QColor& color);
-    std::optional<QColor> caretTextColor() const { return _caretTextColor; }
-    void setCaretTextColor(const std::optional<QColor>& color);
     // The desktop's text and text-background colours.
     void configureNativeColors();
     // Exactly 16 colours become ANSI colours 0 to 15 and the palette is rebuilt from them; any other
@@ -189,6 +199,54 @@ public:
     const std::vector<QRectF>& rectsBeingDrawn() const { return _rectsBeingDrawn; }
     void pending(const std::string& message) const;
 
+    // MARK: Rows (TerminalViewRows.cpp)
+
+    // The records of one line of the buffer on display (`row`: its index in the buffer's ring, `cols`: the
+    // buffer's columns). Good until the next row is built or the view's looks are dropped.
+    const ViewLineInfo& buildAttributedString(int row, const BufferLine& line, int cols);
+    // The cached look of an attribute, with or without the link highlight.
+    const TextAttributes& getAttributes(const Attribute& attribute, bool withUrl);
+    // The look of an attribute in the given colours, not cached (the caret's).
+    TextAttributes getAttributedValue(const Attribute& attribute, const QColor& usingFg, const QColor& andBg);
+    std::optional<ColumnRange> selectedColumnsRange(int row, int cols) const;
+    RowBuilder& rowBuilder() { return *_rowBuilder; }
+    // The picture of a stored Kitty image, through a cache the caller keeps for one paint pass; null when
+    // the image is not stored or cannot be decoded.
+    using KittyImageCache = std::unordered_map<uint32_t, std::optional<QImage>>;
+    const QImage* kittyPlaceholderImage(uint32_t imageId, KittyImageCache& cache);
+
+    // Links: how they are highlighted, the link under the pointer (rows of the buffer and their columns)
+    // and whether the link modifier is held.
+    LinkHighlightMode linkHighlightMode() const { return _linkHighlightMode; }
+    void setLinkHighlightMode(LinkHighlightMode mode) { _linkHighlightMode = mode; }
+    const std::optional<std::vector<Terminal::LinkMatch::RowRange>>& linkHighlightRange() const {
+        return _linkHighlightRange;
+    }
+    void setLinkHighlightRange(std::optional<std::vector<Terminal::LinkMatch::RowRange>> range) {
+        _linkHighlightRange = std::move(range);
+    }
+    bool commandActive() const { return _commandActive; }
+    void setCommandActive(bool value) { _commandActive = value; }
+
+    // MARK: Caret and focus (TerminalViewCaret.cpp)
+
+    CaretView* caretView() const { return _caretView; }
+    QColor caretColor() const;
+    void setCaretColor(const QColor& color);
+    std::optional<QColor> caretTextColor() const;
+    void setCaretTextColor(const std::optional<QColor>& color);
+    bool caretViewTracksFocus() const;
+    void setCaretViewTracksFocus(bool value);
+    // The caret's frame in the view; empty without a caret.
+    QRect caretFrame() const;
+    // A cursor colour and the colour of the character under a block cursor; nothing restores the default.
+    void setCursorColor(Terminal& source, const std::optional<Color>& color,
+                        const std::optional<Color>& textColor);
+    // The view has the keyboard focus and its window is the active one (or it has no window).
+    // (Named so that it does not hide QWidget::hasFocus.) Setting it redraws the caret.
+    bool terminalHasFocus() const;
+    void setTerminalHasFocus(bool value);
+
     // MARK: Delegates, pointer settings and the progress bar (TerminalViewCallbacks.cpp)
 
     TerminalViewDelegate* terminalDelegate() const { return _terminalDelegate.get(); }
@@ -233,6 +291,13 @@ public:
     void clipboardCopy(Terminal& source, const std::vector<uint8_t>& content) override;
     void notify(Terminal& source, const std::string& title, const std::string& body) override;
     void progressReport(Terminal& source, const ProgressReport& report) override;
+    // Images (TerminalViewImages.cpp): pixels of a Sixel or Kitty image, encoded files of OSC 1337, and
+    // the strips the terminal cuts them into.
+    void createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) override;
+    void createImage(Terminal& source, const std::vector<uint8_t>& data, ImageSizeRequest width,
+                     ImageSizeRequest height, bool preserveAspectRatio) override;
+    std::shared_ptr<KittyPlacementImage> makeImageStrip(Terminal& source, std::vector<uint8_t> pixels,
+                                                        int width, int height) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -245,9 +310,15 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
     // Paints one line (index `line` of the buffer on display) in the band starting at y `top`.
-    virtual void drawRow(QPainter& painter, int line, const BufferLine& row, double top);
+    virtual void drawRow(QPainter& painter, int line, const BufferLine& row, double top,
+                         const QRectF& dirtyRect);
     // Moves the caret to the cursor: the first step of every redraw and the last of every size change.
     virtual void updateCursorPosition();
+    // Focus gained and lost, and the window becoming active or not, drive the caret's look and the focus
+    // reports.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // TerminalViewSetup.cpp
@@ -257,6 +328,8 @@ private:
     void resetFont();
     void resetCaches();
     void placeSubviews();
+    // The caret takes the cell size and the blink state of its style (set-up and font changes).
+    void resetCaret();
 
     // TerminalView.cpp
     ScrollMetrics scrollMetrics() const;
@@ -282,9 +355,12 @@ private:
     Executor::TaskId _pendingDisplayTask = 0;
     bool _notifyUpdateChanges = false;
     std::vector<QRectF> _rectsBeingDrawn;
-    std::unique_ptr<PlainRowPainter> _rowPainter;
-    // The cursor cell the last redraw showed, repainted when the cursor leaves it.
-    QRectF _caretRect;
+    std::unique_ptr<RowBuilder> _rowBuilder;
+    std::unique_ptr<RowPainter> _rowPainter;
+
+    // Caret and focus
+    CaretView* _caretView = nullptr;
+    bool _hasFocus = false;
 
     // GPU mode: the drawing widget when it is on, and the lines its next frame redraws.
     QWidget* _gpuView = nullptr;
@@ -316,8 +392,6 @@ private:
     std::unordered_map<uint32_t, QColor> _trueColors;
     std::optional<QColor> _nativeFg;
     std::optional<QColor> _nativeBg;
-    std::optional<QColor> _caretColor;
-    std::optional<QColor> _caretTextColor;
     bool _settingFg = false;
     bool _settingBg = false;
     bool _useBrightColors = true;
@@ -328,6 +402,9 @@ private:
 
     // Pointer
     bool _allowMouseReporting = true;
+    LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
+    std::optional<std::vector<Terminal::LinkMatch::RowRange>> _linkHighlightRange;
+    bool _commandActive = false;
 };
 
 } // namespace Tessaline

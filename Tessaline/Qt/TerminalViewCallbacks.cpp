@@ -14,14 +14,6 @@
 
 namespace Tessaline {
 
-void TerminalView::showCursor(Terminal&) {
-    updateCursorPosition();
-}
-
-void TerminalView::hideCursor(Terminal&) {
-    updateCursorPosition();
-}
-
 void TerminalView::setTerminalTitle(Terminal&, const std::string& title) {
     if (auto* delegate = _terminalDelegate.get()) delegate->setTerminalTitle(*this, title);
 }
@@ -96,10 +88,6 @@ std::optional<CellPixelSize> TerminalView::cellSizeInPixels(Terminal&) {
 }
 
 void TerminalView::mouseModeChanged(Terminal&) {}
-
-void TerminalView::cursorStyleChanged(Terminal&, CursorStyle) {
-    updateCursorPosition();
-}
 
 void TerminalView::hostCurrentDirectoryUpdated(Terminal& source) {
     if (auto* delegate = _terminalDelegate.get())

@@ -2,10 +2,12 @@
 // new font or frame becomes a new terminal size.
 #include "TerminalView.h"
 
+#include "CaretView.h"
 #include "CellMetrics.h"
 #include "ColorConversion.h"
-#include "PlainRowPainter.h"
 #include "QtExecutor.h"
+#include "RowBuilder.h"
+#include "RowPainter.h"
 #include "TerminalProgressBarView.h"
 
 #include <QFontDatabase>
@@ -43,7 +45,8 @@ TerminalView::TerminalView(const QRect& frame, const std::optional<QFont>& font,
                            Executor* executor)
     : QWidget(parent)
     , _executor(executor ? *executor : QtExecutor::main())
-    , _rowPainter(std::make_unique<PlainRowPainter>(*this)) {
+    , _rowBuilder(std::make_unique<RowBuilder>(*this))
+    , _rowPainter(std::make_unique<RowPainter>(*this)) {
     commonInit(frame, font);
 }
 
@@ -100,6 +103,7 @@ int TerminalView::scrollerWidth() const {
 void TerminalView::resetCaches() {
     _colors.fill(std::nullopt);
     _trueColors.clear();
+    _rowBuilder->reset();
     _rowPainter->reset();
 }
 
@@ -132,6 +136,14 @@ void TerminalView::setupOptions(double width, double height) {
     _terminal->setBackgroundColor(Color::defaultBackground);
     _terminal->setForegroundColor(Color::defaultForeground);
     _selection = std::make_unique<SelectionService>(*_terminal);
+    if (_caretView) {
+        resetCaret();
+    } else {
+        _caretView = new CaretView(QRectF(QPointF(0, 0), *_cellDimension).toRect(),
+                                   _terminal->options.cursorStyle, this);
+        if (_scroller) _caretView->stackUnder(_scroller);
+        _caretView->show();
+    }
     _search = std::make_unique<SearchService>(*_terminal);
     update();
 }
@@ -157,6 +169,7 @@ void TerminalView::resetFont() {
     _terminal->resize(grid.cols, grid.rows);
     sizeChanged(*_terminal);
     _terminal->cmdSoftReset();
+    resetCaret();
     update();
 }
 
@@ -237,16 +250,6 @@ void TerminalView::configureNativeColors() {
     setNativeBackgroundColor(palette().color(QPalette::Base));
 }
 
-void TerminalView::setCaretColor(const QColor& color) {
-    _caretColor = color;
-    if (!_caretRect.isEmpty()) update(_caretRect.toAlignedRect());
-}
-
-void TerminalView::setCaretTextColor(const std::optional<QColor>& color) {
-    _caretTextColor = color;
-    if (!_caretRect.isEmpty()) update(_caretRect.toAlignedRect());
-}
-
 void TerminalView::installColors(const std::vector<Color>& colors) {
     if (colors.size() == 16) {
         _terminal->installedColors = colors;
@@ -257,6 +260,8 @@ void TerminalView::installColors(const std::vector<Color>& colors) {
 }
 
 void TerminalView::colorsChanged() {
+    // The looks hold resolved colours.
+    _rowBuilder->reset();
     if (!_terminal) return;
     _terminal->updateFullScreen();
     queuePendingDisplay();

@@ -195,6 +195,10 @@ GLTerminalRenderer::Result GLTerminalRenderer::create(QOpenGLWidget* view, Termi
     renderer->grayscaleAtlas = GlyphAtlas::create(*atlasDevice, 1024, 2048, GlyphAtlasFormat::grayscale);
     renderer->colorAtlas = GlyphAtlas::create(*atlasDevice, 1024, 2048, GlyphAtlasFormat::bgra);
     if (!renderer->grayscaleAtlas || !renderer->colorAtlas) return GLError(GLError::Kind::atlasUnavailable);
+    renderer->glyphEntries = std::make_unique<GlyphEntries>(*renderer->grayscaleAtlas, *renderer->colorAtlas,
+                                                            renderer->rasterizer);
+    GLTerminalRenderer* self = renderer.get();
+    renderer->glyphEntries->onAtlasChanged = [self] { self->atlasResetDuringBuild = true; };
 
     CompiledStages stages;
     ShaderLibrarySources compiling = sources;

@@ -2,6 +2,7 @@
 
 #include "GLError.h"
 #include "GlyphAtlas.h"
+#include "GlyphEntries.h"
 #include "GlyphRasterizer.h"
 #include "ShaderLibrary.h"
 
@@ -27,12 +28,6 @@ class TerminalView;
 enum class GLBufferingMode {
     perRowPersistent,
     perFrameAggregated
-};
-
-// The atlas a glyph lives in.
-enum class GlyphAtlasKind {
-    grayscale,
-    color
 };
 
 // Which record a pipeline's vertex buffer holds.
@@ -88,6 +83,8 @@ public:
     std::unique_ptr<GlyphAtlas> grayscaleAtlas;
     std::unique_ptr<GlyphAtlas> colorAtlas;
     GlyphRasterizer rasterizer;
+    // The shaping cache, scaled fonts, glyph and custom glyph entries over the two atlases.
+    std::unique_ptr<GlyphEntries> glyphEntries;
     bool atlasResetDuringBuild = false;
     bool atlasResetHandled = false;
     QTimer* cursorBlinkTimer = nullptr;

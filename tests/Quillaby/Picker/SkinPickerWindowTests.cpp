@@ -2,6 +2,8 @@
 
 #include "App/AppDelegate.h"
 #include "App/NotificationCenter.h"
+#include "Builder/SkinBuilderModel.h"
+#include "Builder/SkinBuilderWindowController.h"
 #include "Picker/SkinCard.h"
 #include "Picker/SkinPickerView.h"
 #include "Picker/SkinPickerWindowController.h"
@@ -184,6 +186,11 @@ TEST_F(SkinPickerWindowTest, EditAndImageCloseThePickerThenAskTheDelegateForTheB
     installUserSkin("retro", "Retro");
     writeFile(_dir.path() + "/device.png", "png");
     SkinLoader::shared().loadAll();
+    int alerts = 0;
+    _hooks->runAlert = [&](const AlertRequest&) {
+        ++alerts;
+        return 0;
+    };
     for (bool withDelegate : {false, true}) {
         SCOPED_TRACE(withDelegate);
         std::optional<AppDelegate> delegate;
@@ -192,19 +199,23 @@ TEST_F(SkinPickerWindowTest, EditAndImageCloseThePickerThenAskTheDelegateForTheB
         controller.showWindow();
         SkinCard* retro = card(controller, "retro");
         hover(retro, true);
-        _log.clear();
         retro->findChild<QAbstractButton*>("editButton")->click();
         EXPECT_FALSE(controller.window()->isVisible());
-        EXPECT_EQ(_log.lines().size(), withDelegate ? 1 : 0);
+        if (withDelegate) {
+            ASSERT_TRUE(delegate->skinBuilderController);
+            EXPECT_TRUE(delegate->skinBuilderController->window()->isVisible());
+            // The builder tried the folder (this test's skin.json is not one the builder can edit).
+            EXPECT_EQ(delegate->skinBuilderController->model().statusMessage(), "skin.json is malformed.");
+        }
 
         controller.showWindow();
-        _log.clear();
         _hooks->runFileDialog = [&](const FileDialogRequest&) { return _dir.path() + "/device.png"; };
         controller.view()->findChild<QAction*>("importFile")->trigger();
         EXPECT_FALSE(controller.window()->isVisible());
-        EXPECT_EQ(_log.lines().size(), withDelegate ? 1 : 0);
         if (withDelegate) {
-            EXPECT_TRUE(_log.lines()[0].contains("skin builder"));
+            // The builder held no image, so it did not ask.
+            EXPECT_EQ(alerts, 0);
+            EXPECT_EQ(delegate->skinBuilderController->model().statusMessage(), "Failed to load image");
         }
     }
 }
