@@ -1,77 +1,61 @@
-// For now one plain window holding a terminal panel (the sessions with their tab strip) in the built-in
-// handheld skin's colours; the device window takes its place later.
-#include "App/FontRegistrar.h"
-#include "Skins/SkinManifest.h"
-#include "Windows/FlippedContainerView.h"
-#include "Windows/ShellView.h"
-#include "Windows/TerminalPanel.h"
+#include "App/AppDelegate.h"
+#include "App/QuitSignals.h"
+#include "App/SingleInstance.h"
 
-#include "LocalProcessTerminalView.h"
+#include "TerminalView.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
-#include <QResizeEvent>
-#include <QWidget>
 
-#include <cmath>
-#include <memory>
 #include <utility>
 
-namespace {
-
-// Ends every session when it closes.
-class PanelWindow final : public QWidget {
-public:
-    PanelWindow()
-        : _panel(std::make_unique<Quillaby::TerminalPanel>(Quillaby::SkinManifest::handheld().palette)) {
-        setWindowTitle(QStringLiteral("Quillaby"));
-        _panel->container()->setParent(this);
-        _panel->startSession(std::nullopt);
-        resize(sizeFor(80, 24));
-        // The edit commands on the Ctrl+Shift chord, which the view leaves to the window.
-        using Command = Tessaline::TerminalView::EditCommand;
-        for (auto [keys, command] :
-             {std::pair{Qt::Key_C, Command::copy}, std::pair{Qt::Key_V, Command::paste},
-              std::pair{Qt::Key_A, Command::selectAll}, std::pair{Qt::Key_F, Command::showFind},
-              std::pair{Qt::Key_G, Command::findNext}}) {
-            auto* action = new QAction(this);
-            action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | keys));
-            connect(action, &QAction::triggered, this, [this, command = command] {
-                Quillaby::ShellView* session = _panel->manager().active();
-                Tessaline::TerminalView* view = session ? session->terminal() : nullptr;
-                if (view && view->isCommandEnabled(command)) view->performCommand(command);
-            });
-            addAction(action);
-        }
-    }
-
-protected:
-    void resizeEvent(QResizeEvent*) override { _panel->container()->setGeometry(rect()); }
-    void closeEvent(QCloseEvent* event) override {
-        _panel->manager().terminateAll();
-        event->accept();
-    }
-
-private:
-    // The window size that shows the given number of cells in the first session's font.
-    QSize sizeFor(int cols, int rows) const {
-        const Tessaline::LocalProcessTerminalView* view = _panel->manager().active()->terminal();
-        const QSizeF cell = view->cellDimension();
-        return QSize(int(std::ceil(cell.width() * cols + view->scrollerWidth())),
-                     int(std::ceil(cell.height() * rows)));
-    }
-
-    std::unique_ptr<Quillaby::TerminalPanel> _panel;
-};
-
-} // namespace
-
 int main(int argc, char** argv) {
+    // Windows are placed by the application: prefer X11 where both are offered.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillaby"));
-    Quillaby::FontRegistrar::registerBundledFonts();
-    PanelWindow window;
-    window.show();
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QStringList arguments = QApplication::arguments();
+    const bool preview = arguments.contains(QStringLiteral("--preview-skin"));
+    Quillaby::SingleInstance instance(Quillaby::SingleInstance::defaultName());
+    // A preview window is its own process: it neither joins nor blocks the running copy.
+    if (!preview && instance.notifyRunning()) return 0;
+
+    Quillaby::AppDelegate delegate;
+    if (!preview) {
+        instance.onActivate = [&delegate] { delegate.handleReopen(); };
+        instance.listen();
+    }
+    Quillaby::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &Quillaby::QuitSignals::quitRequested, &app, [&delegate] {
+        // Saved before Qt closes the windows on its way out.
+        delegate.applicationWillTerminate();
+        QApplication::quit();
+    });
+    QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
+
+    // The edit commands on the Ctrl+Shift chord, which terminal views leave to the application; they act
+    // on the terminal that has the keyboard.
+    QWidget shortcutHost;
+    using Command = Tessaline::TerminalView::EditCommand;
+    for (auto [key, command] :
+         {std::pair{Qt::Key_C, Command::copy}, std::pair{Qt::Key_V, Command::paste},
+          std::pair{Qt::Key_A, Command::selectAll}, std::pair{Qt::Key_F, Command::showFind},
+          std::pair{Qt::Key_G, Command::findNext}}) {
+        auto* action = new QAction(&shortcutHost);
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        QObject::connect(action, &QAction::triggered, &app, [command = command] {
+            auto* view = qobject_cast<Tessaline::TerminalView*>(QApplication::focusWidget());
+            if (view && view->isCommandEnabled(command)) view->performCommand(command);
+        });
+        shortcutHost.addAction(action);
+    }
+
+    delegate.previewSkin = Quillaby::AppDelegate::parsePreviewSkinArg(arguments);
+    delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }

@@ -2,11 +2,15 @@
 
 #include "App/AppHooks.h"
 #include "App/Log.h"
+#include "App/WelcomeWindowController.h"
 #include "Builder/SkinBuilderModel.h"
 #include "Builder/SkinBuilderWindowController.h"
 #include "Picker/SkinPickerWindowController.h"
 #include "Services/AboutWindowController.h"
 #include "Settings/SettingsWindowController.h"
+#include "Windows/DeviceWindowController.h"
+
+#include <QApplication>
 
 namespace Quillaby {
 
@@ -14,26 +18,29 @@ namespace {
 AppDelegate* current = nullptr;
 } // namespace
 
-// The controllers are completed by the window, picker and builder code as each lands; until then the
-// entries that need them say so in the log instead of failing.
-class DeviceWindowController {};
-
 namespace {
-// The skin the device window shows; device windows do not carry one yet.
-std::optional<QString> skinIdOf(const DeviceWindowController*) { return std::nullopt; }
+std::optional<QString> skinIdOf(const DeviceWindowController* controller) { return controller->skin().id; }
 } // namespace
 
 AppDelegate::AppDelegate() { current = this; }
 
 AppDelegate::~AppDelegate() {
+    qDeleteAll(windowControllers);
+    windowControllers.clear();
     if (current == this) current = nullptr;
 }
 
 AppDelegate* AppDelegate::instance() { return current; }
 
-DeviceWindowController* AppDelegate::activeController() const { return nullptr; }
+DeviceWindowController* AppDelegate::activeController() const {
+    QWidget* active = QApplication::activeWindow();
+    if (!active) return nullptr;
+    for (DeviceWindowController* controller : windowControllers)
+        if (controller->window() == active) return controller;
+    return nullptr;
+}
 
-QString AppDelegate::skinNameOf(const DeviceWindowController&) { return QString(); }
+QString AppDelegate::skinNameOf(const DeviceWindowController& controller) { return controller.skin().name; }
 
 void AppDelegate::showAboutWindow() {
     AboutWindowController::shared().showWindow();
@@ -51,9 +58,6 @@ void AppDelegate::showSkinPicker() {
     skinPickerController = std::move(controller);
 }
 
-void AppDelegate::openNewWindow(const SkinManifest&, const std::optional<WindowState>&) {
-    Log::write("AppDelegate: device windows are not available yet");
-}
 
 void AppDelegate::showSkinBuilder() { openSkinBuilder(std::nullopt); }
 
@@ -99,8 +103,10 @@ void AppDelegate::openSkinBuilderWithImage(const QString& imageFile) {
 }
 
 void AppDelegate::useSkinInActiveWindow(const SkinManifest& skin) {
-    if (activeController() || !windowControllers.isEmpty()) {
-        Log::write("AppDelegate: device windows are not available yet");
+    DeviceWindowController* target = activeController();
+    if (!target) target = frontmostDeviceController();
+    if (target) {
+        target->changeSkin(skin);
         return;
     }
     openNewWindow(skin, std::nullopt);

@@ -5,6 +5,8 @@
 
 #include <QList>
 #include <QObject>
+#include <QStringList>
+#include <QTimer>
 #include <QString>
 
 #include <memory>
@@ -15,6 +17,7 @@ namespace Quillaby {
 class DeviceWindowController;
 class SkinBuilderWindowController;
 class SkinPickerWindowController;
+class WelcomeWindowController;
 
 // The application's one delegate: owns the device windows, the skin builder and the last picker it
 // opened. Windows other than device windows reach it through instance(), which is null until main()
@@ -51,6 +54,32 @@ public:
     // The active device window, else the frontmost one, shows the skin; with no device window a new
     // one opens with it.
     void useSkinInActiveWindow(const SkinManifest& skin);
+
+    // Start-up and shutdown (AppDelegateLaunch.cpp).
+    static constexpr int snapshotDelayMs = 500;
+    std::unique_ptr<WelcomeWindowController> welcomeController;
+    // The launch sequence: repairs, skins, then the windows of this launch.
+    void applicationDidFinishLaunching();
+    // Opens the windows of this launch: a preview skin, the saved windows, the default skin, or the welcome.
+    void continueLaunch();
+    // The skin named after "--preview-skin" in the arguments, when it loads.
+    static std::optional<SkinManifest> parsePreviewSkinArg(const QStringList& arguments);
+    std::optional<SkinManifest> previewSkin;
+    void showWelcomeThenPicker();
+    DeviceWindowController* frontmostDeviceController() const;
+    // A save of the window states 500 ms after the last call.
+    void snapshotWindowState();
+    void snapshotWindowStateImmediately();
+    QTimer* pendingSnapshotTimer() const { return _pendingSnapshot; }
+    // Another launch asked this one to show itself: the picker when no window is visible.
+    void handleReopen();
+    // Saves every window, then ends the shells of each window not yet torn down.
+    void applicationWillTerminate();
+
+private:
+    void windowClosed(DeviceWindowController* controller);
+    QTimer* _pendingSnapshot = nullptr;
+    bool _terminating = false;
 };
 
 } // namespace Quillaby

@@ -1,6 +1,7 @@
 #include "SettingsWindowTestSupport.h"
 
 #include "App/AppDelegate.h"
+#include "Windows/DeviceWindowController.h"
 #include "Settings/SettingsViewModel.h"
 #include "Settings/SkinsSettingsTab.h"
 
@@ -108,15 +109,16 @@ TEST_F(SettingsWindowTest, SkinsTabListsTheLoadedSkinsAndMovesTheDefault) {
     EXPECT_EQ(heard.take(), QStringList());
 
     // Use Now without an application delegate does nothing; with one and no device window open it
-    // asks for a new window with the skin (which logs until device windows exist).
+    // opens a new device window with the skin.
     _log.clear();
     rowNamed(tab, "Desk CRT 80")->findChild<QPushButton*>("useNow")->click();
     EXPECT_EQ(_log.lines(), QStringList());
     {
         AppDelegate delegate;
         rowNamed(tab, "Desk CRT 80")->findChild<QPushButton*>("useNow")->click();
+        ASSERT_EQ(delegate.windowControllers.size(), 1);
+        EXPECT_EQ(AppDelegate::skinNameOf(*delegate.windowControllers.first()), "Desk CRT 80");
     }
-    EXPECT_EQ(_log.lines(), QStringList{"[Quillaby] AppDelegate: device windows are not available yet"});
     EXPECT_EQ(store().defaultSkin(), "My Skin");
 }
 
