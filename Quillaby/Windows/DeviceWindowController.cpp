@@ -214,7 +214,8 @@ void DeviceWindowController::applyEffects() {
 SkinManifest::TerminalPalette DeviceWindowController::resolvedPalette() const {
     const SettingsStore& store = SettingsStore::shared();
     std::optional<RgbColor> cursorOverride;
-    if (const auto it = store.cursorOverrides().find(_skin.name); it != store.cursorOverrides().end())
+    const auto cursorOverrides = store.cursorOverrides();
+    if (const auto it = cursorOverrides.find(_skin.name); it != cursorOverrides.end())
         cursorOverride = hexColorOrMagenta(*it);
     SkinManifest::TerminalPalette result = _skin.palette;
     const QMap<QString, QString> overrides = store.paletteOverrides();

@@ -50,7 +50,7 @@ TEST(ShellWindow, KeysReachTheShellInTheDeviceWindowAndQuittingSavesIt) {
     ASSERT_TRUE(spinUntil([&] {
         window = xdotool({"search", "--onlyvisible", "--name", "^Quillaby$"}).section('\n', 0, 0);
         return !window.isEmpty();
-    }));
+    }, 40000)) << errors.toStdString(); // a sanitizer build on a busy machine starts slowly
     xdotool({"windowfocus", "--sync", window});
     const QString out = dir.filePath(QStringLiteral("hello"));
     xdotool({"type", "--delay", "10", QStringLiteral("echo hello > '%1'").arg(out)});
