@@ -30,19 +30,6 @@ QEasingCurve easeInReversed() {
     return curve;
 }
 
-const QFont& faceFont(const TerminalView::FontSet& fonts, int face) {
-    switch (face) {
-    case 1:
-        return fonts.bold;
-    case 2:
-        return fonts.italic;
-    case 3:
-        return fonts.boldItalic;
-    default:
-        return fonts.normal;
-    }
-}
-
 } // namespace
 
 CaretView::CaretView(const QRect& frame, CursorStyle cursorStyle, TerminalView* terminal)
@@ -144,7 +131,7 @@ void CaretView::setText(const CharData& ch) {
     // Of the cell's look only the face matters here.
     const TextAttributes look = view->getAttributedValue(
         terminal.attribute(ch), _caretColor, _caretTextColor.value_or(view->nativeForegroundColor()));
-    const QFont& font = faceFont(view->fontSet(), look.face);
+    const QFont& font = view->fontSet().face(look.face);
     // Every redraw places the caret: the same character in the same face is neither laid out nor
     // repainted again.
     if (_text == text && _font == font) return;

@@ -73,10 +73,7 @@ int CellGlyphs::fontSlot(const QRawFont& font) {
 }
 
 CellGlyphs::Glyphs CellGlyphs::shape(int face, const std::u32string& text) {
-    const QFont& font = face == 0   ? _faces.normal
-                        : face == 1 ? _faces.bold
-                        : face == 2 ? _faces.italic
-                                    : _faces.boldItalic;
+    const QFont& font = _faces.face(face);
     QTextLayout layout(QString::fromUcs4(text.data(), qsizetype(text.size())), font);
     layout.beginLayout();
     QTextLine line = layout.createLine();

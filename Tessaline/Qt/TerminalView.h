@@ -78,6 +78,19 @@ public:
         QFont italic;
         QFont boldItalic;
         static FontSet from(const QFont& font);
+        // 0 normal, 1 bold, 2 italic, 3 bold italic (any other: normal).
+        const QFont& face(int index) const {
+            switch (index) {
+            case 1:
+                return bold;
+            case 2:
+                return italic;
+            case 3:
+                return boldItalic;
+            default:
+                return normal;
+            }
+        }
     };
 
     // A new terminal sized to the frame. No font: the default one. The executor runs the redraw, the

@@ -29,19 +29,6 @@ void appendCode(QString& text, int32_t code, const Terminal& terminal) {
     }
 }
 
-const QFont& faceFont(const TerminalView::FontSet& fonts, int face) {
-    switch (face) {
-    case 1:
-        return fonts.bold;
-    case 2:
-        return fonts.italic;
-    case 3:
-        return fonts.boldItalic;
-    default:
-        return fonts.normal;
-    }
-}
-
 } // namespace
 
 GlyphEntries::GlyphEntries(GlyphAtlas& grayscaleAtlas, GlyphAtlas& colorAtlas,
@@ -63,7 +50,7 @@ std::vector<ShapedSegment> GlyphEntries::buildShapedSegments(const ViewLineInfo&
             for (int k = 0; k < piece.length; ++k)
                 appendCode(_text, info.text[size_t(piece.start + k)], terminal);
             const QFont& font =
-                piece.attributes ? faceFont(view.fontSet(), piece.attributes->face) : view.fontSet().normal;
+                piece.attributes ? view.fontSet().face(piece.attributes->face) : view.fontSet().normal;
             if (std::optional<ShaperRun> run = shaperCache.shape(_text, font))
                 out.runs.push_back({piece.attributes, font, std::move(*run)});
         }
