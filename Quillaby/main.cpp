@@ -2,12 +2,7 @@
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
 
-#include "TerminalView.h"
-
-#include <QAction>
 #include <QApplication>
-
-#include <utility>
 
 int main(int argc, char** argv) {
     // Windows are placed by the application: prefer X11 where both are offered.
@@ -36,24 +31,6 @@ int main(int argc, char** argv) {
     });
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
-
-    // The edit commands on the Ctrl+Shift chord, which terminal views leave to the application; they act
-    // on the terminal that has the keyboard.
-    QWidget shortcutHost;
-    using Command = Tessaline::TerminalView::EditCommand;
-    for (auto [key, command] :
-         {std::pair{Qt::Key_C, Command::copy}, std::pair{Qt::Key_V, Command::paste},
-          std::pair{Qt::Key_A, Command::selectAll}, std::pair{Qt::Key_F, Command::showFind},
-          std::pair{Qt::Key_G, Command::findNext}}) {
-        auto* action = new QAction(&shortcutHost);
-        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
-        action->setShortcutContext(Qt::ApplicationShortcut);
-        QObject::connect(action, &QAction::triggered, &app, [command = command] {
-            auto* view = qobject_cast<Tessaline::TerminalView*>(QApplication::focusWidget());
-            if (view && view->isCommandEnabled(command)) view->performCommand(command);
-        });
-        shortcutHost.addAction(action);
-    }
 
     delegate.previewSkin = Quillaby::AppDelegate::parsePreviewSkinArg(arguments);
     delegate.applicationDidFinishLaunching();

@@ -13,15 +13,19 @@
 #include "Windows/EffectsLayer.h"
 #include "Windows/ScreenContainer.h"
 #include "Windows/SessionManager.h"
+#include "Windows/ShellView.h"
 #include "Windows/SkinFrameView.h"
 #include "Windows/TerminalPanel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+
+#include <utility>
 
 namespace Quillaby {
 
@@ -32,7 +36,9 @@ QScreen* mainScreen() {
     return QGuiApplication::primaryScreen();
 }
 
-QColor toQColor(const RgbColor& c) { return QColor::fromRgbF(float(c.red), float(c.green), float(c.blue)); }
+QColor toQColor(const RgbColor& c) {
+    return QColor::fromRgbF(float(c.red), float(c.green), float(c.blue));
+}
 
 } // namespace
 
@@ -58,9 +64,11 @@ void DeviceWindow::closeEvent(QCloseEvent* event) {
 
 DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
                                                const std::optional<WindowState>& restoringState)
-    : _skin(skin), _terminalPanel(std::make_unique<TerminalPanel>(skin.palette)) {
+    : _skin(skin)
+    , _terminalPanel(std::make_unique<TerminalPanel>(skin.palette)) {
     QList<QRectF> visibleFrames;
-    for (QScreen* screen : QGuiApplication::screens()) visibleFrames.append(screen->availableGeometry());
+    for (QScreen* screen : QGuiApplication::screens())
+        visibleFrames.append(screen->availableGeometry());
     QScreen* screen = mainScreen();
     const QRectF visible = screen ? QRectF(screen->availableGeometry()) : QRectF();
     const DevicePlacement placement =
@@ -74,6 +82,7 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
     setupViews();
     _screenContainer->registerPanel(*_terminalPanel, 0);
     startTerminal();
+    addEditShortcuts();
 
     _window->onResized = [this] { windowDidResize(); };
     _window->onClosing = [this] { windowWillClose(); };
@@ -83,6 +92,24 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
     center.addObserver(SettingsStore::paletteDidChange, this,
                        [this](const Notification& n) { paletteSettingsChanged(n.object); });
     center.addObserver(SkinLoader::skinsDidReload, this, [this](const Notification&) { skinsReloaded(); });
+}
+
+void DeviceWindowController::addEditShortcuts() {
+    // The edit commands on the Ctrl+Shift chord, which terminal views leave to their window.
+    using Command = Tessaline::TerminalView::EditCommand;
+    for (auto [key, command] :
+         {std::pair{Qt::Key_C, Command::copy}, std::pair{Qt::Key_V, Command::paste},
+          std::pair{Qt::Key_A, Command::selectAll}, std::pair{Qt::Key_F, Command::showFind},
+          std::pair{Qt::Key_G, Command::findNext}}) {
+        auto* action = new QAction(_window);
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
+        QObject::connect(action, &QAction::triggered, _window, [this, command = command] {
+            ShellView* session = _terminalPanel->manager().active();
+            Tessaline::TerminalView* view = session ? session->terminal() : nullptr;
+            if (view && view->isCommandEnabled(command)) view->performCommand(command);
+        });
+        _window->addAction(action);
+    }
 }
 
 DeviceWindowController::~DeviceWindowController() {
@@ -151,7 +178,9 @@ void DeviceWindowController::installFrameView() {
     delete _skinFrameView;
     _skinFrameView = new SkinFrameView(_skin, _window);
     _skinFrameView->setGeometry(_window->rect());
-    _skinFrameView->onContextMenu = [this](QMouseEvent* event, SkinFrameView* view) { showContextMenu(event, view); };
+    _skinFrameView->onContextMenu = [this](QMouseEvent* event, SkinFrameView* view) {
+        showContextMenu(event, view);
+    };
     // Back to front: screen, effects, frame; with the screen in front: frame, screen, effects.
     if (_skin.screenInFront) {
         _skinFrameView->lower();
@@ -177,14 +206,17 @@ void DeviceWindowController::layoutViewport() {
     const QRectF upright(viewport.x() * s, viewport.y() * s, vw * s, vh * s);
     QList<QPointF> offsets;
     if (_skin.viewportCornerOffsets.size() == 4)
-        for (const QPointF& offset : _skin.viewportCornerOffsets) offsets.append(offset * s);
+        for (const QPointF& offset : _skin.viewportCornerOffsets)
+            offsets.append(offset * s);
     const QList<QPointF> quad = ViewportShape::corners(upright, offsets);
     const QRectF box = ViewportShape::boundingBox(quad);
     QList<QPointF> containerCorners;
-    for (const QPointF& corner : quad) containerCorners.append(corner - box.topLeft());
+    for (const QPointF& corner : quad)
+        containerCorners.append(corner - box.topLeft());
     QList<double> radii;
     if (_skin.viewportCornerRadii.size() == 4)
-        for (double radius : _skin.viewportCornerRadii) radii.append(radius * s);
+        for (double radius : _skin.viewportCornerRadii)
+            radii.append(radius * s);
     _screenContainer->configureViewport(box, upright.size(), containerCorners, _skin.viewportCornerRadius * s,
                                         radii);
     if (_effectsLayer) {
@@ -226,7 +258,8 @@ SkinManifest::TerminalPalette DeviceWindowController::resolvedPalette() const {
             result.cursor = cursorOverride ? cursorOverride : hexColorOrMagenta(curated->cursor);
             if (curated->ansi.size() == 16) {
                 QList<RgbColor> ansi;
-                for (const QString& hex : curated->ansi) ansi.append(hexColorOrMagenta(hex));
+                for (const QString& hex : curated->ansi)
+                    ansi.append(hexColorOrMagenta(hex));
                 result.ansi = ansi;
             } else {
                 result.ansi.reset();
@@ -325,8 +358,8 @@ void DeviceWindowController::showChangeSkinPicker() {
 
 void DeviceWindowController::showContextMenu(QMouseEvent* event, QWidget* view) {
     QMenu menu(view);
-    menu.addAction(_isDeviceMode ? QStringLiteral("Mini Terminal") : QStringLiteral("Exit Mini Terminal"), this,
-                   [this] { _isDeviceMode ? enterMiniMode() : exitMiniMode(); });
+    menu.addAction(_isDeviceMode ? QStringLiteral("Mini Terminal") : QStringLiteral("Exit Mini Terminal"),
+                   this, [this] { _isDeviceMode ? enterMiniMode() : exitMiniMode(); });
     menu.addAction(QStringLiteral("Change Skin..."), this, [this] { showChangeSkinPicker(); });
     menu.addAction(QStringLiteral("Skin Builder..."), this, [] {
         if (AppDelegate* app = AppDelegate::instance()) app->openSkinBuilder(std::nullopt);

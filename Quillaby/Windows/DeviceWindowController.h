@@ -87,6 +87,7 @@ public:
     void effectsSettingsChanged(const QVariant& object);
 
 private:
+    void addEditShortcuts();
     void setupViews();
     void startTerminal();
     void layoutViewport();
