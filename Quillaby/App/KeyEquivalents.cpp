@@ -45,6 +45,13 @@ QKeySequence KeyEquivalents::sequence(Command c) {
     return {};
 }
 
+QList<QKeySequence> KeyEquivalents::sequences(Command c) {
+    QList<QKeySequence> result{sequence(c)};
+    if (c == Command::deviceBigger) result.append(QKeySequence(command | Qt::Key_Equal));
+    if (c == Command::fontBigger) result.append(QKeySequence(commandOption | Qt::Key_Equal));
+    return result;
+}
+
 QString KeyEquivalents::text(Command c) {
     QString text = sequence(c).toString(QKeySequence::PortableText);
     if (text.endsWith(QLatin1String("+-"))) text.replace(text.size() - 1, 1, QChar(0x2212));

@@ -37,6 +37,9 @@ public:
 
     static QList<Command> all();
     static QKeySequence sequence(Command command);
+    // The sequence, then other spellings of the same keys: Qt matches Ctrl+Shift+= on a US keyboard as
+    // Ctrl+Shift+Equal (or Ctrl+Plus), never as the Ctrl+Shift+Plus it shows.
+    static QList<QKeySequence> sequences(Command command);
     // As the Keys tab shows it: Qt's portable text with a typographic minus sign (U+2212).
     static QString text(Command command);
 };

@@ -66,6 +66,7 @@ MainMenu::MainMenu(AppDelegate& delegate)
     add(_window.get(), QStringLiteral("Minimize"), &D::performMiniaturize);
     // The open windows follow, listed each time the menu opens.
     _windowsSeparator = _window->addSeparator();
+    _windowsSeparator->setVisible(false);
 
     // No menu item carries the command palette; its key is all there is.
     auto* palette = new QAction(QStringLiteral("Command Palette"), this);
@@ -109,7 +110,7 @@ QAction* MainMenu::add(QMenu* menu, const QString& title, void (AppDelegate::*ha
 
 QAction* MainMenu::add(QMenu* menu, const QString& title, Command command, void (AppDelegate::*handler)()) {
     QAction* action = add(menu, title, handler);
-    action->setShortcut(KeyEquivalents::sequence(command));
+    action->setShortcuts(KeyEquivalents::sequences(command));
     action->setShortcutContext(Qt::ApplicationShortcut);
     _byCommand.insert(command, action);
     return action;

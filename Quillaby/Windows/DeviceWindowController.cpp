@@ -133,6 +133,7 @@ DeviceWindowController::~DeviceWindowController() {
 void DeviceWindowController::setDeviceLook(bool device) {
     const QRect frame = _window->geometry();
     const bool wasVisible = _window->isVisible();
+    const bool wasActive = _window->isActiveWindow();
     _window->setWindowFlag(Qt::FramelessWindowHint, device);
     _window->setAttribute(Qt::WA_TranslucentBackground, device);
     _window->setAttribute(Qt::WA_NoSystemBackground, device);
@@ -148,6 +149,16 @@ void DeviceWindowController::setDeviceLook(bool device) {
     }
     _window->setGeometry(frame);
     if (wasVisible) _window->show();
+    // Changing the flags hides the window, which makes Qt forget it was the active one, while the
+    // platform's focus never left it: no activation follows, and Ctrl+Shift+M could not bring the
+    // device back. Tell Qt again.
+    if (wasActive) {
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        QApplication::setActiveWindow(_window);
+        QT_WARNING_POP
+        _window->activateWindow();
+    }
 }
 
 QRect DeviceWindowController::savedFrame() const {
