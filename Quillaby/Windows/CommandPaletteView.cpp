@@ -95,10 +95,13 @@ CommandPaletteView::CommandPaletteView(PaletteState& state, QWidget* parent)
     _scroll->setWidgetResizable(true);
     _scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     _scroll->setFocusPolicy(Qt::NoFocus);
+    // The panel paints the surface; nothing in the list fills over it.
+    _scroll->setAutoFillBackground(false);
     _scroll->viewport()->setAutoFillBackground(false);
-    _scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     _rows = new PaletteRowsView(state, _scroll);
     _scroll->setWidget(_rows);
+    // setWidget() turned the filling on.
+    _rows->setAutoFillBackground(false);
     column->addWidget(_scroll, 1);
 
     connect(_field, &QLineEdit::textChanged, this, [this](const QString& text) { _state.setQuery(text); });
@@ -166,7 +169,7 @@ PaletteRowsView::PaletteRowsView(PaletteState& state, QWidget* parent)
     , _state(state) {
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
     setObjectName(QStringLiteral("rows"));
 }
 
