@@ -28,8 +28,7 @@ namespace Quillaby {
 namespace {
 
 ShellView* activeSession(const DeviceWindowController* controller) {
-    return controller ? const_cast<DeviceWindowController*>(controller)->terminalPanel()->manager().active()
-                      : nullptr;
+    return controller ? controller->terminalPanel()->manager().active() : nullptr;
 }
 
 } // namespace
@@ -150,9 +149,7 @@ Tessaline::TerminalView::EditCommand viewCommand(AppDelegate::EditAction action)
     return Command::copy;
 }
 
-} // namespace
-
-static EditTarget editTarget(const AppDelegate& delegate) {
+EditTarget editTarget(const AppDelegate& delegate) {
     QWidget* focus = QApplication::focusWidget();
     if (auto* field = qobject_cast<QLineEdit*>(focus)) return {field, nullptr};
     if (auto* view = qobject_cast<Tessaline::TerminalView*>(focus)) return {nullptr, view};
@@ -160,6 +157,8 @@ static EditTarget editTarget(const AppDelegate& delegate) {
     if (ShellView* session = activeSession(delegate.activeController())) return {nullptr, session->terminal()};
     return {};
 }
+
+} // namespace
 
 bool AppDelegate::canPerformEdit(EditAction action) const {
     const EditTarget target = editTarget(*this);

@@ -118,7 +118,7 @@ void GlobalHotkey::registerHotkey(uint32_t keySym, Qt::KeyboardModifiers modifie
 }
 
 void GlobalHotkey::unregister() {
-    auto* connection = static_cast<xcb_connection_t*>(_connection);
+    xcb_connection_t* connection = _connection;
     if (connection && !_grabs.isEmpty() && x11Connection() == connection) {
         for (const Grab& grab : _grabs)
             xcb_ungrab_key(connection, grab.keycode, grab.root, grab.modifiers);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+struct xcb_connection_t;
+
 namespace Quillaby {
 
 // One system-wide hot key. On X11 the key is grabbed on every root window with the Num Lock and Caps
@@ -42,7 +44,7 @@ private:
         uint16_t modifiers;
     };
 
-    void* _connection = nullptr;
+    xcb_connection_t* _connection = nullptr;
     QList<Grab> _grabs;
     QList<uint8_t> _keycodes;
     uint16_t _modifiers = 0;
