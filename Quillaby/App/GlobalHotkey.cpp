@@ -112,7 +112,7 @@ void GlobalHotkey::registerHotkey(uint32_t keySym, Qt::KeyboardModifiers modifie
     xcb_flush(connection);
     if (refused) {
         static bool logged = false;
-        if (!logged) Log::write(QStringLiteral("The hot key is held by another program; it is not available"));
+        if (!logged) Log::write(QStringLiteral("Another program holds the hot key; Quillaby has none this time"));
         logged = true;
     }
 }

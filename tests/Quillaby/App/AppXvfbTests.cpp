@@ -23,7 +23,13 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 
+#include <X11/keysym.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
 #include <signal.h>
+
+#include <cstdlib>
 
 using namespace Quillaby;
 using namespace QuillabyTest;
@@ -149,6 +155,32 @@ TEST_F(AppOnX, AltSpaceHidesTheVisibleWindowsShowsThemAgainAndOpensThePickerWith
     ASSERT_TRUE(xdotool({"key", "alt+space"}));
     EXPECT_TRUE(spinUntil([&] { return delegate->skinPickerController && delegate->skinPickerController->window()->isVisible(); }, 3000));
     GlobalHotkey::shared().unregister();
+}
+
+TEST_F(AppOnX, AHotKeyAnotherClientHoldsIsLoggedOnceAndOtherwiseIgnored) {
+    // Another client grabs Alt+Space first (with and without Num Lock, as we would).
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(other);
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, XK_space);
+    ASSERT_TRUE(codes);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    for (uint16_t extra : {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)})
+        xcb_grab_key(other, 1, root, uint16_t(XCB_MOD_MASK_1 | extra), codes[0], XCB_GRAB_MODE_ASYNC,
+                     XCB_GRAB_MODE_ASYNC);
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+
+    _log.clear();
+    GlobalHotkey hotkey;
+    hotkey.registerHotkey(XK_space, Qt::AltModifier, [] {});
+    EXPECT_FALSE(hotkey.isGrabbed());
+    hotkey.registerHotkey(XK_space, Qt::AltModifier, [] {});
+    EXPECT_EQ(_log.lines(), QStringList{"[Quillaby] Another program holds the hot key; Quillaby has none this time"});
+    hotkey.unregister();
+    EXPECT_FALSE(hotkey.onTrigger());
+    xcb_disconnect(other);
 }
 
 TEST_F(AppOnX, MiniModeKeyTogglesBothWays) {
