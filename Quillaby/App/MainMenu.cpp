@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QWidget>
 
+#include <functional>
+
 namespace Quillaby {
 
 namespace {
@@ -72,7 +74,7 @@ MainMenu::MainMenu(AppDelegate& delegate)
     auto* palette = new QAction(QStringLiteral("Command Palette"), this);
     palette->setShortcut(KeyEquivalents::sequence(Command::commandPalette));
     palette->setShortcutContext(Qt::ApplicationShortcut);
-    connect(palette, &QAction::triggered, this, [this] { _delegate.openCommandPalette(); });
+    connect(palette, &QAction::triggered, this, [this](bool) { _delegate.openCommandPalette(); });
     _byCommand.insert(Command::commandPalette, palette);
 
     connect(_window.get(), &QMenu::aboutToShow, this, [this] { refreshWindowMenu(); });
@@ -104,7 +106,10 @@ QAction* MainMenu::action(const QString& title) const {
 
 QAction* MainMenu::add(QMenu* menu, const QString& title, void (AppDelegate::*handler)()) {
     QAction* action = menu->addAction(title);
-    connect(action, &QAction::triggered, this, [this, handler] { (_delegate.*handler)(); });
+    // Through std::invoke with the signal's argument taken: sanitizer builds misread a member pointer
+    // called from an argument-less slot lambda.
+    AppDelegate* delegate = &_delegate;
+    connect(action, &QAction::triggered, this, [delegate, handler](bool) { std::invoke(handler, delegate); });
     return action;
 }
 
@@ -158,7 +163,7 @@ void MainMenu::refreshWindowMenu() {
         item->setCheckable(true);
         item->setChecked(window == key);
         QPointer<QWidget> target = window;
-        connect(item, &QAction::triggered, this, [target] {
+        connect(item, &QAction::triggered, this, [target](bool) {
             if (!target) return;
             if (target->isMinimized()) target->showNormal();
             target->show();

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+#include <functional>
 #include <optional>
 
 namespace Quillaby {
@@ -35,8 +36,10 @@ StatusItemController::StatusItemController(AppDelegate* delegate)
             action->setShortcut(KeyEquivalents::sequence(*key));
             action->setShortcutContext(Qt::WidgetShortcut);
         }
-        connect(action, &QAction::triggered, this, [this, handler] {
-            if (_delegate) (_delegate->*handler)();
+        // Through std::invoke with the signal's argument taken: sanitizer builds misread a member
+        // pointer called from an argument-less slot lambda.
+        connect(action, &QAction::triggered, this, [this, handler](bool) {
+            if (_delegate) std::invoke(handler, _delegate.data());
         });
     };
     add(QStringLiteral("Show Quillaby"), std::nullopt, &AppDelegate::statusItemShowApp);
