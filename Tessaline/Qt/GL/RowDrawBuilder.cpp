@@ -75,15 +75,30 @@ const RowDrawBuilder::FaceMetrics& RowDrawBuilder::faceMetrics(const TerminalVie
     return _metrics;
 }
 
-const QRawFont& RowDrawBuilder::scaledRawFont(const QRawFont& font, double scale) {
-    const GlyphKey key{fontIdentity(font), font.pixelSize() * scale, 0};
-    auto it = _rawFonts.find(key);
-    if (it == _rawFonts.end()) {
-        QRawFont scaled = font;
-        scaled.setPixelSize(font.pixelSize() * scale);
-        it = _rawFonts.insert(key, scaled);
+RowDrawBuilder::FontSlot& RowDrawBuilder::fontSlot(const QRawFont& font, double scale) {
+    // Entries point into the atlases: they go when the glyph caches were emptied.
+    if (_slotScale != scale || _slotGeneration != _entries.generation()) {
+        _fontSlots.clear();
+        _slotScale = scale;
+        _slotGeneration = _entries.generation();
+    }
+    auto it = _fontSlots.find(font);
+    if (it == _fontSlots.end()) {
+        FontSlot slot;
+        slot.scaled = font;
+        slot.scaled.setPixelSize(font.pixelSize() * scale);
+        it = _fontSlots.insert(font, std::move(slot));
     }
     return *it;
+}
+
+std::optional<GlyphEntry> RowDrawBuilder::glyphEntry(FontSlot& slot, quint32 glyph) {
+    if (auto it = slot.entries.constFind(glyph); it != slot.entries.constEnd()) return *it;
+    const int generation = _entries.generation();
+    std::optional<GlyphEntry> entry = _entries.glyphEntry(slot.scaled, glyph);
+    // Kept only while no atlas changed on the way: the next slot lookup starts over otherwise.
+    if (entry && generation == _entries.generation()) slot.entries.insert(glyph, *entry);
+    return entry;
 }
 
 UnderlineStyle RowDrawBuilder::resolveUnderlineStyle(const TextAttributes& look) {
@@ -376,13 +391,13 @@ RowDrawData RowDrawBuilder::buildRowDrawData(int row, Buffer& buffer, int yDisp,
             if (run.cellCount <= 0) continue;
             const QColor foreground = look && look->foreground.isValid() ? look->foreground : nativeForeground;
             const Float4 textColor = colorToSIMD(foreground);
-            const ShaperRun& shaperRun = run.shaperRun;
+            const ShaperRun& shaperRun = *run.shaperRun;
             const bool oneToOne = shaperRun.glyphCount == run.cellCount;
             auto cellX = [&](int k) { return cellWidth * double(segment.column + (run.cellOffset + k) * segment.columnWidth); };
 
             int index = 0; // glyph index over all glyph runs
             for (const ShaperGlyphRun& glyphRun : shaperRun.glyphRuns) {
-                const QRawFont& font = scaledRawFont(glyphRun.font, scale);
+                FontSlot& slot = fontSlot(glyphRun.font, scale);
                 for (std::size_t i = 0; i < glyphRun.glyphs.size(); ++i, ++index) {
                     const QPointF p = i < glyphRun.positions.size() ? glyphRun.positions[i] : QPointF();
                     int k = index;
@@ -397,7 +412,7 @@ RowDrawData RowDrawBuilder::buildRowDrawData(int row, Buffer& buffer, int yDisp,
                     // Blank cells draw nothing: no need to ask the atlas for a space every frame.
                     const std::size_t textIndex = std::size_t(run.textStart + k);
                     if (textIndex < info.text.size() && info.text[textIndex] == ' ') continue;
-                    const std::optional<GlyphEntry> entry = _entries.glyphEntry(font, glyphRun.glyphs[i]);
+                    const std::optional<GlyphEntry> entry = glyphEntry(slot, glyphRun.glyphs[i]);
                     if (!entry || entry->size.width() <= 0 || entry->size.height() <= 0) continue;
                     const double x0 = scale * (cellX(k) + residual) + entry->bearing.x();
                     const double y0 = scale * (baseline + p.y()) + entry->bearing.y();
