@@ -259,6 +259,12 @@ TEST(RowDrawBuilder, DoubleSizeRowsDoubleTheirGlyphsAndKeepToTheirBand) {
     EXPECT_TRUE(near(w.position.x, 2 * p.position.x));
     EXPECT_TRUE(near(w.size.x, 2 * p.size.x));
     EXPECT_TRUE(near(w.size.y, p.size.y));
+    // Fault pinned: magnified, a glyph sampled up to its region's edge picked up its atlas neighbours
+    // (faint lines along the glyph's sides); half a texel stays clear on each side.
+    const float texel = 1.0f / float(f.gray->size());
+    EXPECT_FLOAT_EQ(w.texOrigin.x, p.texOrigin.x + texel / 2);
+    EXPECT_FLOAT_EQ(w.texSize.x, p.texSize.x - texel);
+    EXPECT_FLOAT_EQ(w.texSize.y, p.texSize.y);
 
     const double cellHeight = f.cell.height();
     for (int screenRow : {1, 2}) {

@@ -32,9 +32,23 @@ TextCell textCell(const PixelRect& r, const TexRect& t, Float4 color) {
             color};
 }
 
-TexRect regionRect(const AtlasRegion& region, int side) {
+// The texture rectangle of an atlas region. Rows drawn at twice the size sample between texels, and the
+// atlas packs regions edge to edge: there the rectangle keeps half a texel clear of its neighbours, which
+// would otherwise bleed in as faint lines along every glyph's edges.
+TexRect regionRect(const AtlasRegion& region, int side, BufferLine::RenderLineMode mode) {
     const double s = side > 0 ? double(side) : 1.0;
-    return {region.x / s, region.y / s, (region.x + region.width) / s, (region.y + region.height) / s};
+    TexRect tex{region.x / s, region.y / s, (region.x + region.width) / s, (region.y + region.height) / s};
+    if (mode == BufferLine::RenderLineMode::single) return tex;
+    const double half = 0.5 / s;
+    if (region.width > 1) {
+        tex.uMin += half;
+        tex.uMax -= half;
+    }
+    if (mode != BufferLine::RenderLineMode::doubleWidth && region.height > 1) {
+        tex.vMin += half;
+        tex.vMax -= half;
+    }
+    return tex;
 }
 
 } // namespace
@@ -154,7 +168,7 @@ void RowDrawBuilder::appendCustomGlyphs(RowDrawData& out, const ViewLineInfo& in
     const bool antiAlias = view.antiAliasCustomBlockGlyphs();
     auto append = [&](const PixelRect& rect, const AtlasRegion& region, const QColor& color) {
         const PixelRect moved = g.transform(rect);
-        const TexRect tex = regionRect(region, _grayscaleAtlas.size());
+        const TexRect tex = regionRect(region, _grayscaleAtlas.size(), g.mode);
         if (const auto kept = clipRect(moved, tex, g.clip))
             out.glyphCellsGray.push_back(textCell(kept->first, kept->second, colorToSIMD(color)));
     };
@@ -419,7 +433,8 @@ RowDrawData RowDrawBuilder::buildRowDrawData(int row, Buffer& buffer, int yDisp,
                     const PixelRect moved =
                         g.transform({x0, y0, x0 + entry->size.width(), y0 + entry->size.height()});
                     const bool color = entry->atlasKind == GlyphAtlasKind::color;
-                    const TexRect tex = regionRect(entry->region, color ? _colorAtlas.size() : _grayscaleAtlas.size());
+                    const TexRect tex =
+                        regionRect(entry->region, color ? _colorAtlas.size() : _grayscaleAtlas.size(), g.mode);
                     const auto kept = clipRect(moved, tex, g.clip);
                     if (!kept) continue;
                     (color ? out.glyphCellsColor : out.glyphCellsGray)
