@@ -95,6 +95,24 @@ TEST(RowDrawBuilder, EveryGlyphOfAFullRowSitsOnItsCell) {
     }
 }
 
+// A run with more glyphs than cells (a combining mark) still puts each glyph on its own cell.
+TEST(RowDrawBuilder, GlyphsOfClustersStayOnTheirCells) {
+    RowFixture f;
+    f.view.feed("xq\u0301xx"); // no precomposed q with acute: two glyphs in one cell
+    const RowDrawData data = f.row(0);
+    ASSERT_EQ(data.glyphCellsGray.size(), 5u);
+    const std::vector<TextCell>& glyphs = data.glyphCellsGray;
+    const float first = glyphs.front().position.x;
+    // The last two glyphs are the x of columns 2 and 3.
+    EXPECT_TRUE(near(glyphs[glyphs.size() - 2].position.x - first, 2 * f.cell.width()));
+    EXPECT_TRUE(near(glyphs.back().position.x - first, 3 * f.cell.width()));
+    // The q and its accent lie on column 1.
+    for (size_t i = 1; i + 2 < glyphs.size(); ++i) {
+        EXPECT_GE(glyphs[i].position.x, f.cell.width() - 2);
+        EXPECT_LT(glyphs[i].position.x, 2 * f.cell.width());
+    }
+}
+
 TEST(RowDrawBuilder, BlankCellsGiveNoGlyphsAndAnEmptyOrOutOfRangeRowNothing) {
     RowFixture f;
     f.view.feed("a b");
