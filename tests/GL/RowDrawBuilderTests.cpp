@@ -201,6 +201,11 @@ TEST(RowDrawBuilder, UnderlineStylesMakeTheirPieces) {
     EXPECT_EQ(curly[0].position.y, 49);     // sin 0
     EXPECT_EQ(curly[1].position.y, 49 + 2); // sin(pi/2) x 2
     EXPECT_TRUE(near(curly[3].position.y, 49 - 2));
+    // Without a positive step a pattern draws one solid piece instead of never ending.
+    std::vector<ColorCell> flat;
+    RowDrawBuilder::appendUnderlineSegments(0, 20, 50, 0, {1, 1, 1, 1}, UnderlineStyle::dotted, 0,
+                                            BufferLine::RenderLineMode::single, std::nullopt, 0, flat);
+    EXPECT_EQ(flat.size(), 1u);
     // On a double-width row every x doubles.
     std::vector<ColorCell> wide;
     RowDrawBuilder::appendUnderlineSegments(10, 20, 50, 2, {1, 1, 1, 1}, UnderlineStyle::single, 2,
