@@ -143,7 +143,8 @@ TEST(RowDrawBuilder, ABackgroundOnTheLastColumnReachesTheRightEdgeAndSelectionRe
             if (c.color.r == color.r && c.color.g == color.g && c.color.b == color.b) return &c;
         return nullptr;
     };
-    const ColorCell* last = find(f.row(0, scale), red);
+    const RowDrawData first = f.row(0, scale);
+    const ColorCell* last = find(first, red);
     ASSERT_TRUE(last);
     EXPECT_TRUE(near(last->position.x, f.cell.width() * scale * (cols - 1)));
     EXPECT_TRUE(near(last->position.x + last->size.x, 805 * scale));
@@ -161,7 +162,8 @@ TEST(RowDrawBuilder, ABackgroundOnTheLastColumnReachesTheRightEdgeAndSelectionRe
     f.view.setSelectedTextBackgroundColor(selection);
     const int line = f.buffer().yDisp() + 1;
     f.view.selection().setSelection(Position(3, line), Position(5, line));
-    const ColorCell* selected = find(f.row(1, scale), colorToSIMD(selection));
+    const RowDrawData selectedRow = f.row(1, scale);
+    const ColorCell* selected = find(selectedRow, colorToSIMD(selection));
     ASSERT_TRUE(selected);
     EXPECT_TRUE(near(selected->position.x, f.cell.width() * scale * 3));
 }
