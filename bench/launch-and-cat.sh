@@ -133,6 +133,6 @@ for name in "${terminals[@]}"; do
     fi
     launch=$(printf '%s\n' "${launches[@]}" | median)
     cat_ms=$(printf '%s\n' "${cats[@]}" | median)
-    rate=$(awk -v s="$SIZE_MIB" -v ms="$cat_ms" 'BEGIN { printf "%.1f", ms > 0 ? s * 1000 / ms : 0 }')
+    rate=$(awk -v s="$SIZE_MIB" -v ms="$cat_ms" 'BEGIN { printf "%.1f", (ms > 0 ? s * 1000 / ms : 0) }')
     printf '%-10s %10s %10s %10s\n' "$name" "$launch" "$cat_ms" "$rate"
 done
