@@ -2,7 +2,7 @@
 # Launch time and `cat` throughput of Quillaby's device window against xterm, st and alacritty, on one
 # private X server in the same run.
 #
-#   bench/launch-and-cat.sh [--size MIB] [--runs N] [--display :N] [--only NAME...]
+#   bench/launch-and-cat.sh [--size MIB] [--runs N] [--only NAME...]
 #
 # Every terminal runs the same small shell script instead of an interactive shell: it stamps the time
 # it starts (the prompt), prints a prompt, cats the file, and stamps the time again. Launch is the time
@@ -15,13 +15,11 @@ cd "$(dirname "$0")/.."
 
 SIZE_MIB=64
 RUNS=3
-DISPLAY_NUM=":42"
 ONLY=()
 while [[ $# -gt 0 ]]; do
     case "$1" in
         --size) SIZE_MIB="$2"; shift 2 ;;
         --runs) RUNS="$2"; shift 2 ;;
-        --display) DISPLAY_NUM="$2"; shift 2 ;;
         --only) shift; while [[ $# -gt 0 && "$1" != --* ]]; do ONLY+=("$1"); shift; done ;;
         *) echo "unknown argument: $1" >&2; exit 2 ;;
     esac
@@ -51,11 +49,12 @@ echo "making a ${SIZE_MIB} MiB text file ..." >&2
 # Printable text in lines of 76 characters, as a log or a listing would be.
 head -c $((SIZE_MIB * 1024 * 1024 * 3 / 4)) /dev/urandom | base64 -w 76 > "$WORK/big.txt"
 
-Xvfb "$DISPLAY_NUM" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB=$!
-PIDS+=("$XVFB")
-export DISPLAY="$DISPLAY_NUM"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+# A display of its own: Xvfb picks a free number and writes it once it accepts clients.
+Xvfb -displayfd 5 -screen 0 1600x1000x24 -nolisten tcp 5>"$WORK/display" >/dev/null 2>&1 &
+PIDS+=("$!")
+for _ in $(seq 100); do [[ -s "$WORK/display" ]] && break; sleep 0.1; done
+[[ -s "$WORK/display" ]] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$WORK/display")"
 export LIBGL_ALWAYS_SOFTWARE=1
 
 now_ns() { date +%s%N; }
