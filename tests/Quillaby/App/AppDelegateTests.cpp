@@ -15,6 +15,7 @@
 
 #include "ViewTestSupport.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
@@ -254,10 +255,13 @@ TEST_F(AppDelegateTest, ASecondLaunchShowsTheRunningCopy) {
     // A device window visible: it comes forward and no picker opens.
     app.openNewWindow(SkinManifest::handheld());
     settle();
-    app.windowControllers.first()->window()->lower();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(spinUntil([&] { return QApplication::activeWindow() == &other; }));
     app.handleReopen();
     EXPECT_FALSE(app.skinPickerController->window()->isVisible());
-    EXPECT_TRUE(app.windowControllers.first()->window()->isVisible());
+    EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == app.windowControllers.first()->window(); }));
 }
 
 TEST_F(AppDelegateTest, QuittingSavesEveryWindowInItsDeviceFrameAndSendsTheShellsSigterm) {
