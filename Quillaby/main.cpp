@@ -1,8 +1,10 @@
 #include "App/AppDelegate.h"
+#include "App/AppResources.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     // Windows are placed by the application: prefer X11 where both are offered.
@@ -11,9 +13,18 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillaby"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillaby"));
+    if (const std::optional<QString> resources = Quillaby::AppResources::bundle().resourcePath()) {
+        QIcon icon;
+        for (int size : {16, 32, 48, 64, 128, 256})
+            icon.addFile(QStringLiteral("%1/Icons/quillaby-%2.png").arg(*resources).arg(size), QSize(size, size));
+        QApplication::setWindowIcon(icon);
+    }
 
     const QStringList arguments = QApplication::arguments();
-    const bool preview = arguments.contains(QStringLiteral("--preview-skin"));
+    const qsizetype previewAt = arguments.indexOf(QStringLiteral("--preview-skin"));
+    const bool preview = previewAt >= 0 && previewAt + 1 < arguments.size();
     Quillaby::SingleInstance instance(Quillaby::SingleInstance::defaultName());
     // A preview window is its own process: it neither joins nor blocks the running copy.
     if (!preview && instance.notifyRunning()) return 0;
@@ -29,7 +40,7 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
 
-    delegate.previewSkin = Quillaby::AppDelegate::parsePreviewSkinArg(arguments);
+    delegate.arguments = arguments;
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }

@@ -129,14 +129,16 @@ public:
     void continueLaunch();
     // The skin named after "--preview-skin" in the arguments, when it loads.
     static std::optional<SkinManifest> parsePreviewSkinArg(const QStringList& arguments);
-    std::optional<SkinManifest> previewSkin;
+    // The process arguments continueLaunch() reads "--preview-skin" from.
+    QStringList arguments;
     void showWelcomeThenPicker();
     DeviceWindowController* frontmostDeviceController() const;
     // A save of the window states 500 ms after the last call.
     void snapshotWindowState();
     void snapshotWindowStateImmediately();
     QTimer* pendingSnapshotTimer() const { return _pendingSnapshot; }
-    // Another launch asked this one to show itself: the picker when no window is visible.
+    // Another launch asked this one to show itself: the frontmost device window comes forward, or the
+    // picker opens when no window is visible.
     void handleReopen();
     // Saves every window, then ends the shells of each window not yet torn down.
     void applicationWillTerminate();

@@ -47,8 +47,8 @@ std::optional<SkinManifest> AppDelegate::parsePreviewSkinArg(const QStringList& 
 }
 
 void AppDelegate::continueLaunch() {
-    if (previewSkin) {
-        openNewWindow(*previewSkin, std::nullopt);
+    if (const std::optional<SkinManifest> preview = parsePreviewSkinArg(arguments)) {
+        openNewWindow(*preview, std::nullopt);
         return;
     }
     SettingsStore& store = SettingsStore::shared();
@@ -160,9 +160,21 @@ void AppDelegate::snapshotWindowStateImmediately() {
 }
 
 void AppDelegate::handleReopen() {
+    bool anyVisible = false;
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->isVisible() && WindowOrder::isApplicationWindow(window)) return;
-    showSkinPicker();
+        if (window->isVisible() && WindowOrder::isApplicationWindow(window)) anyVisible = true;
+    if (!anyVisible) {
+        showSkinPicker();
+        return;
+    }
+    // A second launch means "show me Quillaby": bring its frontmost visible device window forward.
+    for (auto it = windowControllers.rbegin(); it != windowControllers.rend(); ++it) {
+        DeviceWindow* window = (*it)->window();
+        if (!window || !window->isVisible()) continue;
+        window->raise();
+        window->activateWindow();
+        return;
+    }
 }
 
 void AppDelegate::applicationWillTerminate() {

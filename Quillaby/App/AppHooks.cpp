@@ -8,8 +8,11 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 
 namespace Quillaby {
 
@@ -97,6 +100,16 @@ void revealInFileManager(const QString& path) {
                      });
 }
 
+ScreenFrames platformScreens() {
+    ScreenFrames frames;
+    for (QScreen* screen : QGuiApplication::screens())
+        frames.all.append(screen->availableGeometry());
+    QScreen* main = QGuiApplication::primaryScreen();
+    if (QWindow* active = QGuiApplication::focusWindow(); active && active->screen()) main = active->screen();
+    if (main) frames.main = main->availableGeometry();
+    return frames;
+}
+
 } // namespace
 
 AppHooks AppHooks::platform() {
@@ -107,6 +120,7 @@ AppHooks AppHooks::platform() {
     hooks.runColorDialog = showColorDialog;
     hooks.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     hooks.revealFile = revealInFileManager;
+    hooks.screens = platformScreens;
     return hooks;
 }
 

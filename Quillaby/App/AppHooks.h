@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -52,9 +54,17 @@ struct ColorDialogRequest {
     QWidget* parent = nullptr;
 };
 
+// The visible frames (work areas) of the screens in global coordinates: the main one (the active
+// window's screen, else the primary) and all of them in the system's order. main is empty without a
+// screen.
+struct ScreenFrames {
+    QRect main;
+    QList<QRect> all;
+};
+
 // The platform facilities that tests must answer instead of a person or the wall clock: the current
 // time, alerts, file panels, the colour chooser and opening URLs (web pages, and folders to reveal in
-// the file manager).
+// the file manager) and the screens windows are placed on.
 // Code calls AppHooks::current(); tests replace members inside a ScopedAppHooks and never see a real
 // dialog. Main thread only, except now().
 struct AppHooks {
@@ -70,10 +80,11 @@ struct AppHooks {
     // Shows the file selected in a file manager window; opens its folder where no file manager offers
     // that. Returns at once.
     std::function<void(const QString& path)> revealFile;
+    std::function<ScreenFrames()> screens;
 
     static AppHooks& current();
     // The real clock, QMessageBox, QFileDialog, QColorDialog, QDesktopServices and the desktop's file
-    // manager over D-Bus.
+    // manager over D-Bus, and QGuiApplication's screens.
     static AppHooks platform();
 };
 

@@ -61,10 +61,12 @@ void AboutViewModel::load() {
 }
 
 void AboutViewModel::cancelLoads() {
-    // Aborting finishes each reply at once, which ends its load as offline.
+    // Aborting finishes each reply at once, which ends its load as offline. A reply that already failed
+    // (its end is on its way from the network thread) is left to finish: aborting it would report a
+    // second error, which Qt refuses with a warning.
     const QList<QPointer<QNetworkReply>> loads = std::exchange(_loads, {});
     for (const QPointer<QNetworkReply>& reply : loads) {
-        if (reply) reply->abort();
+        if (reply && reply->isRunning() && reply->error() == QNetworkReply::NoError) reply->abort();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "App/AppDelegate.h"
 #include "App/KeyEquivalents.h"
 #include "App/MainMenu.h"
+#include "App/AppHooks.h"
 #include "App/Log.h"
 #include "App/NotificationCenter.h"
 #include "Picker/SkinPickerWindowController.h"
@@ -22,21 +23,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QScreen>
 
 #include <utility>
 
 namespace Quillaby {
 
 namespace {
-
-QScreen* mainScreen() {
-    if (QWidget* active = QApplication::activeWindow(); active && active->screen()) return active->screen();
-    return QGuiApplication::primaryScreen();
-}
 
 QColor toQColor(const RgbColor& c) {
     return QColor::fromRgbF(float(c.red), float(c.green), float(c.blue));
@@ -68,13 +62,12 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
                                                const std::optional<WindowState>& restoringState)
     : _skin(skin)
     , _terminalPanel(std::make_unique<TerminalPanel>(skin.palette)) {
+    const ScreenFrames screens = AppHooks::current().screens();
     QList<QRectF> visibleFrames;
-    for (QScreen* screen : QGuiApplication::screens())
-        visibleFrames.append(screen->availableGeometry());
-    QScreen* screen = mainScreen();
-    const QRectF visible = screen ? QRectF(screen->availableGeometry()) : QRectF();
-    const DevicePlacement placement =
-        DevicePlacement::atLaunch(skin.frameSize, skin.launchScale, visible, visibleFrames, restoringState);
+    for (const QRect& frame : screens.all)
+        visibleFrames.append(frame);
+    const DevicePlacement placement = DevicePlacement::atLaunch(skin.frameSize, skin.launchScale,
+                                                                QRectF(screens.main), visibleFrames, restoringState);
 
     _window = new DeviceWindow();
     setDeviceLook(true);

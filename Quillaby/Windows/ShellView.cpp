@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
@@ -95,7 +96,7 @@ void ShellView::startSession(const std::optional<QString>& shell,
     if (_terminal) return;
     const QString program = shellToStart(shell, SettingsStore::shared().defaultShell());
 
-    auto* terminal = new Tessaline::LocalProcessTerminalView(rect(), this);
+    auto* terminal = new Tessaline::LocalProcessTerminalView(rect().marginsRemoved(terminalMargins), this);
     terminal->setProcessDelegate(this);
     applyColors(*terminal, palette);
     terminal->setFont(resolveFont(_fontName, _fontSize));
@@ -255,7 +256,13 @@ void ShellView::wheelEvent(QWheelEvent* event) {
 
 void ShellView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (_terminal) fitHidden(*_terminal, rect());
+    if (_terminal) fitHidden(*_terminal, rect().marginsRemoved(terminalMargins));
+}
+
+void ShellView::paintEvent(QPaintEvent*) {
+    if (!_terminal) return;
+    QPainter painter(this);
+    painter.fillRect(rect(), _terminal->nativeBackgroundColor());
 }
 
 void ShellView::fitHidden(QWidget& widget, const QRect& frame) {

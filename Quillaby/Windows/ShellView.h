@@ -9,6 +9,7 @@
 
 #include <QFont>
 #include <QLatin1String>
+#include <QMargins>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -74,6 +75,9 @@ public:
 
     // Gives the widget the frame and, when it is hidden, its resize at once.
     static void fitHidden(QWidget& widget, const QRect& frame);
+    // The margin between the session's edges and its terminal, in the terminal's background colour: a
+    // device's screen has soft, rounded edges and a bezel that would cut into glyphs at the very edge.
+    static constexpr QMargins terminalMargins{4, 2, 4, 2};
 
     // LocalProcessTerminalViewDelegate
     void sizeChanged(Tessaline::LocalProcessTerminalView& source, int newCols, int newRows) override;
@@ -85,6 +89,7 @@ public:
 protected:
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void applyFontFromSettings();

@@ -91,6 +91,7 @@ void TerminalPanel::applyPalette(const SkinManifest::TerminalPalette& palette) {
     for (ShellView* session : _manager->sessions()) {
         if (!session || !session->terminal()) continue;
         ShellView::applyColors(*session->terminal(), palette);
+        session->update();
         session->terminal()->update();
     }
 }

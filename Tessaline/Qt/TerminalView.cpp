@@ -33,11 +33,16 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        // Drawn in the terminal's own colours: the bar is part of the terminal's screen (a device's glass
+        // among others), where the desktop's light window colour shows as a bright strip.
+        const auto* view = qobject_cast<const TerminalView*>(parentWidget());
+        const QColor background = view ? view->nativeBackgroundColor() : palette().color(QPalette::Window);
+        QColor mark = view ? view->nativeForegroundColor() : palette().color(QPalette::WindowText);
+        mark.setAlphaF(isEnabled() ? 0.45f : 0.2f);
         QPainter painter(this);
-        painter.fillRect(rect(), palette().color(QPalette::Window));
+        painter.fillRect(rect(), background);
         QStyleOptionSlider option;
         initStyleOption(&option);
-        const QColor mark = palette().color(isEnabled() ? QPalette::Mid : QPalette::Midlight);
         for (auto [control, up] :
              {std::pair{QStyle::SC_ScrollBarSubLine, true}, {QStyle::SC_ScrollBarAddLine, false}}) {
             const QRectF box = style()->subControlRect(QStyle::CC_ScrollBar, &option, control, this);

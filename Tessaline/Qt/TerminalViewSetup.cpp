@@ -235,6 +235,8 @@ void TerminalView::setNativeForegroundColor(const QColor& color) {
     _settingFg = true;
     _nativeFg = color;
     if (_terminal) _terminal->setForegroundColor(terminalColor(color));
+    // The scroll bar is drawn in these colours.
+    if (_scroller) _scroller->update();
     _settingFg = false;
 }
 
@@ -243,6 +245,7 @@ void TerminalView::setNativeBackgroundColor(const QColor& color) {
     _settingBg = true;
     _nativeBg = color;
     if (_terminal) _terminal->setBackgroundColor(terminalColor(color));
+    if (_scroller) _scroller->update();
     _settingBg = false;
 }
 

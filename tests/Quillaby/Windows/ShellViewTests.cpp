@@ -11,8 +11,11 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -435,4 +438,32 @@ TEST_F(ShellViewTest, FontSizeStepsStayWithinSixToTwentyFourAndOnlyChangesAreAnn
             EXPECT_EQ(QFileInfo(SettingsStore::shared().settingsFile()).lastModified(), savedBefore);
         }
     }
+}
+
+// Two faults seen on a device's screen: the glyphs of the first column were cut by the screen's soft,
+// rounded edge (the terminal touched the session's edge), and the scroll bar showed as a light strip at
+// the right edge (it was filled with the desktop's window colour).
+TEST(ShellViewLook, TheTerminalKeepsClearOfTheEdgesAndItsScrollBarTakesTheTerminalsColours) {
+    ShellView session(QRect(0, 0, 320, 120));
+    session.startSession(QStringLiteral("/bin/cat"), greenPalette);
+    Tessaline::LocalProcessTerminalView* terminal = session.terminal();
+    ASSERT_TRUE(terminal);
+    EXPECT_EQ(terminal->geometry(), QRect(0, 0, 320, 120).marginsRemoved(ShellView::terminalMargins));
+    terminal->feed(std::string("\x1b[H8888\r\n8888"));
+    QTest::qWait(50);
+    const QImage image = session.grab().toImage();
+    const QColor background = greenPalette.background.toQColor();
+    auto isBackground = [&](QRgb pixel) {
+        return std::abs(qRed(pixel) - background.red()) <= 1 && std::abs(qGreen(pixel) - background.green()) <= 1 &&
+               std::abs(qBlue(pixel) - background.blue()) <= 1;
+    };
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < ShellView::terminalMargins.left(); ++x)
+            ASSERT_TRUE(isBackground(image.pixel(x, y))) << x << "," << y;
+
+    const QRect bar = terminal->scroller()->geometry().translated(terminal->pos());
+    ASSERT_TRUE(bar.isValid());
+    const QColor track = image.pixelColor(bar.center());
+    EXPECT_LT(std::abs(track.lightness() - background.lightness()), 40)
+        << "track " << track.name().toStdString();
 }

@@ -105,7 +105,7 @@ TEST_F(PanelTest, AddingMakesTheNewSessionActiveWithAPillAndFocus) {
     panel->container()->resize(500, 320);
     EXPECT_EQ(panel->tabsView()->geometry(), QRect(4, 300, 54, 16));
     EXPECT_EQ(first->geometry(), QRect(0, 0, 500, 320));
-    EXPECT_EQ(first->terminal()->geometry(), QRect(0, 0, 500, 320));
+    EXPECT_EQ(first->terminal()->geometry(), QRect(0, 0, 500, 320).marginsRemoved(ShellView::terminalMargins));
 }
 
 TEST(TerminalPanelGeometry, TheStripHoldsThePillsAndThePlusPill) {
