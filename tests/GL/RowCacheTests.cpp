@@ -127,7 +127,7 @@ struct CacheFixture {
 
     RowCache::Builders builders() {
         RowCache::Builders b;
-        b.buildRowDrawData = [this](int row, const Buffer&, int, double, double, double, double, double,
+        b.buildRowDrawData = [this](int row, Buffer&, int, double, double, double, double, double,
                                     const VirtualPlacements&) {
             built.push_back(row);
             if (row == duringRowAt && duringRow) std::exchange(duringRow, nullptr)();
@@ -323,10 +323,10 @@ TEST(RowCache, RowsScrolledOutOfViewLeaveTheCacheAndTheCaretSeesTheVisibleRows) 
     };
     DrawData data = f.build();
     ASSERT_TRUE(caret);
-    EXPECT_EQ(caret->visible.first, f.shown().yDisp());
-    EXPECT_EQ(caret->visible.last, f.shown().yDisp() + f.rows() - 1);
+    EXPECT_EQ(caret->visible.firstRow, f.shown().yDisp());
+    EXPECT_EQ(caret->visible.lastRow, f.shown().yDisp() + f.rows() - 1);
     EXPECT_EQ(caret->cellHeight, f.view.cellDimension().height());
     EXPECT_EQ(data.cursorColorVertices.size(), 6u);
     for (const auto& [row, entry] : f.cache.rowCache)
-        EXPECT_TRUE(row >= caret->visible.first && row <= caret->visible.last);
+        EXPECT_TRUE(row >= caret->visible.firstRow && row <= caret->visible.lastRow);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FrameEncoder.h"
 #include "GpuBuffer.h"
 
 #include <cstddef>
@@ -15,7 +16,7 @@ namespace Tessaline {
 // by exact length. A frame's buffers go back to the idle lists when the frame has been submitted: GL
 // orders a later write into a buffer after every draw already issued that reads it, so no fence is
 // needed before reuse.
-class BufferPool {
+class BufferPool : public FrameBufferSource {
 public:
     static constexpr std::size_t alignment = 256;
     static constexpr std::size_t maxBuffersPerSize = 4;
@@ -33,7 +34,7 @@ public:
     std::shared_ptr<GpuBuffer> makeBuffer(const std::vector<Record>& records) {
         return makeBuffer(std::span<const Record>(records));
     }
-    std::shared_ptr<GpuBuffer> makeBuffer(const void* data, std::size_t bytes);
+    std::shared_ptr<GpuBuffer> makeBuffer(const void* data, std::size_t bytes) override;
 
     // An idle buffer of exactly `length` bytes, else a new one; none when the device cannot make one.
     std::shared_ptr<GpuBuffer> dequeue(std::size_t length);

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "BufferPool.h"
+#include "CursorDrawBuilder.h"
 #include "DrawData.h"
+#include "FrameEncoder.h"
 #include "GLBufferingMode.h"
 #include "GLError.h"
 #include "GlyphAtlas.h"
 #include "GlyphEntries.h"
 #include "GlyphRasterizer.h"
+#include "ImageTextures.h"
 #include "RowCache.h"
+#include "RowDrawBuilder.h"
 #include "ShaderLibrary.h"
 
 #include <QOpenGLExtraFunctions>
@@ -47,7 +51,7 @@ struct GLPipeline {
 
 // Draws one TerminalView through OpenGL 3.3 core inside the view's GL widget. Made while that widget's
 // context is current (its initializeGL); everything it owns belongs to that context.
-class GLTerminalRenderer : protected QOpenGLExtraFunctions {
+class GLTerminalRenderer : public FrameEncoder, protected QOpenGLExtraFunctions {
 public:
     using Result = std::variant<std::unique_ptr<GLTerminalRenderer>, GLError>;
 
@@ -63,6 +67,10 @@ public:
     // draws `count` records (vertices, or cells of six vertices) into the current framebuffer.
     void draw(const GLPipeline& pipeline, GLuint buffer, int count, GLuint texture, float viewportWidth,
               float viewportHeight);
+    // The frame encoder's draw: the pipeline of that kind over a GPU buffer.
+    void draw(PipelineKind pipeline, const GpuBuffer& buffer, int count, unsigned texture,
+              Float2 viewport) override;
+    GLPipeline& pipeline(PipelineKind kind);
 
     QPointer<TerminalView> terminalView;
     QPointer<QOpenGLWidget> view;
@@ -107,15 +115,21 @@ public:
     static bool profileEnabled();
     static bool parseProfileSwitch(const char* value);
 
-    // Buffers and pool on the widget's context; the row cache over them. Tests may swap the builders.
+    // Buffers, textures and the pool on the widget's context; the builders of rows and caret over them;
+    // the row cache that calls the builders (tests may swap its hooks).
     std::unique_ptr<GpuDevice> gpuDevice;
     std::unique_ptr<BufferPool> bufferPool;
+    std::unique_ptr<ImageTextures> imageTextures;
+    std::unique_ptr<RowDrawBuilder> rowDrawBuilder;
+    std::unique_ptr<CursorDrawBuilder> cursorDrawBuilder;
     std::unique_ptr<RowCache> rowCache;
     // Frames drawn so far (those that got past the checks and reached the layers).
     int framesDrawn = 0;
 
 private:
     GLTerminalRenderer() = default;
+    // The device, pool, image textures, row and caret builders and the row cache, on the current context.
+    void makeFrameBuilders();
     // The eight row layers, per row or from the aggregated frame, then the caret.
     void drawLayers(const DrawData& data, float viewportWidth, float viewportHeight);
 

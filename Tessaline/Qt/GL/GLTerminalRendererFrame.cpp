@@ -165,8 +165,10 @@ void GLTerminalRenderer::draw(QOpenGLWidget& widget) {
 }
 
 void GLTerminalRenderer::drawLayers(const DrawData& data, float viewportWidth, float viewportHeight) {
+    const Float2 viewport{viewportWidth, viewportHeight};
     if (data.frame) {
-        // Aggregated frames are drawn by the frame encoder (next commit).
+        drawFrameData(*this, *bufferPool, *data.frame,
+                      {grayscaleAtlas->texture().textureId(), colorAtlas->texture().textureId()}, viewport);
     } else {
         auto cells = [&](const GLPipeline& pipeline, std::shared_ptr<GpuBuffer> RowDrawBuffers::*buffer,
                          int RowDrawBuffers::*count, GLuint texture) {
@@ -175,11 +177,15 @@ void GLTerminalRenderer::drawLayers(const DrawData& data, float viewportWidth, f
                     draw(pipeline, (row.*buffer)->bufferId(), row.*count, texture, viewportWidth, viewportHeight);
         };
         cells(cellColorPipeline, &RowDrawBuffers::backgroundBuffer, &RowDrawBuffers::backgroundCount, 0);
+        drawImageRows(*this, data.rows, &RowDrawBuffers::underImageBuffers, viewport);
         cells(cellTextGrayPipeline, &RowDrawBuffers::glyphGrayBuffer, &RowDrawBuffers::glyphGrayCount,
               grayscaleAtlas->texture().textureId());
         cells(cellTextPipeline, &RowDrawBuffers::glyphColorBuffer, &RowDrawBuffers::glyphColorCount,
               colorAtlas->texture().textureId());
         cells(cellColorPipeline, &RowDrawBuffers::decorationBuffer, &RowDrawBuffers::decorationCount, 0);
+        drawImageRows(*this, data.rows, &RowDrawBuffers::placeholderImageBuffers, viewport);
+        drawImageRows(*this, data.rows, &RowDrawBuffers::overImageBuffers, viewport);
+        drawImageRows(*this, data.rows, &RowDrawBuffers::otherImageBuffers, viewport);
     }
 
     // The caret, in both modes, from pooled buffers; a list without a buffer is left out.

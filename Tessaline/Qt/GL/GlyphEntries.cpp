@@ -44,7 +44,10 @@ std::vector<ShapedSegment> GlyphEntries::buildShapedSegments(const ViewLineInfo&
     for (const ViewLineSegment& segment : info.segments) {
         if (segment.characterCount <= 0) continue;
         ShapedSegment out{segment, {}};
+        int cells = 0;
         for (const ViewLinePiece& piece : info.piecesOf(segment)) {
+            const int cellOffset = cells;
+            cells += std::max(piece.length, 0);
             if (piece.length <= 0) continue;
             _text.clear();
             for (int k = 0; k < piece.length; ++k)
@@ -52,7 +55,7 @@ std::vector<ShapedSegment> GlyphEntries::buildShapedSegments(const ViewLineInfo&
             const QFont& font =
                 piece.attributes ? view.fontSet().face(piece.attributes->face) : view.fontSet().normal;
             if (std::optional<ShaperRun> run = shaperCache.shape(_text, font))
-                out.runs.push_back({piece.attributes, font, std::move(*run)});
+                out.runs.push_back({piece.attributes, font, std::move(*run), cellOffset, piece.length, piece.start});
         }
         if (!out.runs.empty()) shaped.push_back(std::move(out));
     }

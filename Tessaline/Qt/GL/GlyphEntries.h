@@ -69,6 +69,11 @@ struct ShapedRun {
     const TextAttributes* attributes = nullptr;
     QFont font;
     ShaperRun shaperRun;
+    // The run's cells: `cellCount` of them, after `cellOffset` cells of its segment.
+    int cellOffset = 0;
+    int cellCount = 0;
+    // Its first character in the row's text.
+    int textStart = 0;
 };
 
 struct ShapedSegment {

@@ -39,15 +39,6 @@ RowCache::RowCache(Builders rowBuilders, bool& atlasResetDuringBuild, bool& atla
     , _atlasResetDuringBuild(atlasResetDuringBuild)
     , _atlasResetHandled(atlasResetHandled) {}
 
-std::optional<RowCache::VisibleRows> RowCache::visibleRowRange(const Buffer& buffer) {
-    const int count = buffer.lines().count();
-    if (count <= 0) return std::nullopt;
-    const int first = buffer.yDisp();
-    const int last = std::min(first + buffer.rows() - 1, count - 1);
-    if (last < first) return std::nullopt;
-    return VisibleRows{first, last, first};
-}
-
 void RowCache::atlasChanged() {
     _atlasResetDuringBuild = true;
     ++_atlasChanges;
@@ -88,7 +79,7 @@ DrawData RowCache::build(TerminalView& view, double scale) {
 
     const std::optional<VisibleRows> visible = builders.visibleRowRange
                                                    ? builders.visibleRowRange(buffer, cell.height())
-                                                   : visibleRowRange(buffer);
+                                                   : RowDrawBuilder::visibleRowRange(buffer);
     if (!visible) return {};
 
     const GLBufferingMode mode = view.gpuBufferingMode();
@@ -120,16 +111,16 @@ DrawData RowCache::build(TerminalView& view, double scale) {
         fullRebuild = true;
     }
 
-    rowCache.erase(rowCache.begin(), rowCache.lower_bound(visible->first));
-    rowCache.erase(rowCache.upper_bound(visible->last), rowCache.end());
+    rowCache.erase(rowCache.begin(), rowCache.lower_bound(visible->firstRow));
+    rowCache.erase(rowCache.upper_bound(visible->lastRow), rowCache.end());
 
     const std::optional<std::pair<int, int>> taken = view.takeGpuDirtyRange();
     if (rowCache.empty()) fullRebuild = true;
     int dirtyLower = 0;
     int dirtyUpper = -1;
     if (!fullRebuild && taken) {
-        dirtyLower = std::max(taken->first, visible->first);
-        dirtyUpper = std::min(taken->second, visible->last);
+        dirtyLower = std::max(taken->first, visible->firstRow);
+        dirtyUpper = std::min(taken->second, visible->lastRow);
     }
 
     VirtualPlacements virtualPlacements;
@@ -142,7 +133,7 @@ DrawData RowCache::build(TerminalView& view, double scale) {
     const double viewWidthPx = scale * viewWidth;
     DrawData result;
     if (persistent)
-        result.rows.reserve(size_t(visible->last - visible->first + 1));
+        result.rows.reserve(size_t(visible->lastRow - visible->firstRow + 1));
     else
         result.frame.emplace();
 
@@ -152,7 +143,7 @@ DrawData RowCache::build(TerminalView& view, double scale) {
         else if (entry.data)
             appendRow(*result.frame, *entry.data);
     };
-    for (int row = visible->first; row <= visible->last; ++row) {
+    for (int row = visible->firstRow; row <= visible->lastRow; ++row) {
         auto found = rowCache.find(row);
         const bool dirty = row >= dirtyLower && row <= dirtyUpper;
         if (fullRebuild || dirty || found == rowCache.end()) {

@@ -3,7 +3,7 @@
 #include "CellMetrics.h"
 #include "DrawData.h"
 #include "GLBufferingMode.h"
-#include "KittyPlacementRecord.h"
+#include "RowDrawBuilder.h"
 
 #include <QFont>
 #include <QString>
@@ -56,19 +56,10 @@ struct RowCacheEntry {
     std::optional<RowDrawBuffers> buffers;
 };
 
-// Kitty placements shown only through placeholder cells, by image id, for the buffer on display.
-using VirtualPlacements = std::unordered_map<uint32_t, std::vector<KittyPlacementRecord>>;
-
 // The frame builder's memory of the rows on screen: it turns the visible rows into draw data before each
 // frame and rebuilds only the rows that changed, for as long as the signature holds. GUI thread.
 class RowCache {
 public:
-    // The visible lines of a buffer: first and last line index (both shown) and yDisp.
-    struct VisibleRows {
-        int first = 0;
-        int last = 0;
-        int yDisp = 0;
-    };
     // Where the caret's lists go, with what they are built from.
     struct CaretRequest {
         double scale = 1;
@@ -81,8 +72,9 @@ public:
     // The renderer's row, buffer and caret builders; tests count their calls.
     struct Builders {
         std::function<void()> pruneKittyTextureCache;
+        // RowDrawBuilder::visibleRowRange when not set.
         std::function<std::optional<VisibleRows>(const Buffer& buffer, double cellHeight)> visibleRowRange;
-        std::function<RowDrawData(int row, const Buffer& buffer, int yDisp, double cellWidth, double cellHeight,
+        std::function<RowDrawData(int row, Buffer& buffer, int yDisp, double cellWidth, double cellHeight,
                                   double yOffset, double viewWidthPx, double scale,
                                   const VirtualPlacements& virtualPlacements)>
             buildRowDrawData;
@@ -111,9 +103,6 @@ public:
     std::optional<GLBufferingMode> cacheBufferingMode;
     std::optional<CacheSignature> cacheSignature;
     Stats lastStats;
-
-    // The visible rows of a buffer (the default of Builders::visibleRowRange).
-    static std::optional<VisibleRows> visibleRowRange(const Buffer& buffer);
 
 private:
     DrawData build(TerminalView& view, double scale);
