@@ -162,6 +162,25 @@ TEST(GpuModeX11, RequestsDuringAFrameGiveExactlyOneFrameAfterIt) {
     EXPECT_EQ(renderer->framesDrawn, before + 2);
 }
 
+TEST(GpuModeX11, AFrameWithNothingToDrawIntoIsDrawnAfterTheNextOne) {
+    GpuView g;
+    g.frame();
+    g.settle();
+    GLTerminalRenderer* renderer = g.renderer();
+    ASSERT_TRUE(renderer);
+    const int before = renderer->framesDrawn;
+    // Called outside the widget's paint, its context is not current: no framebuffer to draw into.
+    g.widget()->doneCurrent();
+    renderer->draw(*g.widget());
+    EXPECT_EQ(renderer->framesDrawn, before);
+    EXPECT_TRUE(renderer->pendingRedraw);
+    // The next frame that is drawn brings one more after it.
+    g.frame();
+    EXPECT_EQ(renderer->framesDrawn, before + 1);
+    EXPECT_TRUE(spinUntil([&] { return renderer->framesDrawn == before + 2; }, 3000));
+    EXPECT_FALSE(renderer->pendingRedraw);
+}
+
 TEST(GpuModeX11, TenQueuedRedrawsWithinTheDelayGiveOneFrame) {
     GpuView g;
     g.frame();
