@@ -132,6 +132,23 @@ void BM_GpuUnchangedFrame(benchmark::State& state) {
     state.counters["rowsBuilt"] = rowsBuilt;
 }
 
+// buildDrawData alone, on the widget's context: every row anew (arg 1) or nothing changed (arg 0).
+void BM_GpuBuildDrawData(benchmark::State& state) {
+    Screen screen(true);
+    if (!ready(state, screen)) return;
+    screen.view->setGpuBufferingMode(GLBufferingMode(state.range(0)));
+    const bool full = state.range(1) != 0;
+    GLTerminalRenderer& renderer = *screen.renderer();
+    screen.widget->makeCurrent();
+    renderer.buildDrawData(screen.view->backingScale());
+    for (auto _ : state) {
+        if (full) renderer.rowCache->rowCache.clear();
+        benchmark::DoNotOptimize(renderer.buildDrawData(screen.view->backingScale()));
+    }
+    screen.widget->doneCurrent();
+    state.counters["rowsBuilt"] = renderer.rowCache->lastStats.rowsBuilt;
+}
+
 // The same screen through the painter, into an image.
 void BM_PainterFullFrame(benchmark::State& state) {
     Screen screen(false);
@@ -153,6 +170,11 @@ BENCHMARK(BM_GpuUnchangedFrame)
     ->Arg(int(GLBufferingMode::perRowPersistent))
     ->Arg(int(GLBufferingMode::perFrameAggregated))
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GpuBuildDrawData)
+    ->Name("BM_GpuBuildDrawData/shell/200x50")
+    ->ArgNames({"mode", "full"})
+    ->ArgsProduct({{int(GLBufferingMode::perRowPersistent), int(GLBufferingMode::perFrameAggregated)}, {1, 0}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PainterFullFrame)->Name("BM_PainterFullFrame/shell/200x50")->Unit(benchmark::kMillisecond);
 
 } // namespace

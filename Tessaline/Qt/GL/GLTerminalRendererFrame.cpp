@@ -98,6 +98,10 @@ void GLTerminalRenderer::draw(QOpenGLWidget& widget) {
     TerminalView* terminalView = this->terminalView.data();
     if (!terminalView) return;
     _frameInProgress = true;
+    struct FrameEnd {
+        bool& inProgress;
+        ~FrameEnd() { inProgress = false; }
+    } frameEnd{_frameInProgress};
 
     const double scale = terminalView->backingScale();
     const double ratio = widget.devicePixelRatioF() > 0 ? widget.devicePixelRatioF() : 1;
@@ -119,7 +123,6 @@ void GLTerminalRenderer::draw(QOpenGLWidget& widget) {
     }
     if (!passReady) {
         // Nothing to draw into yet: the next frame shows what this one would have.
-        _frameInProgress = false;
         setNeedsDisplay();
         return;
     }
@@ -136,9 +139,11 @@ void GLTerminalRenderer::draw(QOpenGLWidget& widget) {
         glViewport(0, 0, GLsizei(viewportWidth), GLsizei(viewportHeight));
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_SCISSOR_TEST);
+        // The widget's framebuffer is composed as premultiplied colour.
         const QColor background = terminalView->nativeBackgroundColor().toRgb();
-        glClearColor(float(background.redF()), float(background.greenF()), float(background.blueF()),
-                     float(background.alphaF()));
+        const float alpha = float(background.alphaF());
+        glClearColor(float(background.redF()) * alpha, float(background.greenF()) * alpha,
+                     float(background.blueF()) * alpha, alpha);
         glClear(GL_COLOR_BUFFER_BIT);
         if (bufferPool) {
             bufferPool->frameBuffers.clear();
@@ -151,9 +156,9 @@ void GLTerminalRenderer::draw(QOpenGLWidget& widget) {
         if (bufferPool) bufferPool->commit();
     }
     ++framesDrawn;
-    _frameInProgress = false;
 
     // Requests that came while the frame was built: one more frame, posted so that this one ends first.
+    _frameInProgress = false;
     bool redraw = false;
     {
         std::lock_guard lock(redrawLock);
