@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the GPU frame benchmark on a private Xvfb (Mesa's software renderer), stopped by pid afterwards.
+# Runs the GPU path's benchmarks on a private Xvfb (Mesa's software renderer), stopped by pid afterwards.
 #   scripts/bench-gl.sh [benchmark arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,4 +14,4 @@ for _ in $(seq 50); do
     xdpyinfo -display "$display" >/dev/null 2>&1 && break
     sleep 0.1
 done
-HOME=$(mktemp -d) DISPLAY=$display "$bench" "$@"
+HOME=$(mktemp -d) DISPLAY=$display QT_QPA_PLATFORM=xcb "$bench" "$@"

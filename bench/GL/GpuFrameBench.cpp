@@ -3,15 +3,15 @@
 // slow, so the figure that matters is the processor time of buildDrawData: under 1 ms for a full screen,
 // and no row rebuilt when nothing changed.
 //
-//   scripts/bench-gl.sh [--benchmark_filter=...]     (starts a private Xvfb; or run
-//   build/release/bench/quillaby_gl_bench with DISPLAY set)
+//   scripts/bench-gl.sh [--benchmark_filter=BM_Gpu|BM_Painter]     (on a private Xvfb; or run
+//   build/release/bench/quillaby_gl_bench with DISPLAY set and QT_QPA_PLATFORM=xcb)
 #include "CellMetrics.h"
 #include "GLTerminalRenderer.h"
 #include "GLTerminalWidget.h"
 #include "TerminalView.h"
 #include "Workloads.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QImage>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -20,8 +20,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 using namespace Tessaline;
@@ -79,7 +77,7 @@ bool ready(benchmark::State& state, Screen& screen) {
         return false;
     }
     if (!screen.renderer()) {
-        state.SkipWithError("no GPU renderer (is DISPLAY an X server with OpenGL 3.3?)");
+        state.SkipWithError("no GPU renderer: run on an X server with OpenGL 3.3 (scripts/bench-gl.sh)");
         return false;
     }
     return true;
@@ -178,17 +176,3 @@ BENCHMARK(BM_GpuBuildDrawData)
 BENCHMARK(BM_PainterFullFrame)->Name("BM_PainterFullFrame/shell/200x50")->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY")) {
-        std::fprintf(stderr, "quillaby_gl_bench needs an X server with OpenGL: run scripts/bench-gl.sh\n");
-        return 1;
-    }
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

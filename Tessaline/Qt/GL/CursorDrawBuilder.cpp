@@ -88,7 +88,7 @@ CursorDrawData CursorDrawBuilder::buildCursorDrawData(double scale, double cellW
     const QColor textColor = caret && caret->caretTextColor() ? *caret->caretTextColor() : view->nativeForegroundColor();
     const TextAttributes look = view->getAttributedValue(terminal.attribute(cell), caretColor, textColor);
     const QFont& font = view->fontSet().face(look.face);
-    const std::optional<ShaperRun> run = _entries.shaperCache.shape(text, font);
+    const std::shared_ptr<const ShaperRun> run = _entries.shaperCache.shape(text, font);
     if (!run) return out;
     const double baseline = rowBottom + std::ceil(lineDescent + lineLeading);
     const double originX = factor * cellWidth * column - run->firstX;

@@ -54,8 +54,8 @@ std::vector<ShapedSegment> GlyphEntries::buildShapedSegments(const ViewLineInfo&
                 appendCode(_text, info.text[size_t(piece.start + k)], terminal);
             const QFont& font =
                 piece.attributes ? view.fontSet().face(piece.attributes->face) : view.fontSet().normal;
-            if (std::optional<ShaperRun> run = shaperCache.shape(_text, font))
-                out.runs.push_back({piece.attributes, font, std::move(*run), cellOffset, piece.length, piece.start});
+            if (std::shared_ptr<const ShaperRun> run = shaperCache.shape(_text, font))
+                out.runs.push_back({piece.attributes, font, std::move(run), cellOffset, piece.length, piece.start});
         }
         if (!out.runs.empty()) shaped.push_back(std::move(out));
     }
@@ -78,6 +78,7 @@ void GlyphEntries::invalidateIfChanged(const GlyphAtlas& atlas, int sizeBefore) 
     if (atlas.size() == sizeBefore && !atlas.didReset()) return;
     glyphCache.clear();
     customGlyphCache.clear();
+    ++_generation;
     if (onAtlasChanged) onAtlasChanged();
 }
 

@@ -32,9 +32,23 @@ TextCell textCell(const PixelRect& r, const TexRect& t, Float4 color) {
             color};
 }
 
-TexRect regionRect(const AtlasRegion& region, int side) {
+// The texture rectangle of an atlas region. Rows drawn at twice the size sample between texels, and the
+// atlas packs regions edge to edge: there the rectangle keeps half a texel clear of its neighbours, which
+// would otherwise bleed in as faint lines along every glyph's edges.
+TexRect regionRect(const AtlasRegion& region, int side, BufferLine::RenderLineMode mode) {
     const double s = side > 0 ? double(side) : 1.0;
-    return {region.x / s, region.y / s, (region.x + region.width) / s, (region.y + region.height) / s};
+    TexRect tex{region.x / s, region.y / s, (region.x + region.width) / s, (region.y + region.height) / s};
+    if (mode == BufferLine::RenderLineMode::single) return tex;
+    const double half = 0.5 / s;
+    if (region.width > 1) {
+        tex.uMin += half;
+        tex.uMax -= half;
+    }
+    if (mode != BufferLine::RenderLineMode::doubleWidth && region.height > 1) {
+        tex.vMin += half;
+        tex.vMax -= half;
+    }
+    return tex;
 }
 
 } // namespace
@@ -75,15 +89,30 @@ const RowDrawBuilder::FaceMetrics& RowDrawBuilder::faceMetrics(const TerminalVie
     return _metrics;
 }
 
-const QRawFont& RowDrawBuilder::scaledRawFont(const QRawFont& font, double scale) {
-    const GlyphKey key{fontIdentity(font), font.pixelSize() * scale, 0};
-    auto it = _rawFonts.find(key);
-    if (it == _rawFonts.end()) {
-        QRawFont scaled = font;
-        scaled.setPixelSize(font.pixelSize() * scale);
-        it = _rawFonts.insert(key, scaled);
+RowDrawBuilder::FontSlot& RowDrawBuilder::fontSlot(const QRawFont& font, double scale) {
+    // Entries point into the atlases: they go when the glyph caches were emptied.
+    if (_slotScale != scale || _slotGeneration != _entries.generation()) {
+        _fontSlots.clear();
+        _slotScale = scale;
+        _slotGeneration = _entries.generation();
+    }
+    auto it = _fontSlots.find(font);
+    if (it == _fontSlots.end()) {
+        FontSlot slot;
+        slot.scaled = font;
+        slot.scaled.setPixelSize(font.pixelSize() * scale);
+        it = _fontSlots.insert(font, std::move(slot));
     }
     return *it;
+}
+
+std::optional<GlyphEntry> RowDrawBuilder::glyphEntry(FontSlot& slot, quint32 glyph) {
+    if (auto it = slot.entries.constFind(glyph); it != slot.entries.constEnd()) return *it;
+    const int generation = _entries.generation();
+    std::optional<GlyphEntry> entry = _entries.glyphEntry(slot.scaled, glyph);
+    // Kept only while no atlas changed on the way: the next slot lookup starts over otherwise.
+    if (entry && generation == _entries.generation()) slot.entries.insert(glyph, *entry);
+    return entry;
 }
 
 UnderlineStyle RowDrawBuilder::resolveUnderlineStyle(const TextAttributes& look) {
@@ -139,7 +168,7 @@ void RowDrawBuilder::appendCustomGlyphs(RowDrawData& out, const ViewLineInfo& in
     const bool antiAlias = view.antiAliasCustomBlockGlyphs();
     auto append = [&](const PixelRect& rect, const AtlasRegion& region, const QColor& color) {
         const PixelRect moved = g.transform(rect);
-        const TexRect tex = regionRect(region, _grayscaleAtlas.size());
+        const TexRect tex = regionRect(region, _grayscaleAtlas.size(), g.mode);
         if (const auto kept = clipRect(moved, tex, g.clip))
             out.glyphCellsGray.push_back(textCell(kept->first, kept->second, colorToSIMD(color)));
     };
@@ -376,13 +405,13 @@ RowDrawData RowDrawBuilder::buildRowDrawData(int row, Buffer& buffer, int yDisp,
             if (run.cellCount <= 0) continue;
             const QColor foreground = look && look->foreground.isValid() ? look->foreground : nativeForeground;
             const Float4 textColor = colorToSIMD(foreground);
-            const ShaperRun& shaperRun = run.shaperRun;
+            const ShaperRun& shaperRun = *run.shaperRun;
             const bool oneToOne = shaperRun.glyphCount == run.cellCount;
             auto cellX = [&](int k) { return cellWidth * double(segment.column + (run.cellOffset + k) * segment.columnWidth); };
 
             int index = 0; // glyph index over all glyph runs
             for (const ShaperGlyphRun& glyphRun : shaperRun.glyphRuns) {
-                const QRawFont& font = scaledRawFont(glyphRun.font, scale);
+                FontSlot& slot = fontSlot(glyphRun.font, scale);
                 for (std::size_t i = 0; i < glyphRun.glyphs.size(); ++i, ++index) {
                     const QPointF p = i < glyphRun.positions.size() ? glyphRun.positions[i] : QPointF();
                     int k = index;
@@ -397,14 +426,15 @@ RowDrawData RowDrawBuilder::buildRowDrawData(int row, Buffer& buffer, int yDisp,
                     // Blank cells draw nothing: no need to ask the atlas for a space every frame.
                     const std::size_t textIndex = std::size_t(run.textStart + k);
                     if (textIndex < info.text.size() && info.text[textIndex] == ' ') continue;
-                    const std::optional<GlyphEntry> entry = _entries.glyphEntry(font, glyphRun.glyphs[i]);
+                    const std::optional<GlyphEntry> entry = glyphEntry(slot, glyphRun.glyphs[i]);
                     if (!entry || entry->size.width() <= 0 || entry->size.height() <= 0) continue;
                     const double x0 = scale * (cellX(k) + residual) + entry->bearing.x();
                     const double y0 = scale * (baseline + p.y()) + entry->bearing.y();
                     const PixelRect moved =
                         g.transform({x0, y0, x0 + entry->size.width(), y0 + entry->size.height()});
                     const bool color = entry->atlasKind == GlyphAtlasKind::color;
-                    const TexRect tex = regionRect(entry->region, color ? _colorAtlas.size() : _grayscaleAtlas.size());
+                    const TexRect tex =
+                        regionRect(entry->region, color ? _colorAtlas.size() : _grayscaleAtlas.size(), g.mode);
                     const auto kept = clipRect(moved, tex, g.clip);
                     if (!kept) continue;
                     (color ? out.glyphCellsColor : out.glyphCellsGray)

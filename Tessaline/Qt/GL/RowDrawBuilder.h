@@ -83,8 +83,14 @@ private:
         std::array<double, 4> lineWidth{};
     };
     const FaceMetrics& faceMetrics(const TerminalView& view);
-    // A run's raw font at the drawable's pixel size.
-    const QRawFont& scaledRawFont(const QRawFont& font, double scale);
+    // A shaped run's font at the drawable's pixel size, with the entries of its glyphs found so far: a
+    // row asks for thousands of glyphs, found here by the font's engine instead of its name.
+    struct FontSlot {
+        QRawFont scaled;
+        QHash<quint32, GlyphEntry> entries;
+    };
+    FontSlot& fontSlot(const QRawFont& font, double scale);
+    std::optional<GlyphEntry> glyphEntry(FontSlot& slot, quint32 glyph);
 
     void appendCustomGlyphs(RowDrawData& out, const ViewLineInfo& info, const RowGeometry& g, double scale,
                             const TerminalView& view);
@@ -95,7 +101,9 @@ private:
                             const VirtualPlacements& placements);
 
     FaceMetrics _metrics;
-    QHash<GlyphKey, QRawFont> _rawFonts;
+    QHash<QRawFont, FontSlot> _fontSlots;
+    double _slotScale = 0;
+    int _slotGeneration = -1;
     GlyphEntries& _entries;
     const GlyphAtlas& _grayscaleAtlas;
     const GlyphAtlas& _colorAtlas;
