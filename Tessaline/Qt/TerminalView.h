@@ -484,7 +484,9 @@ public:
     // range that covers them all; the frame takes it.
     const std::optional<std::pair<int, int>>& gpuDirtyRange() const { return _gpuDirtyRange; }
     void addGpuDirtyRange(std::optional<std::pair<int, int>> range);
-    std::optional<std::pair<int, int>> takeGpuDirtyRange() { return std::exchange(_gpuDirtyRange, std::nullopt); }
+    std::optional<std::pair<int, int>> takeGpuDirtyRange() {
+        return std::exchange(_gpuDirtyRange, std::nullopt);
+    }
     // One GPU redraw 16.67 ms from now unless one is scheduled; nothing without the GL widget.
     void queueGpuDisplay();
     bool pendingGpuDisplay() const { return _pendingGpuDisplay; }

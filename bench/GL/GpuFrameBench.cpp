@@ -171,7 +171,8 @@ BENCHMARK(BM_GpuUnchangedFrame)
 BENCHMARK(BM_GpuBuildDrawData)
     ->Name("BM_GpuBuildDrawData/shell/200x50")
     ->ArgNames({"mode", "full"})
-    ->ArgsProduct({{int(GLBufferingMode::perRowPersistent), int(GLBufferingMode::perFrameAggregated)}, {1, 0}})
+    ->ArgsProduct({{int(GLBufferingMode::perRowPersistent), int(GLBufferingMode::perFrameAggregated)},
+                   {1, 0}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PainterFullFrame)->Name("BM_PainterFullFrame/shell/200x50")->Unit(benchmark::kMillisecond);
 

@@ -63,9 +63,9 @@ TEST(GpuMode, EnvironmentSwitchesAreReadExactly) {
         bool profile;
     };
     const Case cases[] = {
-        {nullptr, true, false}, {"0", false, false},    {"false", false, false}, {"FALSE", false, false},
-        {"False", true, false}, {"no", true, false},    {"", true, false},       {"1", true, true},
-        {"1 ", true, false},    {"true", true, false},  {" 1", true, false},
+        {nullptr, true, false}, {"0", false, false},   {"false", false, false}, {"FALSE", false, false},
+        {"False", true, false}, {"no", true, false},   {"", true, false},       {"1", true, true},
+        {"1 ", true, false},    {"true", true, false}, {" 1", true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(unset)");

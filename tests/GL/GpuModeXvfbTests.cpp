@@ -81,6 +81,9 @@ TEST(GpuModeX11, SwitchingOnPutsTheWidgetUnderTheViewsChildrenAndTheRendererDraw
     EXPECT_TRUE(near(image.pixelColor(image.width() - 30, image.height() - 2), background));
     // The caret (a block at the top-left cell) is drawn by the frame; the caret view stays hidden.
     EXPECT_FALSE(near(image.pixelColor(2, 2), background));
+    // A redraw moves the caret view along but leaves it hidden: the renderer draws the caret.
+    g.view.feed("ab");
+    g.view.updateDisplay(false);
     g.settle();
     EXPECT_FALSE(g.view.caretView()->isVisible());
 }
@@ -89,22 +92,25 @@ TEST(GpuModeX11, SwitchingOffGivesTheCaretBackAsItsStyleSays) {
     struct Case {
         const char* sequence;
         bool blinking;
+        bool visible;
     };
-    for (Case c : {Case{"\x1b[2 q", false}, Case{"\x1b[1 q", true}}) {
+    // A cursor the program hid stays hidden.
+    for (Case c :
+         {Case{"\x1b[2 q", false, true}, Case{"\x1b[1 q", true, true}, Case{"\x1b[?25l", true, false}}) {
         SCOPED_TRACE(c.sequence);
         GpuView g;
         g.view.feed(c.sequence);
         g.view.setUseGpu(false);
         EXPECT_FALSE(g.view.isUsingGpuRenderer());
         EXPECT_FALSE(g.view.gpuView());
-        EXPECT_TRUE(g.view.caretView()->isVisible());
+        EXPECT_EQ(g.view.caretView()->isVisible(), c.visible);
         EXPECT_EQ(g.view.caretView()->isBlinking(), c.blinking);
         if (!c.blinking) {
             EXPECT_EQ(g.view.caretView()->opacity(), 1.0);
         }
         // Off while off: nothing.
         g.view.setUseGpu(false);
-        EXPECT_TRUE(g.view.caretView()->isVisible());
+        EXPECT_EQ(g.view.caretView()->isVisible(), c.visible);
     }
 }
 

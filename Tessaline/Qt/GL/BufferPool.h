@@ -26,11 +26,11 @@ public:
 
     // A buffer holding the records, its length rounded up to the alignment; none for no records or when
     // the device cannot make one. The buffer joins the frame's list.
-    template <class Record>
+    template<class Record>
     std::shared_ptr<GpuBuffer> makeBuffer(std::span<const Record> records) {
         return makeBuffer(records.data(), records.size() * sizeof(Record));
     }
-    template <class Record>
+    template<class Record>
     std::shared_ptr<GpuBuffer> makeBuffer(const std::vector<Record>& records) {
         return makeBuffer(std::span<const Record>(records));
     }

@@ -229,8 +229,8 @@ void GLTerminalRenderer::makeFrameBuilders() {
     gpuDevice = std::make_unique<GLGpuDevice>();
     bufferPool = std::make_unique<BufferPool>(*gpuDevice);
     imageTextures = std::make_unique<ImageTextures>(*gpuDevice, terminalView);
-    rowDrawBuilder = std::make_unique<RowDrawBuilder>(terminalView, *glyphEntries, *grayscaleAtlas, *colorAtlas,
-                                                      *imageTextures, *gpuDevice);
+    rowDrawBuilder = std::make_unique<RowDrawBuilder>(terminalView, *glyphEntries, *grayscaleAtlas,
+                                                      *colorAtlas, *imageTextures, *gpuDevice);
     cursorDrawBuilder =
         std::make_unique<CursorDrawBuilder>(terminalView, *glyphEntries, *grayscaleAtlas, *colorAtlas);
     RowCache::Builders builders;
@@ -238,10 +238,12 @@ void GLTerminalRenderer::makeFrameBuilders() {
     builders.buildRowDrawData = [this](int row, Buffer& buffer, int yDisp, double cellWidth,
                                        double cellHeight, double yOffset, double viewWidthPx, double scale,
                                        const VirtualPlacements& placements) {
-        return rowDrawBuilder->buildRowDrawData(row, buffer, yDisp, cellWidth, cellHeight, yOffset, viewWidthPx,
-                                                scale, placements);
+        return rowDrawBuilder->buildRowDrawData(row, buffer, yDisp, cellWidth, cellHeight, yOffset,
+                                                viewWidthPx, scale, placements);
     };
-    builders.makeRowBuffers = [this](const RowDrawData& data) { return rowDrawBuilder->makeRowBuffers(data); };
+    builders.makeRowBuffers = [this](const RowDrawData& data) {
+        return rowDrawBuilder->makeRowBuffers(data);
+    };
     builders.buildCursorDrawData = [this](const RowCache::CaretRequest& request, DrawData& output) {
         CursorDrawData caret = cursorDrawBuilder->buildCursorDrawData(
             request.scale, request.cellWidth, request.cellHeight, request.lineDescent, request.lineLeading,

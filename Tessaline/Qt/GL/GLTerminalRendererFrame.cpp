@@ -164,9 +164,10 @@ void GLTerminalRenderer::draw(QOpenGLWidget& widget) {
         std::lock_guard lock(redrawLock);
         redraw = std::exchange(pendingRedraw, false);
     }
-    if (redraw) QTimer::singleShot(0, &widget, [target = QPointer<QOpenGLWidget>(&widget)] {
-        if (target) target->update();
-    });
+    if (redraw)
+        QTimer::singleShot(0, &widget, [target = QPointer<QOpenGLWidget>(&widget)] {
+            if (target) target->update();
+        });
 }
 
 void GLTerminalRenderer::drawLayers(const DrawData& data, float viewportWidth, float viewportHeight) {
@@ -179,7 +180,8 @@ void GLTerminalRenderer::drawLayers(const DrawData& data, float viewportWidth, f
                          int RowDrawBuffers::*count, GLuint texture) {
             for (const RowDrawBuffers& row : data.rows)
                 if (row.*buffer && row.*count > 0)
-                    draw(pipeline, (row.*buffer)->bufferId(), row.*count, texture, viewportWidth, viewportHeight);
+                    draw(pipeline, (row.*buffer)->bufferId(), row.*count, texture, viewportWidth,
+                         viewportHeight);
         };
         cells(cellColorPipeline, &RowDrawBuffers::backgroundBuffer, &RowDrawBuffers::backgroundCount, 0);
         drawImageRows(*this, data.rows, &RowDrawBuffers::underImageBuffers, viewport);

@@ -39,7 +39,8 @@ std::optional<GLError> GLTerminalWidget::probe(TerminalView* terminalView) {
     QOffscreenSurface surface;
     surface.setFormat(context.format());
     surface.create();
-    if (!surface.isValid() || !context.makeCurrent(&surface)) return GLError(GLError::Kind::deviceUnavailable);
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return GLError(GLError::Kind::deviceUnavailable);
     std::optional<GLError> error;
     {
         GLTerminalRenderer::Result result = GLTerminalRenderer::create(nullptr, terminalView);
@@ -83,7 +84,8 @@ void GLTerminalWidget::paintGL() {
     }
     const QColor background = _terminalView ? _terminalView->nativeBackgroundColor() : QColor(Qt::black);
     QOpenGLContext::currentContext()->functions()->glClearColor(
-        float(background.redF()), float(background.greenF()), float(background.blueF()), float(background.alphaF()));
+        float(background.redF()), float(background.greenF()), float(background.blueF()),
+        float(background.alphaF()));
     QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
 }
 

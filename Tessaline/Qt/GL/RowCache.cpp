@@ -11,7 +11,7 @@ namespace Tessaline {
 
 namespace {
 
-template <class T>
+template<class T>
 void appendAll(std::vector<T>& to, const std::vector<T>& from) {
     to.insert(to.end(), from.begin(), from.end());
 }
@@ -92,18 +92,10 @@ DrawData RowCache::build(TerminalView& view, double scale) {
 
     const bool isAltBuffer = terminal.isCurrentBufferAlternate();
     const KittyGraphicsState& kitty = terminal.kittyGraphicsState;
-    const CacheSignature signature{scale,
-                                   cell.width(),
-                                   cell.height(),
-                                   viewWidth,
-                                   viewHeight,
-                                   buffer.yDisp(),
-                                   buffer.rows(),
-                                   buffer.cols(),
-                                   font.family(),
-                                   font.pointSizeF(),
-                                   isAltBuffer,
-                                   KittyCacheStamp::of(kitty)};
+    const CacheSignature signature{
+        scale,         cell.width(),      cell.height(), viewWidth,
+        viewHeight,    buffer.yDisp(),    buffer.rows(), buffer.cols(),
+        font.family(), font.pointSizeF(), isAltBuffer,   KittyCacheStamp::of(kitty)};
     bool fullRebuild = false;
     if (cacheSignature != signature) {
         rowCache.clear();
