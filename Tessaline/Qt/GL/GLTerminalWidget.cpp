@@ -21,6 +21,8 @@ GLTerminalWidget::GLTerminalWidget(TerminalView* terminalView)
 }
 
 GLTerminalWidget::~GLTerminalWidget() {
+    // The base class destroys the context after this: its signal must not reach a half-destroyed widget.
+    if (context()) disconnect(context(), nullptr, this, nullptr);
     releaseRenderer();
 }
 
