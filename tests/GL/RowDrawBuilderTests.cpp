@@ -95,6 +95,24 @@ TEST(RowDrawBuilder, EveryGlyphOfAFullRowSitsOnItsCell) {
     }
 }
 
+// A run with more glyphs than cells (a combining mark) still puts each glyph on its own cell.
+TEST(RowDrawBuilder, GlyphsOfClustersStayOnTheirCells) {
+    RowFixture f;
+    f.view.feed("xq\u0301xx"); // no precomposed q with acute: two glyphs in one cell
+    const RowDrawData data = f.row(0);
+    ASSERT_EQ(data.glyphCellsGray.size(), 5u);
+    const std::vector<TextCell>& glyphs = data.glyphCellsGray;
+    const float first = glyphs.front().position.x;
+    // The last two glyphs are the x of columns 2 and 3.
+    EXPECT_TRUE(near(glyphs[glyphs.size() - 2].position.x - first, 2 * f.cell.width()));
+    EXPECT_TRUE(near(glyphs.back().position.x - first, 3 * f.cell.width()));
+    // The q and its accent lie on column 1.
+    for (size_t i = 1; i + 2 < glyphs.size(); ++i) {
+        EXPECT_GE(glyphs[i].position.x, f.cell.width() - 2);
+        EXPECT_LT(glyphs[i].position.x, 2 * f.cell.width());
+    }
+}
+
 TEST(RowDrawBuilder, BlankCellsGiveNoGlyphsAndAnEmptyOrOutOfRangeRowNothing) {
     RowFixture f;
     f.view.feed("a b");
@@ -125,7 +143,8 @@ TEST(RowDrawBuilder, ABackgroundOnTheLastColumnReachesTheRightEdgeAndSelectionRe
             if (c.color.r == color.r && c.color.g == color.g && c.color.b == color.b) return &c;
         return nullptr;
     };
-    const ColorCell* last = find(f.row(0, scale), red);
+    const RowDrawData first = f.row(0, scale);
+    const ColorCell* last = find(first, red);
     ASSERT_TRUE(last);
     EXPECT_TRUE(near(last->position.x, f.cell.width() * scale * (cols - 1)));
     EXPECT_TRUE(near(last->position.x + last->size.x, 805 * scale));
@@ -143,7 +162,8 @@ TEST(RowDrawBuilder, ABackgroundOnTheLastColumnReachesTheRightEdgeAndSelectionRe
     f.view.setSelectedTextBackgroundColor(selection);
     const int line = f.buffer().yDisp() + 1;
     f.view.selection().setSelection(Position(3, line), Position(5, line));
-    const ColorCell* selected = find(f.row(1, scale), colorToSIMD(selection));
+    const RowDrawData selectedRow = f.row(1, scale);
+    const ColorCell* selected = find(selectedRow, colorToSIMD(selection));
     ASSERT_TRUE(selected);
     EXPECT_TRUE(near(selected->position.x, f.cell.width() * scale * 3));
 }
@@ -183,6 +203,11 @@ TEST(RowDrawBuilder, UnderlineStylesMakeTheirPieces) {
     EXPECT_EQ(curly[0].position.y, 49);     // sin 0
     EXPECT_EQ(curly[1].position.y, 49 + 2); // sin(pi/2) x 2
     EXPECT_TRUE(near(curly[3].position.y, 49 - 2));
+    // Without a positive step a pattern draws one solid piece instead of never ending.
+    std::vector<ColorCell> flat;
+    RowDrawBuilder::appendUnderlineSegments(0, 20, 50, 0, {1, 1, 1, 1}, UnderlineStyle::dotted, 0,
+                                            BufferLine::RenderLineMode::single, std::nullopt, 0, flat);
+    EXPECT_EQ(flat.size(), 1u);
     // On a double-width row every x doubles.
     std::vector<ColorCell> wide;
     RowDrawBuilder::appendUnderlineSegments(10, 20, 50, 2, {1, 1, 1, 1}, UnderlineStyle::single, 2,

@@ -21,8 +21,14 @@ void appendCode(QString& text, int32_t code, const Terminal& terminal) {
     if (code <= 0) {
         text += QLatin1Char(' ');
     } else if (code < CharData::graphemeCodeBase) {
+        // Appended in place: a string made per character would allocate for every cell of a row.
         const char32_t scalar = char32_t(code);
-        text += QString::fromUcs4(&scalar, 1);
+        if (QChar::requiresSurrogates(scalar)) {
+            text += QChar(QChar::highSurrogate(scalar));
+            text += QChar(QChar::lowSurrogate(scalar));
+        } else {
+            text += QChar(char16_t(scalar));
+        }
     } else {
         const std::string utf8 = terminal.character(code);
         text += QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));

@@ -136,6 +136,8 @@ void RowDrawBuilder::appendUnderlineSegments(double x0, double x1, double yCente
         if (const std::optional<PixelRect> kept = clipRect(moved, clip)) output.push_back(colorCell(*kept, color));
     };
     const double a = std::max(thickness, patternScale);
+    // Patterns step by `a`: without a positive step they would never end.
+    if (!(a > 0) && style != UnderlineStyle::none) style = UnderlineStyle::single;
     switch (style) {
     case UnderlineStyle::none:
         return;
