@@ -24,11 +24,8 @@ int main(int argc, char** argv) {
         instance.listen();
     }
     Quillaby::QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &Quillaby::QuitSignals::quitRequested, &app, [&delegate] {
-        // Saved before Qt closes the windows on its way out.
-        delegate.applicationWillTerminate();
-        QApplication::quit();
-    });
+    QObject::connect(&quitSignals, &Quillaby::QuitSignals::quitRequested, &app,
+                     [&delegate] { delegate.terminate(); });
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
 

@@ -2,12 +2,16 @@
 
 #include "App/AppHooks.h"
 #include "App/Log.h"
+#include "App/MainMenu.h"
+#include "App/StatusItemController.h"
 #include "App/WelcomeWindowController.h"
+#include "App/WindowOrder.h"
 #include "Builder/SkinBuilderModel.h"
 #include "Builder/SkinBuilderWindowController.h"
 #include "Picker/SkinPickerWindowController.h"
 #include "Services/AboutWindowController.h"
 #include "Settings/SettingsWindowController.h"
+#include "Windows/CommandPaletteController.h"
 #include "Windows/DeviceWindowController.h"
 
 #include <QApplication>
@@ -22,9 +26,15 @@ namespace {
 std::optional<QString> skinIdOf(const DeviceWindowController* controller) { return controller->skin().id; }
 } // namespace
 
-AppDelegate::AppDelegate() { current = this; }
+AppDelegate::AppDelegate()
+    : _windowOrder(std::make_unique<WindowOrder>()) {
+    current = this;
+}
 
 AppDelegate::~AppDelegate() {
+    statusItem.reset();
+    commandPalette.reset();
+    mainMenu.reset();
     qDeleteAll(windowControllers);
     windowControllers.clear();
     if (current == this) current = nullptr;
@@ -107,6 +117,8 @@ void AppDelegate::useSkinInActiveWindow(const SkinManifest& skin) {
     if (!target) target = frontmostDeviceController();
     if (target) {
         target->changeSkin(skin);
+        // To the front, without taking the focus from the window that asked.
+        if (target->window()) target->window()->raise();
         return;
     }
     openNewWindow(skin, std::nullopt);

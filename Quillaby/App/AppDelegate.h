@@ -5,6 +5,8 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <QStringList>
 #include <QTimer>
 #include <QString>
@@ -14,10 +16,14 @@
 
 namespace Quillaby {
 
+class CommandPaletteController;
 class DeviceWindowController;
+class MainMenu;
 class SkinBuilderWindowController;
 class SkinPickerWindowController;
+class StatusItemController;
 class WelcomeWindowController;
+class WindowOrder;
 
 // The application's one delegate: owns the device windows, the skin builder and the last picker it
 // opened. Windows other than device windows reach it through instance(), which is null until main()
@@ -37,6 +43,13 @@ public:
     // The picker this delegate opened last.
     std::unique_ptr<SkinPickerWindowController> skinPickerController;
 
+    // The command palette, made on first use and kept.
+    std::unique_ptr<CommandPaletteController> commandPalette;
+    // The menu tree with the key equivalents, from setupMenu() on.
+    std::unique_ptr<MainMenu> mainMenu;
+    // The tray item, from launch on.
+    std::unique_ptr<StatusItemController> statusItem;
+
     // The device window that is the active window, or null (also while another window is active).
     DeviceWindowController* activeController() const;
 
@@ -54,6 +67,58 @@ public:
     // The active device window, else the frontmost one, shows the skin; with no device window a new
     // one opens with it.
     void useSkinInActiveWindow(const SkinManifest& skin);
+
+    // The menu's actions (AppDelegateActions.cpp). Those of the active device window do nothing
+    // without one.
+    void setupMenu();
+    void revealSkinsFolder();
+    void newSession();
+    void closeSession();
+    void toggleMiniMode();
+    void deviceBigger();
+    void deviceSmaller();
+    void fontBigger();
+    void fontSmaller();
+    void cycleSessionNext();
+    // Clears the active session's screen as if the shell had asked; the shell gets nothing.
+    void clearActiveTerminal();
+    void cycleSkin();
+    // The window changes to the loaded skin after its own, wrapping; nothing with a single skin.
+    static void cycleSkin(DeviceWindowController* controller);
+    // The skin after `current` in the list (found by id, else by name, else taken as the first),
+    // wrapping; nothing for a list of fewer than two.
+    static std::optional<SkinManifest> nextSkin(const QList<SkinManifest>& skins, const SkinManifest& current);
+    void openCommandPalette();
+    // Saves the windows and ends the shells before Qt starts closing windows, then quits.
+    void terminate();
+    // The active window's standard actions.
+    void performClose();
+    void performMiniaturize();
+    enum class EditAction {
+        copy,
+        paste,
+        selectAll
+    };
+    // On the focused text field or terminal, else the active device window's session.
+    bool canPerformEdit(EditAction action) const;
+    void performEdit(EditAction action);
+    void copy() { performEdit(EditAction::copy); }
+    void paste() { performEdit(EditAction::paste); }
+    void selectAll() { performEdit(EditAction::selectAll); }
+    // The windows the Window menu lists: device windows in opening order, then the other titled ones.
+    QList<QWidget*> listedWindows() const;
+
+    // The hot key and the tray item (AppDelegateActions.cpp).
+    void registerHotkey();
+    // Hides the application when it is in front with a visible window, else brings it forward (the
+    // picker when there is no device window).
+    void toggleFrontmostWindow();
+    bool isApplicationHidden() const { return !_hiddenWindows.isEmpty(); }
+    void statusItemShowApp();
+    // A tab in the active device window; the picker without one.
+    void statusItemNewTab();
+    void statusItemNewWindow();
+    void statusItemShowSettings();
 
     // Start-up and shutdown (AppDelegateLaunch.cpp).
     static constexpr int snapshotDelayMs = 500;
@@ -78,6 +143,12 @@ public:
 
 private:
     void windowClosed(DeviceWindowController* controller);
+    void hideApplication();
+    void unhideApplication();
+
+    std::unique_ptr<WindowOrder> _windowOrder;
+    // What hiding the application hid, shown again when it comes back.
+    QList<QPointer<QWidget>> _hiddenWindows;
     QTimer* _pendingSnapshot = nullptr;
     bool _terminating = false;
 };

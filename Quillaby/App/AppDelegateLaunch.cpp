@@ -4,6 +4,8 @@
 #include "App/ClaudeStatuslineCleanup.h"
 #include "App/FontRegistrar.h"
 #include "App/Log.h"
+#include "App/StatusItemController.h"
+#include "App/WindowOrder.h"
 #include "App/WelcomeWindowController.h"
 #include "Services/CrashReporter.h"
 #include "Settings/DirtyStartSweep.h"
@@ -26,6 +28,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     SkinLoader::shared().startWatching();
     DirtyStartSweep::run();
     ClaudeStatuslineCleanup::uninstall();
+    setupMenu();
+    registerHotkey();
+    statusItem = std::make_unique<StatusItemController>(this);
+    // Linux asks no permission for desktop notifications: nothing to request here.
     continueLaunch();
     QThreadPool::globalInstance()->start([] { CrashReporter::uploadAllPending(); });
 }
@@ -122,10 +128,12 @@ void AppDelegate::windowClosed(DeviceWindowController* controller) {
 }
 
 DeviceWindowController* AppDelegate::frontmostDeviceController() const {
-    if (DeviceWindowController* active = activeController()) return active;
-    // Qt keeps no stacking order: the most recently raised visible device window stands in for it.
-    for (auto it = windowControllers.rbegin(); it != windowControllers.rend(); ++it)
-        if ((*it)->window() && (*it)->window()->isVisible()) return *it;
+    // Qt keeps no stacking order: the visible window activated (or shown) last stands in for it.
+    for (QWidget* window : _windowOrder->frontToBack()) {
+        if (!window->isVisible()) continue;
+        for (DeviceWindowController* controller : windowControllers)
+            if (controller->window() == window) return controller;
+    }
     return windowControllers.isEmpty() ? nullptr : windowControllers.first();
 }
 
@@ -153,7 +161,7 @@ void AppDelegate::snapshotWindowStateImmediately() {
 
 void AppDelegate::handleReopen() {
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->isVisible() && window->isWindow() && !window->inherits("QMenu")) return;
+        if (window->isVisible() && WindowOrder::isApplicationWindow(window)) return;
     showSkinPicker();
 }
 

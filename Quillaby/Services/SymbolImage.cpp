@@ -225,6 +225,50 @@ void paint(QPainter& p, Symbol symbol, const QColor& color) {
             p.drawLine(QPointF(x, 0.42), QPointF(x, 0.8));
         break;
     }
+    case Symbol::Command: {
+        // Four loops joined by a square.
+        p.setPen(strokePen(color, 0.075));
+        p.setBrush(Qt::NoBrush);
+        const qreal a = 0.36, b = 0.64, r = 0.13;
+        p.drawRect(QRectF(a, a, b - a, b - a));
+        for (const QPointF& c : {QPointF(a - r, a - r), QPointF(b + r, a - r), QPointF(a - r, b + r), QPointF(b + r, b + r)})
+            p.drawEllipse(c, r, r);
+        break;
+    }
+    case Symbol::Terminal: {
+        p.setPen(strokePen(color, 0.07));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(0.08, 0.16, 0.84, 0.68), 0.12, 0.12);
+        p.drawPolyline(QPolygonF{{0.24, 0.36}, {0.37, 0.47}, {0.24, 0.58}});
+        p.drawLine(QPointF(0.45, 0.62), QPointF(0.64, 0.62));
+        break;
+    }
+    case Symbol::Plus:
+        p.setPen(strokePen(color, 0.1));
+        p.drawLine(QPointF(0.5, 0.16), QPointF(0.5, 0.84));
+        p.drawLine(QPointF(0.16, 0.5), QPointF(0.84, 0.5));
+        break;
+    case Symbol::ArrowTriangle2Circlepath: {
+        p.setPen(strokePen(color, 0.08));
+        p.setBrush(Qt::NoBrush);
+        const QRectF ring(0.16, 0.16, 0.68, 0.68);
+        p.drawArc(ring, 20 * 16, 140 * 16);
+        p.drawArc(ring, 200 * 16, 140 * 16);
+        // Arrow heads at the ends of the arcs, turning the same way.
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawPolygon(QPolygonF{{0.68, 0.50}, {0.92, 0.50}, {0.80, 0.66}});
+        p.drawPolygon(QPolygonF{{0.08, 0.50}, {0.32, 0.50}, {0.20, 0.34}});
+        break;
+    }
+    case Symbol::RectangleStack: {
+        p.setPen(strokePen(color, 0.07));
+        p.setBrush(Qt::NoBrush);
+        p.drawLine(QPointF(0.26, 0.14), QPointF(0.74, 0.14));
+        p.drawLine(QPointF(0.17, 0.26), QPointF(0.83, 0.26));
+        p.drawRoundedRect(QRectF(0.08, 0.38, 0.84, 0.5), 0.1, 0.1);
+        break;
+    }
     }
 }
 

@@ -37,7 +37,14 @@ public:
         // Two crossing arrows.
         Shuffle,
         // A circle around an arrow that turns back.
-        ArrowUturnBackwardCircle
+        ArrowUturnBackwardCircle,
+        // The command palette's: the looped command sign, a prompt in an outlined window, a plus, two
+        // arrows chasing each other round a circle, and two cards stacked behind a third.
+        Command,
+        Terminal,
+        Plus,
+        ArrowTriangle2Circlepath,
+        RectangleStack
     };
 
     // The symbol in a square of `size` logical pixels, for a screen of the given pixel ratio.

@@ -1,5 +1,6 @@
 #include "Settings/KeysSettingsTab.h"
 
+#include "App/KeyEquivalents.h"
 #include "Settings/SettingsStyle.h"
 
 #include <QHBoxLayout>
@@ -10,30 +11,33 @@
 namespace Quillaby {
 
 const QList<KeysSettingsTab::Binding>& KeysSettingsTab::standardBindings() {
-    // Command is Ctrl+Shift and Option is Alt here: Ctrl alone belongs to the shell. The dashes and
-    // minus signs are typographic (U+2013, U+2212).
+    // The keys the application binds come from KeyEquivalents; the rest are described only. The dash
+    // is typographic (U+2013).
+    using C = KeyEquivalents::Command;
+    const auto keys = [](C c) { return KeyEquivalents::text(c); };
     static const QList<Binding> bindings{
-        {QStringLiteral("New Window"), QStringLiteral("Ctrl+Shift+N")},
-        {QStringLiteral("Close Window"), QStringLiteral("Ctrl+Shift+W")},
-        {QStringLiteral("Settings"), QStringLiteral("Ctrl+Shift+,")},
-        {QStringLiteral("Toggle Mini Mode"), QStringLiteral("Ctrl+Shift+M")},
+        {QStringLiteral("New Window"), keys(C::newWindow)},
+        {QStringLiteral("Close Window"), keys(C::closeWindow)},
+        {QStringLiteral("Settings"), keys(C::settings)},
+        {QStringLiteral("Toggle Mini Mode"), keys(C::miniMode)},
         {QStringLiteral("Show / Hide from anywhere"), QStringLiteral("Alt+Space")},
-        {QStringLiteral("New Tab"), QStringLiteral("Ctrl+Shift+T")},
-        {QStringLiteral("Close Tab"), QStringLiteral("Ctrl+Shift+W")},
+        {QStringLiteral("New Tab"), keys(C::newTab)},
+        {QStringLiteral("Close Tab"), keys(C::closeTab)},
         {QStringLiteral("Switch Session"), QStringLiteral("Ctrl+Shift+1 \u2013 Ctrl+Shift+9")},
-        {QStringLiteral("Next Session"), QStringLiteral("Ctrl+Tab")},
+        {QStringLiteral("Next Session"), keys(C::cycleSession)},
         {QStringLiteral("Previous Session"), QStringLiteral("Ctrl+Shift+Tab")},
         {QStringLiteral("Next Panel"), QStringLiteral("Ctrl+Shift+]")},
         {QStringLiteral("Previous Panel"), QStringLiteral("Ctrl+Shift+[")},
-        {QStringLiteral("Clear Terminal"), QStringLiteral("Ctrl+Shift+K")},
-        {QStringLiteral("Bigger Font"), QStringLiteral("Ctrl+Alt+Shift++")},
-        {QStringLiteral("Smaller Font"), QStringLiteral("Ctrl+Alt+Shift+\u2212")},
+        {QStringLiteral("Clear Terminal"), keys(C::clearTerminal)},
+        {QStringLiteral("Bigger Font"), keys(C::fontBigger)},
+        {QStringLiteral("Smaller Font"), keys(C::fontSmaller)},
         {QStringLiteral("Copy / Paste / Select All"),
-         QStringLiteral("Ctrl+Shift+C / Ctrl+Shift+V / Ctrl+Shift+A")},
-        {QStringLiteral("Cycle Skin"), QStringLiteral("Ctrl+Shift+L")},
+         keys(C::copy) + QStringLiteral(" / ") + keys(C::paste) + QStringLiteral(" / ") + keys(C::selectAll)},
+        {QStringLiteral("Cycle Skin"), keys(C::cycleSkin)},
         {QStringLiteral("Reload Widgets"), QStringLiteral("Ctrl+Shift+R")},
-        {QStringLiteral("Bigger Device"), QStringLiteral("Ctrl+Shift++")},
-        {QStringLiteral("Smaller Device"), QStringLiteral("Ctrl+Shift+\u2212")},
+        {QStringLiteral("Bigger Device"), keys(C::deviceBigger)},
+        {QStringLiteral("Smaller Device"), keys(C::deviceSmaller)},
+        {QStringLiteral("Command Palette"), keys(C::commandPalette)},
     };
     return bindings;
 }

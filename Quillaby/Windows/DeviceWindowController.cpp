@@ -1,6 +1,8 @@
 #include "Windows/DeviceWindowController.h"
 
 #include "App/AppDelegate.h"
+#include "App/KeyEquivalents.h"
+#include "App/MainMenu.h"
 #include "App/Log.h"
 #include "App/NotificationCenter.h"
 #include "Picker/SkinPickerWindowController.h"
@@ -95,14 +97,13 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
 }
 
 void DeviceWindowController::addEditShortcuts() {
-    // The edit commands on the Ctrl+Shift chord, which terminal views leave to their window.
+    // Find and Find Next on the Ctrl+Shift chord, which terminal views leave to their window; copy,
+    // paste and select all are the application menu's.
     using Command = Tessaline::TerminalView::EditCommand;
-    for (auto [key, command] :
-         {std::pair{Qt::Key_C, Command::copy}, std::pair{Qt::Key_V, Command::paste},
-          std::pair{Qt::Key_A, Command::selectAll}, std::pair{Qt::Key_F, Command::showFind},
-          std::pair{Qt::Key_G, Command::findNext}}) {
+    for (auto [key, command] : {std::pair{KeyEquivalents::Command::find, Command::showFind},
+                                std::pair{KeyEquivalents::Command::findNext, Command::findNext}}) {
         auto* action = new QAction(_window);
-        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
+        action->setShortcut(KeyEquivalents::sequence(key));
         QObject::connect(action, &QAction::triggered, _window, [this, command = command] {
             ShellView* session = _terminalPanel->manager().active();
             Tessaline::TerminalView* view = session ? session->terminal() : nullptr;
@@ -132,6 +133,7 @@ DeviceWindowController::~DeviceWindowController() {
 void DeviceWindowController::setDeviceLook(bool device) {
     const QRect frame = _window->geometry();
     const bool wasVisible = _window->isVisible();
+    const bool wasActive = _window->isActiveWindow();
     _window->setWindowFlag(Qt::FramelessWindowHint, device);
     _window->setAttribute(Qt::WA_TranslucentBackground, device);
     _window->setAttribute(Qt::WA_NoSystemBackground, device);
@@ -147,6 +149,16 @@ void DeviceWindowController::setDeviceLook(bool device) {
     }
     _window->setGeometry(frame);
     if (wasVisible) _window->show();
+    // Changing the flags hides the window, which makes Qt forget it was the active one, while the
+    // platform's focus never left it: no activation follows, and Ctrl+Shift+M could not bring the
+    // device back. Tell Qt again.
+    if (wasActive) {
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        QApplication::setActiveWindow(_window);
+        QT_WARNING_POP
+        _window->activateWindow();
+    }
 }
 
 QRect DeviceWindowController::savedFrame() const {
@@ -372,6 +384,12 @@ void DeviceWindowController::showContextMenu(QMouseEvent* event, QWidget* view) 
     menu.addAction(QStringLiteral("Close Window"), this, [window] {
         if (window) window->close();
     });
+    // No menu bar on this desktop: the application's menus hang off every device.
+    if (AppDelegate* app = AppDelegate::instance(); app && app->mainMenu) {
+        menu.addSeparator();
+        for (QMenu* submenu : app->mainMenu->menus())
+            menu.addMenu(submenu);
+    }
     menu.exec(event->globalPosition().toPoint());
 }
 

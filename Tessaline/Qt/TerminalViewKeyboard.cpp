@@ -54,9 +54,13 @@ bool TerminalView::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride: {
         // Claiming the key keeps Ctrl+C, Ctrl+W, Alt+letter and the rest from any shortcut; only Ctrl+Shift
-        // combinations are left to the application's actions.
-        const Qt::KeyboardModifiers mods = static_cast<QKeyEvent*>(event)->modifiers();
-        if (!(mods.testFlag(Qt::ControlModifier) && mods.testFlag(Qt::ShiftModifier))) {
+        // combinations and Ctrl+Tab (the next session) are left to the application's actions. A key no
+        // action takes still comes back here as a key press.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        const bool commandChord = mods.testFlag(Qt::ControlModifier) && mods.testFlag(Qt::ShiftModifier);
+        const bool controlTab = mods == Qt::ControlModifier && key->key() == Qt::Key_Tab;
+        if (!commandChord && !controlTab) {
             event->accept();
             return true;
         }

@@ -346,6 +346,8 @@ TEST_F(BuilderWindow, TheDelegateKeepsOneBuilderAndAsksBeforeReplacing) {
     EXPECT_EQ(first->model().statusMessage(), "No skin.json in that folder.");
     delegate.openSkinBuilderWithImage(image);
     ASSERT_EQ(alerts.size(), 3);
+    EXPECT_EQ(alerts[2].message, "Discard the current skin in the builder?");
+    EXPECT_EQ(alerts[2].informativeText, "Loading this image replaces the skin you're working on.");
     EXPECT_EQ(alerts[2].buttons, QStringList({"Discard & Load", "Cancel"}));
     EXPECT_EQ(first->model().statusMessage(), "Loaded 400x600px");
 

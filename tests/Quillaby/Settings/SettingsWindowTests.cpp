@@ -70,7 +70,7 @@ TEST_F(SettingsWindow, OneFixedWindowWhoseTabSurvivesClosing) {
 TEST_F(SettingsWindow, KeysTabListsTheShortcutsAsBoundHere) {
     const QList<KeysSettingsTab::Binding> expected{
         {"New Window", "Ctrl+Shift+N"},
-        {"Close Window", "Ctrl+Shift+W"},
+        {"Close Window", "Ctrl+Alt+Shift+W"},
         {"Settings", "Ctrl+Shift+,"},
         {"Toggle Mini Mode", "Ctrl+Shift+M"},
         {"Show / Hide from anywhere", "Alt+Space"},
@@ -89,13 +89,14 @@ TEST_F(SettingsWindow, KeysTabListsTheShortcutsAsBoundHere) {
         {"Reload Widgets", "Ctrl+Shift+R"},
         {"Bigger Device", "Ctrl+Shift++"},
         {"Smaller Device", QString::fromUtf8("Ctrl+Shift+\u2212")},
+        {"Command Palette", "Ctrl+Shift+P"},
     };
     EXPECT_EQ(KeysSettingsTab::standardBindings(), expected);
 
     KeysSettingsTab tab(KeysSettingsTab::standardBindings());
     auto* list = tab.findChild<QListWidget*>("bindings");
     ASSERT_TRUE(list);
-    ASSERT_EQ(list->count(), 20);
+    ASSERT_EQ(list->count(), 21);
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::NoSelection);
     for (int row = 0; row < list->count(); ++row) {
         SCOPED_TRACE(row);
