@@ -19,6 +19,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace Tessaline {
 
@@ -113,6 +114,8 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
                 delegate->rangeChanged(*this, y, y);
             }
         }
+        // No row changed, but the cursor may have moved: the GPU frame draws it.
+        if (_gpuView) gpuNeedsDisplay();
         _pendingDisplay = false;
         if (_debug) _debug->update();
         return;
@@ -127,8 +130,8 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
 
     if (_gpuView) {
         Buffer& shown = terminal.displayBuffer();
-        _gpuDirtyRange = gpuDirtyRange(s, e, terminal.rows(), shown.yDisp(), shown.lines().count());
-        _gpuView->update();
+        addGpuDirtyRange(gpuDirtyRange(s, e, terminal.rows(), shown.yDisp(), shown.lines().count()));
+        gpuNeedsDisplay();
     } else {
         // The scroll bar lies over the right edge and is not part of the rows.
         QRect rows = dirtyRowsRect(s, e, terminal.rows(), size(), cellDimension().height()).toAlignedRect();
@@ -171,6 +174,67 @@ std::optional<std::pair<int, int>> TerminalView::gpuDirtyRange(int s, int e, int
     const int upper = std::min(yDisp + rows - 1, last);
     if (yDisp > upper) return std::nullopt;
     return std::pair{yDisp, upper};
+}
+
+// MARK: GPU redraws
+
+void TerminalView::addGpuDirtyRange(std::optional<std::pair<int, int>> range) {
+    // Two redraws before one frame must both reach it: the second range alone would leave the first
+    // one's lines stale on screen.
+    if (!range) return;
+    if (_gpuDirtyRange)
+        range = std::pair{std::min(range->first, _gpuDirtyRange->first),
+                          std::max(range->second, _gpuDirtyRange->second)};
+    _gpuDirtyRange = range;
+}
+
+void TerminalView::queueGpuDisplay() {
+    if (!_gpuView || _pendingGpuDisplay) return;
+    _pendingGpuDisplay = true;
+    QPointer<TerminalView> self(this);
+    _pendingGpuDisplayTask = _executor.postAfter(redrawDelay, [self] {
+        if (!self) return;
+        self->_pendingGpuDisplayTask = 0;
+        self->_pendingGpuDisplay = false;
+        if (QWidget* gpuView = self->_gpuView) {
+            // A throttled resize left the widget at its earlier size.
+            if (gpuView->geometry() != self->rect()) gpuView->setGeometry(self->rect());
+            self->gpuNeedsDisplay();
+        }
+    });
+}
+
+void TerminalView::gpuViewResized() {
+    const Executor::Clock::time_point now = _executor.now();
+    _inLiveResize = _lastResize && now - *_lastResize < liveResizeInterval;
+    _lastResize = now;
+    if (_inLiveResize && gpuLiveResizeThrottleEnabled()) {
+        // The widget follows when the redraw runs: at most one new framebuffer and frame per 16.67 ms
+        // while the edge is dragged. The view paints its background in the strip it leaves meanwhile.
+        queueGpuDisplay();
+        update();
+        return;
+    }
+    _gpuView->setGeometry(rect());
+    gpuNeedsDisplay();
+}
+
+void TerminalView::gpuNeedsDisplay() {
+    if (_gpuNeedsDisplay)
+        _gpuNeedsDisplay();
+    else if (_gpuView)
+        _gpuView->update();
+}
+
+bool TerminalView::parseLiveResizeThrottle(const char* value) {
+    if (!value) return true;
+    const std::string_view text(value);
+    return text != "0" && text != "false" && text != "FALSE";
+}
+
+bool TerminalView::gpuLiveResizeThrottleEnabled() {
+    static const bool enabled = parseLiveResizeThrottle(std::getenv("TESSALINE_METAL_LIVE_RESIZE_THROTTLE"));
+    return enabled;
 }
 
 // MARK: Scrolling
@@ -335,7 +399,12 @@ void TerminalView::send(std::string_view txt) {
 // MARK: Painting
 
 void TerminalView::paintEvent(QPaintEvent* event) {
-    if (_gpuView) return;
+    if (_gpuView) {
+        // Only what the GL widget does not cover yet (it follows a live resize late) shows through.
+        QPainter painter(this);
+        painter.fillRect(event->rect(), nativeBackgroundColor());
+        return;
+    }
     _rectsBeingDrawn.clear();
     for (const QRect& rect : event->region())
         _rectsBeingDrawn.emplace_back(rect);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Executor.h"
+#include "GLBufferingMode.h"
 #include "KeyInput.h"
 #include "KittyKeyEvent.h"
 #include "SearchService.h"
@@ -24,6 +25,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -213,7 +215,6 @@ public:
     static QRectF dirtyRowsRect(int s, int e, int rows, QSizeF viewSize, double cellHeight);
     // The lines a GPU redraw of rows s to e covers, or none.
     static std::optional<std::pair<int, int>> gpuDirtyRange(int s, int e, int rows, int yDisp, int lineCount);
-    const std::optional<std::pair<int, int>>& gpuDirtyRange() const { return _gpuDirtyRange; }
 
     // Paints the lines of the buffer on display that the rectangle touches, and the strip below the last
     // whole row.
@@ -465,6 +466,39 @@ public:
     static std::optional<std::string> findPasteboard();
     static void setFindPasteboard(const std::string& term);
 
+    // MARK: GPU mode (switching in GL/TerminalViewGpu.cpp, with the renderer; redraws in TerminalView.cpp)
+    //
+    // A GL widget over the view draws everything through the GPU renderer, the caret included, and the
+    // view's redraws go to it. Off unless a host switches it on; nothing in the application does.
+
+    // Throws GLError when switching on finds no OpenGL device or the renderer cannot be set up; the view
+    // then stays off and keeps painting itself. Switching to the state the view is in does nothing.
+    void setUseGpu(bool on);
+    bool isUsingGpuRenderer() const { return _useGpuRenderer; }
+    // The GL widget while the mode is on.
+    QWidget* gpuView() const { return _gpuView; }
+    // Read by the renderer at every frame: a change takes effect at the next frame and asks for none.
+    GLBufferingMode gpuBufferingMode() const { return _gpuBufferingMode; }
+    void setGpuBufferingMode(GLBufferingMode mode) { _gpuBufferingMode = mode; }
+    // Lines of the buffer on display to rebuild at the next frame. Redraws before a frame add up to the
+    // range that covers them all; the frame takes it.
+    const std::optional<std::pair<int, int>>& gpuDirtyRange() const { return _gpuDirtyRange; }
+    void addGpuDirtyRange(std::optional<std::pair<int, int>> range);
+    std::optional<std::pair<int, int>> takeGpuDirtyRange() {
+        return std::exchange(_gpuDirtyRange, std::nullopt);
+    }
+    // One GPU redraw 16.67 ms from now unless one is scheduled; nothing without the GL widget.
+    void queueGpuDisplay();
+    bool pendingGpuDisplay() const { return _pendingGpuDisplay; }
+    // Resizes that follow each other within this time are a live resize (a drag of the window's edge):
+    // the GPU redraws of those go through queueGpuDisplay while throttling is on.
+    static constexpr std::chrono::milliseconds liveResizeInterval{100};
+    bool inLiveResize() const { return _inLiveResize; }
+    // "TESSALINE_METAL_LIVE_RESIZE_THROTTLE": off for exactly "0", "false" or "FALSE", on otherwise and
+    // when unset. Read once.
+    static bool gpuLiveResizeThrottleEnabled();
+    static bool parseLiveResizeThrottle(const char* value);
+
     // MARK: Debug view
     // The debug view refreshed after every redraw (held weakly), or none.
     TerminalDebugView* debugView() const { return _debug; }
@@ -511,6 +545,13 @@ private:
 
     // TerminalView.cpp
     ScrollMetrics scrollMetrics() const;
+    // The GL widget's redraw on a resize: throttled while live, else at once.
+    void gpuViewResized();
+    // Asks the GL widget for a frame.
+    void gpuNeedsDisplay();
+
+    // GL/TerminalViewGpu.cpp
+    void updateGpuRenderer(bool enabled);
 
     // TerminalViewKeyboard.cpp
     void setupKeyboard();
@@ -564,9 +605,15 @@ private:
 
     // GPU mode: the drawing widget when it is on, and the lines its next frame redraws.
     QWidget* _gpuView = nullptr;
+    // The widget's own request, which a frame under way turns into one frame after it.
+    std::function<void()> _gpuNeedsDisplay;
     bool _useGpuRenderer = false;
     std::optional<std::pair<int, int>> _gpuDirtyRange;
     bool _pendingGpuDisplay = false;
+    Executor::TaskId _pendingGpuDisplayTask = 0;
+    GLBufferingMode _gpuBufferingMode = GLBufferingMode::perRowPersistent;
+    std::optional<Executor::Clock::time_point> _lastResize;
+    bool _inLiveResize = false;
 
     // Scrolling. What the scroll bar was last given: a flood of output scrolls once per line, and the bar
     // is only touched when something it shows changes.

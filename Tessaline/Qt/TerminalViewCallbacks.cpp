@@ -84,9 +84,8 @@ void TerminalView::selectionChanged(Terminal&) {
     const Buffer& shown = _terminal->displayBuffer();
     const int count = shown.lines().count();
     const int last = std::min(shown.yDisp() + _terminal->rows() - 1, count - 1);
-    _gpuDirtyRange =
-        count == 0 || last < shown.yDisp() ? std::nullopt : std::optional(std::pair{shown.yDisp(), last});
-    _gpuView->update();
+    if (count > 0 && last >= shown.yDisp()) addGpuDirtyRange(std::pair{shown.yDisp(), last});
+    queueGpuDisplay();
 }
 
 bool TerminalView::isProcessTrusted(Terminal&) {

@@ -28,7 +28,8 @@ void TerminalView::updateCursorPosition() {
         _caretView->hide();
         return;
     }
-    _caretView->setVisible(!_terminal->cursorHidden);
+    // In GPU mode the renderer draws the caret; the caret view only keeps its colours and place.
+    _caretView->setVisible(!_terminal->cursorHidden && !_gpuView);
 
     const QSizeF cell = cellDimension();
     const int screenRow = shown.y() - (shown.yDisp() - shown.yBase());
@@ -87,14 +88,14 @@ void TerminalView::setCursorColor(Terminal&, const std::optional<Color>& color,
     _caretView->setCaretTextColor(textColor ? std::optional<QColor>(qColor(*textColor))
                                             : _caretView->defaultCaretTextColor());
     _caretView->update();
-    if (_gpuView) _gpuView->update();
+    queueGpuDisplay();
 }
 
 // MARK: The terminal's cursor
 
 void TerminalView::showCursor(Terminal&) {
     if (_gpuView) {
-        _gpuView->update();
+        queueGpuDisplay();
         return;
     }
     updateCursorPosition();
@@ -102,7 +103,7 @@ void TerminalView::showCursor(Terminal&) {
 
 void TerminalView::hideCursor(Terminal&) {
     if (_gpuView) {
-        _gpuView->update();
+        queueGpuDisplay();
         return;
     }
     if (_caretView) _caretView->hide();
@@ -113,7 +114,7 @@ void TerminalView::cursorStyleChanged(Terminal&, CursorStyle newStyle) {
     _caretView->setStyle(newStyle);
     _caretView->resize(_caretView->caretSize());
     _caretView->updateView();
-    if (_gpuView) _gpuView->update();
+    queueGpuDisplay();
 }
 
 // MARK: Focus

@@ -52,6 +52,7 @@ TerminalView::TerminalView(const QRect& frame, const std::optional<QFont>& font,
 
 TerminalView::~TerminalView() {
     if (_pendingDisplayTask != 0) _executor.cancel(_pendingDisplayTask);
+    if (_pendingGpuDisplayTask != 0) _executor.cancel(_pendingGpuDisplayTask);
     if (_progressReportTimer != 0) _executor.cancel(_progressReportTimer);
     // Nothing the terminal does while it goes may reach a half-destroyed view.
     if (_terminal) _terminal->tdel = nullptr;
@@ -223,7 +224,10 @@ void TerminalView::resizeEvent(QResizeEvent* event) {
     _selection->setActive(false);
     if (!_cellDimension) return;
     processSizeChange(size());
-    update();
+    if (_gpuView)
+        gpuViewResized();
+    else
+        update();
     updateCursorPosition();
 }
 

@@ -1,5 +1,6 @@
 #include "GLTerminalRenderer.h"
 
+#include "GLGpuDevice.h"
 #include "GpuRecords.h"
 #include "TerminalView.h"
 
@@ -198,7 +199,12 @@ GLTerminalRenderer::Result GLTerminalRenderer::create(QOpenGLWidget* view, Termi
     renderer->glyphEntries = std::make_unique<GlyphEntries>(*renderer->grayscaleAtlas, *renderer->colorAtlas,
                                                             renderer->rasterizer);
     GLTerminalRenderer* self = renderer.get();
-    renderer->glyphEntries->onAtlasChanged = [self] { self->atlasResetDuringBuild = true; };
+    renderer->glyphEntries->onAtlasChanged = [self] {
+        if (self->rowCache)
+            self->rowCache->atlasChanged();
+        else
+            self->atlasResetDuringBuild = true;
+    };
 
     CompiledStages stages;
     ShaderLibrarySources compiling = sources;
@@ -215,7 +221,38 @@ GLTerminalRenderer::Result GLTerminalRenderer::create(QOpenGLWidget* view, Termi
     renderer->glSamplerParameteri(renderer->sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
     renderer->terminalView = terminalView;
+    renderer->makeFrameBuilders();
     return renderer;
+}
+
+void GLTerminalRenderer::makeFrameBuilders() {
+    gpuDevice = std::make_unique<GLGpuDevice>();
+    bufferPool = std::make_unique<BufferPool>(*gpuDevice);
+    imageTextures = std::make_unique<ImageTextures>(*gpuDevice, terminalView);
+    rowDrawBuilder = std::make_unique<RowDrawBuilder>(terminalView, *glyphEntries, *grayscaleAtlas,
+                                                      *colorAtlas, *imageTextures, *gpuDevice);
+    cursorDrawBuilder =
+        std::make_unique<CursorDrawBuilder>(terminalView, *glyphEntries, *grayscaleAtlas, *colorAtlas);
+    RowCache::Builders builders;
+    builders.pruneKittyTextureCache = [this] { imageTextures->pruneKittyTextureCache(); };
+    builders.buildRowDrawData = [this](int row, Buffer& buffer, int yDisp, double cellWidth,
+                                       double cellHeight, double yOffset, double viewWidthPx, double scale,
+                                       const VirtualPlacements& placements) {
+        return rowDrawBuilder->buildRowDrawData(row, buffer, yDisp, cellWidth, cellHeight, yOffset,
+                                                viewWidthPx, scale, placements);
+    };
+    builders.makeRowBuffers = [this](const RowDrawData& data) {
+        return rowDrawBuilder->makeRowBuffers(data);
+    };
+    builders.buildCursorDrawData = [this](const RowCache::CaretRequest& request, DrawData& output) {
+        CursorDrawData caret = cursorDrawBuilder->buildCursorDrawData(
+            request.scale, request.cellWidth, request.cellHeight, request.lineDescent, request.lineLeading,
+            request.visible.yDisp, request.visible.firstRow, request.visible.lastRow, cursorBlinkOn);
+        output.cursorColorVertices = std::move(caret.colorVertices);
+        output.cursorGlyphVerticesGray = std::move(caret.glyphVerticesGray);
+        output.cursorGlyphVerticesColor = std::move(caret.glyphVerticesColor);
+    };
+    rowCache = std::make_unique<RowCache>(std::move(builders), atlasResetDuringBuild, atlasResetHandled);
 }
 
 GLTerminalRenderer::~GLTerminalRenderer() {

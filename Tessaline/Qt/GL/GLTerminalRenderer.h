@@ -1,10 +1,17 @@
 #pragma once
 
+#include "BufferPool.h"
+#include "CursorDrawBuilder.h"
+#include "DrawData.h"
 #include "FrameEncoder.h"
+#include "GLBufferingMode.h"
 #include "GLError.h"
 #include "GlyphAtlas.h"
 #include "GlyphEntries.h"
 #include "GlyphRasterizer.h"
+#include "ImageTextures.h"
+#include "RowCache.h"
+#include "RowDrawBuilder.h"
 #include "ShaderLibrary.h"
 
 #include <QOpenGLExtraFunctions>
@@ -23,13 +30,6 @@ class QTimer;
 namespace Tessaline {
 
 class TerminalView;
-
-// How the row cache keeps GPU buffers: one set per visible row across frames, or only the rows' draw
-// data, uploaded whole into pooled buffers each frame.
-enum class GLBufferingMode {
-    perRowPersistent,
-    perFrameAggregated
-};
 
 // Which record a pipeline's vertex buffer holds.
 enum class GLRecordKind {
@@ -97,8 +97,43 @@ public:
     bool pendingRedraw = false;
     std::mutex redrawLock;
 
+    // MARK: Frames (GLTerminalRendererFrame.cpp)
+
+    // One frame of the terminal view into the widget's framebuffer: the widget's paintGL.
+    void draw(QOpenGLWidget& view);
+    // A redraw asked for while a frame is drawn: one more frame follows it, however many asked.
+    void setNeedsDisplay();
+    bool frameInProgress() const { return _frameInProgress; }
+    // The visible rows as draw data, through the row cache; empty without the terminal view.
+    DrawData buildDrawData(double scale);
+    // Starts the 0.7 s caret blink (phase on) or stops it (phase left on); otherwise nothing changes.
+    void updateCursorBlinkTimer(bool shouldBlink);
+    // One blink tick: the other phase, and a frame to show it.
+    void cursorBlinkTick();
+    static constexpr int cursorBlinkIntervalMs = 700;
+    // "TESSALINE_PROFILE" exactly "1": every frame logs how long its stages took. Read once.
+    static bool profileEnabled();
+    static bool parseProfileSwitch(const char* value);
+
+    // Buffers, textures and the pool on the widget's context; the builders of rows and caret over them;
+    // the row cache that calls the builders (tests may swap its hooks).
+    std::unique_ptr<GpuDevice> gpuDevice;
+    std::unique_ptr<BufferPool> bufferPool;
+    std::unique_ptr<ImageTextures> imageTextures;
+    std::unique_ptr<RowDrawBuilder> rowDrawBuilder;
+    std::unique_ptr<CursorDrawBuilder> cursorDrawBuilder;
+    std::unique_ptr<RowCache> rowCache;
+    // Frames drawn so far (those that got past the checks and reached the layers).
+    int framesDrawn = 0;
+
 private:
     GLTerminalRenderer() = default;
+    // The device, pool, image textures, row and caret builders and the row cache, on the current context.
+    void makeFrameBuilders();
+    // The eight row layers, per row or from the aggregated frame, then the caret.
+    void drawLayers(const DrawData& data, float viewportWidth, float viewportHeight);
+
+    bool _frameInProgress = false;
 };
 
 // Atlas textures on the current GL context.
