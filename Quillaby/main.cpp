@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     // Windows are placed by the application: prefer X11 where both are offered.
@@ -15,12 +16,6 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("quillaby"));
-    if (const std::optional<QString> resources = Quillaby::AppResources::bundle().resourcePath()) {
-        QIcon icon;
-        for (int size : {16, 32, 48, 64, 128, 256})
-            icon.addFile(QStringLiteral("%1/Icons/quillaby-%2.png").arg(*resources).arg(size), QSize(size, size));
-        QApplication::setWindowIcon(icon);
-    }
 
     const QStringList arguments = QApplication::arguments();
     const qsizetype previewAt = arguments.indexOf(QStringLiteral("--preview-skin"));
@@ -42,5 +37,16 @@ int main(int argc, char** argv) {
 
     delegate.arguments = arguments;
     delegate.applicationDidFinishLaunching();
+    // Decoding six icon sizes (and loading Qt's image plugins for them) held back the first window
+    // and its shell; windows already shown take the icon up when it is set.
+    QTimer::singleShot(0, &app, [] {
+        if (const std::optional<QString> resources = Quillaby::AppResources::bundle().resourcePath()) {
+            QIcon icon;
+            for (int size : {16, 32, 48, 64, 128, 256})
+                icon.addFile(QStringLiteral("%1/Icons/quillaby-%2.png").arg(*resources).arg(size),
+                             QSize(size, size));
+            QApplication::setWindowIcon(icon);
+        }
+    });
     return QApplication::exec();
 }

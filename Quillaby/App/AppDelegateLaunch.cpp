@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
+#include <QTimer>
 
 namespace Quillaby {
 
@@ -30,9 +31,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     ClaudeStatuslineCleanup::uninstall();
     setupMenu();
     registerHotkey();
-    statusItem = std::make_unique<StatusItemController>(this);
     // Linux asks no permission for desktop notifications: nothing to request here.
     continueLaunch();
+    // The tray item talks to the session bus (and without one Qt forks a bus launcher): made once the
+    // event loop runs, it no longer holds back the first window and its shell.
+    QPointer<AppDelegate> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (self && !self->statusItem && !self->_terminating)
+            self->statusItem = std::make_unique<StatusItemController>(self.data());
+    });
     QThreadPool::globalInstance()->start([] { CrashReporter::uploadAllPending(); });
 }
 
