@@ -262,6 +262,20 @@ bool BufferLine::retire(BufferLine& next, const CharData& blank, CellArena& aren
     return true;
 }
 
+void BufferLine::showCells(const CellBlock& owner, CharData* first, int cells, int cols) {
+    cells = std::clamp(cells, 0, std::max(cols, 0));
+    if (cells > 0)
+        _data.pointInto(owner, first);
+    else
+        _data.reset();
+    _capacity = cells;
+    _count = std::max(cols, 0);
+    _stored = cells;
+    _frozen = true;
+    _blank = CharData::Null;
+    _contentEnd = cells;
+}
+
 void BufferLine::set(int index, const CharData& cell) {
     at(index) = cell;
 }
@@ -386,7 +400,9 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         _frozen = false;
         return;
     }
-    if (_stored < _count) {
+    // A row that may not write its block in place (shared, or a reflowed row of the scroll-back) grows
+    // like one whose last cells are not stored.
+    if (_stored < _count || (_frozen && cols > _count && fillData == _blank)) {
         // A row whose last cells are not stored only changes its count while the new cells are its
         // blank (a block smaller than the row is one that may not be written); otherwise its cells are
         // filled in first.
