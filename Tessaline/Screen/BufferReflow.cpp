@@ -35,7 +35,12 @@ BufferLine& rowForWrite(CircularBufferLineList& lines, int row, int width) {
 void prefetchAhead(const CircularBufferLineList& lines, int row, int step, int col) {
     const int far = row + 16 * step;
     const int near = row + 8 * step;
-    if (far >= 0 && far < lines.count()) __builtin_prefetch(lines.peek(far).get());
+    // A row object spans two cache lines; the fields the walk reads lie in both.
+    if (far >= 0 && far < lines.count()) {
+        const char* object = reinterpret_cast<const char*>(lines.peek(far).get());
+        __builtin_prefetch(object);
+        __builtin_prefetch(object + 64);
+    }
     if (near >= 0 && near < lines.count()) {
         if (const BufferLine* line = lines.peek(near).get(); line && line->stored() > 0) {
             __builtin_prefetch(line->cells());
@@ -299,7 +304,11 @@ void Buffer::finishSlots(int newCols, bool resizeRows, bool check, int firstSlot
     if (!resizeRows && !check) return;
     const int slots = int(_lines.getArray().size());
     for (int i = firstSlot; i < slots; ++i) {
-        if (i + 16 < slots) __builtin_prefetch(_lines.peek(i + 16).get());
+        if (i + 16 < slots) {
+            const char* object = reinterpret_cast<const char*>(_lines.peek(i + 16).get());
+            __builtin_prefetch(object);
+            __builtin_prefetch(object + 64);
+        }
         const BufferLinePtr& line = _lines.peek(i);
         if (!line) continue;
         if (resizeRows) line->resize(newCols, CharData::Null);
