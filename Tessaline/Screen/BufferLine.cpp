@@ -304,16 +304,20 @@ void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fi
     int span = rightMargin + 1;
     pos %= span;
     // Content moves right by n at most; fill cells count as content unless they are the blank.
+    const int contentEnd = _contentEnd;
     markContent(fillData == _blank ? std::min(span, _contentEnd > pos ? _contentEnd + n : _contentEnd)
                                    : span);
-    own();
-    CharData* d = _data.get();
     if (n < span - pos) {
-        std::memmove(d + pos + n, d + pos, size_t(span - pos - n) * sizeof(CharData));
+        // Cells from the content mark on are blank, and so are those they would move onto: only the
+        // content moves (typing in insert mode at the end of a line moves nothing).
+        const int end = std::clamp(contentEnd, pos, span - n);
+        CharData* d = cellsForWrite(pos, end + n);
+        std::memmove(d + pos + n, d + pos, size_t(end - pos) * sizeof(CharData));
         fillCells(d + pos, d + pos + n, fillData);
-    } else {
-        fillCells(d + pos, d + span, fillData);
+        return;
     }
+    own();
+    fillCells(_data.get() + pos, _data.get() + span, fillData);
 }
 
 void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fillData) {
