@@ -210,6 +210,14 @@ public:
         return &_slots[p];
     }
 
+    // Empties the ring, keeping its slots: a ring emptied and filled again all the time (the alternate
+    // screen's) then allocates nothing.
+    void clear() {
+        std::fill(_slots.begin(), _slots.end(), Slot{});
+        _start = 0;
+        _count = 0;
+    }
+
     void trimStart(int n) {
         int m = std::clamp(n, 0, _count);
         if (m == 0) return;
