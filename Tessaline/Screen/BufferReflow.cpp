@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace Tessaline {
 
@@ -158,17 +159,17 @@ RunText runText(std::span<BufferLine* const> run, std::span<const int> wrapped, 
         text.cells = start->block().get();
         return text;
     }
-    static thread_local std::vector<CharData> scratch;
-    scratch.clear();
-    scratch.reserve(size_t(text.length));
+    // The rows go on holding their own cells until they are given pieces of these.
+    text.owner = arena.reserve(text.length);
+    text.cells = text.owner.get();
+    CharData* to = text.cells;
     for (size_t i = 0; i < run.size(); ++i) {
         const BufferLine& row = *run[i];
         const int held = std::min(row.stored(), wrapped[i]);
-        scratch.insert(scratch.end(), row.cells(), row.cells() + held);
-        scratch.insert(scratch.end(), size_t(wrapped[i] - held), row.blank());
+        if (held > 0) std::memcpy(static_cast<void*>(to), row.cells(), size_t(held) * sizeof(CharData));
+        BufferLine::fillCells(to + held, to + wrapped[i], row.blank());
+        to += wrapped[i];
     }
-    text.owner = arena.keep(scratch.data(), text.length);
-    text.cells = text.owner.get();
     return text;
 }
 
