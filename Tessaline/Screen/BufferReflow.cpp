@@ -30,18 +30,21 @@ BufferLine& rowForWrite(CircularBufferLineList& lines, int row, int width) {
     return *lines.peek(row);
 }
 
+// A row object spans two cache lines; the fields a walk reads lie in both.
+void prefetchRow(const BufferLine* row) {
+    if (!row) return;
+    const char* object = reinterpret_cast<const char*>(row);
+    __builtin_prefetch(object);
+    __builtin_prefetch(object + 64);
+}
+
 // Rows are separate heap objects, so a walk over the ring is a chain of cache misses unless the rows
 // ahead are asked for early: the row `row` + 16 (walking by `step` +1 or -1), and the cells around
 // column `col` of the row half as far on.
 void prefetchAhead(const CircularBufferLineList& lines, int row, int step, int col) {
     const int far = row + 16 * step;
     const int near = row + 8 * step;
-    // A row object spans two cache lines; the fields the walk reads lie in both.
-    if (far >= 0 && far < lines.count()) {
-        const char* object = reinterpret_cast<const char*>(lines.peek(far).get());
-        __builtin_prefetch(object);
-        __builtin_prefetch(object + 64);
-    }
+    if (far >= 0 && far < lines.count()) prefetchRow(lines.peek(far).get());
     if (near >= 0 && near < lines.count()) {
         if (const BufferLine* line = lines.peek(near).get(); line && line->stored() > 0) {
             __builtin_prefetch(line->cells());
@@ -305,11 +308,7 @@ void Buffer::finishSlots(int newCols, bool resizeRows, bool check, int firstSlot
     if (!resizeRows && !check) return;
     const int slots = int(_lines.getArray().size());
     for (int i = firstSlot; i < slots; ++i) {
-        if (i + 16 < slots) {
-            const char* object = reinterpret_cast<const char*>(_lines.peek(i + 16).get());
-            __builtin_prefetch(object);
-            __builtin_prefetch(object + 64);
-        }
+        if (i + 16 < slots) prefetchRow(_lines.peek(i + 16).get());
         const BufferLinePtr& line = _lines.peek(i);
         if (!line) continue;
         if (resizeRows) line->resize(newCols, CharData::Null);
