@@ -303,19 +303,21 @@ void BufferLine::noteFilled(const CharData& with, int start, int end) {
 void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fillData) {
     int span = rightMargin + 1;
     pos %= span;
-    // Content moves right by n at most; fill cells count as content unless they are the blank.
     const int contentEnd = _contentEnd;
-    markContent(fillData == _blank ? std::min(span, _contentEnd > pos ? _contentEnd + n : _contentEnd)
-                                   : span);
     if (n < span - pos) {
         // Cells from the content mark on are blank, and so are those they would move onto: only the
-        // content moves (typing in insert mode at the end of a line moves nothing).
+        // content moves (typing in insert mode at the end of a line moves nothing). The cells written
+        // count as content...
         const int end = std::clamp(contentEnd, pos, span - n);
         CharData* d = cellsForWrite(pos, end + n);
         std::memmove(d + pos + n, d + pos, size_t(end - pos) * sizeof(CharData));
         fillCells(d + pos, d + pos + n, fillData);
+        // ...except opened cells past the content that are the blank.
+        if (fillData == _blank && contentEnd <= pos) _contentEnd = contentEnd;
         return;
     }
+    // Fill cells count as content unless they are the blank.
+    markContent(fillData == _blank ? contentEnd : span);
     own();
     fillCells(_data.get() + pos, _data.get() + span, fillData);
 }
