@@ -50,7 +50,7 @@ TEST(ShaperCache, ShapesOnceAndEvictsTheOldestShapedFirst) {
     ShaperCache cache(3);
     const QFont font = mono(16);
     EXPECT_FALSE(cache.shape(QString(), font));
-    const std::optional<ShaperRun> ab = cache.shape(QStringLiteral("ab"), font);
+    const std::shared_ptr<const ShaperRun> ab = cache.shape(QStringLiteral("ab"), font);
     ASSERT_TRUE(ab);
     EXPECT_EQ(ab->glyphCount, 2);
     EXPECT_EQ(ab->firstX, 0);

@@ -260,4 +260,27 @@ void GLTerminalRenderer::draw(const GLPipeline& pipeline, GLuint buffer, int cou
     pipeline.program->release();
 }
 
+GLPipeline& GLTerminalRenderer::pipeline(PipelineKind kind) {
+    switch (kind) {
+    case PipelineKind::text:
+        return textPipeline;
+    case PipelineKind::textGray:
+        return textGrayPipeline;
+    case PipelineKind::color:
+        return colorPipeline;
+    case PipelineKind::cellText:
+        return cellTextPipeline;
+    case PipelineKind::cellTextGray:
+        return cellTextGrayPipeline;
+    case PipelineKind::cellColor:
+        return cellColorPipeline;
+    }
+    return textPipeline;
+}
+
+void GLTerminalRenderer::draw(PipelineKind kind, const GpuBuffer& buffer, int count, unsigned texture,
+                              Float2 viewport) {
+    draw(pipeline(kind), buffer.bufferId(), count, texture, viewport.x, viewport.y);
+}
+
 } // namespace Tessaline

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FrameEncoder.h"
 #include "GLError.h"
 #include "GlyphAtlas.h"
 #include "GlyphEntries.h"
@@ -50,7 +51,7 @@ struct GLPipeline {
 
 // Draws one TerminalView through OpenGL 3.3 core inside the view's GL widget. Made while that widget's
 // context is current (its initializeGL); everything it owns belongs to that context.
-class GLTerminalRenderer : protected QOpenGLExtraFunctions {
+class GLTerminalRenderer : public FrameEncoder, protected QOpenGLExtraFunctions {
 public:
     using Result = std::variant<std::unique_ptr<GLTerminalRenderer>, GLError>;
 
@@ -66,6 +67,10 @@ public:
     // draws `count` records (vertices, or cells of six vertices) into the current framebuffer.
     void draw(const GLPipeline& pipeline, GLuint buffer, int count, GLuint texture, float viewportWidth,
               float viewportHeight);
+    // The frame encoder's draw: the pipeline of that kind over a GPU buffer.
+    void draw(PipelineKind pipeline, const GpuBuffer& buffer, int count, unsigned texture,
+              Float2 viewport) override;
+    GLPipeline& pipeline(PipelineKind kind);
 
     QPointer<TerminalView> terminalView;
     QPointer<QOpenGLWidget> view;

@@ -21,8 +21,14 @@ void appendCode(QString& text, int32_t code, const Terminal& terminal) {
     if (code <= 0) {
         text += QLatin1Char(' ');
     } else if (code < CharData::graphemeCodeBase) {
+        // Appended in place: a string made per character would allocate for every cell of a row.
         const char32_t scalar = char32_t(code);
-        text += QString::fromUcs4(&scalar, 1);
+        if (QChar::requiresSurrogates(scalar)) {
+            text += QChar(QChar::highSurrogate(scalar));
+            text += QChar(QChar::lowSurrogate(scalar));
+        } else {
+            text += QChar(char16_t(scalar));
+        }
     } else {
         const std::string utf8 = terminal.character(code);
         text += QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
@@ -44,15 +50,18 @@ std::vector<ShapedSegment> GlyphEntries::buildShapedSegments(const ViewLineInfo&
     for (const ViewLineSegment& segment : info.segments) {
         if (segment.characterCount <= 0) continue;
         ShapedSegment out{segment, {}};
+        int cells = 0;
         for (const ViewLinePiece& piece : info.piecesOf(segment)) {
+            const int cellOffset = cells;
+            cells += std::max(piece.length, 0);
             if (piece.length <= 0) continue;
             _text.clear();
             for (int k = 0; k < piece.length; ++k)
                 appendCode(_text, info.text[size_t(piece.start + k)], terminal);
             const QFont& font =
                 piece.attributes ? view.fontSet().face(piece.attributes->face) : view.fontSet().normal;
-            if (std::optional<ShaperRun> run = shaperCache.shape(_text, font))
-                out.runs.push_back({piece.attributes, font, std::move(*run)});
+            if (std::shared_ptr<const ShaperRun> run = shaperCache.shape(_text, font))
+                out.runs.push_back({piece.attributes, font, std::move(run), cellOffset, piece.length, piece.start});
         }
         if (!out.runs.empty()) shaped.push_back(std::move(out));
     }
@@ -75,6 +84,7 @@ void GlyphEntries::invalidateIfChanged(const GlyphAtlas& atlas, int sizeBefore) 
     if (atlas.size() == sizeBefore && !atlas.didReset()) return;
     glyphCache.clear();
     customGlyphCache.clear();
+    ++_generation;
     if (onAtlasChanged) onAtlasChanged();
 }
 

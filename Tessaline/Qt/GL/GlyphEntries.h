@@ -68,7 +68,12 @@ struct CustomGlyphEntry {
 struct ShapedRun {
     const TextAttributes* attributes = nullptr;
     QFont font;
-    ShaperRun shaperRun;
+    std::shared_ptr<const ShaperRun> shaperRun;
+    // The run's cells: `cellCount` of them, after `cellOffset` cells of its segment.
+    int cellOffset = 0;
+    int cellCount = 0;
+    // Its first character in the row's text.
+    int textStart = 0;
 };
 
 struct ShapedSegment {
@@ -95,6 +100,9 @@ public:
     std::optional<CustomGlyphEntry> customGlyphEntry(uint32_t codePoint, int cellWidthPx, int cellHeightPx,
                                                      double scale, int baseThicknessPx, bool antiAlias);
 
+    // Counts the times the glyph caches were emptied: entries kept elsewhere are good while it stays.
+    int generation() const { return _generation; }
+
     ShaperCache shaperCache{2048};
     QHash<GlyphKey, GlyphEntry> glyphCache;
     QHash<GlyphKey, QFont> scaledFontCache;
@@ -116,6 +124,7 @@ private:
     GlyphAtlas& _colorAtlas;
     const GlyphRasterizer& _rasterizer;
     QString _text;
+    int _generation = 0;
 };
 
 } // namespace Tessaline

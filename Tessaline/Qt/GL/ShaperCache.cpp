@@ -18,9 +18,15 @@ double fontKeySize(const QFont& font) {
     return font.pixelSize() > 0 ? -double(font.pixelSize()) : font.pointSizeF();
 }
 
-std::optional<ShaperRun> ShaperCache::shape(const QString& text, const QFont& font) {
-    if (text.isEmpty()) return std::nullopt;
-    const ShaperKey key{fontIdentity(font), fontKeySize(font), text};
+std::shared_ptr<const ShaperRun> ShaperCache::shape(const QString& text, const QFont& font) {
+    if (text.isEmpty()) return nullptr;
+    if (!_hasLastFont || !(font == _lastFont)) {
+        _lastFont = font;
+        _lastIdentity = fontIdentity(font);
+        _lastKeySize = fontKeySize(font);
+        _hasLastFont = true;
+    }
+    const ShaperKey key{_lastIdentity, _lastKeySize, text};
     if (auto it = _cache.constFind(key); it != _cache.constEnd()) return *it;
 
     QTextLayout layout(text, font);
@@ -32,17 +38,18 @@ std::optional<ShaperRun> ShaperCache::shape(const QString& text, const QFont& fo
     QTextLine line = layout.createLine();
     if (!line.isValid()) {
         layout.endLayout();
-        return std::nullopt;
+        return nullptr;
     }
     line.setLineWidth(1e7);
     line.setPosition(QPointF(0, 0));
     layout.endLayout();
     const QList<QGlyphRun> glyphRuns = layout.glyphRuns();
-    if (glyphRuns.isEmpty()) return std::nullopt;
+    if (glyphRuns.isEmpty()) return nullptr;
 
     // Layout positions are y-down from the line's top; the renderer thinks y-up from the baseline.
     const double baseline = line.ascent();
-    ShaperRun run;
+    auto shared = std::make_shared<ShaperRun>();
+    ShaperRun& run = *shared;
     bool first = true;
     for (const QGlyphRun& glyphRun : glyphRuns) {
         const QList<quint32> glyphs = glyphRun.glyphIndexes();
@@ -62,13 +69,13 @@ std::optional<ShaperRun> ShaperCache::shape(const QString& text, const QFont& fo
         run.glyphRuns.push_back(std::move(out));
     }
     run.glyphCount = int(run.positions.size());
-    insert(key, run);
-    return run;
+    insert(key, shared);
+    return shared;
 }
 
-void ShaperCache::insert(const ShaperKey& key, const ShaperRun& run) {
+void ShaperCache::insert(const ShaperKey& key, std::shared_ptr<const ShaperRun> run) {
     if (!_cache.contains(key)) _order.push_back(key);
-    _cache.insert(key, run);
+    _cache.insert(key, std::move(run));
     while (qsizetype(_order.size()) > _maxEntries) {
         _cache.remove(_order.front());
         _order.pop_front();

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -52,8 +53,9 @@ public:
     explicit ShaperCache(int maxEntries = 2048)
         : _maxEntries(maxEntries) {}
 
-    // Nothing for empty text or text that lays out to no glyphs.
-    std::optional<ShaperRun> shape(const QString& text, const QFont& font);
+    // Nothing for empty text or text that lays out to no glyphs. Runs are shared with the cache, not
+    // copied: a row asks for one per run of cells.
+    std::shared_ptr<const ShaperRun> shape(const QString& text, const QFont& font);
 
     int maxEntries() const { return _maxEntries; }
     qsizetype count() const { return _cache.size(); }
@@ -61,10 +63,15 @@ public:
     bool contains(const ShaperKey& key) const { return _cache.contains(key); }
 
 private:
-    void insert(const ShaperKey& key, const ShaperRun& run);
+    void insert(const ShaperKey& key, std::shared_ptr<const ShaperRun> run);
 
     int _maxEntries;
-    QHash<ShaperKey, ShaperRun> _cache;
+    QHash<ShaperKey, std::shared_ptr<const ShaperRun>> _cache;
+    // The key of the font asked for last: rows ask for the same few faces over and over.
+    QFont _lastFont;
+    QString _lastIdentity;
+    double _lastKeySize = 0;
+    bool _hasLastFont = false;
     std::deque<ShaperKey> _order;
 };
 
