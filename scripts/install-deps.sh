@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need (libclang-rt-dev: the fuzzer and
-# sanitizer runtimes of clang; xvfb, picom, xdotool, imagemagick, x11-xkb-utils, trayer: the X tests and
+# sanitizer runtimes of clang; xvfb, picom, xdotool, imagemagick, x11-xkb-utils: the X tests and
 # screenshots; trayer, desktop-file-utils: the tray and install tests).
 # Idempotent: returns at once when all are there.
 set -euo pipefail
