@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need (libclang-rt-dev: the fuzzer and
-# sanitizer runtimes of clang; xvfb, picom, xdotool, imagemagick, x11-xkb-utils, trayer: the X tests and
-# screenshots).
+# sanitizer runtimes of clang; xvfb, picom, xdotool, imagemagick, x11-xkb-utils: the X tests and
+# screenshots; trayer, desktop-file-utils: the tray and install tests).
 # Idempotent: returns at once when all are there.
 set -euo pipefail
 
@@ -13,7 +13,7 @@ packages=(
     clang libclang-rt-dev
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev libzip-dev libxcb1-dev libxcb-keysyms1-dev
     fonts-dejavu-core fonts-jetbrains-mono
-    xvfb xauth libgl1-mesa-dri picom xdotool imagemagick x11-utils x11-xkb-utils trayer git
+    xvfb xauth libgl1-mesa-dri picom xdotool imagemagick x11-utils x11-xkb-utils trayer desktop-file-utils git
 )
 
 missing=()

@@ -20,6 +20,7 @@
 #include "Windows/SkinFrameView.h"
 #include "Windows/TerminalPanel.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -224,6 +225,9 @@ void DeviceWindowController::layoutViewport() {
             radii.append(radius * s);
     _screenContainer->configureViewport(box, upright.size(), containerCorners, _skin.viewportCornerRadius * s,
                                         radii);
+    double largestRadius = _skin.viewportCornerRadius * s;
+    if (!radii.isEmpty()) largestRadius = *std::max_element(radii.begin(), radii.end());
+    if (_terminalPanel) _terminalPanel->manager().setScreenCornerRadius(largestRadius);
     if (_effectsLayer) {
         QList<double> effectRadii = radii;
         if (effectRadii.isEmpty() && _skin.viewportCornerRadius > 0)
@@ -326,6 +330,7 @@ void DeviceWindowController::enterMiniMode() {
     setDeviceLook(false);
     _window->setGeometry(DevicePlacement::centredOn(_deviceFrameBeforeMini, miniSize));
     _screenContainer->configureViewport(QRectF(_window->rect()), QSizeF(_window->size()), {}, 0, {});
+    if (_terminalPanel) _terminalPanel->manager().setScreenCornerRadius(0);
     QWidget* focus = _terminalPanel->focusView();
     (focus ? focus : static_cast<QWidget*>(_screenContainer))->setFocus();
 }

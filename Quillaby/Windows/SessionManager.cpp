@@ -25,8 +25,15 @@ ShellView* SessionManager::active() const {
     return _sessions[_activeIndex];
 }
 
+void SessionManager::setScreenCornerRadius(double radius) {
+    _screenCornerRadius = radius;
+    for (ShellView* session : sessions())
+        if (session) session->setScreenCornerRadius(radius);
+}
+
 ShellView* SessionManager::addSession() {
     auto* session = new ShellView(QRect());
+    session->setScreenCornerRadius(_screenCornerRadius);
     session->startSession(std::nullopt, _palette);
     _sessions.append(session);
     _activeIndex = int(_sessions.size()) - 1;

@@ -30,6 +30,8 @@ public:
 
     const SkinManifest::TerminalPalette& palette() const { return _palette; }
     void setPalette(const SkinManifest::TerminalPalette& palette) { _palette = palette; }
+    // The screen's largest corner radius, given to every session now and later.
+    void setScreenCornerRadius(double radius);
 
     std::function<void()> onChange;
 
@@ -50,6 +52,7 @@ private:
     static void dispose(ShellView* session, bool now);
 
     QList<QPointer<ShellView>> _sessions;
+    double _screenCornerRadius = 0;
     int _activeIndex = 0;
     SkinManifest::TerminalPalette _palette;
 };

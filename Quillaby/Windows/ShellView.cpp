@@ -96,7 +96,7 @@ void ShellView::startSession(const std::optional<QString>& shell,
     if (_terminal) return;
     const QString program = shellToStart(shell, SettingsStore::shared().defaultShell());
 
-    auto* terminal = new Tessaline::LocalProcessTerminalView(rect().marginsRemoved(terminalMargins), this);
+    auto* terminal = new Tessaline::LocalProcessTerminalView(rect().marginsRemoved(_margins), this);
     terminal->setProcessDelegate(this);
     applyColors(*terminal, palette);
     terminal->setFont(resolveFont(_fontName, _fontSize));
@@ -256,13 +256,28 @@ void ShellView::wheelEvent(QWheelEvent* event) {
 
 void ShellView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (_terminal) fitHidden(*_terminal, rect().marginsRemoved(terminalMargins));
+    if (_terminal) fitHidden(*_terminal, rect().marginsRemoved(_margins));
 }
 
 void ShellView::paintEvent(QPaintEvent*) {
     if (!_terminal) return;
     QPainter painter(this);
     painter.fillRect(rect(), _terminal->nativeBackgroundColor());
+}
+
+QMargins ShellView::terminalMarginsFor(double cornerRadius) {
+    if (!(cornerRadius > 0) || !std::isfinite(cornerRadius)) return terminalMargins;
+    // A cell's outer corner at (d, d) lies inside a rounding of radius r once d >= r (1 - 1/sqrt 2).
+    const int inset = int(std::ceil(cornerRadius * (1 - 1 / std::sqrt(2.0))));
+    return QMargins(std::max(terminalMargins.left(), inset), std::max(terminalMargins.top(), inset),
+                    std::max(terminalMargins.right(), inset), std::max(terminalMargins.bottom(), inset));
+}
+
+void ShellView::setScreenCornerRadius(double radius) {
+    const QMargins margins = terminalMarginsFor(radius);
+    if (margins == _margins) return;
+    _margins = margins;
+    if (_terminal) fitHidden(*_terminal, rect().marginsRemoved(_margins));
 }
 
 void ShellView::fitHidden(QWidget& widget, const QRect& frame) {

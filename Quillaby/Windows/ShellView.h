@@ -78,6 +78,12 @@ public:
     // The margin between the session's edges and its terminal, in the terminal's background colour: a
     // device's screen has soft, rounded edges and a bezel that would cut into glyphs at the very edge.
     static constexpr QMargins terminalMargins{4, 2, 4, 2};
+    // The margins for a screen whose corners are rounded with `cornerRadius`: the terminal's corner
+    // cells stay inside the rounding, so the first letter of a prompt is never cut.
+    static QMargins terminalMarginsFor(double cornerRadius);
+    // The largest corner radius of the screen the session is shown in; it sets the terminal's margins.
+    void setScreenCornerRadius(double radius);
+    QMargins margins() const { return _margins; }
 
     // LocalProcessTerminalViewDelegate
     void sizeChanged(Tessaline::LocalProcessTerminalView& source, int newCols, int newRows) override;
@@ -100,6 +106,7 @@ private:
     void postStateChange();
 
     QPointer<Tessaline::LocalProcessTerminalView> _terminal;
+    QMargins _margins = terminalMargins;
     double _fontSize = 0;
     QString _fontName;
     QString _currentDirectory;

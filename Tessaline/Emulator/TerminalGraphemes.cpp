@@ -8,13 +8,17 @@ namespace {
 
 void gatherGraphemes(const BufferLine& line, GraphemeTable::IndexSet& kept) {
     const CharData* cells = line.cells();
-    // Past the content mark every cell is the same blank.
-    const int end = std::min(line.contentEnd() + 1, line.count());
     const uint32_t size = uint32_t(kept.size());
-    for (int c = 0; c < end; ++c) {
-        const uint32_t index = uint32_t(cells[c].code - GraphemeTable::firstCode);
+    auto keep = [&](const CharData& cell) {
+        const uint32_t index = uint32_t(cell.code - GraphemeTable::firstCode);
         if (index < size) kept[index] = true;
-    }
+    };
+    // Past the content mark every cell is the row's blank. A row of the scroll-back keeps no cells past
+    // its content: the block ends there, or the next row's cells begin.
+    const int end = std::min(line.contentEnd(), line.stored());
+    for (int c = 0; c < end; ++c)
+        keep(cells[c]);
+    if (end < line.count()) keep(line[end]);
 }
 
 void gatherGraphemes(const Buffer& buffer, GraphemeTable::IndexSet& kept) {

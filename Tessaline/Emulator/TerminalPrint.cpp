@@ -417,11 +417,13 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
 // Decodes a run that holds only characters of one column that join nothing into their codes: ASCII, and
 // the letters, digits and symbols of other scripts that are neither marks, joiners nor pictographs (a
 // line of text with an accented letter or two, box drawing). False as soon as one is anything else.
-// `stop` is where the first byte from 0x7F up is (findNonAscii of the run).
-bool decodeSimpleText(const uint8_t* p, const uint8_t* stop, const uint8_t* end,
-                      std::vector<uint32_t>& codes) {
+// `stop` is where the first byte from 0x7F up is (findNonAscii of the run). The codes go to the start of
+// `codes`, which only ever grows (growing a vector's size would clear the new codes first); `count`
+// says how many there are.
+bool decodeSimpleText(const uint8_t* p, const uint8_t* stop, const uint8_t* end, std::vector<uint32_t>& codes,
+                      size_t& count) {
     // Room for a whole vector written past the last code.
-    codes.resize(size_t(end - p) + 16);
+    if (codes.size() < size_t(end - p) + 16) codes.resize(size_t(end - p) + 16);
     uint32_t* out = codes.data();
     for (bool first = true; p < end; first = false) {
         if (!first) stop = findNonAscii(p, end);
@@ -463,7 +465,7 @@ bool decodeSimpleText(const uint8_t* p, const uint8_t* stop, const uint8_t* end,
         *out++ = scalar;
         p += r;
     }
-    codes.resize(size_t(out - codes.data()));
+    count = size_t(out - codes.data());
     return true;
 }
 
@@ -538,11 +540,12 @@ inline void Terminal::printRun(std::span<const uint8_t> data) {
         }
         // Text with a letter or two beyond ASCII goes in as one segment all the same, when none of its
         // characters can join another or take two columns.
-        if (decodeSimpleText(begin, stop, end, _codeRun)) {
+        size_t codes = 0;
+        if (decodeSimpleText(begin, stop, end, _codeRun, codes)) {
             Buffer& buffer = *_buffer;
             updateRange(buffer, buffer.y());
-            const int written = buffer.insertCodeRun(_codeRun, _printCell);
-            if (size_t(written) == _codeRun.size()) {
+            const int written = buffer.insertCodeRun({_codeRun.data(), codes}, _printCell);
+            if (size_t(written) == codes) {
                 updateRange(buffer, buffer.y());
                 return;
             }

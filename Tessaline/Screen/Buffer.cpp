@@ -95,7 +95,12 @@ void Buffer::clear() {
     _yBase = 0;
     xBase = 0;
     linesTop = 0;
-    setupRing(getCorrectBufferLength(_rows));
+    // A ring of a screen's slots or so is kept; a large one goes with its slots, as it fills only slowly.
+    const int capacity = getCorrectBufferLength(_rows);
+    if (_lines.maxLength() == capacity && _lines.getArray().size() <= size_t(2 * _rows))
+        _lines.clear();
+    else
+        setupRing(capacity);
     _linesWithImagesCount = 0;
     _scrollTop = 0;
     _scrollBottom = _rows - 1;

@@ -81,6 +81,11 @@ public:
     // write there; the print path reads and clears it (Terminal::holdCursorAtRightEdge).
     bool heldAtRightEdge = false;
 
+    // Reflowed runs of the scroll-back share their text between their rows instead of copying cells
+    // from row to row; off, every reflowed row gets cells of its own (the plain reflow, kept as the
+    // reference the shared one is checked against).
+    bool reflowSharesCells = true;
+
     // Called with true when a character must wrap at the bottom of the scroll region; the owner scrolls
     // the region and makes the new bottom row a wrapped row. Stops the process until the owner sets it.
     std::function<void(bool)> scroll = [](bool) { fatalError("This should be set after creating a buffer"); };
@@ -258,13 +263,19 @@ private:
     void setupRing(int capacity);
     void setupLinesCallbacks();
     // getLinesToRemove; with widen, each row in use is first resized to newCols when the walk reaches it,
-    // while its cells are in cache.
+    // while its cells are in cache, and the rows that stay in use with images are counted into
+    // withImages.
     std::vector<int> joinRuns(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar,
-                              bool widen);
-    // The last pass of a resize over every slot that holds a row, used or not: resizes it to newCols
-    // (with resizeRows), checks its width and recounts the rows in use with images (with recount).
-    // Empty slots stay empty: the ring makes them at the current width when first read.
-    void finishSlots(int newCols, bool resizeRows, bool check, bool recount);
+                              bool widen, int* withImages = nullptr);
+    // joinRuns for the run of n rows from buffer row first when it lies in the scroll-back: its rows
+    // show pieces of the run's text. False, having changed nothing the copying join reads, when the run
+    // is not one it can take.
+    bool joinRunShared(int first, int n, int oldCols, int newCols, std::vector<int>& pairs, int* withImages);
+    // The last pass of a resize over every slot from firstSlot on that holds a row, used or not: resizes
+    // it to newCols (with resizeRows) and checks its width. Empty slots stay empty: the ring makes them at
+    // the current width when first read. A reflow does that (and counts the rows with images) for the
+    // rows in use as its walk passes them: the pass then starts at the count.
+    void finishSlots(int newCols, bool resizeRows, bool check, int firstSlot = 0);
 
     // Before the ring: rows hold blocks of its chunks, and the chunks outlive the arena anyway.
     CellArena _cellArena;

@@ -262,6 +262,20 @@ bool BufferLine::retire(BufferLine& next, const CharData& blank, CellArena& aren
     return true;
 }
 
+void BufferLine::showCells(const CellBlock& owner, CharData* first, int cells, int cols) {
+    cells = std::clamp(cells, 0, std::max(cols, 0));
+    if (cells > 0)
+        _data.pointInto(owner, first);
+    else
+        _data.reset();
+    _capacity = cells;
+    _count = std::max(cols, 0);
+    _stored = cells;
+    _frozen = true;
+    _blank = CharData::Null;
+    _contentEnd = cells;
+}
+
 void BufferLine::set(int index, const CharData& cell) {
     at(index) = cell;
 }
@@ -289,17 +303,23 @@ void BufferLine::noteFilled(const CharData& with, int start, int end) {
 void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fillData) {
     int span = rightMargin + 1;
     pos %= span;
-    // Content moves right by n at most; fill cells count as content unless they are the blank.
-    markContent(fillData == _blank ? std::min(span, _contentEnd > pos ? _contentEnd + n : _contentEnd)
-                                   : span);
-    own();
-    CharData* d = _data.get();
+    const int contentEnd = _contentEnd;
     if (n < span - pos) {
-        std::memmove(d + pos + n, d + pos, size_t(span - pos - n) * sizeof(CharData));
+        // Cells from the content mark on are blank, and so are those they would move onto: only the
+        // content moves (typing in insert mode at the end of a line moves nothing). The cells written
+        // count as content...
+        const int end = std::clamp(contentEnd, pos, span - n);
+        CharData* d = cellsForWrite(pos, end + n);
+        std::memmove(d + pos + n, d + pos, size_t(end - pos) * sizeof(CharData));
         fillCells(d + pos, d + pos + n, fillData);
-    } else {
-        fillCells(d + pos, d + span, fillData);
+        // ...except opened cells past the content that are the blank.
+        if (fillData == _blank && contentEnd <= pos) _contentEnd = contentEnd;
+        return;
     }
+    // Fill cells count as content unless they are the blank.
+    markContent(fillData == _blank ? contentEnd : span);
+    own();
+    fillCells(_data.get() + pos, _data.get() + span, fillData);
 }
 
 void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fillData) {
@@ -386,7 +406,9 @@ void BufferLine::resize(int cols, const CharData& fillData) {
         _frozen = false;
         return;
     }
-    if (_stored < _count) {
+    // A row that may not write its block in place (shared, or a reflowed row of the scroll-back) grows
+    // like one whose last cells are not stored.
+    if (_stored < _count || (_frozen && cols > _count && fillData == _blank)) {
         // A row whose last cells are not stored only changes its count while the new cells are its
         // blank (a block smaller than the row is one that may not be written); otherwise its cells are
         // filled in first.

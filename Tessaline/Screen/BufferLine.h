@@ -117,6 +117,12 @@ public:
     int contentEnd() const { return _contentEnd; }
     // Whether the block holds fewer cells than the row has.
     bool isCompact() const { return _capacity < _count; }
+    // The handle to the row's cells (inside a larger block for a row of the scroll-back).
+    const CellBlock& block() const { return _data; }
+    // Makes the row show `cells` cells from `first`, inside the block `owner` holds, followed by blank
+    // cells (CharData::Null) up to cols: a reflowed row of the scroll-back refers to its run's text rather
+    // than holding a copy. The row writes them only after copying them (as a compact row).
+    void showCells(const CellBlock& owner, CharData* first, int cells, int cols);
 
     // For a row leaving the screen for the scroll-back: it keeps only the cells it uses (in the arena),
     // and its block, cleared to `blank`, goes to `next`, the row that takes its place at the newest end

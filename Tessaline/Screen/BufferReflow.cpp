@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace Tessaline {
 
@@ -29,19 +30,36 @@ BufferLine& rowForWrite(CircularBufferLineList& lines, int row, int width) {
     return *lines.peek(row);
 }
 
+// A row object spans two cache lines; the fields a walk reads lie in both.
+void prefetchRow(const BufferLine* row) {
+    if (!row) return;
+    const char* object = reinterpret_cast<const char*>(row);
+    __builtin_prefetch(object);
+    __builtin_prefetch(object + 64);
+}
+
 // Rows are separate heap objects, so a walk over the ring is a chain of cache misses unless the rows
 // ahead are asked for early: the row `row` + 16 (walking by `step` +1 or -1), and the cells around
 // column `col` of the row half as far on.
 void prefetchAhead(const CircularBufferLineList& lines, int row, int step, int col) {
     const int far = row + 16 * step;
     const int near = row + 8 * step;
-    if (far >= 0 && far < lines.count()) __builtin_prefetch(lines.peek(far).get());
+    if (far >= 0 && far < lines.count()) prefetchRow(lines.peek(far).get());
     if (near >= 0 && near < lines.count()) {
         if (const BufferLine* line = lines.peek(near).get(); line && line->stored() > 0) {
             __builtin_prefetch(line->cells());
             __builtin_prefetch(line->cells() + std::clamp(col, 0, line->stored() - 1));
         }
     }
+}
+
+// A row in use narrower than the screen means the ring is broken: no reader expects it.
+void checkWidth(const BufferLine& line, int cols) {
+    if (line.count() >= cols) [[likely]]
+        return;
+    char message[96];
+    std::snprintf(message, sizeof message, "stop here newCols=%d but the element has: %d", cols, line.count());
+    fatalError(message);
 }
 
 // Exchanges the rows of two slots without making a row for an empty one.
@@ -105,6 +123,70 @@ void newLineLengths(std::span<BufferLine* const> run, std::span<const int> wrapp
         out.push_back(length);
         placed += length;
     }
+}
+
+// The text of a run as one stretch of cells its rows can refer to: the rows' own cells when they lie one
+// after another in one block (a run reflowed before), else a copy kept in the arena. The rows then show
+// pieces of it instead of copying cells from row to row, so a reflow of the scroll-back moves no cells
+// once its runs have been reflowed once.
+struct RunText {
+    CellBlock owner;
+    CharData* cells = nullptr;
+    int length = 0;
+};
+
+RunText runText(std::span<BufferLine* const> run, std::span<const int> wrapped, CellArena& arena) {
+    RunText text;
+    bool adjacent = true;
+    const BufferLine* start = nullptr;
+    const CharData* expected = nullptr;
+    for (size_t i = 0; i < run.size(); ++i) {
+        const BufferLine& row = *run[i];
+        const int length = wrapped[i];
+        text.length += length;
+        if (length == 0 || !adjacent) continue;
+        if (row.stored() < length) {
+            adjacent = false;
+        } else if (!start) {
+            start = &row;
+            expected = row.cells() + length;
+        } else if (row.cells() == expected && row.block().sharesOwnerWith(start->block())) {
+            expected += length;
+        } else {
+            adjacent = false;
+        }
+    }
+    if (text.length == 0) return text;
+    if (adjacent) {
+        text.owner = start->block();
+        text.cells = start->block().get();
+        return text;
+    }
+    // The rows go on holding their own cells until they are given pieces of these.
+    text.owner = arena.reserve(text.length);
+    text.cells = text.owner.get();
+    CharData* to = text.cells;
+    for (size_t i = 0; i < run.size(); ++i) {
+        const BufferLine& row = *run[i];
+        const int held = std::min(row.stored(), wrapped[i]);
+        if (held > 0) std::memcpy(static_cast<void*>(to), row.cells(), size_t(held) * sizeof(CharData));
+        BufferLine::fillCells(to + held, to + wrapped[i], row.blank());
+        to += wrapped[i];
+    }
+    return text;
+}
+
+// The lengths of the rows a run's text fills at a larger width: a wide character that would start in
+// the last column starts the next row, except on the last row the run has.
+void widerLineLengths(const CharData* text, int length, int cols, int rows, std::vector<int>& out) {
+    out.clear();
+    int at = 0;
+    while (length - at >= cols && int(out.size()) + 1 < rows) {
+        const int taken = cols > 1 && text[at + cols - 1].width() == 2 ? cols - 1 : cols;
+        out.push_back(taken);
+        at += taken;
+    }
+    if (at < length || out.empty()) out.push_back(length - at);
 }
 
 } // namespace
@@ -206,41 +288,32 @@ void Buffer::resize(int newCols, int newRows) {
     tabStops.resize(size_t(newCols), false);
 
     const bool narrower = newCols < _cols;
-    if (_hasScrollback && _cols != newCols) {
+    const bool reflow = _hasScrollback && _cols != newCols;
+    if (reflow) {
         if (narrower)
             reflowNarrower(_cols, _rows, newCols, newRows);
         else
             reflowWider(_cols, _rows, newCols, newRows);
     }
-    // Without scroll-back, narrowed rows keep their width: only their first newCols cells are used.
-    // After a reflow the image count is recounted (as recalculateLinesWithImagesCount does) in the same
-    // pass, which visits every row anyway.
-    finishSlots(newCols, widen || (_hasScrollback && narrower), _lines.count() > 0,
-                _hasScrollback && _cols != newCols);
+    // Without scroll-back, narrowed rows keep their width: only their first newCols cells are used. A
+    // reflow has resized, checked and counted the rows in use (images) on its walk, which visits every
+    // row anyway: only the slots past them are left.
+    finishSlots(newCols, widen || (_hasScrollback && narrower), _lines.count() > 0, reflow ? _lines.count() : 0);
 
     _cols = newCols;
     _rows = newRows;
 }
 
-void Buffer::finishSlots(int newCols, bool resizeRows, bool check, bool recount) {
-    if (!resizeRows && !check && !recount) return;
-    // Logical order, so that the rows in use (the first count) are known for the recount.
+void Buffer::finishSlots(int newCols, bool resizeRows, bool check, int firstSlot) {
+    if (!resizeRows && !check) return;
     const int slots = int(_lines.getArray().size());
-    int withImages = 0;
-    for (int i = 0; i < slots; ++i) {
-        if (i + 16 < slots) __builtin_prefetch(_lines.peek(i + 16).get());
+    for (int i = firstSlot; i < slots; ++i) {
+        if (i + 16 < slots) prefetchRow(_lines.peek(i + 16).get());
         const BufferLinePtr& line = _lines.peek(i);
         if (!line) continue;
-        if (recount && i < _lines.count() && line->images) ++withImages;
         if (resizeRows) line->resize(newCols, CharData::Null);
-        if (check && line->count() < newCols) {
-            char message[96];
-            std::snprintf(message, sizeof message, "stop here newCols=%d but the element has: %d", newCols,
-                          line->count());
-            fatalError(message);
-        }
+        if (check) checkWidth(*line, newCols);
     }
-    if (recount) _linesWithImagesCount = withImages;
 }
 
 std::vector<int> Buffer::getLinesToRemove(int oldCols, int newCols, int bufferAbsoluteY,
@@ -249,7 +322,7 @@ std::vector<int> Buffer::getLinesToRemove(int oldCols, int newCols, int bufferAb
 }
 
 std::vector<int> Buffer::joinRuns(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar,
-                                  bool widen) {
+                                  bool widen, int* withImages) {
     std::vector<int> pairs;
     std::vector<BufferLine*> run;
     const int count = _lines.count();
@@ -259,7 +332,11 @@ std::vector<int> Buffer::joinRuns(int oldCols, int newCols, int bufferAbsoluteY,
         if (!widen) return;
         for (; widened < row; ++widened) {
             prefetchAhead(_lines, widened + 1, 1, oldCols - 1);
-            if (const BufferLinePtr& line = _lines.peek(widened + 1)) line->resize(newCols, CharData::Null);
+            if (const BufferLinePtr& line = _lines.peek(widened + 1)) {
+                line->resize(newCols, CharData::Null);
+                checkWidth(*line, newCols);
+                if (withImages && line->images) ++*withImages;
+            }
         }
     };
     if (count > 0) reach(0);
@@ -279,6 +356,10 @@ std::vector<int> Buffer::joinRuns(int oldCols, int newCols, int bufferAbsoluteY,
             continue;
         }
         const int n = end - y;
+        if (widen && reflowSharesCells && end <= _yBase && joinRunShared(y, n, oldCols, newCols, pairs, withImages)) {
+            y = end;
+            continue;
+        }
         run.clear();
         run.push_back(&rowForWrite(_lines, y, newCols));
         for (int i = y + 1; i < end; ++i)
@@ -331,14 +412,61 @@ std::vector<int> Buffer::joinRuns(int oldCols, int newCols, int bufferAbsoluteY,
         if (emptied > 0) {
             pairs.push_back(y + n - emptied);
             pairs.push_back(emptied);
+            // They leave the ring with their strips.
+            for (int i = n - emptied; withImages && i < n; ++i)
+                if (run[size_t(i)]->images) --*withImages;
         }
         y = end;
     }
     return pairs;
 }
 
+bool Buffer::joinRunShared(int first, int n, int oldCols, int newCols, std::vector<int>& pairs,
+                           int* withImages) {
+    static thread_local std::vector<BufferLine*> run;
+    static thread_local std::vector<int> wrapped;
+    static thread_local std::vector<int> lengths;
+    run.clear();
+    for (int i = first; i < first + n; ++i) {
+        BufferLine* line = _lines.peek(i).get();
+        if (!line) return false;
+        run.push_back(line);
+    }
+    wrapped.clear();
+    for (int i = 0; i < n; ++i)
+        wrapped.push_back(wrappedLength(*run[size_t(i)], i + 1 < n ? run[size_t(i + 1)] : nullptr, oldCols));
+    const RunText text = runText(run, wrapped, _cellArena);
+    widerLineLengths(text.cells, text.length, newCols, n, lengths);
+    // Text that does not fit the rows the run has is left to the copying reflow, which cuts it.
+    if (lengths.back() > newCols) return false;
+
+    const int used = int(lengths.size());
+    int at = 0;
+    for (int i = 0; i < used; ++i) {
+        run[size_t(i)]->showCells(text.owner, text.cells + at, lengths[size_t(i)], newCols);
+        at += lengths[size_t(i)];
+    }
+    int emptied = 0;
+    for (int i = n - 1; i >= 1; --i) {
+        if (i >= used || run[size_t(i)]->getTrimmedLength() == 0)
+            ++emptied;
+        else
+            break;
+    }
+    if (emptied > 0) {
+        pairs.push_back(first + n - emptied);
+        pairs.push_back(emptied);
+        for (int i = n - emptied; withImages && i < n; ++i)
+            if (run[size_t(i)]->images) --*withImages;
+    }
+    return true;
+}
+
 void Buffer::reflowWider(int oldCols, int, int newCols, int newRows) {
-    const std::vector<int> pairs = joinRuns(oldCols, newCols, _yBase + _y, CharData::Null, true);
+    int withImages = 0;
+    const std::vector<int> pairs = joinRuns(oldCols, newCols, _yBase + _y, CharData::Null, true, &withImages);
+    // Rows added below have none.
+    _linesWithImagesCount = withImages;
     if (pairs.empty()) return;
 
     // The new order, as buffer-row indices of the rows that stay.
@@ -414,29 +542,62 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
     std::vector<BufferLine*> run;
     std::vector<int> wrapped;
     std::vector<int> lengths;
+    // Every row takes the new width as the walk leaves it, while it is in cache; the rows with images are
+    // counted on the way.
+    int withImages = 0;
+    auto finishRow = [&](BufferLine& row) {
+        row.resize(newCols, CharData::Null);
+        checkWidth(row, newCols);
+    };
+    auto finishRows = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            if (const BufferLinePtr& row = _lines.peek(i)) {
+                if (row->images) ++withImages;
+                finishRow(*row);
+            }
+        }
+    };
 
     for (int y = _lines.count() - 1; y >= 0; --y) {
         prefetchAhead(_lines, y, -1, oldCols - 1);
         const BufferLinePtr& line = _lines.peek(y);
         // A row the ring has not made yet is blank and unwrapped.
-        if (!line || (!line->isWrapped && !trimmedLengthExceeds(*line, newCols))) continue;
+        if (!line) continue;
+        if (!line->isWrapped && !trimmedLengthExceeds(*line, newCols)) {
+            if (line->images) ++withImages;
+            finishRow(*line);
+            continue;
+        }
         int first = y;
         while (first > 0 && isWrappedRow(_lines, first))
             --first;
         const int n = y - first + 1;
         y = first;
-        if (cursorRow >= first && cursorRow < first + n) continue;
+        if (cursorRow >= first && cursorRow < first + n) {
+            finishRows(first, first + n);
+            continue;
+        }
 
         run.clear();
-        for (int i = first; i < first + n; ++i)
+        for (int i = first; i < first + n; ++i) {
             run.push_back(&rowForWrite(_lines, i, oldCols));
+            if (run.back()->images) ++withImages;
+        }
         wrapped.clear();
         for (int i = 0; i < n; ++i)
             wrapped.push_back(
                 wrappedLength(*run[size_t(i)], i + 1 < n ? run[size_t(i + 1)] : nullptr, oldCols));
         const int lastLength = wrapped.back();
         newLineLengths(run, wrapped, newCols, lengths);
-        if (lengths.empty()) continue;
+        if (lengths.empty()) {
+            for (BufferLine* row : run)
+                finishRow(*row);
+            continue;
+        }
+
+        // Rows of the scroll-back show pieces of their run's text rather than copies of it.
+        const bool shared = reflowSharesCells && first + n <= _yBase && int(lengths.size()) >= n;
+        const RunText text = shared ? runText(run, wrapped, _cellArena) : RunText{};
 
         const int rowsToAdd = int(lengths.size()) - n;
         if (rowsToAdd > 0 && first + n <= cursorRow) insertedAbove += rowsToAdd;
@@ -453,6 +614,15 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
             }
             insertedTotal += rowsToAdd;
             batches.push_back(std::move(batch));
+        }
+
+        if (shared) {
+            int at = 0;
+            for (size_t i = 0; i < lengths.size(); ++i) {
+                run[i]->showCells(text.owner, text.cells + at, lengths[i], newCols);
+                at += lengths[i];
+            }
+            continue;
         }
 
         // Backwards, so that no cell is overwritten before it is read.
@@ -484,7 +654,10 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
             if (lengths[i] < newCols)
                 row.fill(CharData::Null, lengths[i], std::min(end, row.count()) - lengths[i]);
         }
+        for (BufferLine* row : run)
+            finishRow(*row);
     }
+    _linesWithImagesCount = withImages;
     if (batches.empty()) return;
 
     // Without scroll-back in use, the new rows first take the place of blank rows at the bottom, below
@@ -505,6 +678,7 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
 
     // The screen ends with the ring; the oldest rows fell out when the ring could not hold them all.
     const int64_t dropped = count - _lines.count();
+    if (dropped > 0) recalculateLinesWithImagesCount();
     const int oldYBase = _yBase;
     _yBase = std::max(_lines.count() - newRows, 0);
     _yDisp = _yDisp == oldYBase ? _yBase : int(std::clamp<int64_t>(_yDisp - dropped, 0, _yBase));

@@ -11,6 +11,15 @@ constexpr size_t prefetchDistance = 4096;
 
 } // namespace
 
+CellArena::Block CellArena::reserve(int cells) {
+    if (cells <= 0) return nullptr;
+    if (_chunks.empty() || _used + cells > _chunks.back().size) nextChunk(cells);
+    Chunk& chunk = _chunks.back();
+    CharData* to = chunk.cells.get() + _used;
+    _used += cells;
+    return Block(chunk.cells, to);
+}
+
 CellArena::Block CellArena::keep(const CharData* from, int cells) {
     if (cells <= 0) return nullptr;
     if (_chunks.empty() || _used + cells > _chunks.back().size) nextChunk(cells);

@@ -26,6 +26,8 @@ public:
 
     // A block holding a copy of `cells` cells from `from`; null for none.
     Block keep(const CharData* from, int cells);
+    // A block of `cells` cells for the caller to write before any row reads them; null for none.
+    Block reserve(int cells);
     // Lets go of the chunks no row holds any more (after the scroll-back was dropped).
     void releaseUnused();
     // Bytes of the chunks held, used or not.

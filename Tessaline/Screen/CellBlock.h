@@ -61,6 +61,14 @@ public:
         std::swap(_owner, other._owner);
         std::swap(_cells, other._cells);
     }
+    // Whether both handles keep the same block alive (null handles keep none).
+    bool sharesOwnerWith(const CellBlock& other) const { return _owner != nullptr && _owner == other._owner; }
+    // Makes this handle refer to cells inside the block `owner` holds; the count is touched only when the
+    // handle held another block.
+    void pointInto(const CellBlock& owner, CharData* cells) {
+        if (_owner != owner._owner) *this = owner;
+        _cells = cells;
+    }
     bool operator==(const CellBlock& other) const { return _cells == other._cells; }
     bool operator==(std::nullptr_t) const { return _cells == nullptr; }
 

@@ -176,6 +176,29 @@ public:
             return s + a;
         }
         const size_t n = _slots.size();
+        if constexpr (Traits::relocatable) {
+            // The range runs over the end of the slots and on from the first: two block moves, and the
+            // handle that crosses the end.
+            Slot* s = _slots.data();
+            auto move = [](Slot* to, Slot* from, size_t count) {
+                std::memmove(static_cast<void*>(to), static_cast<const void*>(from), count * sizeof(Slot));
+            };
+            alignas(Slot) unsigned char saved[sizeof(Slot)];
+            if (towardsStart) {
+                std::memcpy(saved, static_cast<void*>(s + a), sizeof(Slot));
+                move(s + a, s + a + 1, n - 1 - a);
+                move(s + n - 1, s, 1);
+                move(s, s + 1, b);
+                std::memcpy(static_cast<void*>(s + b), saved, sizeof(Slot));
+                return s + b;
+            }
+            std::memcpy(saved, static_cast<void*>(s + b), sizeof(Slot));
+            move(s + 1, s, b);
+            move(s, s + n - 1, 1);
+            move(s + a + 1, s + a, n - 1 - a);
+            std::memcpy(static_cast<void*>(s + a), saved, sizeof(Slot));
+            return s + a;
+        }
         size_t p = towardsStart ? a : b;
         Slot saved = std::move(_slots[p]);
         for (int i = first; i < last; ++i) {
@@ -185,6 +208,14 @@ public:
         }
         _slots[p] = std::move(saved);
         return &_slots[p];
+    }
+
+    // Empties the ring, keeping its slots: a ring emptied and filled again all the time (the alternate
+    // screen's) then allocates nothing.
+    void clear() {
+        std::fill(_slots.begin(), _slots.end(), Slot{});
+        _start = 0;
+        _count = 0;
     }
 
     void trimStart(int n) {

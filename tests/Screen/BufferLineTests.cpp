@@ -83,6 +83,34 @@ TEST(BufferLine, InsertAndDeleteInsideMargin) {
     }
 }
 
+// Only the content of a row moves when cells open; the blank tail stays. A copy sharing the cells keeps
+// its own.
+TEST(BufferLine, InsertIntoARowWithABlankTail) {
+    const CharData fill(Attribute::defaultAttribute(), '_');
+    struct Case {
+        const char* name;
+        const char* text;
+        int pos, n, rightMargin;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"inside the content", "ABC", 1, 2, 7, "A__BC..."},
+        {"at the end of the content", "ABC", 3, 2, 7, "ABC__..."},
+        {"past the content", "ABC", 4, 2, 7, "ABC.__.."},
+        {"content pushed to the margin", "ABCDEF", 2, 3, 5, "AB___C.."},
+        {"an empty row", "", 0, 1, 7, "_......."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto line = lineOf(c.text, 8);
+        const BufferLine copy(*line);
+        const std::string before = text(copy);
+        line->insertCells(c.pos, c.n, c.rightMargin, fill);
+        EXPECT_EQ(text(*line), c.expected);
+        EXPECT_EQ(text(copy), before);
+    }
+}
+
 TEST(BufferLine, FillReplaceAndCopy) {
     const CharData x(Attribute::defaultAttribute(), 'x');
     auto line = lineOf("ABCDEFGH");
@@ -249,6 +277,8 @@ TEST(BufferLine, ClearAfterAnyEditLeavesNoStaleCell) {
             }
             for (int i = line.contentEnd() + 1; i < line.count(); ++i)
                 ASSERT_EQ(line[i], line[line.contentEnd()]) << "past the mark at " << i;
+            // The cells up to the mark are held (a mark past them once came from opening cells).
+            ASSERT_LE(line.contentEnd(), line.stored());
         }
         const Attribute attribute = clears[size_t(next(2))];
         line.clear(attribute);

@@ -670,3 +670,146 @@ TEST(BufferReflow, NewLineLengths) {
         EXPECT_EQ(Buffer::getNewLineLengths(c.rows, 10, c.newCols), c.expected);
     }
 }
+
+namespace {
+
+// A terminal-like screen for the differential test: rows leaving the screen keep only the cells they use
+// in the arena (as the terminal's scroll does), text comes in several attributes, and the program moves
+// the cursor, overwrites rows and clears them between resizes.
+struct ArenaTerm {
+    Buffer buffer;
+
+    ArenaTerm(int cols, int rows, int scrollback, bool shared)
+        : buffer(cols, rows, 8, scrollback) {
+        buffer.reflowSharesCells = shared;
+        buffer.fillViewportRows();
+        buffer.wraparound = true;
+        buffer.scroll = [this](bool isWrapped) { scrollUp(isWrapped); };
+    }
+
+    void scrollUp(bool isWrapped) {
+        auto& lines = buffer.lines();
+        BufferLine* leaving = lines.peek(buffer.yBase()).get();
+        if (leaving && leaving->count() != buffer.cols()) leaving = nullptr;
+        if (lines.isFull()) {
+            lines.recycle(CharData::Null, leaving, &buffer.cellArena());
+            if (!lines.peek(lines.count() - 1)) lines[lines.count() - 1];
+        } else {
+            auto line = std::make_shared<BufferLine>(0);
+            if (!leaving || !leaving->retire(*line, CharData::Null, buffer.cellArena()))
+                line = buffer.getBlankLine(Attribute::defaultAttribute());
+            lines.push(std::move(line));
+            buffer.setYBase(buffer.yBase() + 1);
+        }
+        lines[buffer.yBase() + buffer.rows() - 1]->isWrapped = isWrapped;
+        buffer.setYDisp(buffer.yBase());
+    }
+};
+
+// Every row's flag and cells, the cursor and the origins; "" when both screens agree.
+std::string difference(const Buffer& a, const Buffer& b) {
+    auto state = [](const Buffer& x) {
+        return std::vector<int>{x.lines().count(), x.yBase(), x.yDisp(), x.x(), x.y(), x.savedY,
+                                x.cols(),          x.rows()};
+    };
+    if (state(a) != state(b)) return "cursor, origins or size differ";
+    for (int r = 0; r < a.lines().count(); ++r) {
+        const BufferLine* ra = a.lines().peek(r).get();
+        const BufferLine* rb = b.lines().peek(r).get();
+        if (!ra || !rb) {
+            if (bool(ra) != bool(rb)) return "row " + std::to_string(r) + " made in one only";
+            continue;
+        }
+        if (ra->isWrapped != rb->isWrapped || ra->count() != rb->count())
+            return "row " + std::to_string(r) + " wrap flag or width";
+        if (ra->getTrimmedLength() != rb->getTrimmedLength())
+            return "row " + std::to_string(r) + " trimmed length";
+        for (int c = 0; c < ra->count(); ++c)
+            if (!((*ra)[c] == (*rb)[c]))
+                return "row " + std::to_string(r) + " column " + std::to_string(c) + ": " + ra->debugDescription() +
+                       " | " + rb->debugDescription();
+    }
+    return "";
+}
+
+} // namespace
+
+// The reflow that lets rows of the scroll-back share their run's text against the one that copies cells
+// into every row: random text (narrow and wide characters, blanks, attributes, wrapped runs), random
+// cursor moves and overwrites, random sizes. Both must leave the same rows, cells, cursor and origins.
+TEST(BufferReflow, SharedTextMatchesTheCopyingReflow) {
+    const Attribute red(Attribute::Color::ansi256(1), Attribute::Color::defaultColor(), CharacterStyle::bold);
+    const Attribute blueBack(Attribute::Color::defaultColor(), Attribute::Color::ansi256(4),
+                             CharacterStyle::none);
+    for (uint32_t seed = 1; seed <= 300; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        uint32_t state = seed * 2654435761u;
+        auto random = [&](uint32_t bound) {
+            state = state * 1664525u + 1013904223u;
+            return (state >> 8) % bound;
+        };
+        const int cols0 = 2 + int(random(20));
+        const int rows0 = 1 + int(random(6));
+        const int scrollback = int(random(40));
+        ArenaTerm shared(cols0, rows0, scrollback, true);
+        ArenaTerm copying(cols0, rows0, scrollback, false);
+        auto both = [&](auto&& step) {
+            step(shared.buffer, shared);
+            step(copying.buffer, copying);
+        };
+        for (int step = 0; step < 40; ++step) {
+            const uint32_t action = random(10);
+            if (action < 5) {
+                // A run of text in one attribute.
+                const int length = int(random(3 * uint32_t(shared.buffer.cols()) + 2));
+                const uint32_t pick = random(3);
+                const Attribute attribute = pick == 0 ? Attribute::defaultAttribute() : pick == 1 ? red : blueBack;
+                std::vector<CharData> cells;
+                for (int i = 0; i < length; ++i) {
+                    const uint32_t kind = random(12);
+                    if (kind == 0)
+                        cells.emplace_back(attribute, 0x4E00 + int32_t(random(100)), 2);
+                    else if (kind == 1)
+                        cells.emplace_back(attribute, ' ', 1);
+                    else
+                        cells.emplace_back(attribute, int32_t('a' + random(26)), 1);
+                }
+                both([&](Buffer& b, auto&) {
+                    for (const CharData& cell : cells)
+                        b.insertCharacter(cell);
+                });
+            } else if (action < 8) {
+                both([&](Buffer& b, auto& term) {
+                    b.setX(0);
+                    if (b.y() == b.rows() - 1)
+                        term.scrollUp(false);
+                    else
+                        b.setY(b.y() + 1);
+                });
+            } else if (action == 8) {
+                // The program moves the cursor (and may clear the row it lands on).
+                const int x = int(random(uint32_t(shared.buffer.cols())));
+                const int y = int(random(uint32_t(shared.buffer.rows())));
+                const bool clear = random(2) == 0;
+                both([&](Buffer& b, auto&) {
+                    b.setX(x);
+                    b.setY(y);
+                    if (clear) b.lines()[b.yBase() + y]->fill(CharData::Null);
+                });
+            } else {
+                const int cols = 1 + int(random(30));
+                const int rows = 1 + int(random(8));
+                both([&](Buffer& b, auto&) { b.resize(cols, rows); });
+                ASSERT_EQ(difference(shared.buffer, copying.buffer), "")
+                    << "after resizing to " << cols << "x" << rows << " at step " << step;
+            }
+        }
+        // Every row written after the reflow gets cells of its own: the shared text is never changed.
+        both([&](Buffer& b, auto&) {
+            for (int r = 0; r < b.lines().count(); ++r)
+                if (b.lines().peek(r)) b.lines()[r]->set(0, CharData(red, 'Z', 1));
+            b.resize(b.cols() + 3, b.rows());
+        });
+        ASSERT_EQ(difference(shared.buffer, copying.buffer), "");
+    }
+}

@@ -199,6 +199,8 @@ TEST(CircularBufferLineList, RotateMovesRowsByHandle) {
         {"down", "abcde", 1, 3, false, "adbce"},
         {"up across the end of the slots", "abcdefg", 0, 4, true, "defgc"},
         {"down across the end of the slots", "abcdefg", 1, 4, false, "cgdef"},
+        {"up from the last slot", "abcdef", 3, 4, true, "bcdfe"},
+        {"down from the last slot", "abcdef", 2, 4, false, "bcfde"},
         {"one row", "abcde", 2, 2, true, "abcde"},
         {"past the count", "abc", 1, 3, true, "abc"},
     };

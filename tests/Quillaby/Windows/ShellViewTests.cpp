@@ -467,3 +467,31 @@ TEST(ShellViewLook, TheTerminalKeepsClearOfTheEdgesAndItsScrollBarTakesTheTermin
     EXPECT_LT(std::abs(track.lightness() - background.lightness()), 40)
         << "track " << track.name().toStdString();
 }
+
+// The corner cells of the terminal stay inside the screen's rounding: the prompt's first letter sits in
+// the top-left corner.
+TEST(ShellViewLook, TheTerminalKeepsItsCornerCellsInsideARoundedScreen) {
+    struct Case {
+        double radius;
+        QMargins margins;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const Case& c : {Case{0, {4, 2, 4, 2}}, Case{-5, {4, 2, 4, 2}}, Case{nan, {4, 2, 4, 2}},
+                          Case{10, {4, 3, 4, 3}}, Case{22, {7, 7, 7, 7}}, Case{44, {13, 13, 13, 13}}}) {
+        const QMargins m = ShellView::terminalMarginsFor(c.radius);
+        EXPECT_EQ(m, c.margins) << c.radius;
+        if (c.radius > 0) {
+            // The cell corner (left, top) is within the circle of the top-left rounding.
+            const double dx = c.radius - m.left(), dy = c.radius - m.top();
+            EXPECT_LE(dx * dx + dy * dy, c.radius * c.radius) << c.radius;
+        }
+    }
+
+    ShellView session(QRect(0, 0, 320, 120));
+    session.startSession(QStringLiteral("/bin/cat"), std::nullopt);
+    ASSERT_TRUE(session.terminal());
+    session.setScreenCornerRadius(22);
+    EXPECT_EQ(session.terminal()->geometry(), QRect(7, 7, 306, 106));
+    session.setScreenCornerRadius(0);
+    EXPECT_EQ(session.terminal()->geometry(), QRect(0, 0, 320, 120).marginsRemoved(ShellView::terminalMargins));
+}
