@@ -22,6 +22,34 @@ int positive(int value) {
     return std::max(value, 0);
 }
 
+// Arm weights of a box-drawing character; light is the default case.
+constexpr uint8_t none = 0, heavy = 2, doubled = 3;
+
+struct Band {
+    int near = 0;
+    int far = 0;
+};
+
+struct ArmEnds {
+    int firstEnd = 0;
+    int secondStart = 0;
+};
+
+// Where the two arms along one axis stop, given the arms across it (light, heavy and double bands on
+// that axis): the first arm ends at firstEnd, the second starts at secondStart. The same rule serves
+// both axes, mirrored.
+ArmEnds armEnds(uint8_t across1, uint8_t across2, uint8_t along1, uint8_t along2, Band light, Band heavyBand,
+                Band doubleBand) {
+    if (across1 == heavy || across2 == heavy) return {heavyBand.far, heavyBand.near};
+    if (across1 == across2 && along1 != along2) {
+        // A stem meeting a cross bar stops at the bar's near side.
+        if (across1 == none) return {light.far, light.near};
+        return {light.near, light.far};
+    }
+    if (across1 == doubled || across2 == doubled) return {doubleBand.far, doubleBand.near};
+    return {light.far, light.near};
+}
+
 // Arm weights of the line characters, read off their Unicode names (LIGHT and SINGLE 1, HEAVY 2,
 // DOUBLE 3): up, right, down and left from the least significant byte.
 constexpr std::pair<uint32_t, uint32_t> lineTable[] = {
@@ -228,50 +256,10 @@ void BoxDrawingRenderer::linesChar(Lines lines, const Canvas& canvas, int baseTh
     const int hx0 = positive(W - 2 * t) / 2, hx1 = std::min(hx0 + 2 * t, W);
     const int dy0 = positive(ly0 - t), dy1 = std::min(ly1 + t, H);
     const int dx0 = positive(lx0 - t), dx1 = std::min(lx1 + t, W);
-    // Light arms are the default cases below.
-    constexpr uint8_t none = 0, heavy = 2, doubled = 3;
-
     // Where the vertical arms stop: S ends the up arm, R starts the down arm.
-    int S = 0, R = 0;
-    if (lines.left == heavy || lines.right == heavy) {
-        S = hy1;
-        R = hy0;
-    } else if (lines.left == lines.right && lines.up != lines.down) {
-        // A stem meeting a cross bar stops at the bar's near side.
-        if (lines.left == none) {
-            S = ly1;
-            R = ly0;
-        } else {
-            S = ly0;
-            R = ly1;
-        }
-    } else if (lines.left == doubled || lines.right == doubled) {
-        S = dy1;
-        R = dy0;
-    } else {
-        S = ly1;
-        R = ly0;
-    }
+    const auto [S, R] = armEnds(lines.left, lines.right, lines.up, lines.down, {ly0, ly1}, {hy0, hy1}, {dy0, dy1});
     // Where the horizontal arms stop: Y ends the left arm, X starts the right arm.
-    int Y = 0, X = 0;
-    if (lines.up == heavy || lines.down == heavy) {
-        Y = hx1;
-        X = hx0;
-    } else if (lines.up == lines.down && lines.left != lines.right) {
-        if (lines.up == none) {
-            Y = lx1;
-            X = lx0;
-        } else {
-            Y = lx0;
-            X = lx1;
-        }
-    } else if (lines.up == doubled || lines.down == doubled) {
-        Y = dx1;
-        X = dx0;
-    } else {
-        Y = lx1;
-        X = lx0;
-    }
+    const auto [Y, X] = armEnds(lines.up, lines.down, lines.left, lines.right, {lx0, lx1}, {hx0, hx1}, {dx0, dx1});
 
     const bool upDouble = lines.up == doubled;
     const bool downDouble = lines.down == doubled;
