@@ -11,9 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "GLContextTest.h"
+
 #include <dlfcn.h>
 
 using namespace Tessaline;
+using namespace QuillabyTest;
 
 namespace {
 
@@ -26,24 +29,6 @@ const bool driverPinned = [] {
     return true;
 }();
 
-// A 3.3 core context on the X server (Mesa's software renderer under Xvfb), current on a surface.
-class GLContextTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QSurfaceFormat format;
-        format.setVersion(3, 3);
-        format.setProfile(QSurfaceFormat::CoreProfile);
-        _context.setFormat(format);
-        ASSERT_TRUE(_context.create());
-        _surface.setFormat(_context.format());
-        _surface.create();
-        ASSERT_TRUE(_context.makeCurrent(&_surface));
-    }
-    void TearDown() override { _context.doneCurrent(); }
-
-    QOpenGLContext _context;
-    QOffscreenSurface _surface;
-};
 
 std::unique_ptr<GLTerminalRenderer> makeRenderer() {
     GLTerminalRenderer::Result result = GLTerminalRenderer::create(nullptr, nullptr);

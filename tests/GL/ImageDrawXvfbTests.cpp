@@ -16,28 +16,14 @@
 
 #include <gtest/gtest.h>
 
+#include "GLContextTest.h"
+
 using namespace Tessaline;
 using namespace QuillabyTest;
 
 namespace {
 
-class ImageDrawTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QSurfaceFormat format;
-        format.setVersion(3, 3);
-        format.setProfile(QSurfaceFormat::CoreProfile);
-        _context.setFormat(format);
-        ASSERT_TRUE(_context.create());
-        _surface.setFormat(_context.format());
-        _surface.create();
-        ASSERT_TRUE(_context.makeCurrent(&_surface));
-    }
-    void TearDown() override { _context.doneCurrent(); }
-
-    QOpenGLContext _context;
-    QOffscreenSurface _surface;
-};
+using ImageDrawTest = GLContextTest;
 
 // A picture 2 x 2 cells in four horizontal bands, half a cell high each: red, green, blue, yellow; the
 // top half of the first band is cut to white on the right, so a mirror image would show too.
