@@ -10,12 +10,29 @@
 #include "Skins/SkinLoader.h"
 #include "Windows/DeviceWindowController.h"
 
+#include "TerminalViewDelegate.h"
+
 #include <QApplication>
 #include <QDir>
 
 #include <gtest/gtest.h>
 
 namespace QuillabyTest {
+
+// Keeps what a terminal view would write to its shell.
+class SendRecorder : public Tessaline::TerminalViewDelegate {
+public:
+    QByteArray sent;
+    void sizeChanged(Tessaline::TerminalView&, int, int) override {}
+    void setTerminalTitle(Tessaline::TerminalView&, const std::string&) override {}
+    void hostCurrentDirectoryUpdate(Tessaline::TerminalView&, const std::optional<std::string>&) override {}
+    void send(Tessaline::TerminalView&, std::span<const uint8_t> data) override {
+        sent.append(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+    }
+    void scrolled(Tessaline::TerminalView&, double) override {}
+    void clipboardCopy(Tessaline::TerminalView&, const std::vector<uint8_t>&) override {}
+    void rangeChanged(Tessaline::TerminalView&, int, int) override {}
+};
 
 // An application delegate with its menu, the store at its defaults and the shipped skins loaded; alerts
 // and URLs are answered here. Windows are opened with open() and made active.

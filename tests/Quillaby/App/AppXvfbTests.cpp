@@ -44,21 +44,6 @@ bool xdotool(const QStringList& args) {
 
 bool haveXdotool() { return !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(); }
 
-// Keeps what a terminal view would write to its shell.
-class SendRecorder : public Tessaline::TerminalViewDelegate {
-public:
-    QByteArray sent;
-    void sizeChanged(Tessaline::TerminalView&, int, int) override {}
-    void setTerminalTitle(Tessaline::TerminalView&, const std::string&) override {}
-    void hostCurrentDirectoryUpdate(Tessaline::TerminalView&, const std::optional<std::string>&) override {}
-    void send(Tessaline::TerminalView&, std::span<const uint8_t> data) override {
-        sent.append(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
-    }
-    void scrolled(Tessaline::TerminalView&, double) override {}
-    void clipboardCopy(Tessaline::TerminalView&, const std::vector<uint8_t>&) override {}
-    void rangeChanged(Tessaline::TerminalView&, int, int) override {}
-};
-
 using AppOnX = AppTest;
 
 } // namespace
