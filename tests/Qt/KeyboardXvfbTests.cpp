@@ -24,18 +24,23 @@ bool xdotool(const QStringList& args) {
     return tool.waitForFinished(5000) && tool.exitCode() == 0;
 }
 
+// Shows the view and gives it the X server's keyboard focus, so xdotool's keys reach it.
+bool showWithKeyboardFocus(TerminalView& view) {
+    view.show();
+    if (!QTest::qWaitForWindowExposed(&view)) return false;
+    if (!xdotool({"windowfocus", "--sync", QString::number(view.winId())})) return false;
+    view.activateWindow();
+    view.setFocus();
+    return spinUntil([&] { return view.hasFocus(); }, 5000);
+}
+
 } // namespace
 
 TEST(KeyboardOnX, RealKeysReachTheProgramAsTheyShould) {
     TerminalView view(QRect(0, 0, 400, 240), testFont());
     RecordingViewDelegate delegate;
     view.setTerminalDelegate(&delegate);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    ASSERT_TRUE(xdotool({"windowfocus", "--sync", QString::number(view.winId())}));
-    view.activateWindow();
-    view.setFocus();
-    ASSERT_TRUE(spinUntil([&] { return view.hasFocus(); }, 5000));
+    ASSERT_TRUE(showWithKeyboardFocus(view));
     delegate.take();
 
     struct Case {
@@ -84,12 +89,7 @@ TEST(KeyboardOnX, ADeadKeyAndALetterArriveAsOneCharacter) {
     TerminalView view(QRect(0, 0, 400, 240), testFont());
     RecordingViewDelegate delegate;
     view.setTerminalDelegate(&delegate);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    ASSERT_TRUE(xdotool({"windowfocus", "--sync", QString::number(view.winId())}));
-    view.activateWindow();
-    view.setFocus();
-    ASSERT_TRUE(spinUntil([&] { return view.hasFocus(); }, 5000));
+    ASSERT_TRUE(showWithKeyboardFocus(view));
     delegate.take();
     for (const char* key : {"dead_acute", "e", "dead_grave", "a"})
         ASSERT_TRUE(xdotool({"key", key}));
