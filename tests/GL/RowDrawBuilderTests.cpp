@@ -58,18 +58,6 @@ struct RowFixture {
     }
 };
 
-// A PNG of the size: red on its left half, green on its right, as base64.
-std::string halvesPng(QSize size) {
-    QImage picture(size, QImage::Format_ARGB32);
-    picture.fill(Qt::green);
-    QPainter(&picture).fillRect(QRect(0, 0, size.width() / 2, size.height()), Qt::red);
-    QByteArray bytes;
-    QBuffer out(&bytes);
-    out.open(QIODevice::WriteOnly);
-    picture.save(&out, "PNG");
-    return bytes.toBase64().toStdString();
-}
-
 bool near(double a, double b) {
     return std::abs(a - b) < 1e-3;
 }

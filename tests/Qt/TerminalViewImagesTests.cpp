@@ -39,19 +39,6 @@ struct ImageFixture {
     }
 };
 
-// A PNG as wide as `cols` cells and `rows` cells high at the view's cell size: red on its left half,
-// green on its right.
-std::string halvesPng(QSize size) {
-    QImage picture(size, QImage::Format_ARGB32);
-    picture.fill(Qt::green);
-    QPainter(&picture).fillRect(QRect(0, 0, size.width() / 2, size.height()), Qt::red);
-    QByteArray bytes;
-    QBuffer out(&bytes);
-    out.open(QIODevice::WriteOnly);
-    picture.save(&out, "PNG");
-    return bytes.toBase64().toStdString();
-}
-
 } // namespace
 
 TEST(TerminalViewImages, StripsAreOneCellRowEachAndTheCursorEndsBelowTheImage) {

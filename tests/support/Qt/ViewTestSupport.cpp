@@ -2,9 +2,12 @@
 
 #include "FakeDelegate.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QImage>
+#include <QPainter>
 
 #include <cstdio>
 
@@ -33,6 +36,17 @@ QFont testFont(double pixelSize) {
     font.setStyleHint(QFont::Monospace);
     font.setPixelSize(int(pixelSize));
     return font;
+}
+
+std::string halvesPng(QSize size) {
+    QImage picture(size, QImage::Format_ARGB32);
+    picture.fill(Qt::green);
+    QPainter(&picture).fillRect(QRect(0, 0, size.width() / 2, size.height()), Qt::red);
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    picture.save(&out, "PNG");
+    return bytes.toBase64().toStdString();
 }
 
 std::string screenText(Tessaline::TerminalView& view) {

@@ -5,6 +5,7 @@
 #include "TerminalViewDelegate.h"
 
 #include <QFont>
+#include <QSize>
 
 #include <functional>
 #include <string>
@@ -17,6 +18,9 @@ bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // A fixed monospaced face, so cell sizes do not depend on the desktop's settings.
 QFont testFont(double pixelSize = 14);
+
+// A PNG of the size, red on its left half and green on its right, as base64.
+std::string halvesPng(QSize size);
 
 // The screen of the buffer on display, rows joined by "\n", trailing blanks and blank rows dropped.
 std::string screenText(Tessaline::TerminalView& view);
