@@ -116,6 +116,10 @@ TEST_F(DeviceWindowTest, MiniModeIsAPlainTerminalAndLeavingItRestoresTheExactFra
         EXPECT_TRUE(window->mask().isEmpty());
         // Device scaling leaves a mini window alone.
         EXPECT_EQ(controller.savedFrame(), device);
+        // A mini window the user (or a late window manager) resizes kept the screen at its first size.
+        window->resize(700, 500);
+        settle();
+        EXPECT_EQ(controller.screenContainer()->geometry(), QRect(0, 0, 700, 500));
 
         controller.exitMiniMode();
         settle();
