@@ -155,7 +155,6 @@ void ScreenContainer::applyGeometry(QWidget* view) {
         return;
     }
     const QPointF origin = centringOffset().toPoint();
-    view->setGeometry(QRectF(origin, _innerSize).toRect());
     const QTransform transform = panelTransform();
     const QList<QPointF> upright = rectCorners(_innerSize.width(), _innerSize.height());
     // Placed directly when the quadrilateral is the upright rectangle itself, also when a scaled device
@@ -173,6 +172,7 @@ void ScreenContainer::applyGeometry(QWidget* view) {
         // Over every pixel the viewport touches, so none at its edge stays see-through.
         view->setGeometry(QRectF(centringOffset(), _innerSize).toAlignedRect() & rect());
     } else {
+        view->setGeometry(QRectF(origin, _innerSize).toRect());
         auto* effect = qobject_cast<ScreenWarpEffect*>(view->graphicsEffect());
         if (!effect) {
             effect = new ScreenWarpEffect(view, this);
