@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
@@ -113,6 +114,8 @@ std::optional<ImageResolution> readImageResolution(QIODevice& device) {
 }
 
 std::optional<SkinImage> SkinImage::load(const QString& path) {
+    // A pipe or device in a skin folder would block the open or never end.
+    if (!QFileInfo(path).isFile()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > maximumFileBytes) return std::nullopt;
     QByteArray bytes = file.readAll();

@@ -1,11 +1,11 @@
 #include "Picker/SkinCard.h"
 
 #include "App/AppResources.h"
+#include "Skins/SkinImageFile.h"
 
 #include <QEnterEvent>
 #include <QFontDatabase>
 #include <QFontMetricsF>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -140,8 +140,7 @@ std::optional<QImage> SkinCard::loadSkinImage(const QString& frameImageName) {
         if (!resources) return std::nullopt;
         path = *resources + QStringLiteral("/Skins/") + frameImageName;
     }
-    QImageReader reader(path);
-    QImage image = reader.read();
+    QImage image = SkinImageFile::read(path);
     if (image.isNull()) return std::nullopt;
     return image;
 }

@@ -1,6 +1,7 @@
 #include "Windows/SkinFrameView.h"
 
 #include "App/AppResources.h"
+#include "Skins/SkinImageFile.h"
 #include "Skins/ViewportShape.h"
 
 #include <QApplication>
@@ -97,7 +98,7 @@ SkinFrameView::~SkinFrameView() {
 void SkinFrameView::loadFrameImage() {
     if (!_skin.frameImageName || !_frameImage.isNull()) return;
     for (const QString& path : imageCandidates(*_skin.frameImageName)) {
-        QImage image(path);
+        QImage image = SkinImageFile::read(path);
         if (image.isNull()) continue;
         _frameImage = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         break;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sys/stat.h>
 
 using namespace Quillaby;
 using namespace QuillabyTest;
@@ -151,6 +152,9 @@ TEST(SkinImage, UnreadableFilesGiveNothing) {
     writeBytes(dir.filePath("notes.png"), "not an image at all");
     EXPECT_FALSE(SkinImage::load(dir.filePath("notes.png")));
     EXPECT_FALSE(SkinImage::load(dir.filePath("missing.png")));
+    // A pipe in place of the frame blocked the open until something wrote to it.
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("pipe.png")).constData(), 0600), 0);
+    EXPECT_FALSE(SkinImage::load(dir.filePath("pipe.png")));
 }
 
 TEST(SkinImage, WrittenPngRecordsThePointSize) {

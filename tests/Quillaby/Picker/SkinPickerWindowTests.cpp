@@ -18,6 +18,8 @@
 #include <QMimeData>
 #include <QPushButton>
 
+#include <sys/stat.h>
+
 using namespace Quillaby;
 using namespace PickerTest;
 
@@ -334,6 +336,8 @@ TEST(SkinCard, LoadSkinImageReadsAbsolutePathsOrTheBundlesSkins) {
     image.fill(Qt::blue);
     ASSERT_TRUE(image.save(dir.path() + "/frame.png"));
     writeFile(dir.path() + "/broken.png", "not an image");
+    // A pipe named by skin.json blocked the picker on its open.
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.path() + "/pipe.png").constData(), 0600), 0);
     QDir().mkpath(dir.path() + "/Skins/x");
     ASSERT_TRUE(image.save(dir.path() + "/Skins/x/frame.png"));
     AppResources::setBundleForTesting(dir.path());
@@ -345,7 +349,7 @@ TEST(SkinCard, LoadSkinImageReadsAbsolutePathsOrTheBundlesSkins) {
     const Case cases[] = {
         {"absolute", dir.path() + "/frame.png", true}, {"bundle relative", "x/frame.png", true},
         {"missing", dir.path() + "/gone.png", false},  {"not an image", dir.path() + "/broken.png", false},
-        {"relative missing", "x/gone.png", false},
+        {"relative missing", "x/gone.png", false},   {"a pipe", dir.path() + "/pipe.png", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -9,9 +9,12 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using Quillaby::SkinFrameView;
 using Quillaby::SkinManifest;
@@ -120,6 +123,10 @@ TEST(SkinFrameView, ClicksOutsideTheScreenOnOpaqueArtOnly) {
 TEST(SkinFrameView, MissingArtDrawsTheGenericBody) {
     SkinFrameView missing(testSkin(QStringLiteral("/nowhere/frame.png")));
     EXPECT_FALSE(missing.hasFrameImage());
+    // Art named as a pipe blocked the window's open until something wrote to it.
+    QTemporaryDir dir;
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("frame.png")).constData(), 0600), 0);
+    EXPECT_FALSE(SkinFrameView(testSkin(dir.filePath("frame.png"))).hasFrameImage());
     missing.resize(200, 160);
     const QImage frame = missing.renderFrame(1);
 
