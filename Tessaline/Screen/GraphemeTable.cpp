@@ -261,7 +261,10 @@ void GraphemeTable::compact() {
     for (const uint32_t offset : _entryOffsets)
         if (offset != freedOffset) keptBytes += headerSize + size_t(uint8_t(_entries[offset]));
     // Copied in index order, so that a table rebuilt the same way lays out the same.
-    std::vector<char> entries(keptBytes + padding);
+    // With the room the texts had: new ones follow without a reallocation.
+    std::vector<char> entries;
+    entries.reserve(_entries.capacity());
+    entries.resize(keptBytes + padding);
     size_t to = 0;
     for (uint32_t& offset : _entryOffsets) {
         if (offset == freedOffset) continue;
