@@ -64,6 +64,8 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
                                                const std::optional<WindowState>& restoringState)
     : _skin(skin)
     , _terminalPanel(std::make_unique<TerminalPanel>(skin.palette)) {
+    // Decoded while the shell starts and the terminal view measures its font.
+    SkinFrameView::prefetchFrameImage(skin);
     const ScreenFrames screens = AppHooks::current().screens();
     QList<QRectF> visibleFrames;
     for (const QRect& frame : screens.all)
