@@ -31,7 +31,8 @@ namespace {
 // The drawn symbol standing in for each card's symbol name.
 SymbolImage::Symbol symbolFor(const QString& name) {
     if (name == QLatin1String("paintbrush.fill")) return SymbolImage::Symbol::Paintbrush;
-    if (name == QLatin1String("command")) return SymbolImage::Symbol::KeyboardFill;
+    if (name == QLatin1String("rectangle.grid.2x2.fill")) return SymbolImage::Symbol::GridFill;
+    if (name == QLatin1String("command")) return SymbolImage::Symbol::Command;
     return SymbolImage::Symbol::TerminalFill;
 }
 } // namespace
@@ -47,7 +48,8 @@ WelcomeView::WelcomeView(std::function<void()> onFinish, QWidget* parent)
     _title = new QLabel(this);
     _title->setAlignment(Qt::AlignCenter);
     QFont titleFont = _title->font();
-    titleFont.setPointSizeF(22);
+    // Sizes in points of the window's geometry, one logical pixel each (not typographic points).
+    titleFont.setPixelSize(22);
     titleFont.setWeight(QFont::DemiBold);
     _title->setFont(titleFont);
     layout->addWidget(_title);
@@ -55,7 +57,7 @@ WelcomeView::WelcomeView(std::function<void()> onFinish, QWidget* parent)
     _body->setAlignment(Qt::AlignCenter);
     _body->setWordWrap(true);
     QFont bodyFont = _body->font();
-    bodyFont.setPointSizeF(13);
+    bodyFont.setPixelSize(13);
     _body->setFont(bodyFont);
     _body->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(_body);
@@ -118,7 +120,9 @@ void WelcomeView::keyPressEvent(QKeyEvent* event) {
 }
 
 WelcomeWindowController::WelcomeWindowController(std::function<void()> onFinish) {
-    _window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // Customised, or the window system adds minimise and maximise buttons to the close button.
+    _window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                       Qt::WindowCloseButtonHint);
     _window->setWindowTitle(QStringLiteral("Welcome to Quillaby"));
     _window->setFixedSize(contentSize);
     QPointer<WelcomeWindowController> self(this);

@@ -1,6 +1,7 @@
 #include "Picker/SkinPickerView.h"
 
 #include "App/AppPaths.h"
+#include "App/SlimScrollBar.h"
 #include "Picker/FolderCopy.h"
 #include "Picker/SkinCard.h"
 #include "Picker/SkinPickerModel.h"
@@ -101,14 +102,7 @@ SkinPickerView::SkinPickerView(std::optional<QString> currentSkinId, Callbacks c
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
-    // A slim scroll bar that belongs on the dark window.
-    scroll->verticalScrollBar()->setStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { background: transparent; width: 10px; margin: 2px 2px 2px 0; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,0.22); border-radius: 4px; min-height: "
-        "28px; }"
-        "QScrollBar::handle:vertical:hover { background: rgba(255,255,255,0.34); }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    styleSlimScrollBar(scroll->verticalScrollBar());
     _grid = new QWidget(scroll);
     _grid->setAutoFillBackground(false);
     _gridLayout = new QGridLayout(_grid);

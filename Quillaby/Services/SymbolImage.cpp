@@ -198,6 +198,13 @@ void paint(QPainter& p, Symbol symbol, const QColor& color) {
         p.drawRect(QRectF(0.26, 0.6, 0.48, 0.08));
         break;
     }
+    case Symbol::GridFill:
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        for (qreal x : {0.08, 0.54})
+            for (qreal y : {0.08, 0.54})
+                p.drawRoundedRect(QRectF(x, y, 0.38, 0.38), 0.08, 0.08);
+        break;
     case Symbol::Pencil: {
         QPolygonF shaft{{0.7, 0.1}, {0.9, 0.3}, {0.36, 0.84}, {0.16, 0.64}};
         QPolygonF tip{{0.14, 0.68}, {0.32, 0.86}, {0.08, 0.92}};

@@ -24,6 +24,8 @@ public:
         Checkmark,
         // A filled keyboard with its keys cut out.
         KeyboardFill,
+        // Four filled rounded squares, two by two.
+        GridFill,
         // A pencil, point down to the left.
         Pencil,
         // A waste bin with a lid.

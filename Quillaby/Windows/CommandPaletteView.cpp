@@ -1,5 +1,6 @@
 #include "Windows/CommandPaletteView.h"
 
+#include "App/SlimScrollBar.h"
 #include "Services/SymbolImage.h"
 #include "Settings/SettingsStyle.h"
 #include "Windows/PaletteState.h"
@@ -95,6 +96,7 @@ CommandPaletteView::CommandPaletteView(PaletteState& state, QWidget* parent)
     _scroll->setWidgetResizable(true);
     _scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     _scroll->setFocusPolicy(Qt::NoFocus);
+    styleSlimScrollBar(_scroll->verticalScrollBar());
     // The panel paints the surface; nothing in the list fills over it.
     _scroll->setAutoFillBackground(false);
     _scroll->viewport()->setAutoFillBackground(false);

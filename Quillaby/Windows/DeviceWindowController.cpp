@@ -142,11 +142,13 @@ void DeviceWindowController::setDeviceLook(bool device) {
         QPalette palette = _window->palette();
         palette.setColor(QPalette::Window, toQColor(resolvedPalette().background));
         _window->setPalette(palette);
-        _window->clearMask();
         _window->setMinimumSize(miniMinimumSize);
     }
     _window->setGeometry(frame);
     if (wasVisible) _window->show();
+    // Cleared once the window is shown again: cleared while the flags change hid it, the shape stayed
+    // on the X window, and the mini terminal showed through the device's outline.
+    if (!device) _window->clearMask();
     // Changing the flags hides the window, which makes Qt forget it was the active one, while the
     // platform's focus never left it: no activation follows, and Ctrl+Shift+M could not bring the
     // device back. Tell Qt again.
@@ -334,7 +336,7 @@ void DeviceWindowController::enterMiniMode() {
     if (_effectsLayer) _effectsLayer->hide();
     setDeviceLook(false);
     _window->setGeometry(DevicePlacement::centredOn(_deviceFrameBeforeMini, miniSize));
-    _screenContainer->configureViewport(QRectF(_window->rect()), QSizeF(_window->size()), {}, 0, {});
+    fillWindowWithScreen();
     if (_terminalPanel) _terminalPanel->manager().setScreenCornerRadius(0);
     QWidget* focus = _terminalPanel->focusView();
     (focus ? focus : static_cast<QWidget*>(_screenContainer))->setFocus();
@@ -396,8 +398,18 @@ void DeviceWindowController::showContextMenu(QMouseEvent* event, QWidget* view) 
     menu.exec(event->globalPosition().toPoint());
 }
 
+void DeviceWindowController::fillWindowWithScreen() {
+    _screenContainer->configureViewport(QRectF(_window->rect()), QSizeF(_window->size()), {}, 0, {});
+}
+
 void DeviceWindowController::windowDidResize() {
-    if (!_isDeviceMode || !_window || _window->width() <= 0) return;
+    if (!_window || _window->width() <= 0) return;
+    // A window manager applies the mini size later than asked, and the user may resize a mini window:
+    // the screen follows the window's size each time.
+    if (!_isDeviceMode) {
+        fillWindowWithScreen();
+        return;
+    }
     _currentScale = _window->width() / _skin.frameSize.width();
     layoutViewport();
 }

@@ -91,6 +91,7 @@ private:
     void setupViews();
     void startTerminal();
     void layoutViewport();
+    void fillWindowWithScreen();
     void installSkinViews(const SkinManifest& skin);
     void installFrameView();
     void updateMask();

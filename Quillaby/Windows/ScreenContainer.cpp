@@ -25,13 +25,14 @@ QList<QPointF> rectCorners(double width, double height) {
     return {QPointF(0, 0), QPointF(width, 0), QPointF(width, height), QPointF(0, height)};
 }
 
-// The pixels an outline touches, its soft edge included: what the container shows and takes clicks on.
-QRegion coverage(const QPainterPath& path, const QSize& size) {
+// The pixels an outline covers: what the container shows and takes clicks on. A warped panel is drawn
+// with a soft edge, which the region includes; an upright one has none.
+QRegion coverage(const QPainterPath& path, const QSize& size, bool softEdge) {
     if (path.isEmpty() || size.isEmpty()) return {};
     QBitmap bitmap(size);
     bitmap.fill(Qt::color0);
     QPainter painter(&bitmap);
-    painter.setPen(QPen(Qt::color1, 2));
+    painter.setPen(softEdge ? QPen(Qt::color1, 2) : QPen(Qt::NoPen));
     painter.setBrush(Qt::color1);
     painter.drawPath(path);
     painter.end();
@@ -96,8 +97,10 @@ void ScreenContainer::registerPanel(const HostedPanel& panel, int index) {
 }
 
 QPointF ScreenContainer::centringOffset() const {
-    return _bounds.topLeft() +
-           QPointF((_bounds.width() - _innerSize.width()) / 2, (_bounds.height() - _innerSize.height()) / 2);
+    // Never above or left of the container: a panel reaching out there lost the rows and columns the
+    // container clips, though the warp draws them back inside it.
+    return _bounds.topLeft() + QPointF(std::max(0.0, (_bounds.width() - _innerSize.width()) / 2),
+                                       std::max(0.0, (_bounds.height() - _innerSize.height()) / 2));
 }
 
 QTransform ScreenContainer::panelTransform() const {
@@ -152,19 +155,24 @@ void ScreenContainer::applyGeometry(QWidget* view) {
         return;
     }
     const QPointF origin = centringOffset().toPoint();
-    view->setGeometry(QRectF(origin, _innerSize).toRect());
     const QTransform transform = panelTransform();
     const QList<QPointF> upright = rectCorners(_innerSize.width(), _innerSize.height());
-    // Placed directly when the quadrilateral is the upright rectangle itself.
+    // Placed directly when the quadrilateral is the upright rectangle itself, also when a scaled device
+    // puts it a fraction of a pixel off the grid: resampled, its edge would be soft, and the desktop
+    // would show through that edge.
     bool direct = true;
     for (int i = 0; i < 4; ++i) {
         const QPointF d = transform.map(upright[i]) - upright[i];
-        direct = direct && std::abs(d.x()) < 0.01 && std::abs(d.y()) < 0.01;
+        direct = direct && std::abs(d.x()) < 1 && std::abs(d.y()) < 1;
     }
-    if (direct && transform.isIdentity()) {
+    direct = direct && transform.type() <= QTransform::TxTranslate;
+    if (direct) {
         if (view->graphicsEffect()) view->setGraphicsEffect(nullptr);
         view->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+        // Over every pixel the viewport touches, so none at its edge stays see-through.
+        view->setGeometry(QRectF(centringOffset(), _innerSize).toAlignedRect() & rect());
     } else {
+        view->setGeometry(QRectF(origin, _innerSize).toRect());
         auto* effect = qobject_cast<ScreenWarpEffect*>(view->graphicsEffect());
         if (!effect) {
             effect = new ScreenWarpEffect(view, this);
@@ -175,7 +183,7 @@ void ScreenContainer::applyGeometry(QWidget* view) {
         // Clicks reach the panel through the container, mapped back through the transform.
         view->setAttribute(Qt::WA_TransparentForMouseEvents, true);
     }
-    if (view == activeView()) _warped = !(direct && transform.isIdentity());
+    if (view == activeView()) _warped = !direct;
 }
 
 void ScreenContainer::applyMask() {
@@ -183,7 +191,13 @@ void ScreenContainer::applyMask() {
         clearMask();
         return;
     }
-    const QRegion region = coverage(screenPath(), size());
+    QPainterPath path = screenPath();
+    if (QWidget* view = activeView(); view && !_warped) {
+        const QRectF placed(view->geometry());
+        path = ViewportShape::roundedQuadPath(rectCorners(placed.width(), placed.height()), maskRadii())
+                   .translated(placed.topLeft());
+    }
+    const QRegion region = coverage(path, size(), _warped);
     if (region.isEmpty())
         clearMask();
     else

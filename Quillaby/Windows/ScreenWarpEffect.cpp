@@ -2,6 +2,7 @@
 
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QWidget>
 
 #include <algorithm>
@@ -39,6 +40,9 @@ void ScreenWarpEffect::setGeometry(const QPointF& panelOrigin, const QTransform&
     _panelOrigin = panelOrigin;
     _transform = transform;
     _outline = outline;
+    QPainterPathStroker stroker;
+    stroker.setWidth(2);
+    _grownOutline = outline.united(stroker.createStroke(outline)).simplified();
     _upright = QImage();
     _warped = QImage();
     updateBoundingRect();
@@ -125,15 +129,21 @@ void ScreenWarpEffect::warpBand(QImage& target, double top, const QRect& dest) c
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::Antialiasing);
+    // The resampled panel fades out over its last pixel, as the frame art's hole does over its own:
+    // where the two meet the desktop showed through. A pixel more of the panel's edge colour under it
+    // closes that seam; the art covers it.
+    painter.setTransform(QTransform::fromTranslate(0, -top));
+    painter.fillPath(_grownOutline.translated(_panelOrigin),
+                     _upright.pixelColor(0, _upright.height() / 2));
     painter.setTransform(_transform * shift);
     painter.drawImage(QPointF(0, 0), _upright);
-    // Everything outside the rounded outline goes, with soft edges.
+    // Everything outside the grown outline goes, with soft edges.
     painter.setTransform(QTransform::fromTranslate(0, -top));
     painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
     QPainterPath outside;
     outside.setFillRule(Qt::OddEvenFill);
     outside.addRect(QRectF(dest).adjusted(-2, -2, 2, 2));
-    outside.addPath(_outline.translated(_panelOrigin));
+    outside.addPath(_grownOutline.translated(_panelOrigin));
     painter.fillPath(outside, Qt::black);
 }
 

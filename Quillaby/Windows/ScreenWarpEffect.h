@@ -52,6 +52,8 @@ private:
     QPointF _panelOrigin;
     QTransform _transform;
     QPainterPath _outline;
+    // The outline grown by a pixel all round, filled with the panel's edge colour under the panel.
+    QPainterPath _grownOutline;
     QImage _upright;
     QImage _warped;
     qreal _dpr = 0;

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -110,6 +111,10 @@ TEST_F(AppDelegateTest, AFirstLaunchSavesTheFlagBeforeTheWelcomeAndThreeReturnsO
 
     QWidget* welcome = app.welcomeController->window();
     ASSERT_TRUE(welcome->isVisible());
+    // The window once had minimise and maximise buttons, and titles in typographic points that the
+    // second page's title filled from edge to edge.
+    EXPECT_FALSE(welcome->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(app.welcomeController->view()->titleLabel()->font().pixelSize(), 22);
     // Return goes to the focused primary button, which leaves it to the page.
     for (int press = 1; press <= 3; ++press) {
         SCOPED_TRACE(press);

@@ -116,6 +116,10 @@ TEST_F(DeviceWindowTest, MiniModeIsAPlainTerminalAndLeavingItRestoresTheExactFra
         EXPECT_TRUE(window->mask().isEmpty());
         // Device scaling leaves a mini window alone.
         EXPECT_EQ(controller.savedFrame(), device);
+        // A mini window the user (or a late window manager) resizes kept the screen at its first size.
+        window->resize(700, 500);
+        settle();
+        EXPECT_EQ(controller.screenContainer()->geometry(), QRect(0, 0, 700, 500));
 
         controller.exitMiniMode();
         settle();
@@ -154,6 +158,35 @@ TEST_F(DeviceWindowTest, AReloadInMiniModeIsAppliedOnceWhenMiniModeEnds) {
     controller.exitMiniMode();
     EXPECT_EQ(counter.added, 2);
     controller.window()->removeEventFilter(&counter);
+}
+
+// The desktop showed through the device: two rows above a keystoned screen taller than its bounding box,
+// a column beside a screen scaled by 1.2, and a faint line where the soft edges of a warped screen and
+// of the art's hole met. Down the middle and across the middle of the viewport, the frame art and the
+// screen between them leave no pixel see-through, even in part.
+TEST_F(DeviceWindowTest, TheScreenCoversTheViewportWithoutGaps) {
+    SkinLoader::shared().loadAll();
+    for (const SkinManifest& skin : SkinLoader::shared().skins()) {
+        DeviceWindowController controller(skin, std::nullopt);
+        controller.showWindow();
+        settle();
+        for (int step = 0; step < 2; ++step) {
+            SCOPED_TRACE(QStringLiteral("%1 after %2 bigger steps").arg(skin.id).arg(step).toStdString());
+            const QImage drawn = controller.window()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            const double s = controller.currentScale();
+            const QRectF viewport(skin.viewportRect.x() * s, skin.viewportRect.y() * s,
+                                  std::abs(skin.viewportRect.width()) * s, std::abs(skin.viewportRect.height()) * s);
+            const int cx = int(viewport.center().x()), cy = int(viewport.center().y());
+            QStringList holes;
+            for (int y = int(viewport.top()); y <= int(viewport.bottom()); ++y)
+                if (qAlpha(drawn.pixel(cx, y)) < 255) holes << QStringLiteral("(%1,%2)").arg(cx).arg(y);
+            for (int x = int(viewport.left()); x <= int(viewport.right()); ++x)
+                if (qAlpha(drawn.pixel(x, cy)) < 255) holes << QStringLiteral("(%1,%2)").arg(x).arg(cy);
+            EXPECT_TRUE(holes.isEmpty()) << holes.join(QLatin1Char(' ')).toStdString();
+            controller.scaleDevice(DeviceWindowController::biggerFactor);
+            settle();
+        }
+    }
 }
 
 TEST_F(DeviceWindowTest, FiveSmallerStepsGiveAboutTwoFifthsOfTheFrameRoundedEachStep) {

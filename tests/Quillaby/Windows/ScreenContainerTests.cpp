@@ -128,6 +128,22 @@ TEST(ScreenContainer, UprightViewportPlacesThePanelDirectly) {
     EXPECT_FALSE(f.container->mask().contains(QPoint(13, 107)));
 }
 
+// A device scaled by 1.2 left a pixel of its screen outside the panel, where the desktop showed through.
+TEST(ScreenContainer, UprightMaskAtAFractionalScaleStaysOnThePanel) {
+    Fixture f;
+    for (const QSizeF inner : {QSizeF(200.6, 100.4), QSizeF(200.4, 100.6), QSizeF(200, 100)}) {
+        SCOPED_TRACE(QStringLiteral("%1 x %2").arg(inner.width()).arg(inner.height()).toStdString());
+        const QRectF box(50.3, 40.7, inner.width() + 20, inner.height() + 20);
+        const QRectF rect(10, 10, inner.width(), inner.height());
+        f.container->configureViewport(box, inner,
+                                       {rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()},
+                                       8, {});
+        ASSERT_FALSE(f.container->isWarped());
+        EXPECT_TRUE(f.container->mask().subtracted(QRegion(f.panel->geometry())).isEmpty());
+        EXPECT_TRUE(f.container->mask().contains(f.panel->geometry().center()));
+    }
+}
+
 TEST(ScreenContainer, WithoutCornersThePanelFillsAndFollows) {
     Fixture f;
     f.container->configureViewport(QRectF(0, 0, 300, 200), QSizeF(300, 200), {}, 0, {});
