@@ -152,6 +152,8 @@ TEST(SkinFrameView, MissingArtDrawsTheGenericBody) {
     QTemporaryDir dir;
     ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("frame.png")).constData(), 0600), 0);
     EXPECT_FALSE(SkinFrameView(testSkin(dir.filePath("frame.png"))).hasFrameImage());
+    SkinFrameView::prefetchFrameImage(testSkin(dir.filePath("frame.png")));
+    EXPECT_FALSE(SkinFrameView(testSkin(dir.filePath("frame.png"))).hasFrameImage()) << "decoded ahead";
     missing.resize(200, 160);
     const QImage frame = missing.renderFrame(1);
 
