@@ -8,8 +8,15 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
+
 int main(int argc, char** argv) {
     Quillaby::LaunchTrace::mark("main");
+    // Reading the font configuration takes tens of milliseconds the terminal's first font waits for;
+    // it runs while Qt connects to the display and the shell starts. Qt's own FcInit then finds it done.
+    std::jthread fontConfiguration([] { FcInit(); });
     // Windows are placed by the application: prefer X11 where both are offered.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");

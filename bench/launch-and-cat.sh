@@ -5,9 +5,11 @@
 #   bench/launch-and-cat.sh [--size MIB] [--runs N] [--only NAME...]
 #
 # Every terminal runs the same small shell script instead of an interactive shell: it stamps the time
-# it starts (the prompt), prints a prompt, cats the file, and stamps the time again. Launch is the time
-# from starting the terminal to its prompt; cat is the time the file took to pass through the terminal
-# (cat ends when the terminal has read all but the last pty buffer). Missing peers are installed with
+# it starts, prints a prompt that begins with a magenta block, cats the file, and stamps the time again.
+# "shell" is the time from starting the terminal to the script's start; "prompt" the time until the
+# prompt is on screen (bench/promptwatch polls the screen for the magenta block, a few milliseconds
+# apart); cat is the time the file took to pass through the terminal (cat ends when the terminal has
+# read all but the last pty buffer). Missing peers are installed with
 # apt-get; a peer that cannot start (alacritty needs OpenGL: Mesa llvmpipe here) is reported as such.
 # Needs a release build of Quillaby (build/release/bin/Quillaby).
 set -uo pipefail
@@ -38,6 +40,12 @@ if [[ ${#need[@]} -gt 0 ]]; then
 fi
 
 WORK=$(mktemp -d /tmp/quillaby-bench-XXXXXX)
+[[ -f /usr/include/xcb/xcb.h ]] || {
+    sudo=""; [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends libxcb1-dev >&2
+}
+c++ -O2 -std=c++20 bench/promptwatch/promptwatch.cpp -o "$WORK/promptwatch" -lxcb ||
+    { echo "cannot build bench/promptwatch" >&2; exit 1; }
 PIDS=()
 cleanup() {
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
@@ -59,12 +67,15 @@ export LIBGL_ALWAYS_SOFTWARE=1
 
 now_ns() { date +%s%N; }
 
-# The script every terminal runs: $1 is the file of time stamps.
+# The script every terminal runs: $1 is the file of time stamps. The prompt stays alone on screen until
+# promptwatch has seen it (at most ten seconds), so a flood never hides it.
 write_script() {
     cat > "$1" <<EOF
 #!/bin/sh
 date +%s%N > "$2.prompt"
-printf 'bench\$ '
+printf '\033[48;2;255;0;255m            \033[0m bench\$ '
+for _ in \$(seq 200); do [ -e "$2.seen" ] && break; sleep 0.05; done
+date +%s%N > "$2.cat"
 cat "$WORK/big.txt"
 date +%s%N > "$2.done"
 exec sleep 600
@@ -72,14 +83,16 @@ EOF
     chmod +x "$1"
 }
 
-# Runs one terminal once; prints "launch_ms cat_ms" or "fail <why>".
+# Runs one terminal once; prints "shell_ms prompt_ms cat_ms" or "fail <why>".
 run_one() {
     local name="$1" run="$2"
     local stamp="$WORK/$name-$run" script="$WORK/$name-$run.sh"
     write_script "$script" "$stamp"
     local home="$WORK/home-$name-$run"
     mkdir -p "$home/.local/share/Quillaby" "$home/.config"
-    local start pid
+    local start pid watch
+    "$WORK/promptwatch" 20000 >"$stamp.painted" &
+    watch=$!
     start=$(now_ns)
     case "$name" in
         quillaby)
@@ -95,6 +108,8 @@ run_one() {
     esac
     pid=$!
     PIDS+=("$pid")
+    wait "$watch"
+    touch "$stamp.seen"
     local waited=0
     while [[ ! -s "$stamp.done" ]]; do
         if ! kill -0 "$pid" 2>/dev/null; then
@@ -105,12 +120,15 @@ run_one() {
         waited=$((waited + 1))
         if [[ $waited -gt 6000 ]]; then kill "$pid"; echo "fail timed out"; return; fi
     done
-    local prompt done
+    local prompt painted catstart done painted_ms
     prompt=$(cat "$stamp.prompt")
+    painted=$(cat "$stamp.painted")
+    catstart=$(cat "$stamp.cat")
     done=$(cat "$stamp.done")
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    echo "$(( (prompt - start) / 1000000 )) $(( (done - prompt) / 1000000 ))"
+    if [[ "$painted" == timeout ]]; then painted_ms=-; else painted_ms=$(( (painted - start) / 1000000 )); fi
+    echo "$(( (prompt - start) / 1000000 )) $painted_ms $(( (done - catstart) / 1000000 ))"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else print v[int((NR + 1) / 2)] }'; }
@@ -118,24 +136,27 @@ median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else prin
 terminals=(quillaby xterm st alacritty)
 [[ ${#ONLY[@]} -gt 0 ]] && terminals=("${ONLY[@]}")
 # Round by round, every terminal once a round: a change in the machine's load falls on all of them alike.
-declare -A launches cats failures
+declare -A shells prompts cats failures
 for run in $(seq "$RUNS"); do
     for name in "${terminals[@]}"; do
         [[ -n "${failures[$name]:-}" ]] && continue
         result=$(run_one "$name" "$run")
         if [[ "$result" == fail* ]]; then failures[$name]="$result"; continue; fi
-        launches[$name]+="${result% *}"$'\n'
-        cats[$name]+="${result#* }"$'\n'
+        read -r shell_ms prompt_ms cat_ms <<<"$result"
+        shells[$name]+="$shell_ms"$'\n'
+        [[ "$prompt_ms" != - ]] && prompts[$name]+="$prompt_ms"$'\n'
+        cats[$name]+="$cat_ms"$'\n'
     done
 done
-printf '%-10s %10s %10s %10s\n' terminal launch_ms cat_ms "MiB/s"
+printf '%-10s %10s %10s %10s %10s\n' terminal shell_ms prompt_ms cat_ms "MiB/s"
 for name in "${terminals[@]}"; do
     if [[ -n "${failures[$name]:-}" ]]; then
         printf '%-10s %s\n' "$name" "${failures[$name]}"
         continue
     fi
-    launch=$(printf '%s' "${launches[$name]}" | median)
+    shell_ms=$(printf '%s' "${shells[$name]}" | median)
+    prompt_ms=$(printf '%s' "${prompts[$name]:-}" | median)
     cat_ms=$(printf '%s' "${cats[$name]}" | median)
     rate=$(awk -v s="$SIZE_MIB" -v ms="$cat_ms" 'BEGIN { printf "%.1f", (ms > 0 ? s * 1000 / ms : 0) }')
-    printf '%-10s %10s %10s %10s\n' "$name" "$launch" "$cat_ms" "$rate"
+    printf '%-10s %10s %10s %10s %10s\n' "$name" "$shell_ms" "$prompt_ms" "$cat_ms" "$rate"
 done

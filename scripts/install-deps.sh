@@ -12,6 +12,7 @@ packages=(
     libvterm-dev
     clang libclang-rt-dev
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev libzip-dev libxcb1-dev libxcb-keysyms1-dev
+    libfontconfig-dev
     fonts-dejavu-core fonts-jetbrains-mono
     xvfb xauth libgl1-mesa-dri picom xdotool imagemagick x11-utils x11-xkb-utils trayer desktop-file-utils git
 )
