@@ -322,8 +322,17 @@ void DeviceWindowController::reapplySkin(const SkinManifest& updated) {
 
 void DeviceWindowController::scaleDevice(double factor) {
     if (!_window) return;
+    const QRect scaled = DevicePlacement::scaledAboutCentre(_window->geometry(), factor);
+    // Growing without end asked the window system for windows no screen can show, and their backing store
+    // for gigabytes: a step that outgrows the largest screen is not taken.
+    if (factor > 1) {
+        QSize largest;
+        for (const QRect& frame : AppHooks::current().screens().all)
+            largest = largest.expandedTo(frame.size());
+        if (scaled.width() > largest.width() || scaled.height() > largest.height()) return;
+    }
     _currentScale *= factor;
-    _window->setGeometry(DevicePlacement::scaledAboutCentre(_window->geometry(), factor));
+    _window->setGeometry(scaled);
     layoutViewport();
     _window->update();
 }

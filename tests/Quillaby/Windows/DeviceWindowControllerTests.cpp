@@ -6,6 +6,7 @@
 #include "Skins/SkinLoader.h"
 #include "Skins/SkinManifest.h"
 #include "Windows/DeviceWindowController.h"
+#include "Windows/DevicePlacement.h"
 #include "Windows/SessionManager.h"
 #include "Windows/ShellView.h"
 #include "Windows/TerminalPanel.h"
@@ -204,6 +205,28 @@ TEST_F(DeviceWindowTest, FiveSmallerStepsGiveAboutTwoFifthsOfTheFrameRoundedEach
     }
     EXPECT_NEAR(controller.window()->width() / 398.0, 0.4019, 0.003);
     EXPECT_NEAR(controller.currentScale(), 0.4019, 0.003);
+}
+
+// Each "bigger" step once grew the window without end, to sizes no screen shows and backing stores of
+// gigabytes. On the 1440x900 screen the handheld stops at the last step that still fits.
+TEST_F(DeviceWindowTest, BiggerStepsStopBeforeTheDeviceOutgrowsTheScreen) {
+    DeviceWindowController controller(SkinManifest::handheld(), std::nullopt);
+    controller.showWindow();
+    settle();
+    for (int i = 0; i < 30; ++i) {
+        controller.scaleDevice(DeviceWindowController::biggerFactor);
+        settle();
+    }
+    const QRect frame = controller.window()->geometry();
+    EXPECT_LE(frame.width(), 1440);
+    EXPECT_LE(frame.height(), 900);
+    const QRect next = DevicePlacement::scaledAboutCentre(frame, DeviceWindowController::biggerFactor);
+    EXPECT_TRUE(next.width() > 1440 || next.height() > 900);
+    EXPECT_NEAR(controller.currentScale(), frame.width() / 398.0, 0.003);
+    // Smaller steps are never refused.
+    controller.scaleDevice(DeviceWindowController::smallerFactor);
+    settle();
+    EXPECT_LT(controller.window()->width(), frame.width());
 }
 
 TEST_F(DeviceWindowTest, SettingsPostsNamingAnotherSkinAreIgnored) {
