@@ -2,7 +2,9 @@
 # Key-to-echo latency of Quillaby's device window against xterm and st, on one private X server in the
 # same run: letters typed through XTest, each timed until the terminal window's pixels change (XDamage).
 #
-#   bench/key-echo.sh [--keys N] [--spacing MS] [--only NAME...] [--quillaby PATH]
+#   bench/key-echo.sh [--keys N] [--spacing MS] [--only NAME...] [--quillaby PATH] [--before PATH]
+#
+# --before adds a row "before" for another Quillaby build (the one a change started from).
 #
 # Two cases a terminal: "cat", a plain `cat` whose echo comes from the pty itself, and "shell", an idle
 # bash at its prompt echoing through its line editor. Prints min, median and p95 in milliseconds.
@@ -14,11 +16,13 @@ KEYS=50
 SPACING=50
 ONLY=()
 QUILLABY="$PWD/build/release/bin/Quillaby"
+BEFORE=""
 while [[ $# -gt 0 ]]; do
     case "$1" in
         --keys) KEYS="$2"; shift 2 ;;
         --spacing) SPACING="$2"; shift 2 ;;
         --quillaby) QUILLABY="$2"; shift 2 ;;
+        --before) BEFORE="$2"; shift 2 ;;
         --only) shift; while [[ $# -gt 0 && "$1" != --* ]]; do ONLY+=("$1"); shift; done ;;
         *) echo "unknown argument: $1" >&2; exit 2 ;;
     esac
@@ -73,11 +77,13 @@ run_one() {
     write_script "$script" "$stamp.ready" "$case"
     mkdir -p "$home/.local/share/Quillaby" "$home/.config"
     case "$name" in
-        quillaby)
+        quillaby|before)
+            local binary="$QUILLABY"
+            [[ "$name" == before ]] && binary="$BEFORE"
             printf '{"hasLaunchedBefore": true, "defaultSkin": "Handheld v1", "defaultShell": "%s"}' "$script" \
                 > "$home/.local/share/Quillaby/settings.json"
             HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
-                "$QUILLABY" >"$stamp.log" 2>&1 &
+                "$binary" >"$stamp.log" 2>&1 &
             ;;
         xterm) HOME="$home" xterm -geometry 80x24 -e "$script" >"$stamp.log" 2>&1 & ;;
         st) HOME="$home" stterm -g 80x24 -e "$script" >"$stamp.log" 2>&1 & ;;
@@ -116,6 +122,7 @@ stats() {
 }
 
 terminals=(quillaby xterm st)
+[[ -n "$BEFORE" ]] && terminals=(before "${terminals[@]}")
 [[ ${#ONLY[@]} -gt 0 ]] && terminals=("${ONLY[@]}")
 printf '%-10s %-6s %8s %8s %8s %6s\n' terminal case min_ms med_ms p95_ms misses
 for name in "${terminals[@]}"; do
