@@ -1,5 +1,6 @@
 #include "App/AppDelegate.h"
 #include "App/AppResources.h"
+#include "App/LaunchTrace.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
 
@@ -8,10 +9,12 @@
 #include <QTimer>
 
 int main(int argc, char** argv) {
+    Quillaby::LaunchTrace::mark("main");
     // Windows are placed by the application: prefer X11 where both are offered.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
+    Quillaby::LaunchTrace::mark("application made");
     QApplication::setApplicationName(QStringLiteral("Quillaby"));
     QApplication::setQuitOnLastWindowClosed(false);
     // Ties the windows to the installed desktop entry and its icon.

@@ -97,6 +97,10 @@ const std::vector<Case>& cases() {
          [](int) { return "\x1b[4h" + accentedLines(16 * chunkSize, false) + "\x1b[4l"; }},
         {"combiningmarks", [] { return fullScrollback(); },
          [](int) { return repeated("\xCC\x81", 16 * chunkSize, "a"); }},
+        // Letters with marks, nearly every cluster a new one, into a scroll-back they fill: the grapheme
+        // table stays full and gives back the codes of rows that left, over and over.
+        {"distinctclusters", [] { return workload(WorkloadKind::combining); },
+         [](int) { return workload(WorkloadKind::combining).substr(0, 16 * chunkSize); }},
         {"linkacrossrows", [] { return fullScrollback(); },
          [](int) {
              return "\x1b]8;;https://example.com/\x1b\\" + repeated("\n", 2 * chunkSize) + "\x1b]8;;\x1b\\";

@@ -117,21 +117,25 @@ median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else prin
 
 terminals=(quillaby xterm st alacritty)
 [[ ${#ONLY[@]} -gt 0 ]] && terminals=("${ONLY[@]}")
+# Round by round, every terminal once a round: a change in the machine's load falls on all of them alike.
+declare -A launches cats failures
+for run in $(seq "$RUNS"); do
+    for name in "${terminals[@]}"; do
+        [[ -n "${failures[$name]:-}" ]] && continue
+        result=$(run_one "$name" "$run")
+        if [[ "$result" == fail* ]]; then failures[$name]="$result"; continue; fi
+        launches[$name]+="${result% *}"$'\n'
+        cats[$name]+="${result#* }"$'\n'
+    done
+done
 printf '%-10s %10s %10s %10s\n' terminal launch_ms cat_ms "MiB/s"
 for name in "${terminals[@]}"; do
-    launches=() cats=() failure=""
-    for run in $(seq "$RUNS"); do
-        result=$(run_one "$name" "$run")
-        if [[ "$result" == fail* ]]; then failure="$result"; break; fi
-        launches+=("${result% *}")
-        cats+=("${result#* }")
-    done
-    if [[ -n "$failure" ]]; then
-        printf '%-10s %s\n' "$name" "$failure"
+    if [[ -n "${failures[$name]:-}" ]]; then
+        printf '%-10s %s\n' "$name" "${failures[$name]}"
         continue
     fi
-    launch=$(printf '%s\n' "${launches[@]}" | median)
-    cat_ms=$(printf '%s\n' "${cats[@]}" | median)
+    launch=$(printf '%s' "${launches[$name]}" | median)
+    cat_ms=$(printf '%s' "${cats[$name]}" | median)
     rate=$(awk -v s="$SIZE_MIB" -v ms="$cat_ms" 'BEGIN { printf "%.1f", (ms > 0 ? s * 1000 / ms : 0) }')
     printf '%-10s %10s %10s %10s\n' "$name" "$launch" "$cat_ms" "$rate"
 done

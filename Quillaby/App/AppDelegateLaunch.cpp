@@ -3,6 +3,7 @@
 #include "App/AppPaths.h"
 #include "App/ClaudeStatuslineCleanup.h"
 #include "App/FontRegistrar.h"
+#include "App/LaunchTrace.h"
 #include "App/Log.h"
 #include "App/StatusItemController.h"
 #include "App/WindowOrder.h"
@@ -32,6 +33,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     setupMenu();
     registerHotkey();
     // Linux asks no permission for desktop notifications: nothing to request here.
+    LaunchTrace::mark("launch steps done");
     continueLaunch();
     // The tray item talks to the session bus (and without one Qt forks a bus launcher): made once the
     // event loop runs, it no longer holds back the first window and its shell.

@@ -2,6 +2,7 @@
 
 #include "App/AppDelegate.h"
 #include "App/KeyEquivalents.h"
+#include "App/LaunchTrace.h"
 #include "App/MainMenu.h"
 #include "App/AppHooks.h"
 #include "App/Log.h"
@@ -63,6 +64,8 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
                                                const std::optional<WindowState>& restoringState)
     : _skin(skin)
     , _terminalPanel(std::make_unique<TerminalPanel>(skin.palette)) {
+    // Decoded while the shell starts and the terminal view measures its font.
+    SkinFrameView::prefetchFrameImage(skin);
     const ScreenFrames screens = AppHooks::current().screens();
     QList<QRectF> visibleFrames;
     for (const QRect& frame : screens.all)
@@ -75,9 +78,10 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
     _window->setGeometry(placement.frame);
     _currentScale = placement.scale;
     _screenContainer = new ScreenContainer(_window);
-    setupViews();
+    // The shell first: its start-up overlaps the frame art's decoding and the rest of the window.
     _screenContainer->registerPanel(*_terminalPanel, 0);
     startTerminal();
+    setupViews();
     addEditShortcuts();
 
     _window->onResized = [this] { windowDidResize(); };
@@ -167,6 +171,7 @@ void DeviceWindowController::showWindow() {
     _window->show();
     _window->raise();
     _window->activateWindow();
+    LaunchTrace::mark("window shown");
     if (_isDeviceMode && _window->width() > 0 && _window->height() > 0) {
         _currentScale = _window->width() / _skin.frameSize.width();
         layoutViewport();

@@ -1,9 +1,12 @@
 #include "Windows/ShellView.h"
 
 #include "App/AppHooks.h"
+#include "App/LaunchTrace.h"
 #include "App/Log.h"
 #include "App/NotificationCenter.h"
 #include "Settings/SettingsStore.h"
+
+#include "QtExecutor.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -66,6 +69,14 @@ std::optional<QFont> faceNamed(const QString& name, const QStringList& families,
     return std::nullopt;
 }
 
+// The size a shell started ahead of its view is given: the classic terminal's, until the view has one.
+class StartingSize final : public Tessaline::LocalProcessDelegate {
+public:
+    void processTerminated(Tessaline::LocalProcess&, std::optional<int32_t>) override {}
+    void dataReceived(std::span<const uint8_t>) override {}
+    winsize getWindowSize() override { return winsize{24, 80, 0, 0}; }
+};
+
 QFont familyFont(const QString& family, double points) {
     QFont font(family);
     font.setStyleHint(QFont::Monospace);
@@ -96,15 +107,22 @@ void ShellView::startSession(const std::optional<QString>& shell,
     if (_terminal) return;
     const QString program = shellToStart(shell, SettingsStore::shared().defaultShell());
 
-    auto* terminal = new Tessaline::LocalProcessTerminalView(rect().marginsRemoved(_margins), this);
+    // The shell starts before the view measures its font and sets up its scroll bar (which joins the
+    // accessibility bus): tens of milliseconds of its own start-up pass meanwhile. Its first size is a
+    // guess that the view corrects as it takes the process over.
+    StartingSize startingSize;
+    auto process = std::make_unique<Tessaline::LocalProcess>(&startingSize, Tessaline::QtExecutor::main());
+    process->startProcess(program.toStdString(), {}, std::nullopt, loginName(program).toStdString(),
+                          QDir::homePath().toStdString());
+    LaunchTrace::mark("shell started");
+
+    auto* terminal = new Tessaline::LocalProcessTerminalView(std::move(process), rect().marginsRemoved(_margins), this);
     terminal->setProcessDelegate(this);
     applyColors(*terminal, palette);
     terminal->setFont(resolveFont(_fontName, _fontSize));
     terminal->show();
     _terminal = terminal;
-
-    terminal->startProcess(program.toStdString(), {}, std::nullopt, loginName(program).toStdString(),
-                           QDir::homePath().toStdString());
+    LaunchTrace::watchForPrompt(terminal);
 }
 
 void ShellView::applyColors(Tessaline::TerminalView& view,

@@ -15,6 +15,9 @@
 #include <QWindow>
 
 #include <cmath>
+#include <future>
+#include <map>
+#include <system_error>
 
 #ifndef QUILLABY_SOURCE_RESOURCES
 #define QUILLABY_SOURCE_RESOURCES ""
@@ -52,6 +55,21 @@ QStringList imageCandidates(const QString& name) {
     const QString source = QString::fromUtf8(QUILLABY_SOURCE_RESOURCES);
     if (!source.isEmpty()) candidates.append(source + QStringLiteral("/Skins/") + name);
     return candidates;
+}
+
+// Thread-safe: the candidates are worked out on the GUI thread.
+QImage decodeFrameImage(const QStringList& candidates) {
+    for (const QString& path : candidates) {
+        QImage image(path);
+        if (!image.isNull()) return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    return QImage();
+}
+
+// Frame art being decoded ahead of its view, by image name; touched on the GUI thread only.
+std::map<QString, std::future<QImage>>& prefetched() {
+    static std::map<QString, std::future<QImage>> images;
+    return images;
 }
 
 // The pixels whose centre lies inside the path and that the path's edge does not touch.
@@ -94,13 +112,23 @@ SkinFrameView::~SkinFrameView() {
     if (_keyMonitor && qApp) qApp->removeEventFilter(this);
 }
 
+void SkinFrameView::prefetchFrameImage(const SkinManifest& skin) {
+    if (!skin.frameImageName || prefetched().contains(*skin.frameImageName)) return;
+    try {
+        prefetched().emplace(*skin.frameImageName, std::async(std::launch::async, decodeFrameImage,
+                                                              imageCandidates(*skin.frameImageName)));
+    } catch (const std::system_error&) {
+        // No thread to be had: the view decodes the art itself.
+    }
+}
+
 void SkinFrameView::loadFrameImage() {
     if (!_skin.frameImageName || !_frameImage.isNull()) return;
-    for (const QString& path : imageCandidates(*_skin.frameImageName)) {
-        QImage image(path);
-        if (image.isNull()) continue;
-        _frameImage = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        break;
+    if (const auto it = prefetched().find(*_skin.frameImageName); it != prefetched().end()) {
+        _frameImage = it->second.get();
+        prefetched().erase(it);
+    } else {
+        _frameImage = decodeFrameImage(imageCandidates(*_skin.frameImageName));
     }
     if (_frameImage.isNull()) return;
     // One factor for both axes: the art is drawn for the frame's width.
@@ -224,6 +252,7 @@ void SkinFrameView::rebuildCache() {
     if (_skin.frameImageName && _frameImage.isNull()) loadFrameImage();
     const qreal dpr = devicePixelRatioF();
     _cache = renderFrame(dpr);
+    _cacheSize = size();
 
     // Clicks fall through where the art is (nearly) transparent and through the screen.
     const QSize logical = size().expandedTo(QSize(1, 1));
@@ -269,6 +298,9 @@ bool SkinFrameView::takesClick(const QPointF& point) const {
 
 void SkinFrameView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // A hidden view hears of its size again as it shows: the frame drawn for that size stands.
+    if (size() == _cacheSize && !_cache.isNull() && qFuzzyCompare(_cache.devicePixelRatio(), devicePixelRatioF()))
+        return;
     rebuildCache();
 }
 

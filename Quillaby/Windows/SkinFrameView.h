@@ -38,6 +38,10 @@ public:
     explicit SkinFrameView(const SkinManifest& skin, QWidget* parent = nullptr);
     ~SkinFrameView() override;
 
+    // Starts decoding the skin's frame art on a worker thread; the next view made for that art takes
+    // the image from there (waiting for it if need be) instead of reading the file itself.
+    static void prefetchFrameImage(const SkinManifest& skin);
+
     const SkinManifest& skin() const { return _skin; }
     // Right mouse-down on the frame: the event and this view.
     std::function<void(QMouseEvent*, SkinFrameView*)> onContextMenu;
@@ -103,6 +107,7 @@ private:
     bool _skinHasTransparentScreen = false;
     bool _keyMonitor = false;
     QImage _cache;
+    QSize _cacheSize;
     QTimer* _pulseTimer = nullptr;
     QElapsedTimer _elapsed;
     std::function<qint64()> _clock;

@@ -1136,6 +1136,8 @@ private:
     PendingJoin _pendingJoin;
     // The codes of a run of one-column characters that join nothing, written as one segment.
     std::vector<uint32_t> _codeRun;
+    // The same for runs whose characters all fit a byte (Latin-1).
+    std::vector<uint8_t> _byteRun;
     // The continuation cell of a wide character (the buffer's filler attribute), made once per run.
     CharData _continuationCell;
     // The template that scrolling copies for new bottom rows; rebuilt when its width or the erase

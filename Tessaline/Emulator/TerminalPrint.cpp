@@ -414,6 +414,61 @@ bool formsOneCluster(std::string_view joined, size_t clusterLength, uint32_t pre
     return checker.iterator->following(0) == int32_t(joined.size());
 }
 
+// Copies the ASCII from p on to out, up to the first byte from 0x7F up or the end, and answers where it
+// stopped: the search and the copy in one pass. Out may take 16 bytes more than are copied.
+const uint8_t* copyAscii(const uint8_t* p, const uint8_t* end, uint8_t*& out) {
+#if defined(__SSE2__)
+    const uint8_t* const start = p;
+    const __m128i limit = _mm_set1_epi8(0x7E);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        const int mask = _mm_movemask_epi8(_mm_or_si128(v, _mm_cmpgt_epi8(v, limit)));
+        if (mask != 0) {
+            const int k = __builtin_ctz(unsigned(mask));
+            out += k;
+            return p + k;
+        }
+        p += 16;
+        out += 16;
+    }
+    if (p < end && end - start >= 16) {
+        // The last 16 bytes in one load, from a window that reaches back over bytes copied already.
+        const uint8_t* from = end - 16;
+        const ptrdiff_t back = p - from;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out - back), v);
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(v, _mm_cmpgt_epi8(v, limit)))) >> back;
+        const ptrdiff_t k = mask != 0 ? __builtin_ctz(mask) : end - p;
+        out += k;
+        return p + k;
+    }
+#endif
+    while (p < end && *p < 0x7F)
+        *out++ = *p++;
+    return p;
+}
+
+// A run whose characters beyond ASCII are all Latin-1 letters and signs of one column (a line with an
+// accented letter or two) as one byte per character, its code, for the segment writes ASCII takes: no
+// widening to whole codes. False as soon as one is anything else.
+bool decodeLatinText(const uint8_t* p, const uint8_t* end, std::vector<uint8_t>& bytes, size_t& count) {
+    if (bytes.size() < size_t(end - p) + 16) bytes.resize(size_t(end - p) + 16);
+    uint8_t* out = bytes.data();
+    while ((p = copyAscii(p, end, out)) < end) {
+        // C2 A0 to C3 BF: U+00A0 to U+00FF. U+0080 to U+009F are controls.
+        if (end - p < 2 || (p[0] != 0xC2 && p[0] != 0xC3) || !isContinuation(p[1])) return false;
+        const uint32_t scalar = uint32_t(p[0] & 0x1F) << 6 | (p[1] & 0x3Fu);
+        const uint8_t info = scalarInfo(scalar);
+        if (scalar < 0xA0 || widthOf(info) != 1 || (info & (joinsBit | controlBit | extendsBit | pictographBit)))
+            return false;
+        *out++ = uint8_t(scalar);
+        p += 2;
+    }
+    count = size_t(out - bytes.data());
+    return true;
+}
+
 // Decodes a run that holds only characters of one column that join nothing into their codes: ASCII, and
 // the letters, digits and symbols of other scripts that are neither marks, joiners nor pictographs (a
 // line of text with an accented letter or two, box drawing). False as soon as one is anything else.
@@ -541,6 +596,17 @@ inline void Terminal::printRun(std::span<const uint8_t> data) {
         // Text with a letter or two beyond ASCII goes in as one segment all the same, when none of its
         // characters can join another or take two columns.
         size_t codes = 0;
+        if (decodeLatinText(begin, end, _byteRun, codes)) {
+            Buffer& buffer = *_buffer;
+            updateRange(buffer, buffer.y());
+            const int written = buffer.insertAsciiRun({_byteRun.data(), codes}, _printCell);
+            if (size_t(written) == codes) {
+                updateRange(buffer, buffer.y());
+                return;
+            }
+            printGeneral(data.subspan(bytesOfScalars(begin, size_t(written))));
+            return;
+        }
         if (decodeSimpleText(begin, stop, end, _codeRun, codes)) {
             Buffer& buffer = *_buffer;
             updateRange(buffer, buffer.y());

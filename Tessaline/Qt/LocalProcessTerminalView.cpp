@@ -16,6 +16,18 @@ LocalProcessTerminalView::LocalProcessTerminalView(const QRect& frame, QWidget* 
     _process = std::make_unique<LocalProcess>(this, this->executor(), true);
 }
 
+LocalProcessTerminalView::LocalProcessTerminalView(std::unique_ptr<LocalProcess> process, const QRect& frame,
+                                                   QWidget* parent)
+    : TerminalView(frame, std::nullopt, parent, &process->dispatchQueue())
+    , _process(std::move(process)) {
+    setTerminalDelegate(this);
+    _process->setDelegate(this);
+    if (_process->running()) {
+        const winsize size = getWindowSize();
+        ioctl(_process->childfd(), TIOCSWINSZ, &size);
+    }
+}
+
 LocalProcessTerminalView::~LocalProcessTerminalView() {
     _process.reset();
 }

@@ -25,6 +25,11 @@ public:
     // given). No program runs yet.
     explicit LocalProcessTerminalView(const QRect& frame = QRect(), QWidget* parent = nullptr,
                                       Executor* executor = nullptr);
+    // Takes over a process that may already run a program (its output waits on the terminal until the
+    // executor's next turn): the view becomes its delegate, delivers on its executor and gives the
+    // program the view's size at once, since the program was started before the view had one.
+    explicit LocalProcessTerminalView(std::unique_ptr<LocalProcess> process, const QRect& frame = QRect(),
+                                      QWidget* parent = nullptr);
     ~LocalProcessTerminalView() override;
 
     virtual LocalProcess& process() { return *_process; }

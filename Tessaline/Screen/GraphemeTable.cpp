@@ -97,9 +97,10 @@ SlotMasks slotMasks(const uint8_t* tags, uint8_t tag) {
 #endif
 }
 
-// Never 0, so that no empty slot matches. From the hash's low bits, the bucket from those above.
+// Never 0 nor 0xFF, so that no empty slot and no slot given back matches. From the hash's low bits, the
+// bucket from those above.
 uint8_t tagOf(uint32_t hash) {
-    return uint8_t(std::max(hash & 0xFF, 1u));
+    return uint8_t(std::clamp(hash & 0xFF, 1u, 0xFEu));
 }
 
 } // namespace
@@ -131,6 +132,7 @@ void GraphemeTable::grow() {
 }
 
 void GraphemeTable::rehash() {
+    _deletedSlots = 0;
     std::fill(_buckets.begin(), _buckets.end(), Bucket{});
     const size_t mask = _buckets.size() - 1;
     for (const uint32_t offset : _entryOffsets) {
@@ -182,8 +184,12 @@ int32_t GraphemeTable::codeOrZero(std::string_view text, size_t readable) {
 }
 
 int32_t GraphemeTable::make(std::string_view text, uint32_t hash, uint64_t word, Place place) {
-    if (size_t(liveCount() + 1) * 3 > _buckets.size() * slotsPerBucket * 2) {
+    const size_t slots = _buckets.size() * slotsPerBucket;
+    if (size_t(liveCount() + 1) * 3 > slots * 2) {
         grow();
+        place = locate(text, hash, word);
+    } else if ((size_t(liveCount() + 1) + _deletedSlots) * 6 > slots * 5) {
+        rehash();
         place = locate(text, hash, word);
     }
     uint32_t index = uint32_t(count());
@@ -207,31 +213,19 @@ int32_t GraphemeTable::make(std::string_view text, uint32_t hash, uint64_t word,
 }
 
 void GraphemeTable::retain(const IndexSet& kept) {
-    std::vector<char> entries(padding);
-    entries.reserve(_entries.size());
     _freeIndexes.clear();
+    // From the highest index down, so that the free ones come out highest first: the lowest is handed
+    // out next.
     for (size_t index = _entryOffsets.size(); index-- > 0;) {
         uint32_t& offset = _entryOffsets[index];
-        if (offset == freedOffset || index >= kept.size() || !kept[index]) {
+        if (offset != freedOffset && (index >= kept.size() || !kept[index])) {
+            forget(offset);
             offset = freedOffset;
-            _freeIndexes.push_back(uint16_t(index));
-            continue;
         }
+        if (offset == freedOffset) _freeIndexes.push_back(uint16_t(index));
     }
-    // Copied in index order, so that a table rebuilt the same way lays out the same.
-    for (uint32_t& offset : _entryOffsets) {
-        if (offset == freedOffset) continue;
-        const size_t length = headerSize + size_t(uint8_t(_entries[offset]));
-        entries.resize(entries.size() - padding);
-        const uint32_t moved = uint32_t(entries.size());
-        entries.insert(entries.end(), _entries.begin() + ptrdiff_t(offset),
-                       _entries.begin() + ptrdiff_t(offset + length));
-        entries.resize(entries.size() + padding);
-        offset = moved;
-    }
-    _entries = std::move(entries);
-    // Highest first: the lowest index is handed out next.
-    std::sort(_freeIndexes.begin(), _freeIndexes.end(), std::greater<>());
+    // The texts given back stay where they are until they take more room than the rest.
+    if (_garbageBytes * 2 > _entries.size()) compact();
     // A scalar whose code was given back is looked up afresh.
     for (const std::unique_ptr<ScalarBlock>& block : _scalarCodes) {
         if (!block) continue;
@@ -240,6 +234,47 @@ void GraphemeTable::retain(const IndexSet& kept) {
             if (code != 0 && (index >= uint32_t(count()) || _entryOffsets[index] == freedOffset)) code = 0;
         }
     }
+}
+
+void GraphemeTable::forget(uint32_t offset) {
+    const std::string_view text = entryText(offset);
+    _garbageBytes += headerSize + text.size();
+    const uint32_t hash = hashOf(text);
+    const uint8_t tag = tagOf(hash);
+    const size_t mask = _buckets.size() - 1;
+    for (size_t i = (hash >> 8) & mask;; i = (i + 1) & mask) {
+        Bucket& bucket = _buckets[i];
+        const SlotMasks masks = slotMasks(bucket.tags, tag);
+        for (uint32_t m = masks.matches; m != 0; m &= m - 1) {
+            if (bucket.offsets[__builtin_ctz(m)] != offset) continue;
+            bucket.tags[__builtin_ctz(m)] = deletedTag;
+            ++_deletedSlots;
+            return;
+        }
+        // Every text in use has its slot; an empty one ends the search all the same.
+        if (masks.empty != 0) return;
+    }
+}
+
+void GraphemeTable::compact() {
+    size_t keptBytes = 0;
+    for (const uint32_t offset : _entryOffsets)
+        if (offset != freedOffset) keptBytes += headerSize + size_t(uint8_t(_entries[offset]));
+    // Copied in index order, so that a table rebuilt the same way lays out the same.
+    // With the room the texts had: new ones follow without a reallocation.
+    std::vector<char> entries;
+    entries.reserve(_entries.capacity());
+    entries.resize(keptBytes + padding);
+    size_t to = 0;
+    for (uint32_t& offset : _entryOffsets) {
+        if (offset == freedOffset) continue;
+        const size_t length = headerSize + size_t(uint8_t(_entries[offset]));
+        std::memcpy(entries.data() + to, _entries.data() + offset, length);
+        offset = uint32_t(to);
+        to += length;
+    }
+    _entries = std::move(entries);
+    _garbageBytes = 0;
     if (!_buckets.empty()) rehash();
 }
 

@@ -81,7 +81,9 @@ private:
     static_assert(1 + size_t(maxCount) * (headerSize + maxLength) <= 0xFFFFFFFFu);
     // A cache line: twelve slots, filled from the first and never emptied (a bucket with an empty slot
     // ends a search), their hash bytes in front (0: empty) so that one comparison finds the candidates.
-    // At most two thirds of the slots are used.
+    // At most two thirds of the slots hold texts. A text given back leaves its slot marked as such
+    // (deletedTag), which searches pass over: giving back a few codes costs no rebuild of the buckets, until
+    // such slots and texts together fill five sixths of them.
     static constexpr int slotsPerBucket = 12;
     struct alignas(64) Bucket {
         uint8_t tags[16];
@@ -122,6 +124,11 @@ private:
     // Rebuilds the buckets at their size from the entries.
     void rehash();
     static constexpr uint32_t freedOffset = 0xFFFFFFFFu;
+    static constexpr uint8_t deletedTag = 0xFF;
+    // Marks the slot of a text given back.
+    void forget(uint32_t offset);
+    // Moves the texts in use together, in index order, and rebuilds the buckets.
+    void compact();
     // Adds a text that locate did not find at place.
     [[gnu::noinline]] int32_t make(std::string_view text, uint32_t hash, uint64_t word, Place place);
 
@@ -136,6 +143,9 @@ private:
     std::vector<std::unique_ptr<ScalarBlock>> _scalarCodes;
     // Indexes given back, highest first, so that the lowest is handed out next.
     std::vector<uint16_t> _freeIndexes;
+    // Slots marked deletedTag, and bytes of _entries that texts given back still take.
+    size_t _deletedSlots = 0;
+    size_t _garbageBytes = 0;
     uint64_t _askedCount = 0;
 };
 

@@ -536,6 +536,12 @@ TEST(TerminalPrint, FastPathsPrintAsTheGeneralPath) {
         {"accented text without wraparound", "\x1b[?7l",
          std::string(17, 'x') + "\xC3\xA9\xC3\xA8\xC3\xAA" + "abc"},
         {"a mark in the run after accented text", "", "\xC3\xA9t\xC3\xA9\x1b[m\xCC\x81x"},
+        {"Latin-1 letters and signs over more than a row", "",
+         "The caf\xC3\xA9 na\xC3\xAFve \xC2\xA0\xC2\xBF\xC3\xBF\xC2\xAD\xC3\x97 and a long tail of ASCII"},
+        {"a control of Latin-1 among accented text", "", "abc\xC2\x85\xC3\xA9 defghijklmnopqrstuv"},
+        {"a mark after a Latin-1 letter", "", "abcdefghijklmnopq\xC3\xA9\xCC\x81xyz"},
+        {"a Latin-1 letter in the last column", "", std::string(19, 'x') + "\xC3\xA9" + std::string(18, 'y')},
+        {"a Latin-1 letter cut off at the end", "", "abcdefghijklmnopqrs\xC3"},
         {"a pictograph in the run after a joiner", "",
          "\xF0\x9F\x91\xA8\xE2\x80\x8D\x1b[m\xC2\xA9"
          "a"},

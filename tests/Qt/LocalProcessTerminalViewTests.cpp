@@ -1,5 +1,6 @@
 // A real child on a pseudo-terminal under the view, on the GUI thread's event loop.
 #include "LocalProcessTerminalView.h"
+#include "QtExecutor.h"
 #include "ViewTestSupport.h"
 #include "WindowReports.h"
 
@@ -60,6 +61,32 @@ TEST(LocalProcessTerminalView, TheChildSeesEveryResizeAndTheDelegateHearsOfItAft
     EXPECT_EQ(size.ws_ypixel, expected.ws_ypixel);
     view.send(std::string_view("\r"));
     ASSERT_TRUE(spinUntil([&] { return delegate.exit.has_value(); }));
+}
+
+TEST(LocalProcessTerminalView, AProgramStartedBeforeTheViewGetsTheViewsSizeAndItsOutputArrives) {
+    // Started at 24x80 by a stand-in: the program waits for a line, so it asks for the size only after
+    // the view took it over.
+    struct Starting final : LocalProcessDelegate {
+        void processTerminated(LocalProcess&, std::optional<int32_t>) override {}
+        void dataReceived(std::span<const uint8_t>) override {}
+        winsize getWindowSize() override { return winsize{24, 80, 0, 0}; }
+    } starting;
+    auto process = std::make_unique<LocalProcess>(&starting, QtExecutor::main());
+    process->startProcess("/bin/sh", {"-c", "echo early; read x; stty size; read y"});
+    ASSERT_TRUE(process->running());
+
+    LocalProcessTerminalView view(std::move(process), QRect(0, 0, 400, 240));
+    EXPECT_EQ(view.process().delegate(), &view);
+    RecordingProcessDelegate delegate;
+    view.setProcessDelegate(&delegate);
+    const std::string size = std::to_string(view.terminal().rows()) + " " + std::to_string(view.terminal().cols());
+    ASSERT_NE(size, "24 80");
+    ASSERT_TRUE(spinUntil([&] { return screenContains(view, "early"); })) << screenText(view);
+    view.send(std::string_view("\r"));
+    ASSERT_TRUE(spinUntil([&] { return screenContains(view, size); })) << screenText(view);
+    view.send(std::string_view("\r"));
+    ASSERT_TRUE(spinUntil([&] { return delegate.exit.has_value(); }));
+    EXPECT_EQ(delegate.log.back(), "exit 0");
 }
 
 TEST(LocalProcessTerminalView, ASecondStartWhileTheChildRunsStartsNothing) {

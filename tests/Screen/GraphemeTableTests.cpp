@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,4 +100,43 @@ TEST(GraphemeTable, RetainGivesBackTheRestLowestFirst) {
     table.retain(GraphemeTable::IndexSet(size_t(table.count()), false));
     EXPECT_EQ(table.code("one too many"), GraphemeTable::firstCode);
     EXPECT_EQ(*table.text(GraphemeTable::firstCode), "one too many");
+}
+
+// A full table given back part of its codes round after round, as reclaiming a busy scroll-back does:
+// what stays finds its code and text, what went is gone, and new texts take the codes given back.
+TEST(GraphemeTable, ManyRoundsOfGivingBackKeepEveryTextFound) {
+    GraphemeTable table;
+    std::map<int32_t, std::string> live;
+    std::mt19937 random(7);
+    int next = 0;
+    for (int round = 0; round < 20; ++round) {
+        for (int k = 0; k < 40'000; ++k) {
+            // Lengths from 2 to 40 bytes, and now and then a text that is still there.
+            const std::string text = k % 50 == 0 && !live.empty()
+                                         ? live.begin()->second
+                                         : std::to_string(next++) + std::string(size_t(random() % 30), 'm');
+            if (const std::optional<int32_t> code = table.code(text)) live[*code] = text;
+        }
+        GraphemeTable::IndexSet kept(size_t(table.count()), false);
+        std::vector<std::string> gone;
+        for (auto it = live.begin(); it != live.end();) {
+            if (random() % 10 < 7) {
+                kept[size_t(it->first - GraphemeTable::firstCode)] = true;
+                ++it;
+            } else {
+                gone.push_back(it->second);
+                it = live.erase(it);
+            }
+        }
+        table.retain(kept);
+        SCOPED_TRACE(round);
+        ASSERT_EQ(table.liveCount(), int(live.size()));
+        for (const auto& [code, text] : live) {
+            ASSERT_EQ(table.find(text), code) << text;
+            ASSERT_EQ(table.text(code), text);
+        }
+        for (const std::string& text : gone)
+            ASSERT_FALSE(table.find(text)) << text;
+    }
+    EXPECT_EQ(table.count(), GraphemeTable::maxCount);
 }

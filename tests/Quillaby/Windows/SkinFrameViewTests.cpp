@@ -6,6 +6,7 @@
 #include "QtTestEnvironment.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
@@ -115,6 +116,30 @@ TEST(SkinFrameView, ClicksOutsideTheScreenOnOpaqueArtOnly) {
     SkinFrameView body(testSkin(std::nullopt));
     EXPECT_TRUE(body.takesClick(QPointF(0.5, 0.5)));
     EXPECT_FALSE(body.takesClick(QPointF(50, 30)));
+}
+
+TEST(SkinFrameView, ArtDecodedAheadGoesToTheNextViewOnly) {
+    QTemporaryDir dir;
+    const SkinManifest skin = testSkin(writeArt(dir, 255));
+    SkinFrameView::prefetchFrameImage(skin);
+    SkinFrameView::prefetchFrameImage(skin);
+    SkinFrameView view(skin);
+    EXPECT_TRUE(view.hasFrameImage());
+    EXPECT_EQ(alphaAt(view.renderFrame(1), QPoint(50, 30)), 0) << "punched as art read in place";
+    // Nothing is kept for a later view: it reads the file, now gone.
+    QFile::remove(*skin.frameImageName);
+    SkinFrameView later(skin);
+    EXPECT_FALSE(later.hasFrameImage());
+}
+
+TEST(SkinFrameView, AResizeOfAShownViewRedrawsItsFrameAndMask) {
+    QTemporaryDir dir;
+    SkinFrameView view(testSkin(writeArt(dir, 255)));
+    view.show();
+    EXPECT_FALSE(view.mask().contains(QPoint(170, 30)));
+    view.resize(200, 160);
+    EXPECT_TRUE(view.mask().contains(QPoint(170, 30))) << "the body at twice the size";
+    EXPECT_FALSE(view.mask().contains(QPoint(100, 60))) << "the screen at twice the size";
 }
 
 TEST(SkinFrameView, MissingArtDrawsTheGenericBody) {
