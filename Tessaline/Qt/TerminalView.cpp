@@ -85,8 +85,11 @@ void TerminalView::queuePendingDisplay() {
     if (_pendingDisplay) return;
     _pendingDisplay = true;
     // The executor may outlive the view: the job finds it gone and does nothing.
+    // A typed key's echo on an idle screen shows at once; under a flood the redraws still come once a frame.
+    std::chrono::nanoseconds delay{0};
+    if (_lastDisplay) delay = std::max(delay, *_lastDisplay + redrawDelay - _executor.now());
     QPointer<TerminalView> self(this);
-    _pendingDisplayTask = _executor.postAfter(redrawDelay, [self] {
+    _pendingDisplayTask = _executor.postAfter(delay, [self] {
         if (!self) return;
         self->_pendingDisplayTask = 0;
         self->updateDisplay(true);
@@ -100,6 +103,7 @@ void TerminalView::updateDisplay(bool notifyAccessibility) {
         _executor.cancel(_pendingDisplayTask);
         _pendingDisplayTask = 0;
     }
+    _lastDisplay = _executor.now();
     updateCursorPosition();
     updateInputMethodCursor();
     if (_scrollerStale) updateScroller();

@@ -171,7 +171,8 @@ public:
     // Host bytes into the terminal, as if the program had written them; then one redraw is scheduled.
     void feed(std::span<const uint8_t> byteArray);
     void feed(std::string_view text);
-    // Schedules one redraw 16.67 ms from now unless one is scheduled already.
+    // Schedules one redraw unless one is scheduled already: at once (after the bytes at hand) when the
+    // last redraw is 16.67 ms old or more, else when that much time has passed since it.
     void queuePendingDisplay();
     // Redraws the changed rows now.
     void updateDisplay(bool notifyAccessibility);
@@ -595,6 +596,7 @@ private:
     // Redraw
     bool _pendingDisplay = false;
     Executor::TaskId _pendingDisplayTask = 0;
+    std::optional<Executor::Clock::time_point> _lastDisplay;
     bool _notifyUpdateChanges = false;
     std::vector<QRectF> _rectsBeingDrawn;
     std::unique_ptr<RowBuilder> _rowBuilder;

@@ -63,6 +63,50 @@ TEST(TerminalViewDataPath, TenFeedsInABurstGiveOneRedraw1667MsAfterTheFirst) {
     EXPECT_EQ(f.view.terminal().refreshEnd, -1);
 }
 
+TEST(TerminalViewDataPath, AnIdleViewRedrawsAtOnceAndABusyOneAFrameAfterItsLastRedraw) {
+    ViewFixture f;
+    f.view.updateDisplay(false);
+    f.view.setNotifyUpdateChanges(true);
+    // Nothing drawn for a frame: the echo of a key needs no wait.
+    f.executor.advance(20ms);
+    f.view.feed("a");
+    f.executor.runDue();
+    EXPECT_EQ(f.delegate.take(), (Log{"range 0 0"}));
+
+    // Within a frame of that redraw the next one waits for the frame to end.
+    f.executor.advance(5ms);
+    f.view.feed("b");
+    f.executor.advance(11ms);
+    EXPECT_TRUE(f.delegate.take().empty());
+    f.executor.advance(700us);
+    EXPECT_EQ(f.delegate.take(), (Log{"range 0 0"}));
+
+    // A frame of quiet later the view is idle again.
+    f.executor.advance(40ms);
+    f.view.feed("c");
+    EXPECT_TRUE(f.view.pendingDisplay());
+    f.executor.runDue();
+    EXPECT_EQ(f.delegate.take(), (Log{"range 0 0"}));
+    EXPECT_FALSE(f.view.pendingDisplay());
+}
+
+TEST(TerminalViewDataPath, AFloodOfFeedsRedrawsAtMostOnceAFrame) {
+    ViewFixture f;
+    f.view.setNotifyUpdateChanges(true);
+    std::vector<Executor::Clock::time_point> redraws;
+    for (int i = 0; i < 200; ++i) {
+        f.view.feed("x");
+        f.executor.advance(500us);
+        if (!f.delegate.take().empty()) redraws.push_back(f.executor.now());
+    }
+    // 100 ms of output: the first redraw at once, then one every 16.67 ms.
+    ASSERT_GE(redraws.size(), 6u);
+    EXPECT_LE(redraws.size(), 7u);
+    // Each seen at the end of its 0.5 ms step.
+    for (size_t i = 1; i < redraws.size(); ++i)
+        EXPECT_GE(redraws[i] - redraws[i - 1], TerminalView::redrawDelay - 500us);
+}
+
 TEST(TerminalViewDataPath, ARedrawWithNothingDirtyReportsTheCursorLineOnlyWhenAsked) {
     ViewFixture f;
     f.view.feed("\r\n\r\nab");
