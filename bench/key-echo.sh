@@ -52,11 +52,8 @@ trap cleanup EXIT
 c++ -O2 -std=c++20 bench/keyecho/keyecho.cpp -o "$WORK/keyecho" -lxcb -lxcb-damage -lxcb-xtest ||
     { echo "cannot build the helper" >&2; exit 1; }
 
-Xvfb -displayfd 5 -screen 0 1600x1000x24 -nolisten tcp 5>"$WORK/display" >/dev/null 2>&1 &
-PIDS+=("$!")
-for _ in $(seq 100); do [[ -s "$WORK/display" ]] && break; sleep 0.1; done
-[[ -s "$WORK/display" ]] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$WORK/display")"
+source bench/terminals.sh
+start_private_xvfb
 
 # The program every terminal runs: $2 is the file it touches once its prompt is out.
 write_script() {
@@ -75,19 +72,9 @@ run_one() {
     local name="$1" case="$2"
     local stamp="$WORK/$name-$case" script="$WORK/$name-$case.sh" home="$WORK/home-$name-$case"
     write_script "$script" "$stamp.ready" "$case"
-    mkdir -p "$home/.local/share/Quillaby" "$home/.config"
-    case "$name" in
-        quillaby|before)
-            local binary="$QUILLABY"
-            [[ "$name" == before ]] && binary="$BEFORE"
-            printf '{"hasLaunchedBefore": true, "defaultSkin": "Handheld v1", "defaultShell": "%s"}' "$script" \
-                > "$home/.local/share/Quillaby/settings.json"
-            HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
-                "$binary" >"$stamp.log" 2>&1 &
-            ;;
-        xterm) HOME="$home" xterm -geometry 80x24 -e "$script" >"$stamp.log" 2>&1 & ;;
-        st) HOME="$home" stterm -g 80x24 -e "$script" >"$stamp.log" 2>&1 & ;;
-    esac
+    local binary="$QUILLABY"
+    [[ "$name" == before ]] && binary="$BEFORE"
+    start_terminal "${name/before/quillaby}" "$binary" "$script" "$home" "$stamp.log"
     local pid=$!
     PIDS+=("$pid")
     local waited=0

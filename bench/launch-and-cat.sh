@@ -57,12 +57,8 @@ echo "making a ${SIZE_MIB} MiB text file ..." >&2
 # Printable text in lines of 76 characters, as a log or a listing would be.
 head -c $((SIZE_MIB * 1024 * 1024 * 3 / 4)) /dev/urandom | base64 -w 76 > "$WORK/big.txt"
 
-# A display of its own: Xvfb picks a free number and writes it once it accepts clients.
-Xvfb -displayfd 5 -screen 0 1600x1000x24 -nolisten tcp 5>"$WORK/display" >/dev/null 2>&1 &
-PIDS+=("$!")
-for _ in $(seq 100); do [[ -s "$WORK/display" ]] && break; sleep 0.1; done
-[[ -s "$WORK/display" ]] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$WORK/display")"
+source bench/terminals.sh
+start_private_xvfb
 export LIBGL_ALWAYS_SOFTWARE=1
 
 now_ns() { date +%s%N; }
@@ -89,23 +85,11 @@ run_one() {
     local stamp="$WORK/$name-$run" script="$WORK/$name-$run.sh"
     write_script "$script" "$stamp"
     local home="$WORK/home-$name-$run"
-    mkdir -p "$home/.local/share/Quillaby" "$home/.config"
     local start pid watch
     "$WORK/promptwatch" 20000 >"$stamp.painted" &
     watch=$!
     start=$(now_ns)
-    case "$name" in
-        quillaby)
-            printf '{"hasLaunchedBefore": true, "defaultSkin": "Handheld v1", "defaultShell": "%s"}' "$script" \
-                > "$home/.local/share/Quillaby/settings.json"
-            HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
-                "$QUILLABY" >"$stamp.log" 2>&1 &
-            ;;
-        xterm) HOME="$home" xterm -geometry 80x24 -e "$script" >"$stamp.log" 2>&1 & ;;
-        st) HOME="$home" stterm -g 80x24 -e "$script" >"$stamp.log" 2>&1 & ;;
-        alacritty) HOME="$home" alacritty -o window.dimensions.columns=80 -o window.dimensions.lines=24 \
-                       -e "$script" >"$stamp.log" 2>&1 & ;;
-    esac
+    start_terminal "$name" "$QUILLABY" "$script" "$home" "$stamp.log"
     pid=$!
     PIDS+=("$pid")
     wait "$watch"
