@@ -596,26 +596,22 @@ inline void Terminal::printRun(std::span<const uint8_t> data) {
         // Text with a letter or two beyond ASCII goes in as one segment all the same, when none of its
         // characters can join another or take two columns.
         size_t codes = 0;
-        if (decodeLatinText(begin, end, _byteRun, codes)) {
-            Buffer& buffer = *_buffer;
-            updateRange(buffer, buffer.y());
-            const int written = buffer.insertAsciiRun({_byteRun.data(), codes}, _printCell);
-            if (size_t(written) == codes) {
+        Buffer& buffer = *_buffer;
+        // What the row did not take goes in one character at a time.
+        const auto finishRun = [&](int written) {
+            if (size_t(written) == codes)
                 updateRange(buffer, buffer.y());
-                return;
-            }
-            printGeneral(data.subspan(bytesOfScalars(begin, size_t(written))));
+            else
+                printGeneral(data.subspan(bytesOfScalars(begin, size_t(written))));
+        };
+        if (decodeLatinText(begin, end, _byteRun, codes)) {
+            updateRange(buffer, buffer.y());
+            finishRun(buffer.insertAsciiRun({_byteRun.data(), codes}, _printCell));
             return;
         }
         if (decodeSimpleText(begin, stop, end, _codeRun, codes)) {
-            Buffer& buffer = *_buffer;
             updateRange(buffer, buffer.y());
-            const int written = buffer.insertCodeRun({_codeRun.data(), codes}, _printCell);
-            if (size_t(written) == codes) {
-                updateRange(buffer, buffer.y());
-                return;
-            }
-            printGeneral(data.subspan(bytesOfScalars(begin, size_t(written))));
+            finishRun(buffer.insertCodeRun({_codeRun.data(), codes}, _printCell));
             return;
         }
     }
