@@ -33,15 +33,15 @@ public:
         bool operator==(const LastBufferStorage&) const = default;
     };
 
-    // New rows a narrowing reflow inserts after a run it lengthened. The batches are collected bottom run
-    // first and placed in one pass at the end (rearrange).
+    // New rows a narrowing reflow inserts after a run it lengthened: `count` rows of the reflow's list of
+    // added rows from `first`. The batches are collected bottom run first and placed in one pass at the end
+    // (rearrange).
     struct InsertionSet {
-        std::vector<BufferLinePtr> lines;
         // Buffer row of the first of these rows, counted as if every batch recorded before it (the batches
         // below it) were already inserted.
         int start = 0;
-        // True only for the marker that stands for the end of the batches.
-        bool isNull = false;
+        int first = 0;
+        int count = 0;
     };
 
     // A scroll-back of nullopt keeps none (and turns reflow off); 0 keeps none but reflows.
@@ -178,7 +178,7 @@ public:
     static int getWrappedLineTrimmedLength(const CircularBufferLineList& lines, int row, int cols);
     // Places the batches of a narrowing reflow into the ring in one pass from the bottom; the oldest rows
     // are discarded when the insertions overflow the capacity.
-    void rearrange(std::vector<InsertionSet>& batches, int total);
+    void rearrange(const std::vector<InsertionSet>& batches, std::vector<BufferLinePtr>& added);
 
     // The last column text goes to on a row: the right margin in margin mode, else the screen's last
     // column; a double-width or double-height row shows half the columns and stops at cols / 2.

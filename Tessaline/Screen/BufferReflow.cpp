@@ -30,25 +30,30 @@ BufferLine& rowForWrite(CircularBufferLineList& lines, int row, int width) {
     return *lines.peek(row);
 }
 
-// A row object spans two cache lines; the fields a walk reads lie in both.
+// A row object, with the counts its handle keeps just before it, spans up to three cache lines, and a
+// walk reads fields in each.
 void prefetchRow(const BufferLine* row) {
     if (!row) return;
     const char* object = reinterpret_cast<const char*>(row);
-    __builtin_prefetch(object);
-    __builtin_prefetch(object + 64);
+    __builtin_prefetch(object - 16);
+    __builtin_prefetch(object + 48);
+    __builtin_prefetch(object + sizeof(BufferLine) - 1);
 }
 
 // Rows are separate heap objects, so a walk over the ring is a chain of cache misses unless the rows
-// ahead are asked for early: the row `row` + 16 (walking by `step` +1 or -1), and the cells around
-// column `col` of the row half as far on.
-void prefetchAhead(const CircularBufferLineList& lines, int row, int step, int col) {
-    const int far = row + 16 * step;
-    const int near = row + 8 * step;
+// ahead are asked for early: the row `row` + 32 (walking by `step` +1 or -1), and the cells of the row
+// half as far on around column `col` (read for the wrapped length) and `breakCol` (where a run's first
+// row breaks at the new width).
+void prefetchAhead(const CircularBufferLineList& lines, int row, int step, int col, int breakCol) {
+    const int far = row + 32 * step;
+    const int near = row + 16 * step;
     if (far >= 0 && far < lines.count()) prefetchRow(lines.peek(far).get());
     if (near >= 0 && near < lines.count()) {
         if (const BufferLine* line = lines.peek(near).get(); line && line->stored() > 0) {
+            const int last = line->stored() - 1;
             __builtin_prefetch(line->cells());
-            __builtin_prefetch(line->cells() + std::clamp(col, 0, line->stored() - 1));
+            __builtin_prefetch(line->cells() + std::clamp(col, 0, last));
+            __builtin_prefetch(line->cells() + std::clamp(breakCol, 0, last));
         }
     }
 }
@@ -331,7 +336,7 @@ std::vector<int> Buffer::joinRuns(int oldCols, int newCols, int bufferAbsoluteY,
     auto reach = [&](int row) {
         if (!widen) return;
         for (; widened < row; ++widened) {
-            prefetchAhead(_lines, widened + 1, 1, oldCols - 1);
+            prefetchAhead(_lines, widened + 1, 1, oldCols - 1, newCols - oldCols - 1);
             if (const BufferLinePtr& line = _lines.peek(widened + 1)) {
                 line->resize(newCols, CharData::Null);
                 checkWidth(*line, newCols);
@@ -521,6 +526,8 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
     int spare = _lines.count();
     auto makeRow = [&]() -> BufferLinePtr {
         for (const int slots = int(_lines.getArray().size()); spare < slots; ++spare) {
+            // The spare rows are taken in order and are cold: the next ones are asked for now.
+            if (spare + 8 < slots) prefetchRow(_lines.peek(spare + 8).get());
             const BufferLinePtr& candidate = _lines.peek(spare);
             if (!candidate || candidate.use_count() != 1 || !(candidate->fillCharacter() == CharData::Null))
                 continue;
@@ -534,6 +541,7 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
         return BufferLine::make(oldCols, CharData::Null, true);
     };
     std::vector<InsertionSet> batches;
+    std::vector<BufferLinePtr> added;
     int insertedTotal = 0;
     // Rows inserted above the cursor's row: its text moves down by as many. The cursor, the display
     // origin and the screen are placed once the batches are in (below), from where the text went.
@@ -559,7 +567,7 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
     };
 
     for (int y = _lines.count() - 1; y >= 0; --y) {
-        prefetchAhead(_lines, y, -1, oldCols - 1);
+        prefetchAhead(_lines, y, -1, oldCols - 1, newCols - 1);
         const BufferLinePtr& line = _lines.peek(y);
         // A row the ring has not made yet is blank and unwrapped.
         if (!line) continue;
@@ -605,15 +613,12 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
         if (rowsToAdd > 0) {
             // At the old width like every row: cut with the rest, each keeps a block that widening back
             // can use.
-            InsertionSet batch;
-            batch.start = first + n + insertedTotal;
-            batch.lines.reserve(size_t(rowsToAdd));
+            batches.push_back({first + n + insertedTotal, int(added.size()), rowsToAdd});
             for (int i = 0; i < rowsToAdd; ++i) {
-                batch.lines.push_back(makeRow());
-                run.push_back(batch.lines.back().get());
+                added.push_back(makeRow());
+                run.push_back(added.back().get());
             }
             insertedTotal += rowsToAdd;
-            batches.push_back(std::move(batch));
         }
 
         if (shared) {
@@ -674,7 +679,7 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
         _lines.setCount(oldCount - blank);
         count -= blank;
     }
-    rearrange(batches, insertedTotal);
+    rearrange(batches, added);
 
     // The screen ends with the ring; the oldest rows fell out when the ring could not hold them all.
     const int64_t dropped = count - _lines.count();
@@ -686,9 +691,10 @@ void Buffer::reflowNarrower(int oldCols, int, int newCols, int newRows) {
     savedY = int(std::min<int64_t>(savedY + insertedTotal, _yBase + newRows - 1));
 }
 
-void Buffer::rearrange(std::vector<InsertionSet>& batches, int total) {
+void Buffer::rearrange(const std::vector<InsertionSet>& batches, std::vector<BufferLinePtr>& added) {
     if (batches.empty()) return;
     const int oldCount = _lines.count();
+    const int total = int(added.size());
     const int64_t capacity = _lines.maxLength();
     // With room for every new row, rows only move towards the bottom: each is moved straight to its
     // place, bottom first, and the rows above the topmost batch stay. Otherwise the oldest rows fall out
@@ -708,22 +714,20 @@ void Buffer::rearrange(std::vector<InsertionSet>& batches, int total) {
     int64_t inserted = 0;
     _lines.setCount(int(std::min<int64_t>(int64_t(oldCount) + total, capacity)));
 
-    static const InsertionSet end{{}, 0, true};
     size_t next = 0;
     int i = int(std::min<int64_t>(int64_t(oldCount) + total - 1, capacity - 1));
     while (i >= 0) {
-        const InsertionSet& batch = next < batches.size() ? batches[next] : end;
-        if (!batch.isNull && copyIndex + inserted < batch.start) {
-            InsertionSet& current = batches[next];
-            for (int j = int(current.lines.size()) - 1; j >= 0 && i >= 0; --j, --i)
-                _lines.set(i, std::move(current.lines[size_t(j)]));
-            inserted += int64_t(current.lines.size());
+        if (next < batches.size() && copyIndex + inserted < batches[next].start) {
+            const InsertionSet& batch = batches[next];
+            for (int j = batch.count - 1; j >= 0 && i >= 0; --j, --i)
+                _lines.set(i, std::move(added[size_t(batch.first + j)]));
+            inserted += batch.count;
             ++next;
         } else {
             // Rows that do not fit above row 0 are the oldest: they are discarded.
             if (copyIndex < 0) break;
             // Every batch is placed: the rows left are already in their slots.
-            if (inPlace && batch.isNull) break;
+            if (inPlace && next == batches.size()) break;
             _lines.set(i, take(copyIndex));
             --copyIndex;
             --i;
