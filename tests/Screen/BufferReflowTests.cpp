@@ -399,6 +399,49 @@ TEST(BufferReflow, FullRingKeepsTheNewestText) {
     EXPECT_TRUE(original[original.size() - now.size()].ends_with(now[0]));
 }
 
+// Narrowings whose new rows do not all fit the ring: the oldest rows give way, a batch among them only
+// in part. Every run after the oldest one kept stays whole and in order, through narrowing and
+// widening back, and the cursor stays on its text.
+TEST(BufferReflow, NewRowsOverflowingTheRing) {
+    struct Case {
+        const char* name;
+        int cols;
+        int rows;
+        int scrollback;
+        std::string text;
+        std::vector<int> widths;
+    };
+    const std::string longRun(200, 'x');
+    const Case cases[] = {
+        {"one run longer than the ring", 10, 3, 4, "ab\n" + longRun + "\n$", {5, 3, 10, 4}},
+        {"wide characters at the edge", 9, 3, 6, "abcdefghW_\nWWWWWWWWWWWWWWWWWWW\nxW_W_\n$", {4, 5, 2, 9}},
+        {"empty rows between runs", 8, 4, 5, "\n\nabcdefghijklmnop\n\n\nqrstuvwxyz0123\n\n$", {3, 8, 2, 5}},
+        {"many short runs", 12, 4, 8, mixedText(40, 30, 3) + "$", {5, 12, 4, 7}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Term t(c.cols, c.rows, c.scrollback);
+        t.print(c.text);
+        std::vector<std::string> kept = t.logicalLines();
+        for (int cols : c.widths) {
+            SCOPED_TRACE(cols);
+            t.buffer.resize(cols, c.rows);
+            const std::vector<std::string> now = t.logicalLines();
+            ASSERT_LE(t.buffer.lines().count(), c.rows + c.scrollback);
+            EXPECT_EQ(t.buffer.yBase() + c.rows, t.buffer.lines().count());
+            EXPECT_EQ((*t.buffer.lines()[t.buffer.yBase() + t.buffer.y()])[0].code, '$');
+            EXPECT_EQ(t.buffer.x(), 1);
+            ASSERT_LE(now.size(), kept.size());
+            if (!now.empty()) {
+                const std::vector<std::string> tail(kept.end() - std::ptrdiff_t(now.size() - 1), kept.end());
+                EXPECT_EQ(std::vector<std::string>(now.begin() + 1, now.end()), tail);
+                EXPECT_TRUE(kept[kept.size() - now.size()].ends_with(now[0]));
+            }
+            kept = now;
+        }
+    }
+}
+
 TEST(BufferReflow, CursorMarginsAndSavedColumnAreClamped) {
     struct Case {
         const char* name;
