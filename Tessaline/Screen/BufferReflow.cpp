@@ -474,15 +474,15 @@ void Buffer::reflowWider(int oldCols, int, int newCols, int newRows) {
     _linesWithImagesCount = withImages;
     if (pairs.empty()) return;
 
-    // The new order, as buffer-row indices of the rows that stay.
     const int oldCount = _lines.count();
     int removed = 0;
     for (size_t pair = 1; pair < pairs.size(); pair += 2)
         removed += pairs[pair];
-    CircularList<int> newLayout(oldCount);
-    newLayout.makeEmpty = [](int) { return 0; };
-    // Sized once: its slots would otherwise grow step by step.
-    newLayout.setCount(oldCount - removed);
+
+    // Rows only move up, so the ring is rebuilt in place from the top, each row that stays going to the
+    // next free slot as the walk finds it. Exchanging rather than storing leaves the removed rows past the
+    // new count, out of use like the rows a lowered count leaves, and no slot there holds a row in use. A
+    // later narrowing reuses them for its new rows.
     int kept = 0;
     size_t pair = 0;
     for (int row = 0; row < oldCount;) {
@@ -491,18 +491,11 @@ void Buffer::reflowWider(int oldCols, int, int newCols, int newRows) {
             pair += 2;
             continue;
         }
-        newLayout.set(kept++, row);
+        if (row != kept) swapSlots(_lines, kept, row);
+        ++kept;
         ++row;
     }
-
-    // Rows only move up, so the ring is rebuilt in place from the top. Exchanging rather than storing
-    // leaves the removed rows past the new count, out of use like the rows a lowered count leaves, and
-    // no slot there holds a row in use. A later narrowing reuses them for its new rows.
-    const int newCount = newLayout.count();
-    for (int i = 0; i < newCount; ++i) {
-        const int from = newLayout[i];
-        if (from != i) swapSlots(_lines, i, from);
-    }
+    const int newCount = kept;
     _lines.setCount(newCount);
 
     for (int i = 0; i < removed; ++i) {
