@@ -1,12 +1,13 @@
 #include "App/AppDelegate.h"
 #include "App/AppResources.h"
+#include "App/FirstFrame.h"
 #include "App/LaunchTrace.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QIcon>
-#include <QTimer>
 
 #include <fontconfig/fontconfig.h>
 
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     Quillaby::LaunchTrace::mark("application made");
+    // The first widget shown joins the accessibility bus, and waits for the session bus on the way:
+    // tens of milliseconds, more without a bus, when libdbus tries to launch one. Joined here on a
+    // worker, the bus is ready by then.
+    std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
     QApplication::setApplicationName(QStringLiteral("Quillaby"));
     QApplication::setQuitOnLastWindowClosed(false);
     // Ties the windows to the installed desktop entry and its icon.
@@ -48,8 +53,8 @@ int main(int argc, char** argv) {
     delegate.arguments = arguments;
     delegate.applicationDidFinishLaunching();
     // Decoding six icon sizes (and loading Qt's image plugins for them) held back the first window
-    // and its shell; windows already shown take the icon up when it is set.
-    QTimer::singleShot(0, &app, [] {
+    // and its shell, then its first paint; windows already shown take the icon up when it is set.
+    Quillaby::FirstFrame::whenPainted(&app, [] {
         if (const std::optional<QString> resources = Quillaby::AppResources::bundle().resourcePath()) {
             QIcon icon;
             for (int size : {16, 32, 48, 64, 128, 256})

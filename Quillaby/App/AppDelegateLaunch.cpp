@@ -2,6 +2,7 @@
 
 #include "App/AppPaths.h"
 #include "App/ClaudeStatuslineCleanup.h"
+#include "App/FirstFrame.h"
 #include "App/FontRegistrar.h"
 #include "App/LaunchTrace.h"
 #include "App/Log.h"
@@ -35,10 +36,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Linux asks no permission for desktop notifications: nothing to request here.
     LaunchTrace::mark("launch steps done");
     continueLaunch();
-    // The tray item talks to the session bus (and without one Qt forks a bus launcher): made once the
-    // event loop runs, it no longer holds back the first window and its shell.
+    // The tray item talks to the session bus and decodes its image: made once the first window has
+    // painted, it no longer holds back that window, its shell and its prompt.
     QPointer<AppDelegate> self(this);
-    QTimer::singleShot(0, this, [self] {
+    FirstFrame::whenPainted(this, [self] {
         if (self && !self->statusItem && !self->_terminating)
             self->statusItem = std::make_unique<StatusItemController>(self.data());
     });

@@ -12,6 +12,8 @@ class SkinImageFile {
 public:
     // The decoded image; a null image when the path is no regular file or does not decode.
     static QImage read(const QString& path);
+    // The same, premultiplied, as frame art is drawn.
+    static QImage readPremultiplied(const QString& path);
 };
 
 } // namespace Quillaby

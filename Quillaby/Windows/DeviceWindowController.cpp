@@ -82,6 +82,7 @@ DeviceWindowController::DeviceWindowController(const SkinManifest& skin,
     _screenContainer->registerPanel(*_terminalPanel, 0);
     startTerminal();
     setupViews();
+    LaunchTrace::mark("frame made");
     addEditShortcuts();
 
     _window->onResized = [this] { windowDidResize(); };

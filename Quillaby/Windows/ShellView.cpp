@@ -122,6 +122,7 @@ void ShellView::startSession(const std::optional<QString>& shell,
     terminal->setFont(resolveFont(_fontName, _fontSize));
     terminal->show();
     _terminal = terminal;
+    LaunchTrace::mark("terminal view made");
     LaunchTrace::watchForPrompt(terminal);
 }
 

@@ -61,8 +61,8 @@ QStringList imageCandidates(const QString& name) {
 // Thread-safe: the candidates are worked out on the GUI thread.
 QImage decodeFrameImage(const QStringList& candidates) {
     for (const QString& path : candidates) {
-        const QImage image = SkinImageFile::read(path);
-        if (!image.isNull()) return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage image = SkinImageFile::readPremultiplied(path);
+        if (!image.isNull()) return image;
     }
     return QImage();
 }

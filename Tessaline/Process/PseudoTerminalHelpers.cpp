@@ -45,7 +45,7 @@ void appendBounded(char* buffer, size_t size, size_t& at, const char* text) {
 }
 
 // The one word a program that cannot be started leaves on its terminal: "cannot run PATH: REASON", the
-// system's text for the error. In the forked child: no allocation, no locale.
+// system's text for the error. In the vforked child: no allocation, no locale.
 void writeExecFailure(const char* executable, int error) {
     char line[1024];
     size_t at = 0;
@@ -64,8 +64,8 @@ void writeExecFailure(const char* executable, int error) {
     }
 }
 
-// Everything here runs in the forked child of a possibly multi-threaded parent: async-signal-safe calls
-// only, no allocation.
+// Everything here runs in the vforked child of a possibly multi-threaded parent, on the parent's memory
+// until execve: async-signal-safe calls only, no allocation, nothing written that the parent reads.
 [[noreturn]] void execInChild(int slave, const char* executable, char* const* argv, char* const* envp,
                               const char* directory) {
     setsid();
@@ -144,12 +144,14 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::fork(
     }
 
     // Block every signal across the fork so that none reaches a host handler in the child before its
-    // dispositions are reset.
+    // dispositions are reset: on the parent's memory, a handler would corrupt it.
     sigset_t all;
     sigset_t previous;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
-    const pid_t pid = ::fork();
+    // Not fork: copying the page tables of a large host took milliseconds, and left every page of the
+    // host copy-on-write, so that it then faulted on each page it wrote while drawing its first screen.
+    const pid_t pid = vfork();
     if (pid == 0) execInChild(slave, executable.c_str(), argv->data(), envp->data(), directory);
     const int forkError = errno;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);

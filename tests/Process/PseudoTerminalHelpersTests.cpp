@@ -65,6 +65,14 @@ TEST(PseudoTerminalHelpers, ForkRunsTheVectorsAsGiven) {
          0},
         {"environment as given, no default", "/usr/bin/env", {"env"}, {"ONLY=1"}, {}, "ONLY=1\r\n", 0},
         {"directory", "/bin/pwd", {"pwd"}, {}, "/", "/\r\n", 0},
+        // Its own session (pid 1 and session 6 of stat), with the new terminal as its controlling one.
+        {"session leader on its terminal",
+         "/bin/sh",
+         {"sh", "-c", "set -- $(cat /proc/$$/stat); [ \"$1\" = \"$6\" ] && : >/dev/tty && echo leader"},
+         {},
+         {},
+         "leader\r\n",
+         0},
         // These used to end with 127 and no word of why.
         {"missing program",
          "/nonexistent",

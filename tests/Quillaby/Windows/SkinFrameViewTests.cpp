@@ -145,6 +145,13 @@ TEST(SkinFrameView, AResizeOfAShownViewRedrawsItsFrameAndMask) {
     EXPECT_FALSE(view.mask().contains(QPoint(100, 60))) << "the screen at twice the size";
 }
 
+TEST(SkinFrameView, ArtNamedForAnotherFormatStillDecodes) {
+    QTemporaryDir dir;
+    const QString misnamed = dir.filePath(QStringLiteral("frame.jpg"));
+    ASSERT_TRUE(QFile::rename(writeArt(dir, 255), misnamed));
+    EXPECT_TRUE(SkinFrameView(testSkin(misnamed)).hasFrameImage());
+}
+
 TEST(SkinFrameView, MissingArtDrawsTheGenericBody) {
     SkinFrameView missing(testSkin(QStringLiteral("/nowhere/frame.png")));
     EXPECT_FALSE(missing.hasFrameImage());
