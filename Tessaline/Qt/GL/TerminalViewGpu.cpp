@@ -27,6 +27,7 @@ void TerminalView::updateGpuRenderer(bool enabled) {
         _gpuNeedsDisplay = nullptr;
         // The widget takes its renderer (and the renderer its blink timer) with it.
         delete std::exchange(_gpuView, nullptr);
+        updateMarkedTextOverlay();
         _gpuDirtyRange.reset();
         if (_caretView) {
             if (CaretView::blinks(_caretView->style()))
@@ -57,6 +58,7 @@ void TerminalView::updateGpuRenderer(bool enabled) {
     }
     _gpuView = widget;
     _gpuNeedsDisplay = [widget] { widget->setNeedsDisplay(); };
+    updateMarkedTextOverlay();
     _lastResize.reset();
     widget->update();
 }
