@@ -88,6 +88,32 @@ TEST(GpuModeX11, SwitchingOnPutsTheWidgetUnderTheViewsChildrenAndTheRendererDraw
     EXPECT_FALSE(g.view.caretView()->isVisible());
 }
 
+TEST(GpuModeX11, SwitchingOnCompilesTheShadersOnce) {
+    // They were compiled twice: first to try a renderer on a throwaway context, then for the widget.
+    const int start = GLTerminalRenderer::libraryCompilations();
+    GpuView g;
+    EXPECT_TRUE(g.renderer()) << "made as the widget is shown";
+    g.frame();
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 1);
+    g.view.setUseGpu(false);
+    g.view.setUseGpu(true);
+    g.frame();
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 2);
+
+    // A view not on screen yet gets its renderer when it shows.
+    ManualExecutor executor;
+    TerminalView hidden(QRect(100, 100, 320, 200), testFont(), nullptr, &executor);
+    hidden.setUseGpu(true);
+    EXPECT_TRUE(hidden.isUsingGpuRenderer());
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 2);
+    hidden.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&hidden));
+    auto* widget = static_cast<GLTerminalWidget*>(hidden.gpuView());
+    widget->grabFramebuffer();
+    EXPECT_TRUE(widget->renderer());
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 3);
+}
+
 TEST(GpuModeX11, TheCompositionIsDrawnOverTheGlSurfaceAsOnThePaintersPath) {
     // The input method's composition was drawn by the painter only, hidden under the GL surface.
     GpuView g;
