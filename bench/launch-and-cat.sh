@@ -9,7 +9,9 @@
 # "shell" is the time from starting the terminal to the script's start; "prompt" the time until the
 # prompt is on screen (bench/promptwatch polls the screen for the magenta block, a few milliseconds
 # apart); cat is the time the file took to pass through the terminal (cat ends when the terminal has
-# read all but the last pty buffer). Missing peers are installed with
+# read all but the last pty buffer). Each round also times the pseudo-terminal alone ("pty floor":
+# bench/ptyfloor reads the same cat and does nothing with it), the bound no terminal can beat at that
+# moment on that machine. Missing peers are installed with
 # apt-get; a peer that cannot start (alacritty needs OpenGL: Mesa llvmpipe here) is reported as such.
 # Needs a release build of Quillaby (build/release/bin/Quillaby).
 set -uo pipefail
@@ -46,6 +48,8 @@ WORK=$(mktemp -d /tmp/quillaby-bench-XXXXXX)
 }
 c++ -O2 -std=c++20 bench/promptwatch/promptwatch.cpp -o "$WORK/promptwatch" -lxcb ||
     { echo "cannot build bench/promptwatch" >&2; exit 1; }
+c++ -O2 -std=c++20 bench/ptyfloor/ptyfloor.cpp -o "$WORK/ptyfloor" ||
+    { echo "cannot build bench/ptyfloor" >&2; exit 1; }
 PIDS=()
 cleanup() {
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
@@ -121,6 +125,7 @@ terminals=(quillaby xterm st alacritty)
 [[ ${#ONLY[@]} -gt 0 ]] && terminals=("${ONLY[@]}")
 # Round by round, every terminal once a round: a change in the machine's load falls on all of them alike.
 declare -A shells prompts cats failures
+floors=""
 for run in $(seq "$RUNS"); do
     for name in "${terminals[@]}"; do
         [[ -n "${failures[$name]:-}" ]] && continue
@@ -131,6 +136,7 @@ for run in $(seq "$RUNS"); do
         [[ "$prompt_ms" != - ]] && prompts[$name]+="$prompt_ms"$'\n'
         cats[$name]+="$cat_ms"$'\n'
     done
+    floor_ms=$("$WORK/ptyfloor" "$WORK/big.txt") && floors+="$floor_ms"$'\n'
 done
 printf '%-10s %10s %10s %10s %10s\n' terminal shell_ms prompt_ms cat_ms "MiB/s"
 for name in "${terminals[@]}"; do
@@ -144,3 +150,8 @@ for name in "${terminals[@]}"; do
     rate=$(awk -v s="$SIZE_MIB" -v ms="$cat_ms" 'BEGIN { printf "%.1f", (ms > 0 ? s * 1000 / ms : 0) }')
     printf '%-10s %10s %10s %10s %10s\n' "$name" "$shell_ms" "$prompt_ms" "$cat_ms" "$rate"
 done
+if [[ -n "$floors" ]]; then
+    floor_ms=$(printf '%s' "$floors" | median)
+    rate=$(awk -v s="$SIZE_MIB" -v ms="$floor_ms" 'BEGIN { printf "%.1f", (ms > 0 ? s * 1000 / ms : 0) }')
+    printf '%-10s %10s %10s %10s %10s\n' "pty floor" - - "$floor_ms" "$rate"
+fi
