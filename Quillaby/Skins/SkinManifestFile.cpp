@@ -179,8 +179,7 @@ std::optional<QString> SkinManifestFile::imageProblem(const QString& skinFolder)
     while (!QFileInfo::exists(existing) && !QFileInfo(existing).isSymLink())
         existing = QFileInfo(existing).absolutePath();
     const QFileInfo info(existing);
-    const QString resolved =
-        info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.symLinkTarget());
+    const QString resolved = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.symLinkTarget());
     if (resolved != folder && !resolved.startsWith(folder + QLatin1Char('/'))) return outside;
     return std::nullopt;
 }

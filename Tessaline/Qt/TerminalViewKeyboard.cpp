@@ -577,7 +577,8 @@ void TerminalView::updateMarkedTextOverlay() {
         return;
     }
     if (!_markedTextOverlay) {
-        _markedTextOverlay = new MarkedTextOverlay(this, [this](QPainter& painter) { drawMarkedText(painter); });
+        _markedTextOverlay =
+            new MarkedTextOverlay(this, [this](QPainter& painter) { drawMarkedText(painter); });
         // Just above the GL surface: the scroll bar and the find bar stay over it.
         _markedTextOverlay->lower();
         _gpuView->lower();

@@ -41,7 +41,8 @@ std::optional<GLError> GLTerminalWidget::probe() {
     QOffscreenSurface surface;
     surface.setFormat(context.format());
     surface.create();
-    if (!surface.isValid() || !context.makeCurrent(&surface)) return GLError(GLError::Kind::deviceUnavailable);
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return GLError(GLError::Kind::deviceUnavailable);
     context.doneCurrent();
     return std::nullopt;
 }

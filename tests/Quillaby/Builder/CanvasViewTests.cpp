@@ -209,7 +209,7 @@ TEST_F(Canvas, TheScrollBarsAndTheirCornerStayOnTheDarkMargin) {
     const QPoint acrossOrigin = across->mapTo(&canvas, QPoint(0, 0));
     const QPoint downOrigin = down->mapTo(&canvas, QPoint(0, 0));
     const QPoint samples[] = {
-        acrossOrigin + QPoint(across->width() - 3, 1),       // the track past the handle
+        acrossOrigin + QPoint(across->width() - 3, 1), // the track past the handle
         downOrigin + QPoint(down->width() - 2, down->height() - 3),
         QPoint(canvas.width() - 2, canvas.height() - 2), // the corner
     };

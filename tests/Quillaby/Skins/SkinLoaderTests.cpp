@@ -209,7 +209,8 @@ TEST_F(SkinLoaderTest, AFrameImageOutsideTheSkinFolderRefusesTheSkin) {
         {"absolute", secret},
         {"file-link", QStringLiteral("frame.png"), "frame.png", secret},
         {"folder-link", QStringLiteral("art/secret.png"), "art", _dir.path()},
-        {"dangling-link", QStringLiteral("later.png"), "later.png", _dir.path() + QStringLiteral("/later.png")},
+        {"dangling-link", QStringLiteral("later.png"), "later.png",
+         _dir.path() + QStringLiteral("/later.png")},
     };
     for (const Case& c : cases) {
         const QString folder = user() + QLatin1Char('/') + QLatin1String(c.folder);
@@ -218,8 +219,8 @@ TEST_F(SkinLoaderTest, AFrameImageOutsideTheSkinFolderRefusesTheSkin) {
         if (c.link) {
             const QString link = folder + QLatin1Char('/') + QLatin1String(c.link);
             QDir(link).removeRecursively();
-            const QString target = QDir::isAbsolutePath(c.linkTarget) ? c.linkTarget
-                                                                      : folder + QLatin1Char('/') + c.linkTarget;
+            const QString target =
+                QDir::isAbsolutePath(c.linkTarget) ? c.linkTarget : folder + QLatin1Char('/') + c.linkTarget;
             ASSERT_TRUE(QFile::link(target, link)) << c.link;
         }
     }
