@@ -233,11 +233,12 @@ TEST_F(SkinLoaderTest, AFrameImageOutsideTheSkinFolderRefusesTheSkin) {
         SCOPED_TRACE(c.folder);
         const QString id = QLatin1String(c.folder);
         EXPECT_EQ(loaded.contains(id + QLatin1Char(':') + id), c.loads);
-        if (!c.loads)
+        if (!c.loads) {
             EXPECT_TRUE(failures.contains(QStringLiteral("[Quillaby] Failed to load skin at ") + user() +
                                           QLatin1Char('/') + id + QStringLiteral(": the frame image \"") +
                                           c.image + QStringLiteral("\" lies outside the skin folder")))
                 << failures.join(QLatin1Char('\n')).toStdString();
+        }
     }
     // A preview skin from any folder is held to its own folder too.
     EXPECT_FALSE(loader.loadSingle(user() + QStringLiteral("/climbs")).has_value());
