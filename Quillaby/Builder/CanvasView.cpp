@@ -1,5 +1,6 @@
 #include "Builder/CanvasView.h"
 
+#include "App/SlimScrollBar.h"
 #include "Builder/BezierPath.h"
 #include "Skins/ViewportShape.h"
 #include "Builder/SkinBuilderModel.h"
@@ -81,6 +82,13 @@ CanvasView::CanvasView(SkinBuilderModel& model, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFrameShape(QFrame::NoFrame);
+    // The bars lie on the dark margin, as thin overlays do, and so does the corner between them.
+    styleSlimScrollBar(horizontalScrollBar());
+    styleSlimScrollBar(verticalScrollBar());
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, marginColor);
+    setPalette(colours);
+    setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);

@@ -160,7 +160,28 @@ std::optional<SkinManifestFile> SkinManifestFile::load(const QString& path, QStr
     std::optional<SkinManifestFile> decoded = decode(bytes, &problem);
     if (!decoded) return failed(problem);
     if (std::optional<QString> geometry = decoded->geometryProblem()) return failed(*geometry);
+    if (std::optional<QString> image = decoded->imageProblem(info.absolutePath())) return failed(*image);
     return decoded;
+}
+
+std::optional<QString> SkinManifestFile::imageProblem(const QString& skinFolder) const {
+    const QString outside =
+        QStringLiteral("the frame image \"%1\" lies outside the skin folder").arg(frame.image);
+    const QString cleaned = QDir::cleanPath(frame.image);
+    if (QDir::isAbsolutePath(frame.image) || cleaned == QStringLiteral("..") ||
+        cleaned.startsWith(QStringLiteral("../")))
+        return outside;
+    // The deepest part of the path that is there decides, with its links resolved; a link that leads
+    // nowhere yet is judged by where it points.
+    const QString folder = QFileInfo(skinFolder).canonicalFilePath();
+    if (folder.isEmpty()) return std::nullopt;
+    QString existing = QDir::cleanPath(QFileInfo(skinFolder).absoluteFilePath() + QLatin1Char('/') + cleaned);
+    while (!QFileInfo::exists(existing) && !QFileInfo(existing).isSymLink())
+        existing = QFileInfo(existing).absolutePath();
+    const QFileInfo info(existing);
+    const QString resolved = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.symLinkTarget());
+    if (resolved != folder && !resolved.startsWith(folder + QLatin1Char('/'))) return outside;
+    return std::nullopt;
 }
 
 SkinManifest SkinManifestFile::toSkinManifest(const QString& skinDirectory, bool isBundled) const {

@@ -82,12 +82,17 @@ struct SkinManifestFile {
     static std::optional<SkinManifestFile> decode(const QByteArray& json, QString* error = nullptr);
 
     // Reads and decodes a skin.json file and checks that the skin can be drawn: a frame or viewport whose
-    // width or height is not a positive finite number would be divided by later, so it is refused here.
-    // Nothing, with a description, when any of this fails.
+    // width or height is not a positive finite number would be divided by later, so it is refused here,
+    // and so is a frame image outside the file's folder. Nothing, with a description, when any of this
+    // fails.
     static std::optional<SkinManifestFile> load(const QString& path, QString* error = nullptr);
 
     // Why the skin cannot be drawn, or nothing when it can.
     std::optional<QString> geometryProblem() const;
+    // Why the frame image may not be read from the given skin folder, or nothing when it may: an absolute
+    // name, one that climbs out with "..", or one whose links lead out. A skin.json may come from anyone,
+    // and the image it names is read and shown; a missing image is no problem (the body is drawn).
+    std::optional<QString> imageProblem(const QString& skinFolder) const;
 
     // The in-memory skin of this file in the given folder: its id is the folder's name; its frame image
     // is "<folder name>/<image>" under the bundle's "Skins" folder for a bundled skin, else the folder's

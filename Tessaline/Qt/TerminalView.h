@@ -354,6 +354,9 @@ public:
     int markedTextCursor() const { return _markedTextCursor; }
     // Where the composition is drawn: over the cells from the caret on, kept inside the view.
     QRectF markedTextRect() const;
+    // In GPU mode the GL surface covers the view: the composition is drawn by this child over it. None
+    // while the mode is off or nothing is composed.
+    QWidget* markedTextOverlay() const { return _markedTextOverlay; }
     bool kittyIsComposing() const { return _kittyIsComposing; }
 
     // The cursor-key sequence of one direction, in the application form while DECCKM is on.
@@ -561,6 +564,8 @@ private:
     // Tells the input method when that place has moved.
     void updateInputMethodCursor();
     void drawMarkedText(QPainter& painter);
+    // Makes, moves or drops the composition's child after the composition or the GPU mode changed.
+    void updateMarkedTextOverlay();
     void sendLegacyFunctionKey(const KeyInput& input);
 
     // TerminalViewPointer.cpp
@@ -686,6 +691,7 @@ private:
     int _markedTextCursor = 0;
     // Where the composition was last drawn, repainted when it changes.
     QRect _markedTextPainted;
+    QWidget* _markedTextOverlay = nullptr;
     QRect _inputMethodCursorRect;
 };
 

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace Tessaline {
@@ -35,6 +36,27 @@ std::span<const uint8_t> bytes(std::string_view text) {
 bool holdsCommandAndOption(const KeyInput& input) {
     return input.modifiers.control && input.modifiers.shift && input.modifiers.option;
 }
+
+// The composition over the GL surface, painted by the same code as on the painter's path.
+class MarkedTextOverlay : public QWidget {
+public:
+    MarkedTextOverlay(QWidget* parent, std::function<void(QPainter&)> draw)
+        : QWidget(parent)
+        , _draw(std::move(draw)) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.translate(-pos());
+        _draw(painter);
+    }
+
+private:
+    std::function<void(QPainter&)> _draw;
+};
 
 bool isLetterO(const KeyInput& input) {
     const auto c = firstScalar(input.charactersIgnoringModifiers);
@@ -534,6 +556,7 @@ void TerminalView::setMarkedText(const QString& text, int cursor) {
     if (!_markedTextPainted.isEmpty()) update(_markedTextPainted);
     _markedTextPainted = markedTextRect().toAlignedRect();
     update(_markedTextPainted);
+    updateMarkedTextOverlay();
     updateInputMethodCursor();
 }
 
@@ -544,7 +567,25 @@ void TerminalView::unmarkText() {
     _markedTextCursor = 0;
     update(_markedTextPainted);
     _markedTextPainted = QRect();
+    updateMarkedTextOverlay();
     updateInputMethodCursor();
+}
+
+void TerminalView::updateMarkedTextOverlay() {
+    if (!_gpuView || !hasMarkedText()) {
+        delete std::exchange(_markedTextOverlay, nullptr);
+        return;
+    }
+    if (!_markedTextOverlay) {
+        _markedTextOverlay =
+            new MarkedTextOverlay(this, [this](QPainter& painter) { drawMarkedText(painter); });
+        // Just above the GL surface: the scroll bar and the find bar stay over it.
+        _markedTextOverlay->lower();
+        _gpuView->lower();
+        _markedTextOverlay->show();
+    }
+    _markedTextOverlay->setGeometry(markedTextRect().toAlignedRect());
+    _markedTextOverlay->update();
 }
 
 QRectF TerminalView::markedTextRect() const {

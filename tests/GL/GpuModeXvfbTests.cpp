@@ -88,6 +88,66 @@ TEST(GpuModeX11, SwitchingOnPutsTheWidgetUnderTheViewsChildrenAndTheRendererDraw
     EXPECT_FALSE(g.view.caretView()->isVisible());
 }
 
+TEST(GpuModeX11, SwitchingOnCompilesTheShadersOnce) {
+    // They were compiled twice: first to try a renderer on a throwaway context, then for the widget.
+    const int start = GLTerminalRenderer::libraryCompilations();
+    GpuView g;
+    EXPECT_TRUE(g.renderer()) << "made as the widget is shown";
+    g.frame();
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 1);
+    g.view.setUseGpu(false);
+    g.view.setUseGpu(true);
+    g.frame();
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 2);
+
+    // A view not on screen yet gets its renderer when it shows.
+    ManualExecutor executor;
+    TerminalView hidden(QRect(100, 100, 320, 200), testFont(), nullptr, &executor);
+    hidden.setUseGpu(true);
+    EXPECT_TRUE(hidden.isUsingGpuRenderer());
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 2);
+    hidden.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&hidden));
+    auto* widget = static_cast<GLTerminalWidget*>(hidden.gpuView());
+    widget->grabFramebuffer();
+    EXPECT_TRUE(widget->renderer());
+    EXPECT_EQ(GLTerminalRenderer::libraryCompilations() - start, 3);
+}
+
+TEST(GpuModeX11, TheCompositionIsDrawnOverTheGlSurfaceAsOnThePaintersPath) {
+    // The input method's composition was drawn by the painter only, hidden under the GL surface.
+    GpuView g;
+    g.view.feed("\x1b[?25l\x1b[2;3H");
+    g.view.updateDisplay(false);
+    g.view.setMarkedText(QStringLiteral("xyz"), 1);
+    QWidget* overlay = g.view.markedTextOverlay();
+    ASSERT_TRUE(overlay);
+    EXPECT_TRUE(overlay->isVisible());
+    const QRect rect = g.view.markedTextRect().toAlignedRect();
+    EXPECT_EQ(overlay->geometry(), rect);
+    const QObjectList children = g.view.children();
+    EXPECT_GT(children.indexOf(overlay), children.indexOf(g.widget())) << "over the GL surface";
+    g.frame();
+    const QImage gpu = g.view.grab(rect).toImage().convertToFormat(QImage::Format_RGB32);
+
+    g.view.setUseGpu(false);
+    EXPECT_FALSE(g.view.markedTextOverlay());
+    const QImage painted = g.view.grab(rect).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(gpu, painted);
+    int lit = 0;
+    for (int x = 0; x < painted.width(); ++x)
+        lit += !near(painted.pixelColor(x, painted.height() - 1), background);
+    EXPECT_GT(lit, painted.width() / 2) << "underlined";
+
+    // Switched on while composing, and the composition ending.
+    g.view.setUseGpu(true);
+    ASSERT_TRUE(g.view.markedTextOverlay());
+    g.view.setMarkedText(QStringLiteral("xy"), 2);
+    EXPECT_EQ(g.view.markedTextOverlay()->geometry(), g.view.markedTextRect().toAlignedRect());
+    g.view.unmarkText();
+    EXPECT_FALSE(g.view.markedTextOverlay());
+}
+
 TEST(GpuModeX11, SwitchingOffGivesTheCaretBackAsItsStyleSays) {
     struct Case {
         const char* sequence;

@@ -44,8 +44,11 @@ private:
 
 using CompiledStages = std::map<QString, std::shared_ptr<QOpenGLShader>>;
 
+int compilations = 0;
+
 // Compiles each stage once; the pipelines link from these.
 std::optional<QString> compileStages(const ShaderLibrary& library, CompiledStages& stages) {
+    ++compilations;
     stages.clear();
     for (auto it = library.functions().constBegin(); it != library.functions().constEnd(); ++it) {
         const bool vertex = it.key().endsWith(QStringLiteral("_vertex"));
@@ -170,6 +173,10 @@ std::optional<GLError> makePipelines(GLTerminalRenderer& renderer, const Compile
 }
 
 } // namespace
+
+int GLTerminalRenderer::libraryCompilations() {
+    return compilations;
+}
 
 GLTerminalRenderer::Result GLTerminalRenderer::create(QOpenGLWidget* view, TerminalView* terminalView,
                                                       const ShaderLibrarySources& sources,

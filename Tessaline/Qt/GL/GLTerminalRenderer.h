@@ -60,6 +60,8 @@ public:
                          const ShaderLibrarySources& sources = ShaderLibrarySources::standard(),
                          AtlasDevice* atlasDevice = nullptr);
     ~GLTerminalRenderer();
+    // How often this process has compiled a shader library: once per renderer made.
+    static int libraryCompilations();
     GLTerminalRenderer(const GLTerminalRenderer&) = delete;
     GLTerminalRenderer& operator=(const GLTerminalRenderer&) = delete;
 

@@ -33,7 +33,7 @@ QSurfaceFormat GLTerminalWidget::surfaceFormat() {
     return format;
 }
 
-std::optional<GLError> GLTerminalWidget::probe(TerminalView* terminalView) {
+std::optional<GLError> GLTerminalWidget::probe() {
     QOpenGLContext context;
     context.setFormat(surfaceFormat());
     if (!context.create() || context.format().version() < qMakePair(3, 3))
@@ -43,13 +43,8 @@ std::optional<GLError> GLTerminalWidget::probe(TerminalView* terminalView) {
     surface.create();
     if (!surface.isValid() || !context.makeCurrent(&surface))
         return GLError(GLError::Kind::deviceUnavailable);
-    std::optional<GLError> error;
-    {
-        GLTerminalRenderer::Result result = GLTerminalRenderer::create(nullptr, terminalView);
-        if (auto* failure = std::get_if<GLError>(&result)) error = *failure;
-    }
     context.doneCurrent();
-    return error;
+    return std::nullopt;
 }
 
 void GLTerminalWidget::setNeedsDisplay() {
@@ -67,11 +62,13 @@ void GLTerminalWidget::initializeGL() {
             Qt::UniqueConnection);
     GLTerminalRenderer::Result result = GLTerminalRenderer::create(this, _terminalView);
     if (auto* error = std::get_if<GLError>(&result)) {
-        // The probe passed, this context did not: the view goes back to painting itself.
+        // Made while the view switched the mode on, the failure is the switch's. Made later (the window
+        // was not on screen then), the view goes back to painting itself.
         _error = *error;
-        std::fprintf(stderr, "[Tessaline] GPU mode off: %s\n", qPrintable(error->description()));
-        QTimer::singleShot(0, _terminalView.data(), [view = _terminalView] {
-            if (view) view->setUseGpu(false);
+        QTimer::singleShot(0, _terminalView.data(), [view = _terminalView, self = QPointer(this)] {
+            if (!view || !self || view->gpuView() != self) return;
+            std::fprintf(stderr, "[Tessaline] GPU mode off: %s\n", qPrintable(self->_error->description()));
+            view->setUseGpu(false);
         });
         return;
     }

@@ -24,9 +24,9 @@ public:
 
     // The format every GPU context asks for: OpenGL 3.3 core.
     static QSurfaceFormat surfaceFormat();
-    // Whether a renderer can be set up at all: a 3.3 core context on an offscreen surface, and the
-    // renderer made on it (shaders compiled and linked). None when it can.
-    static std::optional<GLError> probe(TerminalView* terminalView);
+    // Whether a 3.3 core context can be had at all, on an offscreen surface. None when it can. The
+    // renderer (its shaders above all) is made once, in the widget's own context.
+    static std::optional<GLError> probe();
 
     GLTerminalRenderer* renderer() const { return _renderer.get(); }
     // What went wrong when the widget's own context could not take a renderer.

@@ -27,6 +27,7 @@ void TerminalView::updateGpuRenderer(bool enabled) {
         _gpuNeedsDisplay = nullptr;
         // The widget takes its renderer (and the renderer its blink timer) with it.
         delete std::exchange(_gpuView, nullptr);
+        updateMarkedTextOverlay();
         _gpuDirtyRange.reset();
         if (_caretView) {
             if (CaretView::blinks(_caretView->style()))
@@ -42,14 +43,20 @@ void TerminalView::updateGpuRenderer(bool enabled) {
         return;
     }
     if (_gpuView) return;
-    if (std::optional<GLError> error = GLTerminalWidget::probe(this)) throw *error;
+    if (std::optional<GLError> error = GLTerminalWidget::probe()) throw *error;
 
     auto* widget = new GLTerminalWidget(this);
     widget->setGeometry(rect());
     // Below every other child: the caret (hidden while the mode is on), the scroll bar, the find and
     // progress bars stay over it.
     widget->lower();
+    // In a window on screen the widget makes its renderer as it is shown, so its failure is thrown
+    // here; in a window not shown yet, it makes it (or falls back) when the window shows.
     widget->show();
+    if (std::optional<GLError> error = widget->error()) {
+        delete widget;
+        throw *error;
+    }
     if (_caretView) {
         _caretView->disableAnimations();
         _caretView->setOpacity(1);
@@ -57,6 +64,7 @@ void TerminalView::updateGpuRenderer(bool enabled) {
     }
     _gpuView = widget;
     _gpuNeedsDisplay = [widget] { widget->setNeedsDisplay(); };
+    updateMarkedTextOverlay();
     _lastResize.reset();
     widget->update();
 }

@@ -197,6 +197,30 @@ TEST_F(Canvas, DrawsTheImageAndTheViewportAtAnyZoom) {
     EXPECT_EQ(shot.pixelColor(corner).red(), int(std::lround(0.25 * 255)));
 }
 
+TEST_F(Canvas, TheScrollBarsAndTheirCornerStayOnTheDarkMargin) {
+    // The desktop style's light bars glared on the dark canvas.
+    const QImage shot = canvas.grab().toImage();
+    const QColor margin = QColor::fromRgbF(0.12f, 0.12f, 0.14f);
+    QScrollBar* across = canvas.horizontalScrollBar();
+    QScrollBar* down = canvas.verticalScrollBar();
+    ASSERT_TRUE(across->isVisible() && down->isVisible());
+    EXPECT_LE(across->height(), 12);
+    EXPECT_LE(down->width(), 12);
+    const QPoint acrossOrigin = across->mapTo(&canvas, QPoint(0, 0));
+    const QPoint downOrigin = down->mapTo(&canvas, QPoint(0, 0));
+    const QPoint samples[] = {
+        acrossOrigin + QPoint(across->width() - 3, 1), // the track past the handle
+        downOrigin + QPoint(down->width() - 2, down->height() - 3),
+        QPoint(canvas.width() - 2, canvas.height() - 2), // the corner
+    };
+    for (const QPoint& p : samples) {
+        SCOPED_TRACE(testing::Message() << p.x() << "," << p.y());
+        const QColor c = shot.pixelColor(p);
+        EXPECT_LT(std::abs(c.red() - margin.red()) + std::abs(c.blue() - margin.blue()), 30)
+            << c.name().toStdString();
+    }
+}
+
 TEST_F(Canvas, CtrlWheelZoomsAboutTheCursorWithinLimits) {
     const QPointF under = canvas.documentPoint(QPointF(300, 250));
     QWheelEvent wheel(QPointF(300, 250), canvas.mapToGlobal(QPoint(300, 250)), QPoint(), QPoint(0, 120),

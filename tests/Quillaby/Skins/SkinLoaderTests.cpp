@@ -22,11 +22,12 @@ using namespace Quillaby;
 
 namespace {
 
-QByteArray skinJson(const QString& name, double frameWidth = 400) {
+QByteArray skinJson(const QString& name, double frameWidth = 400,
+                    const QString& image = QStringLiteral("frame@2x.png")) {
     return QJsonDocument(
                QJsonObject{
                    {"name", name},
-                   {"frame", QJsonObject{{"image", "frame@2x.png"}, {"width", frameWidth}, {"height", 600}}},
+                   {"frame", QJsonObject{{"image", image}, {"width", frameWidth}, {"height", 600}}},
                    {"viewport", QJsonObject{{"x", 40}, {"y", 50}, {"width", 320}, {"height", 200}}},
                    {"palette", QJsonObject{{"foreground", "#33FF66"}, {"background", "#000000"}}},
                    {"buttons", QJsonArray{}},
@@ -186,6 +187,62 @@ TEST_F(SkinLoaderTest, ABadSkinIsLoggedAndSkippedWhileTheOthersLoad) {
                       [](const SkinManifest& s) { return s.id == QStringLiteral("two"); });
     EXPECT_FALSE(two.isBundled);
     EXPECT_EQ(two.frameImageName, user() + QStringLiteral("/two/frame@2x.png"));
+}
+
+TEST_F(SkinLoaderTest, AFrameImageOutsideTheSkinFolderRefusesTheSkin) {
+    const QString secret = _dir.path() + QStringLiteral("/secret.png");
+    writeFile(secret, "not really");
+    QDir().mkpath(_dir.path() + QStringLiteral("/elsewhere"));
+    struct Case {
+        const char* folder;
+        QString image;
+        const char* link = nullptr; // made inside the folder, pointing at linkTarget
+        QString linkTarget = {};
+        bool loads = false;
+    };
+    const Case cases[] = {
+        {"plain", QStringLiteral("frame@2x.png"), nullptr, {}, true},
+        {"missing", QStringLiteral("art/none.png"), nullptr, {}, true},
+        {"inner-link", QStringLiteral("shown.png"), "shown.png", QStringLiteral("art/real.png"), true},
+        {"climbs", QStringLiteral("../../secret.png")},
+        {"climbs-back", QStringLiteral("art/../../x.png")},
+        {"absolute", secret},
+        {"file-link", QStringLiteral("frame.png"), "frame.png", secret},
+        {"folder-link", QStringLiteral("art/secret.png"), "art", _dir.path()},
+        {"dangling-link", QStringLiteral("later.png"), "later.png",
+         _dir.path() + QStringLiteral("/later.png")},
+    };
+    for (const Case& c : cases) {
+        const QString folder = user() + QLatin1Char('/') + QLatin1String(c.folder);
+        writeFile(folder + QStringLiteral("/skin.json"), skinJson(QLatin1String(c.folder), 400, c.image));
+        writeFile(folder + QStringLiteral("/art/real.png"), "inside");
+        if (c.link) {
+            const QString link = folder + QLatin1Char('/') + QLatin1String(c.link);
+            QDir(link).removeRecursively();
+            const QString target =
+                QDir::isAbsolutePath(c.linkTarget) ? c.linkTarget : folder + QLatin1Char('/') + c.linkTarget;
+            ASSERT_TRUE(QFile::link(target, link)) << c.link;
+        }
+    }
+    SkinLoader loader(folders());
+    LogCapture log;
+    loader.loadAll();
+    const QStringList loaded = ids(loader.skins());
+    const QStringList failures = log.lines().filter(QStringLiteral("Failed"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const QString id = QLatin1String(c.folder);
+        EXPECT_EQ(loaded.contains(id + QLatin1Char(':') + id), c.loads);
+        if (!c.loads) {
+            EXPECT_TRUE(failures.contains(QStringLiteral("[Quillaby] Failed to load skin at ") + user() +
+                                          QLatin1Char('/') + id + QStringLiteral(": the frame image \"") +
+                                          c.image + QStringLiteral("\" lies outside the skin folder")))
+                << failures.join(QLatin1Char('\n')).toStdString();
+        }
+    }
+    // A preview skin from any folder is held to its own folder too.
+    EXPECT_FALSE(loader.loadSingle(user() + QStringLiteral("/climbs")).has_value());
+    EXPECT_TRUE(loader.loadSingle(user() + QStringLiteral("/missing")).has_value());
 }
 
 TEST_F(SkinLoaderTest, APreviewSkinLoadsFromAnyFolderWithoutTouchingTheList) {
