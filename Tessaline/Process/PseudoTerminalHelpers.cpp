@@ -103,6 +103,22 @@ void writeExecFailure(const char* executable, int error) {
     _exit(127);
 }
 
+struct ChildSetup {
+    int slave;
+    const char* executable;
+    char* const* argv;
+    char* const* envp;
+    const char* directory;
+};
+
+// Apart from the caller, so that no variable of the caller lives across vfork, where the child's use of
+// the shared stack could clobber it.
+[[gnu::noinline]] pid_t spawnChild(const ChildSetup& setup) {
+    const pid_t pid = vfork();
+    if (pid == 0) execInChild(setup.slave, setup.executable, setup.argv, setup.envp, setup.directory);
+    return pid;
+}
+
 } // namespace
 
 PseudoTerminalHelpers::CStringArray::CStringArray(const std::vector<std::string>& strings)
@@ -151,8 +167,7 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::fork(
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     // Not fork: copying the page tables of a large host took milliseconds, and left every page of the
     // host copy-on-write, so that it then faulted on each page it wrote while drawing its first screen.
-    const pid_t pid = vfork();
-    if (pid == 0) execInChild(slave, executable.c_str(), argv->data(), envp->data(), directory);
+    const pid_t pid = spawnChild(ChildSetup{slave, executable.c_str(), argv->data(), envp->data(), directory});
     const int forkError = errno;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
