@@ -123,8 +123,7 @@ bool Terminal::readGraphemeRows(int limit) {
 void Terminal::noteGraphemeSnapshot(const Buffer& source) {
     GraphemeRows& rows = _graphemeRows;
     const CircularBufferLineList& lines = source.lines();
-    const bool allRead =
-        rows.on && rows.next - source.linesTop >= std::min(source.yBase(), lines.count());
+    const bool allRead = rows.on && rows.next - source.linesTop >= std::min(source.yBase(), lines.count());
     rows.snapshotRead = &source == _normalBuffer.get() && allRead ? _snapshotGeneration : 0;
 }
 
