@@ -56,6 +56,8 @@ void gatherGraphemes(const CircularBufferLineList& lines, int first, KeptBits& k
 constexpr int readRowsFrom = GraphemeTable::maxCount / 4;
 // Scroll-back rows read after a chunk of input, at most: many more than a chunk of text makes.
 constexpr int rowsPerChunk = 4096;
+// A reclaim due waits for the rows to be read, until the table has no more room than this.
+constexpr int roomBeforeReadingAll = 4096;
 
 } // namespace
 
@@ -87,8 +89,12 @@ void Terminal::reclaimGraphemesWhenDue() {
     constexpr int quarter = GraphemeTable::maxCount / 4;
     if (_graphemes.liveCount() < GraphemeTable::maxCount - quarter) return;
     if (_graphemes.askedCount() - _graphemesAskedAtReclaim < uint64_t(quarter)) return;
-    // Rows came faster than they were read (or reading began only now): the rest is read at once.
-    if (!allRead && !readGraphemeRows(INT_MAX)) return;
+    // Rows came faster than they were read, or reading began only now: the rest is read a slice per
+    // chunk while the table has room, at once when it has little left.
+    if (!allRead) {
+        if (_graphemes.liveCount() < GraphemeTable::maxCount - roomBeforeReadingAll) return;
+        if (!readGraphemeRows(INT_MAX)) return;
+    }
     reclaimGraphemesByRows();
 }
 

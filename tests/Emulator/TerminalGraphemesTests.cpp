@@ -114,9 +114,23 @@ TEST(TerminalGraphemes, ACodeIsKeptWhileAnyCellHoldsIt) {
     const auto printMarker = [&](TerminalHarness& h) { h.feed("\x1b[H" + marker); };
     // Enough clusters that the terminal reads its scroll-back rows as they come.
     const auto busyTable = [](TerminalHarness& h) { h.feed("\x1b[25H" + clusters(100'000, 20'000)); };
+    // Rows read afresh after a resize, a reclaim due before they all are: in one chunk of this many new
+    // clusters (not moving the cursor), the marker among the rows read last.
+    const auto dueWhileReading = [&](int burst) {
+        return [=](TerminalHarness& h) {
+            busyTable(h);
+            h.feed(std::string(9'000, '\n'));
+            printMarker(h);
+            h.feed(std::string(30, '\n'));
+            h.terminal().resize(60, 25);
+            h.terminal().resize(80, 25);
+            h.feed("\x1b[?7l\x1b[25H" + clusters(200'000, burst) + "\x1b[?7h");
+        };
+    };
     struct Case {
         const char* name;
         std::function<void(TerminalHarness&)> place;
+        int scrollback = 500;
     };
     const Case cases[] = {
         {"a scroll-back row",
@@ -161,10 +175,12 @@ TEST(TerminalGraphemes, ACodeIsKeptWhileAnyCellHoldsIt) {
              h.terminal().resize(60, 25);
              h.terminal().resize(80, 25);
          }},
+        {"a scroll-back row read chunks after a reclaim was due", dueWhileReading(30'000), 10'000},
+        {"a scroll-back row read when the table had little room", dueWhileReading(44'000), 10'000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TerminalHarness h(80, 25, 500);
+        TerminalHarness h(80, 25, c.scrollback);
         Terminal& t = h.terminal();
         c.place(h);
         const std::optional<CellAt> at = findCell(t, marker);
