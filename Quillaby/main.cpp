@@ -4,10 +4,12 @@
 #include "App/LaunchTrace.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
+#include "Terminal.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QIcon>
+#include <QThreadPool>
 
 #include <fontconfig/fontconfig.h>
 
@@ -62,6 +64,11 @@ int main(int argc, char** argv) {
                              QSize(size, size));
             QApplication::setWindowIcon(icon);
         }
+    });
+    // Built on a worker while the user reads the prompt, so that the first accented letter or emoji
+    // the shell prints does not build them on the GUI thread.
+    Quillaby::FirstFrame::whenPainted(&app, [] {
+        QThreadPool::globalInstance()->start([] { Tessaline::Terminal::prepareSharedTables(); });
     });
     return QApplication::exec();
 }

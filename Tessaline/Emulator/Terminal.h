@@ -174,6 +174,11 @@ public:
 
     // MARK: Data model
 
+    // The process-wide tables the first non-ASCII character would otherwise build on the thread that
+    // prints it (Unicode sets and widths, some milliseconds): a host calls this on a worker while idle.
+    // Safe on any thread (TerminalPrint.cpp).
+    static void prepareSharedTables();
+
     // Size and options (Terminal.cpp)
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;

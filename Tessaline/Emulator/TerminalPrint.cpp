@@ -238,6 +238,17 @@ inline uint8_t scalarInfo(uint32_t scalar) {
     return table != nullptr ? (*table)(scalar) : ScalarTable::shared()(scalar);
 }
 
+} // namespace
+
+void Terminal::prepareSharedTables() {
+    // The sets and the width table, and the blocks of the commonest non-ASCII text: Latin, combining
+    // marks, punctuation and joiners, box drawing and blocks, emoji.
+    for (uint32_t scalar : {0xE9u, 0x301u, 0x200Du, 0x2500u, 0x1F600u, 0xFE0Fu})
+        scalarInfo(scalar);
+}
+
+namespace {
+
 // Writes a scalar's UTF-8 form (up to four bytes) and answers its length.
 inline int encodeScalar(uint32_t c, char* out) {
     if (c < 0x80) {
