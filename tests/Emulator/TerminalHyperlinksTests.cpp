@@ -300,3 +300,49 @@ TEST_F(TerminalHyperlinks, ALinkCopiedAboutTheScreenWhileHandlesAreCollectedKeep
     EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[h.buffer().yBase()])[0]), ";kept");
     EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[h.buffer().yBase()])[1]), ";kept");
 }
+
+TEST_F(TerminalHyperlinks, LinesOfLinksWithoutEndNeverFillTheRegistry) {
+    // As a listing with links writes them, every link its own URI: the registry fills several times
+    // over, yet the collection in steps keeps up and the new links never wait for a walk of every row.
+    constexpr int width = 7;
+    for (const int perLine : {1, 4, 16}) {
+        SCOPED_TRACE(perLine);
+        TerminalHarness h(132, 24, 20'000);
+        const Terminal& t = h.terminal();
+        const int lines = 3 * TinyAtom::lastCode / perLine;
+        size_t most = 0;
+        int number = 0;
+        for (int i = 0; i < lines; ++i) {
+            std::string line = "\r\n";
+            for (int k = 0; k < perLine; ++k, ++number) {
+                const std::string name = std::to_string(1'000'000 + number).substr(1);
+                line += openLink(";" + name) + name + closeLink + " ";
+            }
+            h.feed(line);
+            most = std::max(most, handleCount(h));
+        }
+        EXPECT_LT(most, size_t(TinyAtom::lastCode));
+
+        // Each link keeps its own value or none; the newest keep theirs, the oldest gave way.
+        Buffer& buffer = h.buffer();
+        const int cursorRow = buffer.yBase() + buffer.y();
+        int kept = 0;
+        for (int row = 0; row <= cursorRow; ++row) {
+            const BufferLine& line = *buffer.lines()[row];
+            for (int k = 0; k < perLine && line[k * width].code != 0; ++k) {
+                const std::string value = payloadValue(t, line[k * width]);
+                if (value == "<none>") continue;
+                ASSERT_EQ(value, ";" + line.translateToString(false, k * width, k * width + 6))
+                    << "row " << row;
+                ++kept;
+            }
+        }
+        EXPECT_EQ(payloadValue(t, (*buffer.lines()[cursorRow])[(perLine - 1) * width]),
+                  ";" + std::to_string(1'000'000 + number - 1).substr(1));
+        EXPECT_GT(kept, 20'000) << "more links gave way than had to";
+        if (perLine > 1) {
+            EXPECT_EQ(payloadValue(t, (*buffer.lines()[0])[0]), "<none>")
+                << "the oldest rows keep their links";
+        }
+    }
+}
