@@ -1249,9 +1249,10 @@ private:
         unsigned stepsSinceBatch = 0;
         // The count of handles that starts the next pass.
         size_t nextPassAt = 0;
-        // When a pass finds most of the registry in use, the links of the oldest scroll-back rows give
-        // way, a few rows with every new link: the rows from stripNext up to stripEnd (counted as row
-        // plus linesTop) lose their handles, and the passes after release them.
+        // When most of the registry would be in use, the links of the oldest scroll-back rows give way,
+        // a few rows with every new link: the rows from stripNext up to stripEnd (counted as row plus
+        // linesTop) lose their handles, and the passes release them. The scroll-back rows before
+        // stripNext hold none.
         int64_t stripNext = 0;
         int64_t stripEnd = 0;
         // Links taken in all, and their count and the normal buffer's linesTop when the last pass began:
@@ -1276,7 +1277,12 @@ private:
     bool markSnapshotRows(PayloadHandles::Pass& pass, std::bitset<65536>& live, int rows);
     // The rows a step of the pass marks: more than usual only when the registry would fill first.
     int passRowsPerStep() const;
-    void dropPayloadPass() { _payloadHandles.pass.reset(); }
+    // Rows were moved about, added or dropped in the scroll-back: the rows a pass or a strip counted on
+    // are no longer those rows.
+    void dropPayloadPass() {
+        _payloadHandles.pass.reset();
+        _payloadHandles.stripNext = _payloadHandles.stripEnd = 0;
+    }
     // Releases up to `limit` of the handles known unused.
     void releaseUnusedPayloadHandles(size_t limit);
     // Whether the handles in use when a pass that starts now ends would pass scarceAbove, less the links

@@ -69,7 +69,7 @@ void gatherLiveCodes(const Buffer& buffer, LiveCodes& live) {
 // mark more, so as to leave this many handles free when it ends, for the links taken while the unused
 // ones are released.
 constexpr size_t handlesPerPass = 32768;
-constexpr int rowsPerStep = 3;
+constexpr int rowsPerStep = 2;
 constexpr size_t passReserve = 8192;
 // Unused handles are released in batches, one every so many links, well ahead of the links that come
 // in: their blocks have long left the cache, and a batch overlaps those waits where one at a time would
@@ -111,6 +111,11 @@ void Terminal::oscHyperlink(std::span<const uint8_t> data) {
         if (!atom) return;
 
         const int lastRow = std::min(cursorRow, b.lines().count() - 1);
+        // A link opened long ago reaches back into the scroll-back, maybe into rows that gave up their
+        // links: those hold some again.
+        if (&b == _normalBuffer.get())
+            _payloadHandles.stripNext =
+                std::min(_payloadHandles.stripNext, int64_t(std::max(startRow, 0)) + b.linesTop);
         const int rightEdge = marginMode ? b.marginRight() : _cols - 1;
         for (int row = std::max(startRow, 0); row <= lastRow; ++row) {
             const int first = row == startRow ? std::min(int(link.start.col), _cols - 1) : 0;
@@ -246,13 +251,15 @@ void Terminal::stepPayloadCollection() {
         const int slots = int(lines.getArray().size());
         gatherLiveCodes(lines, scrollbackEnd, slots, *handles.live);
         gatherLiveCodes(*_altBuffer, *handles.live);
-        int toMark = scrollbackEnd;
+        // The rows that gave up their links have none to mark: they change only by leaving the ring.
+        const int64_t first = std::max<int64_t>(buffer.linesTop, handles.stripNext);
+        int toMark = int(std::max<int64_t>(int64_t(scrollbackEnd) + buffer.linesTop - first, 0));
         if (synchronizedOutputBuffer) toMark += synchronizedOutputBuffer->lines().count();
         if (payloadsScarceAtPassEnd(toMark)) planPayloadStrip(keptWhenScarce);
         handles.takenAtPass = handles.taken;
         handles.topAtPass = buffer.linesTop;
-        handles.pass = PayloadHandles::Pass{handles.codes.size(), buffer.linesTop,
-                                            int64_t(scrollbackEnd) + buffer.linesTop};
+        handles.pass =
+            PayloadHandles::Pass{handles.codes.size(), first, int64_t(scrollbackEnd) + buffer.linesTop};
     }
     PayloadHandles::Pass& pass = *handles.pass;
     LiveCodes& live = *handles.live;
