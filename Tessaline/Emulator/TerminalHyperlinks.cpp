@@ -74,7 +74,7 @@ constexpr size_t passReserve = 8192;
 // Unused handles are released in batches, one every so many links, well ahead of the links that come
 // in: their blocks have long left the cache, and a batch overlaps those waits where one at a time would
 // pay each in full.
-constexpr size_t releasesPerBatch = 128;
+constexpr size_t releasesPerBatch = 80;
 constexpr unsigned stepsPerBatch = 32;
 // Released at once when a link finds no free handle while unused ones wait.
 constexpr size_t releasesWhenFull = 64;
