@@ -1278,11 +1278,8 @@ private:
     // The rows a step of the pass marks: more than usual only when the registry would fill first.
     int passRowsPerStep() const;
     // Rows were moved about, added or dropped in the scroll-back: the rows a pass or a strip counted on
-    // are no longer those rows.
-    void dropPayloadPass() {
-        _payloadHandles.pass.reset();
-        _payloadHandles.stripNext = _payloadHandles.stripEnd = 0;
-    }
+    // are no longer those rows. With rowsGone, the rows of the handles taken so far left the buffer.
+    void dropPayloadPass(bool rowsGone = false);
     // Releases up to `limit` of the handles known unused.
     void releaseUnusedPayloadHandles(size_t limit);
     // Whether the handles in use when a pass that starts now ends would pass scarceAbove, less the links

@@ -176,6 +176,16 @@ std::optional<TinyAtom> Terminal::takePayloadHandle(const std::string& payload) 
     return atom;
 }
 
+void Terminal::dropPayloadPass(bool rowsGone) {
+    PayloadHandles& handles = _payloadHandles;
+    handles.pass.reset();
+    handles.stripNext = handles.stripEnd = 0;
+    // Counted against the new rows, theirs would make the newest rows give way.
+    if (rowsGone)
+        for (PayloadHandles::Taken& taken : handles.codes)
+            taken.row = -1;
+}
+
 void Terminal::planPayloadStrip(size_t keep) {
     PayloadHandles& handles = _payloadHandles;
     if (handles.codes.size() <= keep) return;
