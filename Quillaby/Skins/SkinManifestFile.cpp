@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Quillaby {
@@ -15,6 +16,7 @@ namespace {
 
 // A skin.json is a few kilobytes; anything this large is not one, and is not read into memory.
 constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
+constexpr qint64 readStep = 64 * 1024;
 
 using File = SkinManifestFile;
 
@@ -152,7 +154,14 @@ std::optional<SkinManifestFile> SkinManifestFile::load(const QString& path, QStr
     if (!file.open(QIODevice::ReadOnly)) return failed(file.errorString());
     if (file.size() > maximumFileSize)
         return failed(QStringLiteral("the file is larger than %1 bytes").arg(maximumFileSize));
-    QByteArray bytes = file.read(maximumFileSize + 1);
+    // In steps of the usual size: one read of the whole limit allocated and unmapped 16 MiB per skin at
+    // every launch.
+    QByteArray bytes;
+    while (bytes.size() <= maximumFileSize) {
+        const QByteArray chunk = file.read(std::min(readStep, maximumFileSize + 1 - bytes.size()));
+        if (chunk.isEmpty()) break;
+        bytes += chunk;
+    }
     if (file.error() != QFileDevice::NoError) return failed(file.errorString());
     if (bytes.size() > maximumFileSize)
         return failed(QStringLiteral("the file is larger than %1 bytes").arg(maximumFileSize));

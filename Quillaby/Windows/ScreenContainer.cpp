@@ -42,10 +42,14 @@ QRegion coverage(const QPainterPath& path, const QSize& size, bool softEdge) {
 } // namespace
 
 ScreenContainer::ScreenContainer(QWidget* parent)
-    : QWidget(parent) {
+    : QWidget(parent)
+    , _warpCanvas(new QWidget(this)) {
     _innerSize = QSizeF(size());
     _bounds = QRectF(QPointF(), QSizeF(size()));
     setMouseTracking(true);
+    _warpCanvas->setAttribute(Qt::WA_TransparentForMouseEvents);
+    _warpCanvas->setAttribute(Qt::WA_NoSystemBackground);
+    _warpCanvas->hide();
 }
 
 ScreenContainer::~ScreenContainer() = default;
@@ -70,9 +74,12 @@ void ScreenContainer::configureViewport(const QRectF& hostFrame, const QSizeF& i
     }
     // Set after the fields: the resize follows the new geometry.
     setGeometry(frame);
+    // Before the panels: the warp takes its size from the canvas.
+    _warpCanvas->setGeometry(rect());
     for (const HostedPanel& panel : std::as_const(_panels))
         applyGeometry(panel.view);
     applyMask();
+    placeWarpCanvas();
 }
 
 void ScreenContainer::registerPanel(Panel& panel, int index) {
@@ -90,6 +97,7 @@ void ScreenContainer::registerPanel(const HostedPanel& panel, int index) {
     panel.view->setVisible(index == _activeIndex);
     if (index != _activeIndex) return;
     applyMask();
+    placeWarpCanvas();
     if (parentWidget()) {
         QWidget* focus = panel.focusView ? panel.focusView() : nullptr;
         (focus ? focus : panel.view)->setFocus(Qt::OtherFocusReason);
@@ -175,7 +183,7 @@ void ScreenContainer::applyGeometry(QWidget* view) {
         view->setGeometry(QRectF(origin, _innerSize).toRect());
         auto* effect = qobject_cast<ScreenWarpEffect*>(view->graphicsEffect());
         if (!effect) {
-            effect = new ScreenWarpEffect(view, this);
+            effect = new ScreenWarpEffect(view, _warpCanvas);
             view->setGraphicsEffect(effect);
         }
         const QPainterPath outline = transform.map(ViewportShape::roundedQuadPath(upright, maskRadii()));
@@ -184,6 +192,13 @@ void ScreenContainer::applyGeometry(QWidget* view) {
         view->setAttribute(Qt::WA_TransparentForMouseEvents, true);
     }
     if (view == activeView()) _warped = !direct;
+}
+
+void ScreenContainer::placeWarpCanvas() {
+    // Above every panel: one above it would cut the canvas's repaints as the container's are cut.
+    _warpCanvas->raise();
+    // Shown only while needed: over an upright panel it would only make Qt repaint more beneath it.
+    _warpCanvas->setVisible(_warped);
 }
 
 void ScreenContainer::applyMask() {
@@ -212,6 +227,7 @@ void ScreenContainer::resizeEvent(QResizeEvent* event) {
     for (const HostedPanel& panel : std::as_const(_panels)) {
         if (panel.view) panel.view->setGeometry(rect());
     }
+    _warpCanvas->setGeometry(rect());
 }
 
 QWidget* ScreenContainer::targetAt(const QPointF& uprightPoint, QPointF* local) const {

@@ -93,6 +93,7 @@ protected:
 private:
     void applyGeometry(QWidget* view);
     void applyMask();
+    void placeWarpCanvas();
     QList<double> maskRadii() const;
     QWidget* activeView() const;
     // The innermost widget of the shown panel under a container point already mapped back, and that
@@ -113,6 +114,10 @@ private:
     // The host frame's size: the container's logical bounds (its widget size is that, rounded out).
     QRectF _bounds;
     bool _warped = false;
+    // What the warp draws over and asks its repaints of: a bare widget above the panels over the whole
+    // container. Qt cuts a repaint asked of the container itself by the opaque widgets inside the panel
+    // where they stand upright, which is not where the warp draws them.
+    QWidget* _warpCanvas;
     QPointer<QWidget> _mouseGrab;
     QPointer<QWidget> _hoverTarget;
     bool _forwarding = false;

@@ -22,8 +22,10 @@ class ScreenWarpEffect : public QGraphicsEffect {
     Q_OBJECT
 
 public:
-    // panel: the widget the effect is set on; canvas: the widget whose whole area the warped screen may
-    // cover (the container), in which the panel sits at `panelOrigin`.
+    // panel: the widget the effect is set on; canvas: a widget over the whole area the warped screen may
+    // cover, in whose coordinates the panel sits at `panelOrigin`. The canvas is asked for the repaints
+    // outside the region being repainted: no opaque widget may lie inside it or above it there, or Qt
+    // takes that widget's area off the repaint.
     ScreenWarpEffect(QWidget* panel, QWidget* canvas);
 
     // transform: panel coordinates onto the quadrilateral relative to the panel's origin; outline:

@@ -116,10 +116,10 @@ void ShellView::startSession(const std::optional<QString>& shell,
                           QDir::homePath().toStdString());
     LaunchTrace::mark("shell started");
 
-    auto* terminal = new Tessaline::LocalProcessTerminalView(std::move(process), rect().marginsRemoved(_margins), this);
+    auto* terminal = new Tessaline::LocalProcessTerminalView(std::move(process), rect().marginsRemoved(_margins),
+                                                             this, resolveFont(_fontName, _fontSize));
     terminal->setProcessDelegate(this);
     applyColors(*terminal, palette);
-    terminal->setFont(resolveFont(_fontName, _fontSize));
     terminal->show();
     _terminal = terminal;
     LaunchTrace::mark("terminal view made");

@@ -111,6 +111,7 @@ void Terminal::setup(bool isReset) {
 
 void Terminal::resetNormalBuffer() {
     dropPayloadPass(true);
+    restartGraphemeRows();
     const bool wasActive = _buffer == _normalBuffer.get();
     _normalBuffer = makeBuffer(_cols, _rows, options.scrollback);
     if (wasActive) _buffer = _normalBuffer.get();
@@ -181,6 +182,7 @@ void Terminal::resize(int cols, int rows) {
     endSynchronizedOutput();
     // Reflow moves rows in and out of the scroll-back.
     dropPayloadPass();
+    restartGraphemeRows();
     const int oldCols = _cols;
     resizeBuffers(c, r);
     _cols = c;
@@ -197,6 +199,7 @@ void Terminal::resize(int cols, int rows) {
 void Terminal::changeScrollback(std::optional<int> lines) {
     settlePending();
     dropPayloadPass();
+    restartGraphemeRows();
     _normalBuffer->changeHistorySize(lines);
     options.scrollback = lines;
     markWholeScreen();

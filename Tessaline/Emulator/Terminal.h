@@ -275,6 +275,7 @@ public:
     // were asked for since the last time, so that its cost per character does not grow with the
     // scroll-back.
     void reclaimGraphemes();
+    // The same when due, without a walk of the scroll-back: the codes of its rows are read as they enter it.
     void reclaimGraphemesWhenDue();
     // Counts the reclaims: a code seen before a change of this number may now stand for another text,
     // so whatever is cached by code must be dropped.
@@ -1289,6 +1290,30 @@ private:
     void planPayloadStrip(size_t keep);
     // Takes the handles off up to `limit` rows of the scroll-back from stripNext on, up to stripEnd.
     void stripPayloadRows(int limit);
+
+    // TerminalGraphemes.cpp: for each grapheme code, the newest row of the normal buffer's scroll-back
+    // (row plus linesTop) that holds it. Scroll-back rows change only by leaving the ring, oldest first:
+    // a code whose newest row has left is held by none, and a reclaim reads only the rows that can
+    // still change. Kept once the table is busy enough for a reclaim to come.
+    struct GraphemeRows {
+        bool on = false;
+        // The next scroll-back row to read, row plus linesTop.
+        int64_t next = 0;
+        // By code index, -1 for none; the last entry takes the cells that hold no code.
+        std::vector<int64_t> newest;
+        // The synchronized-output copy (its generation) made when every scroll-back row was read: its
+        // own scroll-back rows are rows read then, and need not be read again.
+        uint64_t snapshotRead = 0;
+    };
+    GraphemeRows _graphemeRows;
+    // A resize, a reflow, an erased or resized scroll-back: rows are read afresh.
+    void restartGraphemeRows() { _graphemeRows.on = false; }
+    // Reads up to `limit` scroll-back rows not read yet; answers whether none is left.
+    bool readGraphemeRows(int limit);
+    // A synchronized-output copy of `source` was just made.
+    void noteGraphemeSnapshot(const Buffer& source);
+    // The reclaim with the scroll-back's rows read.
+    void reclaimGraphemesByRows();
 };
 
 } // namespace Tessaline

@@ -106,6 +106,7 @@ std::unique_ptr<Buffer> Terminal::snapshotBuffer(Buffer& source) {
     }
     // The count of rows with images is only a hint, but the copy's must cover the source's rows.
     if (hadImages || source.hasAnyImages()) b.recalculateLinesWithImagesCount();
+    noteGraphemeSnapshot(source);
     return copy;
 }
 

@@ -17,8 +17,8 @@ LocalProcessTerminalView::LocalProcessTerminalView(const QRect& frame, QWidget* 
 }
 
 LocalProcessTerminalView::LocalProcessTerminalView(std::unique_ptr<LocalProcess> process, const QRect& frame,
-                                                   QWidget* parent)
-    : TerminalView(frame, std::nullopt, parent, &process->dispatchQueue())
+                                                   QWidget* parent, const std::optional<QFont>& font)
+    : TerminalView(frame, font, parent, &process->dispatchQueue())
     , _process(std::move(process)) {
     setTerminalDelegate(this);
     _process->setDelegate(this);

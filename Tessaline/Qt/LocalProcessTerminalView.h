@@ -27,9 +27,10 @@ public:
                                       Executor* executor = nullptr);
     // Takes over a process that may already run a program (its output waits on the terminal until the
     // executor's next turn): the view becomes its delegate, delivers on its executor and gives the
-    // program the view's size at once, since the program was started before the view had one.
+    // program the view's size at once, since the program was started before the view had one. A font
+    // given here is measured once, where the default font and a later setFont would each cost a font load.
     explicit LocalProcessTerminalView(std::unique_ptr<LocalProcess> process, const QRect& frame = QRect(),
-                                      QWidget* parent = nullptr);
+                                      QWidget* parent = nullptr, const std::optional<QFont>& font = std::nullopt);
     ~LocalProcessTerminalView() override;
 
     virtual LocalProcess& process() { return *_process; }

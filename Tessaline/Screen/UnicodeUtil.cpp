@@ -5,7 +5,10 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -39,13 +42,35 @@ public:
     static constexpr uint32_t blockCount = codeSpace >> blockBits;
 
     WidthTable() {
-        std::vector<int8_t> all = applyRulesByRange();
-        std::unordered_map<std::string_view, uint16_t> seen;
+        const std::vector<Span> spans = categorySpans();
+        // Identical blocks by their hash, as the index of their copy in _widths.
+        std::unordered_multimap<size_t, uint16_t> seen;
+        std::array<int8_t, blockSize> block{};
+        size_t span = 0;
+        size_t wide = 0;
         for (uint32_t b = 0; b < blockCount; ++b) {
-            std::string_view block(reinterpret_cast<const char*>(all.data()) + (b << blockBits), blockSize);
-            auto [it, inserted] = seen.emplace(block, uint16_t(seen.size()));
-            if (inserted) _widths.insert(_widths.end(), block.begin(), block.end());
-            _index[b] = it->second;
+            const uint32_t lo = b << blockBits;
+            while (span < spans.size() && spans[span].limit <= lo)
+                ++span;
+            while (wide < std::size(UnicodeWidthData::eastAsianWide) &&
+                   UnicodeWidthData::eastAsianWide[wide].hi < lo)
+                ++wide;
+            applyRules(lo, std::span(spans).subspan(span), wide, block);
+            const std::string_view bytes(reinterpret_cast<const char*>(block.data()), blockSize);
+            const size_t hash = std::hash<std::string_view>{}(bytes);
+            uint16_t found = uint16_t(seen.size());
+            for (auto [it, last] = seen.equal_range(hash); it != last; ++it) {
+                if (std::equal(block.begin(), block.end(),
+                               _widths.begin() + (ptrdiff_t(it->second) << blockBits))) {
+                    found = it->second;
+                    break;
+                }
+            }
+            if (found == seen.size()) {
+                seen.emplace(hash, found);
+                _widths.insert(_widths.end(), block.begin(), block.end());
+            }
+            _index[b] = found;
         }
     }
 
@@ -56,14 +81,21 @@ public:
 private:
     static constexpr int8_t undecided = 9;
 
-    // The rules of columnWidthByRules, applied to whole ranges at a time: running them code point by code
-    // point costs tens of milliseconds on the first non-ASCII character. A test holds the two to agree.
-    static std::vector<int8_t> applyRulesByRange() {
-        std::vector<int8_t> w(codeSpace, undecided);
-        // Marks, separators, format characters and the odd modifier symbols, by general category.
+    // A run of code points of one general category that decides widths.
+    struct Span {
+        uint32_t start;
+        uint32_t limit;
+        UCharCategory type;
+    };
+
+    // The rules of columnWidthByRules, applied to whole ranges at a time (code point by code point costs
+    // tens of milliseconds on the first non-ASCII character) and a block at a time: a scratch table of the
+    // whole code space cost milliseconds more in fresh pages. A test holds the two to agree.
+    static std::vector<Span> categorySpans() {
+        std::vector<Span> spans;
         u_enumCharTypes(
             [](const void* context, UChar32 start, UChar32 limit, UCharCategory type) -> UBool {
-                auto& w = *static_cast<std::vector<int8_t>*>(const_cast<void*>(context));
+                auto& spans = *static_cast<std::vector<Span>*>(const_cast<void*>(context));
                 switch (type) {
                 case U_NON_SPACING_MARK:
                 case U_COMBINING_SPACING_MARK:
@@ -71,39 +103,60 @@ private:
                 case U_LINE_SEPARATOR:
                 case U_PARAGRAPH_SEPARATOR:
                 case U_FORMAT_CHAR:
-                    std::fill(w.begin() + start, w.begin() + limit, int8_t(0));
-                    break;
                 case U_MODIFIER_SYMBOL:
-                    for (UChar32 c = start; c < limit; ++c) {
-                        if (u_hasBinaryProperty(c, UCHAR_EMOJI_MODIFIER))
-                            w[size_t(c)] = 0;
-                        else if (c == 0xFF3E || c == 0xFF40 || c == 0xFFE3)
-                            w[size_t(c)] = 2;
-                    }
+                    spans.push_back({uint32_t(start), uint32_t(limit), type});
                     break;
                 default:
                     break;
                 }
                 return true;
             },
-            &w);
-        w[0xAD] = 1; // the soft hyphen: a format character that shows
-        // NUL, the C0 and C1 controls and printable ASCII are settled before any category is consulted.
-        w[0] = 0;
-        for (uint32_t c = 0x01; c <= 0x9F; ++c)
-            w[c] = c < 0x20 || c >= 0x7F ? -1 : 1;
+            &spans);
+        std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+        return spans;
+    }
+
+    // The widths of the block from lo. spans: from the first that does not end before lo; wide: the
+    // first wide range that does not end before lo.
+    static void applyRules(uint32_t lo, std::span<const Span> spans, size_t wide,
+                           std::array<int8_t, blockSize>& w) {
+        const uint32_t hi = lo + blockSize;
+        w.fill(undecided);
+        // Marks, separators, format characters and the odd modifier symbols, by general category.
+        for (const Span& span : spans) {
+            if (span.start >= hi) break;
+            for (uint32_t c = std::max(span.start, lo); c < std::min(span.limit, hi); ++c) {
+                if (span.type != U_MODIFIER_SYMBOL)
+                    w[c - lo] = 0;
+                else if (u_hasBinaryProperty(UChar32(c), UCHAR_EMOJI_MODIFIER))
+                    w[c - lo] = 0;
+                else if (c == 0xFF3E || c == 0xFF40 || c == 0xFFE3)
+                    w[c - lo] = 2;
+            }
+        }
+        if (lo == 0) {
+            w[0xAD] = 1; // the soft hyphen: a format character that shows
+            // NUL, the C0 and C1 controls and printable ASCII are settled before any category is consulted.
+            w[0] = 0;
+            for (uint32_t c = 0x01; c <= 0x9F; ++c)
+                w[c] = c < 0x20 || c >= 0x7F ? -1 : 1;
+        }
         // What the category left open: Hangul jamo that join, regional indicators, the wide ranges, then 1.
-        auto decide = [&w](uint32_t lo, uint32_t hi, int8_t width) {
-            for (uint32_t c = lo; c <= hi && c < codeSpace; ++c)
-                if (w[c] == undecided) w[c] = width;
-        };
-        decide(0x1160, 0x11FF, 0);
-        decide(0xD7B0, 0xD7FF, 0);
-        decide(0x1F1E6, 0x1F1FF, 2);
-        for (const auto& range : UnicodeWidthData::eastAsianWide)
-            decide(range.lo, range.hi, 2);
-        decide(0, codeSpace - 1, 1);
-        return w;
+        const auto& ranges = UnicodeWidthData::eastAsianWide;
+        for (uint32_t c = lo; c < hi; ++c) {
+            int8_t& width = w[c - lo];
+            if (width != undecided) continue;
+            while (wide < std::size(ranges) && ranges[wide].hi < c)
+                ++wide;
+            if ((c >= 0x1160 && c <= 0x11FF) || (c >= 0xD7B0 && c <= 0xD7FF))
+                width = 0;
+            else if (c >= 0x1F1E6 && c <= 0x1F1FF)
+                width = 2;
+            else if (wide < std::size(ranges) && ranges[wide].lo <= c)
+                width = 2;
+            else
+                width = 1;
+        }
     }
 
     std::array<uint16_t, blockCount> _index{};

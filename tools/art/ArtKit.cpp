@@ -1,14 +1,19 @@
 #include "ArtKit.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QLinearGradient>
 #include <QRadialGradient>
 #include <QRawFont>
 
+#include <png.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -468,18 +473,38 @@ void embossText(QPainter& painter, const QPainterPath& text, QColor colour, bool
 }
 
 bool writePng(const QImage& image, qreal pixelsPerPoint, const QString& path, QString* error) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    // Set, not inherited from the screen, so the bytes do not depend on the machine.
-    const int dotsPerMeter = int(std::lround(pixelsPerPoint * 72 / 0.0254));
-    out.setDotsPerMeterX(dotsPerMeter);
-    out.setDotsPerMeterY(dotsPerMeter);
-    QImageWriter writer(path, "png");
-    writer.setQuality(0); // strongest compression
-    if (!writer.write(out)) {
-        if (error) *error = QStringLiteral("%1: %2").arg(path, writer.errorString());
+    const auto fail = [&](const QString& why) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, why);
         return false;
+    };
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    // Straight (not premultiplied) alpha, bytes in PNG order on any host.
+    const QImage out = image.convertToFormat(QImage::Format_RGBA8888);
+    // Set, not inherited from the screen, so the bytes do not depend on the machine.
+    const auto dotsPerMeter = png_uint_32(std::lround(pixelsPerPoint * 72 / 0.0254));
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!file) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return fail(QStringLiteral("the image could not be written"));
     }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(out.width()), png_uint_32(out.height()), 8, PNG_COLOR_TYPE_RGBA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_pHYs(png, info, dotsPerMeter, dotsPerMeter, PNG_RESOLUTION_METER);
+    // Rows without a filter: the frame art is decoded on the way to the first window, and unfiltered rows
+    // decode in half the time for about a seventh more bytes.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, 9);
+    png_write_info(png, info);
+    for (int y = 0; y < out.height(); ++y)
+        png_write_row(png, out.constScanLine(y));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    if (std::fclose(file) != 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
     return true;
 }
 

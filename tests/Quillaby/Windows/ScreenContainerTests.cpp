@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QTest>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -80,6 +82,25 @@ struct Fixture {
         image.fill(Qt::transparent);
         host.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
         return image;
+    }
+};
+
+// An opaque view with a white square on black, as a terminal view with its caret: it paints all of
+// itself, so Qt counts its upright rectangle as covered.
+class Board : public QWidget {
+public:
+    QRect square;
+
+    explicit Board(QWidget* parent)
+        : QWidget(parent) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::black);
+        painter.fillRect(square, Qt::white);
     }
 };
 
@@ -277,4 +298,43 @@ TEST(ScreenContainer, RegisteredPanelTakesFocusWhenShown) {
     container->registerPanel(HostedPanel{hidden, {}}, 1);
     EXPECT_TRUE(hidden->isHidden());
     EXPECT_EQ(container->panels().size(), 2);
+}
+
+TEST(ScreenContainer, WarpedRepaintsReachTheWindowWhereTheyAreDrawn) {
+    // A square moved about an opaque view inside the panel, each move repainting only the two squares
+    // (as a caret or a typed cell does): the window must show what a full repaint draws.
+    QWidget host;
+    host.resize(260, 160);
+    auto* container = new ScreenContainer(&host);
+    auto* panel = new QWidget;
+    auto* board = new Board(panel);
+    board->setGeometry(0, 0, 200, 100);
+    container->registerPanel(HostedPanel{panel, {}}, 0);
+    container->configureViewport(QRectF(30, 30, 200, 100), QSizeF(200, 100), keystone, 8, {});
+    ASSERT_TRUE(container->isWarped());
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    const auto settle = [] {
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
+    };
+    settle();
+    const auto shown = [&] {
+        return host.screen()->grabWindow(host.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    for (const QRect square : {QRect(40, 20, 10, 12), QRect(46, 20, 10, 12), QRect(46, 44, 10, 12),
+                               QRect(150, 70, 10, 12), QRect(100, 36, 10, 12)}) {
+        board->update(board->square);
+        board->square = square;
+        board->update(square);
+        settle();
+    }
+    const QImage incremental = shown();
+    const QImage full = host.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(incremental.size(), full.size());
+    int stale = 0;
+    for (int y = 0; y < full.height(); ++y)
+        for (int x = 0; x < full.width(); ++x)
+            stale += incremental.pixel(x, y) != full.pixel(x, y);
+    EXPECT_EQ(stale, 0) << "pixels the incremental repaints left behind";
 }
