@@ -55,11 +55,23 @@ std::string fullScrollback(int length = 120) {
     return textLines(scrollback + caseRows, length);
 }
 
+// Lines of `perLine` links each, every link a URI of its own, into a scroll-back first filled with them.
+Case linksCase(const char* name, int perLine) {
+    constexpr int linksPerRun = 64'000;
+    return {name, [perLine] { return linkLines(scrollback + caseRows, perLine, 0); },
+            [perLine](int run) {
+                return linkLines(linksPerRun / perLine, perLine, 10'000'000 + run * linksPerRun);
+            }};
+}
+
 const std::vector<Case>& cases() {
     static const std::vector<Case> all = {
-        // ls --hyperlink into a large scroll-back: far more links alive than 16-bit handles.
-        {"links", [] { return linkLines(scrollback + caseRows, 4, 0); },
-         [](int run) { return linkLines(6'000, 4, 10'000'000 + run * 24'000); }},
+        // ls --hyperlink into a large scroll-back: far more links alive than 16-bit handles. Each run takes
+        // nearly as many links as there are handles, so the runs see the registry fill and empty over and
+        // over, as a terminal that lists files all day does; with 1 and 16 links to a line too.
+        linksCase("links", 4),
+        linksCase("links1", 1),
+        linksCase("links16", 16),
         // DECCOLM back and forth over a scroll-back of 150-column lines.
         // (The first switch, from 200 columns, is made before the runs.)
         {"deccolm", [] { return fullScrollback(150) + "\x1b[?3l"; },

@@ -110,7 +110,7 @@ void Terminal::setup(bool isReset) {
 }
 
 void Terminal::resetNormalBuffer() {
-    dropPayloadPass();
+    dropPayloadPass(true);
     restartGraphemeRows();
     const bool wasActive = _buffer == _normalBuffer.get();
     _normalBuffer = makeBuffer(_cols, _rows, options.scrollback);

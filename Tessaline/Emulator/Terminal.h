@@ -1221,7 +1221,7 @@ private:
     void settleMarginShiftForCsi(uint8_t code, std::string_view collect);
     void settleMarginShiftForEsc(std::string_view collect, uint8_t code);
 
-    // TerminalHyperlinks.cpp: the handles this terminal took, oldest first.
+    // TerminalHyperlinks.cpp: the handles this terminal took and still uses, oldest first.
     struct PayloadHandles {
         // A handle and the row its link ended on, counted as row plus linesTop of the normal buffer.
         struct Taken {
@@ -1249,17 +1249,23 @@ private:
         std::optional<Pass> pass;
         // The codes a pass found in cells.
         std::unique_ptr<std::bitset<65536>> live;
-        // The oldest handles known unused, not released yet, and the links taken since the last batch
-        // of them went.
-        size_t unusedFront = 0;
+        // Codes a pass found unused, no longer among `codes`, not released yet, and the links taken since
+        // the last batch of them went.
+        std::vector<uint16_t> unused;
         unsigned stepsSinceBatch = 0;
         // The count of handles that starts the next pass.
         size_t nextPassAt = 0;
-        // When a pass finds most of the registry in use, the links of the oldest scroll-back rows give
-        // way, a few rows with every new link: the rows from stripNext up to stripEnd (counted as row
-        // plus linesTop) lose their handles, and the passes after release them.
+        // When most of the registry would be in use, the links of the oldest scroll-back rows give way,
+        // a few rows with every new link: the rows from stripNext up to stripEnd (counted as row plus
+        // linesTop) lose their handles, and the passes release them. The scroll-back rows before
+        // stripNext hold none.
         int64_t stripNext = 0;
         int64_t stripEnd = 0;
+        // Links taken in all, and their count and the normal buffer's linesTop when the last pass began:
+        // how fast rows leave the ring (taking their links with them) as links come in.
+        uint64_t taken = 0;
+        uint64_t takenAtPass = 0;
+        int64_t topAtPass = 0;
         // Links taken since a full collection found nothing to release: until there are enough of them,
         // a link that finds the registry full goes without a handle rather than walk every row again.
         size_t takesSinceFailedCollection = SIZE_MAX;
@@ -1275,9 +1281,16 @@ private:
     // Marks the next `rows` rows of the synchronized-output copy, if one is shown; answers whether all of
     // its rows are marked.
     bool markSnapshotRows(PayloadHandles::Pass& pass, std::bitset<65536>& live, int rows);
-    void dropPayloadPass() { _payloadHandles.pass.reset(); }
-    // Releases up to `limit` of the oldest handles known unused.
+    // The rows a step of the pass marks: more than usual only when the registry would fill first.
+    int passRowsPerStep() const;
+    // Rows were moved about, added or dropped in the scroll-back: the rows a pass or a strip counted on
+    // are no longer those rows. With rowsGone, the rows of the handles taken so far left the buffer.
+    void dropPayloadPass(bool rowsGone = false);
+    // Releases up to `limit` of the handles known unused.
     void releaseUnusedPayloadHandles(size_t limit);
+    // Whether the handles in use when a pass that starts now ends would pass scarceAbove, less the links
+    // of the rows that leave the ring meanwhile.
+    bool payloadsScarceAtPassEnd(int rowsToMark) const;
     // Moves the end of the rows whose links give way on, to keep the links of the newest `keep` handles.
     void planPayloadStrip(size_t keep);
     // Takes the handles off up to `limit` rows of the scroll-back from stripNext on, up to stripEnd.

@@ -225,7 +225,7 @@ void Terminal::cmdEraseInDisplay(const SequenceParams& pars, std::string_view) {
         if (excess > 0) {
             lines.trimStart(excess);
             buffer.linesTop = 0;
-            dropPayloadPass();
+            dropPayloadPass(true);
             restartGraphemeRows();
             buffer.setYBase(std::max(buffer.yBase() - excess, 0));
             if (buffer.yDisp() >= 0) buffer.setYDisp(std::max(buffer.yDisp() - excess, 0));

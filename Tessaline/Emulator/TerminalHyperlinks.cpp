@@ -24,6 +24,7 @@ void gatherLiveCodes(const BufferLine& line, LiveCodes& live) {
         if (const uint16_t code = line.blank().payload().code) live.set(code);
     const int end = line.contentEnd();
     int c = 0;
+    uint16_t last = 0;
 #if defined(__SSE2__)
     // Most cells carry no handle: four at a time are looked at together (the handle is a cell's last
     // two bytes).
@@ -33,12 +34,20 @@ void gatherLiveCodes(const BufferLine& line, LiveCodes& live) {
         const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
                                          _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
         if (_mm_extract_epi16(any, 7) == 0) continue;
+        // A link covers a run of cells: one handle is set once per run.
         for (int k = c; k < c + 4; ++k)
-            if (const uint16_t code = cells[k].payload().code) live.set(code);
+            if (const uint16_t code = cells[k].payload().code; code != last) {
+                live.set(code);
+                last = code;
+            }
     }
 #endif
     for (; c < end; ++c)
-        if (const uint16_t code = cells[c].payload().code) live.set(code);
+        if (const uint16_t code = cells[c].payload().code; code != last) {
+            live.set(code);
+            last = code;
+        }
+    live.reset(0);
 }
 
 // Rows first ... end - 1 of a ring (slots it has not made hold nothing); answers end.
@@ -56,9 +65,12 @@ void gatherLiveCodes(const Buffer& buffer, LiveCodes& live) {
 
 // A pass starts once this many handles were taken since the last one ended, and marks this many rows
 // of the scroll-back (and as many of a synchronized-output copy) per link taken while it runs: a full
-// scroll-back is done long before the registry fills.
+// scroll-back is done long before the registry fills. Only when the registry would fill first does it
+// mark more, so as to leave this many handles free when it ends, for the links taken while the unused
+// ones are released.
 constexpr size_t handlesPerPass = 32768;
 constexpr int rowsPerStep = 2;
+constexpr size_t passReserve = 8192;
 // Unused handles are released in batches, one every so many links, well ahead of the links that come
 // in: their blocks have long left the cache, and a batch overlaps those waits where one at a time would
 // pay each in full.
@@ -69,8 +81,11 @@ constexpr size_t releasesWhenFull = 64;
 // Past this many handles a pass starts with every link, whatever the last one found: the registry
 // (65,534) must not fill while a pass goes on.
 constexpr size_t passesAlwaysAbove = 40960;
-// When a pass finds more handles in use than this, the links of the oldest scroll-back rows give way
-// until those of the newest `keptWhenScarce` handles are left, this many rows with every new link.
+// When a pass would end with more handles in use than this, the links of the oldest scroll-back rows
+// give way as it starts, until those of the newest `keptWhenScarce` handles are left: the pass itself
+// then finds their handles unused. Decided at the end, the rows would give way only in the pass after,
+// and the registry would fill in the meantime. Rows are stripped just ahead of the pass, or this many
+// with every new link when none runs.
 constexpr size_t scarceAbove = 40960;
 constexpr size_t keptWhenScarce = 24576;
 constexpr int stripRowsPerStep = 8;
@@ -96,6 +111,11 @@ void Terminal::oscHyperlink(std::span<const uint8_t> data) {
         if (!atom) return;
 
         const int lastRow = std::min(cursorRow, b.lines().count() - 1);
+        // A link opened long ago reaches back into the scroll-back, maybe into rows that gave up their
+        // links: those hold some again.
+        if (&b == _normalBuffer.get())
+            _payloadHandles.stripNext =
+                std::min(_payloadHandles.stripNext, int64_t(std::max(startRow, 0)) + b.linesTop);
         const int rightEdge = marginMode ? b.marginRight() : _cols - 1;
         for (int row = std::max(startRow, 0); row <= lastRow; ++row) {
             const int first = row == startRow ? std::min(int(link.start.col), _cols - 1) : 0;
@@ -131,7 +151,7 @@ std::optional<TinyAtom> Terminal::takePayloadHandle(const std::string& payload) 
     PayloadHandles& handles = _payloadHandles;
     stepPayloadCollection();
     std::optional<TinyAtom> atom = _payloads.lookup(payload);
-    if (!atom && handles.unusedFront > 0) {
+    if (!atom && !handles.unused.empty()) {
         releaseUnusedPayloadHandles(releasesWhenFull);
         atom = _payloads.lookup(payload);
     }
@@ -152,7 +172,18 @@ std::optional<TinyAtom> Terminal::takePayloadHandle(const std::string& payload) 
     const Buffer& normal = *_normalBuffer;
     const int row = _buffer == &normal ? normal.yBase() + normal.y() : normal.yBase() + _rows - 1;
     handles.codes.push_back({atom->code, int64_t(row) + normal.linesTop});
+    ++handles.taken;
     return atom;
+}
+
+void Terminal::dropPayloadPass(bool rowsGone) {
+    PayloadHandles& handles = _payloadHandles;
+    handles.pass.reset();
+    handles.stripNext = handles.stripEnd = 0;
+    // Counted against the new rows, theirs would make the newest rows give way.
+    if (rowsGone)
+        for (PayloadHandles::Taken& taken : handles.codes)
+            taken.row = -1;
 }
 
 void Terminal::planPayloadStrip(size_t keep) {
@@ -180,22 +211,35 @@ void Terminal::garbageCollectPayload() {
 
 void Terminal::releaseUnusedPayloadHandles(size_t limit) {
     PayloadHandles& handles = _payloadHandles;
-    for (; limit > 0 && handles.unusedFront > 0; --limit, --handles.unusedFront) {
-        _payloads.release(handles.codes.front().code);
-        handles.codes.pop_front();
+    for (; limit > 0 && !handles.unused.empty(); --limit) {
+        _payloads.release(handles.unused.back());
+        handles.unused.pop_back();
     }
 }
 
 void Terminal::stepPayloadCollection() {
     PayloadHandles& handles = _payloadHandles;
-    if (handles.unusedFront > 0) {
+    const int rows = passRowsPerStep();
+    if (handles.stripNext < handles.stripEnd) {
+        // Just ahead of the pass (a row it marked before the row lost its links would hold their handles
+        // for one more pass), spread over the steps until it gets there: a row's strip costs more than
+        // its marking.
+        int strip = stripRowsPerStep;
+        if (handles.pass) {
+            const int64_t top = _normalBuffer->linesTop;
+            const int64_t to = handles.stripEnd - std::max(handles.stripNext, top);
+            const int64_t ahead = std::max<int64_t>(handles.stripEnd - std::max(handles.pass->next, top), 1);
+            strip = int(std::min<int64_t>((to * rows + ahead - 1) / ahead + 1, INT_MAX));
+        }
+        stripPayloadRows(strip);
+    }
+    if (!handles.unused.empty()) {
         if (++handles.stepsSinceBatch >= stepsPerBatch) {
             handles.stepsSinceBatch = 0;
             releaseUnusedPayloadHandles(releasesPerBatch);
         }
         return;
     }
-    if (handles.stripNext < handles.stripEnd) stripPayloadRows(stripRowsPerStep);
     const Buffer& buffer = *_normalBuffer;
     const CircularBufferLineList& lines = buffer.lines();
     if (!handles.pass) {
@@ -217,36 +261,79 @@ void Terminal::stepPayloadCollection() {
         const int slots = int(lines.getArray().size());
         gatherLiveCodes(lines, scrollbackEnd, slots, *handles.live);
         gatherLiveCodes(*_altBuffer, *handles.live);
-        handles.pass = PayloadHandles::Pass{handles.codes.size(), buffer.linesTop,
-                                            int64_t(scrollbackEnd) + buffer.linesTop};
+        // The rows that gave up their links have none to mark: they change only by leaving the ring.
+        const int64_t first = std::max<int64_t>(buffer.linesTop, handles.stripNext);
+        int toMark = int(std::max<int64_t>(int64_t(scrollbackEnd) + buffer.linesTop - first, 0));
+        if (synchronizedOutputBuffer) toMark += synchronizedOutputBuffer->lines().count();
+        if (payloadsScarceAtPassEnd(toMark)) planPayloadStrip(keptWhenScarce);
+        handles.takenAtPass = handles.taken;
+        handles.topAtPass = buffer.linesTop;
+        handles.pass =
+            PayloadHandles::Pass{handles.codes.size(), first, int64_t(scrollbackEnd) + buffer.linesTop};
     }
     PayloadHandles::Pass& pass = *handles.pass;
     LiveCodes& live = *handles.live;
 
     const int end = int(std::max<int64_t>(pass.end - buffer.linesTop, 0));
     const int first = int(std::max<int64_t>(pass.next - buffer.linesTop, 0));
-    const int row = gatherLiveCodes(lines, first, std::min(end, first + rowsPerStep), live);
+    const int row = gatherLiveCodes(lines, first, std::min(end, first + rows), live);
     pass.next = int64_t(row) + buffer.linesTop;
     // The copy shown under synchronized output may hold cells the buffer lost since; it never changes
     // while it is shown.
-    const bool snapshotMarked = markSnapshotRows(pass, live, rowsPerStep);
+    const bool snapshotMarked = markSnapshotRows(pass, live, rows);
     if (row < end || !snapshotMarked) return;
 
-    // The unused handles go to the front, to be released from there; the rest keep their order. One old
-    // link still shown (a prompt's, or one on a copy under synchronized output) would otherwise hold back
-    // every handle after it until the registry is full.
+    // Every unused handle goes, wherever it stands; the rest keep their order. One old link still shown
+    // (a prompt's, or one on a copy under synchronized output) would otherwise hold back every handle
+    // after it until the registry is full. Compacted in place: a buffer as large as the registry, new
+    // each pass, would cost its pages every time.
     std::deque<PayloadHandles::Taken>& codes = handles.codes;
     const auto candidatesEnd = codes.begin() + ptrdiff_t(pass.candidates);
-    const auto firstLive =
-        std::find_if(codes.begin(), candidatesEnd,
-                     [&](const PayloadHandles::Taken& taken) { return live.test(taken.code); });
-    const auto usedEnd = std::stable_partition(
-        firstLive, candidatesEnd, [&](const PayloadHandles::Taken& taken) { return !live.test(taken.code); });
-    const size_t unused = size_t(usedEnd - codes.begin());
-    handles.unusedFront = unused;
-    handles.nextPassAt = handles.codes.size() - unused;
+    auto kept = codes.begin();
+    for (auto it = codes.begin(); it != candidatesEnd; ++it) {
+        if (!live.test(it->code))
+            handles.unused.push_back(it->code);
+        else
+            *kept++ = *it;
+    }
+    codes.erase(kept, candidatesEnd);
+    handles.nextPassAt = handles.codes.size();
     handles.pass.reset();
-    if (live.count() > scarceAbove) planPayloadStrip(keptWhenScarce);
+}
+
+bool Terminal::payloadsScarceAtPassEnd(int rowsToMark) const {
+    const PayloadHandles& handles = _payloadHandles;
+    const int64_t top = _normalBuffer->linesTop;
+    const int64_t links = rowsToMark / rowsPerStep + 1;
+    // Rows leave the ring as fast as they did while the last pass went on.
+    const uint64_t since = handles.taken - handles.takenAtPass;
+    const int64_t left = top - handles.topAtPass;
+    const int64_t horizon =
+        top + (since > 0 && left > 0 ? int64_t(double(left) / double(since) * double(links)) : 0);
+    // The rows of the handles mostly rise with the order they were taken in, enough for an estimate.
+    const auto stays =
+        std::partition_point(handles.codes.begin(), handles.codes.end(),
+                             [&](const PayloadHandles::Taken& taken) { return taken.row < horizon; });
+    return size_t(handles.codes.end() - stays) + size_t(links) > scarceAbove;
+}
+
+int Terminal::passRowsPerStep() const {
+    const PayloadHandles& handles = _payloadHandles;
+    if (!handles.pass) return rowsPerStep;
+    const PayloadHandles::Pass& pass = *handles.pass;
+    const Buffer& buffer = *_normalBuffer;
+    int64_t left = std::max<int64_t>(pass.end - std::max<int64_t>(pass.next, buffer.linesTop), 0);
+    if (synchronizedOutputBuffer)
+        left += pass.snapshotGeneration == _snapshotGeneration
+                    ? std::max(synchronizedOutputBuffer->lines().count() - pass.snapshotNext, 0)
+                    : synchronizedOutputBuffer->lines().count();
+    // The pass must end before the registry fills, with room to spare for the links taken while its
+    // unused handles are released; it speeds up only when the room left is short of that.
+    const int64_t room = int64_t(TinyAtom::lastCode) - int64_t(_payloads.size());
+    const int64_t reserve = int64_t(passReserve);
+    const int64_t links = room > 2 * reserve ? room - reserve : std::max<int64_t>(room / 2, 1);
+    return int(
+        std::clamp<int64_t>((left + links - 1) / links, rowsPerStep, std::max<int64_t>(left, rowsPerStep)));
 }
 
 bool Terminal::markSnapshotRows(PayloadHandles::Pass& pass, LiveCodes& live, int rows) {
@@ -265,16 +352,17 @@ size_t Terminal::collectPayloadHandles(bool untilInUse) {
     std::deque<PayloadHandles::Taken>& codes = _payloadHandles.codes;
     // Whatever a pass under way or its outcome counted on may go now.
     _payloadHandles.pass.reset();
-    _payloadHandles.unusedFront = 0;
+    // What a pass found unused stays so: no cell took it up.
+    size_t released = _payloadHandles.unused.size();
+    releaseUnusedPayloadHandles(SIZE_MAX);
     _payloadHandles.nextPassAt = codes.size();
-    if (codes.empty()) return 0;
+    if (codes.empty()) return released;
     auto live = std::make_unique<LiveCodes>();
     gatherLiveCodes(*_normalBuffer, *live);
     gatherLiveCodes(*_altBuffer, *live);
     // The synchronized-output copy is still on display: its links must keep their values.
     if (synchronizedOutputBuffer) gatherLiveCodes(*synchronizedOutputBuffer, *live);
 
-    size_t released = 0;
     if (untilInUse) {
         while (!codes.empty() && !live->test(codes.front().code)) {
             _payloads.release(codes.front().code);

@@ -218,12 +218,17 @@ bool BufferLine::dropPayloads(CellArena& arena) {
     _blank.setPayload({});
     _fillCharacter.setPayload({});
     if (isCompact()) {
-        // The block lies in an arena chunk that copies of the row may share: the cells are kept anew.
-        static thread_local std::vector<CharData> scratch;
-        scratch.assign(_data.get(), _data.get() + stored);
-        for (CharData& cell : scratch)
-            cell.setPayload({});
-        setStorage(arena.keep(scratch.data(), stored), stored, stored);
+        // The block lies in an arena chunk that copies of the row may share: the cells are kept anew, in a
+        // block of their own. Rows give up their links by the thousand, in the middle of the scroll-back:
+        // in the arena their copies would make it grow into new memory, whose pages cost more than the
+        // copy, while blocks of a row's size come back from the rows that leave.
+        (void)arena;
+        Block block = CellBlock::allocate(stored);
+        CharData* cells = block.get();
+        std::memcpy(static_cast<void*>(cells), _data.get(), size_t(stored) * sizeof(CharData));
+        for (int i = 0; i < stored; ++i)
+            cells[i].setPayload({});
+        setStorage(std::move(block), stored, stored);
         _frozen = true;
         return true;
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 using namespace Tessaline;
@@ -299,4 +300,90 @@ TEST_F(TerminalHyperlinks, ALinkCopiedAboutTheScreenWhileHandlesAreCollectedKeep
     EXPECT_LT(handleCount(h), size_t(TinyAtom::lastCode));
     EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[h.buffer().yBase()])[0]), ";kept");
     EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[h.buffer().yBase()])[1]), ";kept");
+}
+
+namespace {
+
+// Lines of links as a listing with links writes them, every link its own URI and showing it: six digits
+// and a space, `perLine` to a line. Answers the most handles in use after a line.
+size_t feedLinkLines(TerminalHarness& h, int perLine, int lines, int& number) {
+    size_t most = 0;
+    for (int i = 0; i < lines; ++i) {
+        std::string line = "\r\n";
+        for (int k = 0; k < perLine; ++k, ++number) {
+            const std::string name = std::to_string(1'000'000 + number).substr(1);
+            line += openLink(";" + name) + name + closeLink + " ";
+        }
+        h.feed(line);
+        most = std::max(most, handleCount(h));
+    }
+    return most;
+}
+
+// Checks that each link feedLinkLines wrote has its own value or none, the newest its own; answers how
+// many kept theirs.
+int linksKept(TerminalHarness& h, int perLine, int number) {
+    Buffer& buffer = h.buffer();
+    const int cursorRow = buffer.yBase() + buffer.y();
+    int kept = 0;
+    for (int row = 0; row <= cursorRow; ++row) {
+        const BufferLine& line = *buffer.lines()[row];
+        for (int k = 0; k < perLine && line[k * 7].code != 0; ++k) {
+            const std::string value = payloadValue(h.terminal(), line[k * 7]);
+            if (value == "<none>") continue;
+            const std::string own = ";" + line.translateToString(false, k * 7, k * 7 + 6);
+            EXPECT_EQ(value, own) << "row " << row;
+            if (value != own) return kept;
+            ++kept;
+        }
+    }
+    EXPECT_EQ(payloadValue(h.terminal(), (*buffer.lines()[cursorRow])[(perLine - 1) * 7]),
+              ";" + std::to_string(1'000'000 + number - 1).substr(1));
+    return kept;
+}
+
+} // namespace
+
+TEST_F(TerminalHyperlinks, LinesOfLinksWithoutEndNeverFillTheRegistry) {
+    // The registry fills several times over, yet the collection in steps keeps up: the new links never
+    // wait for a walk of every row.
+    for (const int perLine : {1, 4, 16}) {
+        SCOPED_TRACE(perLine);
+        TerminalHarness h(132, 24, 20'000);
+        int number = 0;
+        EXPECT_LT(feedLinkLines(h, perLine, 3 * TinyAtom::lastCode / perLine, number),
+                  size_t(TinyAtom::lastCode));
+        EXPECT_GT(linksKept(h, perLine, number), 20'000) << "more links gave way than had to";
+        if (perLine > 1) {
+            EXPECT_EQ(payloadValue(h.terminal(), (*h.buffer().lines()[0])[0]), "<none>")
+                << "the oldest rows keep their links";
+        }
+    }
+}
+
+TEST_F(TerminalHyperlinks, RowsMovedAboutInTheScrollBackAreMarkedAgain) {
+    // Once the oldest rows gave way, a pass leaves them out; after the scroll-back is cut, resized or
+    // reset, its rows are other rows, and the links of every one of them count.
+    struct Case {
+        const char* name;
+        std::function<void(TerminalHarness&)> move;
+    };
+    const std::vector<Case> cases = {
+        {"erased", [](TerminalHarness& h) { h.feed("\x1b[3J"); }},
+        {"narrower", [](TerminalHarness& h) { h.terminal().resize(120, 24); }},
+        {"reset",
+         [](TerminalHarness& h) {
+             h.feed("\x1b"
+                    "c");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalHarness h(132, 24, 20'000);
+        int number = 0;
+        feedLinkLines(h, 4, TinyAtom::lastCode / 2, number);
+        c.move(h);
+        EXPECT_LT(feedLinkLines(h, 4, TinyAtom::lastCode / 2, number), size_t(TinyAtom::lastCode));
+        EXPECT_GT(linksKept(h, 4, number), 20'000) << "more links gave way than had to";
+    }
 }
