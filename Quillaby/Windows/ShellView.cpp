@@ -116,8 +116,8 @@ void ShellView::startSession(const std::optional<QString>& shell,
                           QDir::homePath().toStdString());
     LaunchTrace::mark("shell started");
 
-    auto* terminal = new Tessaline::LocalProcessTerminalView(std::move(process), rect().marginsRemoved(_margins),
-                                                             this, resolveFont(_fontName, _fontSize));
+    auto* terminal = new Tessaline::LocalProcessTerminalView(
+        std::move(process), rect().marginsRemoved(_margins), this, resolveFont(_fontName, _fontSize));
     terminal->setProcessDelegate(this);
     applyColors(*terminal, palette);
     terminal->show();

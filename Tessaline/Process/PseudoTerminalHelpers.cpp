@@ -167,7 +167,8 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::fork(
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     // Not fork: copying the page tables of a large host took milliseconds, and left every page of the
     // host copy-on-write, so that it then faulted on each page it wrote while drawing its first screen.
-    const pid_t pid = spawnChild(ChildSetup{slave, executable.c_str(), argv->data(), envp->data(), directory});
+    const pid_t pid =
+        spawnChild(ChildSetup{slave, executable.c_str(), argv->data(), envp->data(), directory});
     const int forkError = errno;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 

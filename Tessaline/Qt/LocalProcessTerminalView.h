@@ -30,7 +30,8 @@ public:
     // program the view's size at once, since the program was started before the view had one. A font
     // given here is measured once, where the default font and a later setFont would each cost a font load.
     explicit LocalProcessTerminalView(std::unique_ptr<LocalProcess> process, const QRect& frame = QRect(),
-                                      QWidget* parent = nullptr, const std::optional<QFont>& font = std::nullopt);
+                                      QWidget* parent = nullptr,
+                                      const std::optional<QFont>& font = std::nullopt);
     ~LocalProcessTerminalView() override;
 
     virtual LocalProcess& process() { return *_process; }
