@@ -11,6 +11,7 @@
 #include <QSequentialAnimationGroup>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Tessaline {
@@ -103,6 +104,11 @@ bool CaretView::isBlinking() const {
 void CaretView::setOpacity(double value) {
     if (value == _opacity) return;
     _opacity = value;
+    // A repaint at every tick of the animation (60 a second for as long as the caret blinks) kept an idle
+    // window busy; twenty steps a fade look the same.
+    const int step = int(std::lround(std::clamp(value, 0.0, 1.0) * fadeSteps));
+    if (step == _drawnStep) return;
+    _drawnStep = step;
     update();
 }
 
@@ -166,7 +172,7 @@ void CaretView::drawCursor(QPainter& painter, bool hasFocus) {
     const QFontMetricsF metrics(view->fontSet().normal);
     const double baseline = bounds.height() - std::ceil(metrics.descent() + metrics.leading());
 
-    painter.setOpacity(_opacity);
+    painter.setOpacity(double(_drawnStep) / fadeSteps);
     if (!hasFocus) {
         // Centred on the edge and clipped to the cell: half the width shows inside.
         painter.setPen(QPen(_caretColor, 3));

@@ -89,6 +89,9 @@ private:
     std::optional<QColor> _caretTextColor;
     bool _focused = false;
     double _opacity = 1;
+    // The fade is drawn in this many steps, the opacity drawn now being `_drawnStep` of them.
+    static constexpr int fadeSteps = 20;
+    int _drawnStep = fadeSteps;
     QSequentialAnimationGroup* _blink = nullptr;
     // The laid-out character: its text, face and glyphs.
     std::optional<QString> _text;

@@ -167,3 +167,30 @@ TEST(CaretView, BlinkStylesAnimateAndSteadyStylesStayAtFullOpacity) {
     EXPECT_FALSE(f.caret.isBlinking());
     EXPECT_EQ(f.caret.opacity(), 1.0);
 }
+
+TEST(CaretView, AFadeRepaintsOncePerStepNotPerAnimationTick) {
+    CaretFixture f;
+    f.feed("x");
+    f.view.show();
+    QApplication::processEvents();
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    f.caret.installEventFilter(&counter);
+    // Two animation ticks a hundredth apart draw the same step; a whole fade out draws at most one
+    // repaint per step, and ends fully clear.
+    for (int tick = 100; tick >= 0; --tick) {
+        f.caret.setOpacity(tick / 100.0);
+        QApplication::processEvents();
+    }
+    EXPECT_GT(counter.paints, 10);
+    EXPECT_LE(counter.paints, 20);
+    const QImage clear = f.draw(true);
+    for (int y = 0; y < clear.height(); ++y)
+        for (int x = 0; x < clear.width(); ++x)
+            ASSERT_EQ(qAlpha(clear.pixel(x, y)), 0);
+}
