@@ -59,7 +59,7 @@ public:
     // parse then runs in long stretches instead of fighting the program and the reader for the cores
     // on every read. Smaller reads, such as an echoed key, are handed over at once.
     static constexpr size_t floodReadBytes = 16 * 1024;
-    static constexpr size_t floodHandOffBytes = 8 * readSize;
+    static constexpr size_t floodHandOffBytes = 4 * readSize;
     static constexpr std::chrono::microseconds floodHoldLimit{4000};
     // A program that has ended while something it left behind holds the terminal open is reported once
     // the terminal has been quiet this long, and at the latest after endReportLimit; what is left
