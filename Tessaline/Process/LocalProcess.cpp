@@ -397,6 +397,17 @@ void LocalProcess::readLoop(Session& session) {
         return std::min(quietSince + endOfInputGrace, exitedAt + endReportLimit);
     };
 
+    // Output appended without waking the executor, and since when.
+    bool holding = false;
+    auto heldSince = quietSince;
+    struct ReleaseOnExit {
+        LocalProcess& process;
+        const bool& held;
+        ~ReleaseOnExit() {
+            if (held) process.releaseHeldData();
+        }
+    } releaseOnExit{*this, holding};
+
     for (;;) {
         pollfd fds[3];
         nfds_t count = 0;
@@ -406,19 +417,31 @@ void LocalProcess::readLoop(Session& session) {
         const nfds_t pidfdIndex = hasPidfd && !exitSeen ? count : 0;
         if (pidfdIndex) fds[count++] = {session.pidfd, POLLIN, 0};
 
-        int timeout = -1;
-        if (exitSeen && !exitReported) {
-            const auto left = reportDeadline() - SteadyClock::now();
-            timeout = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-        } else if (!hasPidfd && !exitSeen) {
-            timeout = exitPollIntervalWithoutPidfdMs;
+        std::optional<SteadyClock::time_point> wakeAt;
+        if (exitSeen && !exitReported)
+            wakeAt = reportDeadline();
+        else if (!hasPidfd && !exitSeen)
+            wakeAt = SteadyClock::now() + std::chrono::milliseconds(exitPollIntervalWithoutPidfdMs);
+        if (holding)
+            wakeAt = std::min(wakeAt.value_or(SteadyClock::time_point::max()), heldSince + floodHoldLimit);
+        timespec timeout{};
+        if (wakeAt) {
+            const auto left = std::max<int64_t>(
+                0,
+                std::chrono::duration_cast<std::chrono::nanoseconds>(*wakeAt - SteadyClock::now()).count());
+            timeout = {time_t(left / 1'000'000'000), long(left % 1'000'000'000)};
         }
-        const int ready = poll(fds, count, timeout);
+        const int ready = ppoll(fds, count, wakeAt ? &timeout : nullptr, nullptr);
         if (ready < 0) {
             if (errno != EINTR) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
         if (fds[0].revents) return;
+        if (holding && (ready == 0 || SteadyClock::now() >= heldSince + floodHoldLimit)) {
+            // Quiet, or held long enough: whatever waits goes to the executor now.
+            releaseHeldData();
+            holding = false;
+        }
 
         if (!exitSeen && (pidfdIndex ? fds[pidfdIndex].revents != 0 : hasExitedWithoutReaping(session.pid))) {
             exitSeen = true;
@@ -448,7 +471,13 @@ void LocalProcess::readLoop(Session& session) {
                 }
             }
             if (filled > 0) {
-                childProcessRead(session, std::span<const uint8_t>(buffer.data(), filled));
+                const bool mayHold = filled >= floodReadBytes && !inputEnded;
+                if (childProcessRead(session, std::span<const uint8_t>(buffer.data(), filled), mayHold)) {
+                    if (!holding) heldSince = SteadyClock::now();
+                    holding = true;
+                } else {
+                    holding = false;
+                }
                 quietSince = SteadyClock::now();
             }
             if (inputEnded) {
@@ -468,7 +497,7 @@ void LocalProcess::readLoop(Session& session) {
     }
 }
 
-void LocalProcess::childProcessRead(Session& session, std::span<const uint8_t> data) {
+bool LocalProcess::childProcessRead(Session& session, std::span<const uint8_t> data, bool mayHold) {
     if (_debugIO) {
         const int64_t total = _total += int64_t(data.size());
         trace("[READ] count=" + std::to_string(data.size()) +
@@ -478,13 +507,38 @@ void LocalProcess::childProcessRead(Session& session, std::span<const uint8_t> d
     dumpChunk(bytes);
     if (!_usesMainQueue) {
         deliverSynchronously(session, std::move(bytes));
-        return;
+        return false;
     }
     {
         std::unique_lock lock(_pendingLock);
         _pendingSpace.wait(lock, [&] { return _pendingBytes < maxPendingBytes || session.stopping; });
     }
+    if (mayHold) return holdReceivedData(std::move(bytes));
     enqueueReceivedData(std::move(bytes));
+    return false;
+}
+
+bool LocalProcess::holdReceivedData(std::vector<uint8_t> data) {
+    {
+        std::lock_guard lock(_pendingLock);
+        _pendingBytes += data.size();
+        _pendingChunks.push_back(std::move(data));
+        // A drain posted or running takes it anyway.
+        if (_pendingScheduled) return false;
+        if (_pendingBytes < floodHandOffBytes) return true;
+        _pendingScheduled = true;
+    }
+    postDrain();
+    return false;
+}
+
+void LocalProcess::releaseHeldData() {
+    {
+        std::lock_guard lock(_pendingLock);
+        if (_pendingScheduled || _pendingChunkIndex >= _pendingChunks.size()) return;
+        _pendingScheduled = true;
+    }
+    postDrain();
 }
 
 void LocalProcess::deliverSynchronously(Session& session, std::vector<uint8_t> bytes) {

@@ -54,6 +54,13 @@ public:
     // The reader stops reading while this much output waits for delivery, so that a program writing
     // faster than the host can parse holds the engine to a bounded backlog.
     static constexpr size_t maxPendingBytes = 32 * readSize;
+    // While a program floods the terminal (reads of at least floodReadBytes), the reader wakes the
+    // executor only once floodHandOffBytes wait or the oldest waiting byte is floodHoldLimit old: the
+    // parse then runs in long stretches instead of fighting the program and the reader for the cores
+    // on every read. Smaller reads, such as an echoed key, are handed over at once.
+    static constexpr size_t floodReadBytes = 16 * 1024;
+    static constexpr size_t floodHandOffBytes = 4 * readSize;
+    static constexpr std::chrono::microseconds floodHoldLimit{4000};
     // A program that has ended while something it left behind holds the terminal open is reported once
     // the terminal has been quiet this long, and at the latest after endReportLimit; what is left
     // behind is still read and delivered until the terminal is closed or its last holder lets go.
@@ -149,7 +156,11 @@ private:
     };
 
     void readLoop(Session& session);
-    void childProcessRead(Session& session, std::span<const uint8_t> data);
+    // Answers whether the chunk was left waiting for a later hand-off (only when mayHold).
+    bool childProcessRead(Session& session, std::span<const uint8_t> data, bool mayHold);
+    bool holdReceivedData(std::vector<uint8_t> data);
+    // Posts a drain for chunks left waiting, unless one is posted or running.
+    void releaseHeldData();
     void deliverSynchronously(Session& session, std::vector<uint8_t> bytes);
     void signalEnd(Session& session, EndEvents events);
     void postDrain();

@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -258,6 +259,23 @@ TEST(LocalProcess, OutputArrivesWholeAndInOrderBeforeTheEnd) {
             << "received " << session.delegate.output.size() << " bytes of " << expected.size();
         EXPECT_GT(session.delegate.chunks, 1u);
     }
+}
+
+// A flood's reads may wait for more before the executor is woken; a flood that stops must still arrive
+// while its program lives on, and a key echoed after it at once.
+TEST(LocalProcess, OutputHeldDuringAFloodArrivesWhenTheFloodStops) {
+    Session session;
+    session.process.startProcess("/bin/sh", {"-c", "head -c 300000 /dev/zero | tr '\\0' x; read -r line"},
+                                 plainEnvironment);
+    ASSERT_TRUE(session.process.running());
+    const auto flooded = [&] {
+        return std::count(session.delegate.output.begin(), session.delegate.output.end(), 'x') == 300000;
+    };
+    ASSERT_TRUE(session.executor.runUntil(flooded, 5s));
+    EXPECT_TRUE(session.delegate.exits.empty());
+    session.process.send(bytesOf("k"));
+    ASSERT_TRUE(session.executor.runUntil([&] { return session.delegate.output.back() == 'k'; }, 5s));
+    session.process.terminate(0ms);
 }
 
 // terminate() used to leave a zombie per closed session.
