@@ -70,5 +70,8 @@ int main(int argc, char** argv) {
     Quillaby::FirstFrame::whenPainted(&app, [] {
         QThreadPool::globalInstance()->start([] { Tessaline::Terminal::prepareSharedTables(); });
     });
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Workers may still be making the shared tables: they finish before the statics they use go.
+    QThreadPool::globalInstance()->waitForDone();
+    return status;
 }
