@@ -201,7 +201,7 @@ void Terminal::stripPayloadRows(int limit) {
     const int64_t end = std::min(handles.stripEnd, int64_t(std::min(buffer.yBase(), lines.count())) + top);
     int64_t row = std::max(handles.stripNext, top);
     for (; row < end && limit > 0; ++row, --limit)
-        if (const BufferLinePtr& line = lines.peek(int(row - top))) line->dropPayloads(buffer.cellArena());
+        if (const BufferLinePtr& line = lines.peek(int(row - top))) line->dropPayloads();
     handles.stripNext = row;
 }
 

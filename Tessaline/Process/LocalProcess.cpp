@@ -513,22 +513,8 @@ bool LocalProcess::childProcessRead(Session& session, std::span<const uint8_t> d
         std::unique_lock lock(_pendingLock);
         _pendingSpace.wait(lock, [&] { return _pendingBytes < maxPendingBytes || session.stopping; });
     }
-    if (mayHold) return holdReceivedData(std::move(bytes));
+    if (mayHold) return appendReceivedData(std::move(bytes), floodHandOffBytes);
     enqueueReceivedData(std::move(bytes));
-    return false;
-}
-
-bool LocalProcess::holdReceivedData(std::vector<uint8_t> data) {
-    {
-        std::lock_guard lock(_pendingLock);
-        _pendingBytes += data.size();
-        _pendingChunks.push_back(std::move(data));
-        // A drain posted or running takes it anyway.
-        if (_pendingScheduled) return false;
-        if (_pendingBytes < floodHandOffBytes) return true;
-        _pendingScheduled = true;
-    }
-    postDrain();
     return false;
 }
 
@@ -577,14 +563,21 @@ void LocalProcess::signalEnd(Session& session, EndEvents events) {
 }
 
 void LocalProcess::enqueueReceivedData(std::vector<uint8_t> data) {
+    appendReceivedData(std::move(data), 0);
+}
+
+bool LocalProcess::appendReceivedData(std::vector<uint8_t> data, size_t holdBelow) {
     {
         std::lock_guard lock(_pendingLock);
         _pendingBytes += data.size();
         _pendingChunks.push_back(std::move(data));
-        if (_pendingScheduled) return;
+        // A drain posted or running takes it anyway.
+        if (_pendingScheduled) return false;
+        if (_pendingBytes < holdBelow) return true;
         _pendingScheduled = true;
     }
     postDrain();
+    return false;
 }
 
 void LocalProcess::postDrain() {

@@ -158,7 +158,9 @@ private:
     void readLoop(Session& session);
     // Answers whether the chunk was left waiting for a later hand-off (only when mayHold).
     bool childProcessRead(Session& session, std::span<const uint8_t> data, bool mayHold);
-    bool holdReceivedData(std::vector<uint8_t> data);
+    // Adds a chunk for the executor, and wakes it unless a drain is posted already or, below `holdBelow`
+    // bytes waiting, the chunk may wait; answers whether it was left waiting.
+    bool appendReceivedData(std::vector<uint8_t> data, size_t holdBelow);
     // Posts a drain for chunks left waiting, unless one is posted or running.
     void releaseHeldData();
     void deliverSynchronously(Session& session, std::vector<uint8_t> bytes);

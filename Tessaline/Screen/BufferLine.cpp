@@ -209,7 +209,7 @@ void BufferLine::unshare(bool keepCells) {
     _stored = _count;
 }
 
-bool BufferLine::dropPayloads(CellArena& arena) {
+bool BufferLine::dropPayloads() {
     const int stored = _stored;
     bool any = _blank.hasPayload() || _fillCharacter.hasPayload();
     for (int i = 0; i < stored && !any; ++i)
@@ -222,7 +222,6 @@ bool BufferLine::dropPayloads(CellArena& arena) {
         // block of their own. Rows give up their links by the thousand, in the middle of the scroll-back:
         // in the arena their copies would make it grow into new memory, whose pages cost more than the
         // copy, while blocks of a row's size come back from the rows that leave.
-        (void)arena;
         Block block = CellBlock::allocate(stored);
         CharData* cells = block.get();
         std::memcpy(static_cast<void*>(cells), _data.get(), size_t(stored) * sizeof(CharData));

@@ -131,9 +131,9 @@ public:
     bool retire(BufferLine& next, const CharData& blank, CellArena& arena);
     // Keeps only the cells the row uses, in the arena; false when there is nothing to gain.
     bool compact(CellArena& arena);
-    // Takes every hyperlink handle off the row's cells; a compact row stays compact (its cells go to the
-    // arena anew). Answers whether any cell had one.
-    bool dropPayloads(CellArena& arena);
+    // Takes every hyperlink handle off the row's cells; a compact row stays compact (its cells go to a
+    // block of their own). Answers whether any cell had one.
+    bool dropPayloads();
 
     // Bulk cell stores for the write paths: copies of one cell, and one cell per ASCII byte (the cell
     // with the byte as its code).

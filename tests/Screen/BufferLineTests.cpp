@@ -476,12 +476,12 @@ TEST(BufferLine, DroppingLinksKeepsACompactRowCompactAndCopiesAsTheyWere) {
             ASSERT_TRUE(row->retire(*next, CharData::Null, arena));
         }
         BufferLine copy(*row);
-        EXPECT_TRUE(row->dropPayloads(arena));
+        EXPECT_TRUE(row->dropPayloads());
         EXPECT_EQ(row->isCompact(), compact);
         EXPECT_EQ(text(*row), "abc.........");
         for (int c = 0; c < 12; ++c)
             EXPECT_FALSE((*row)[c].hasPayload()) << c;
         EXPECT_EQ(copy[1].payload().code, 7);
-        EXPECT_FALSE(row->dropPayloads(arena)) << "nothing left to drop";
+        EXPECT_FALSE(row->dropPayloads()) << "nothing left to drop";
     }
 }
